@@ -1,0 +1,86 @@
+// Resumable decoders for raw Deflate (RFC 1951, 32 KiB window) and Deflate64 (ZIP method 9,
+// 64 KiB window). A call decodes as far as the input and output it is given allow and keeps
+// everything else in its state, so the next call goes on at the same bit.
+#pragma once
+
+#include <cstdint>
+
+#include "zip/code_table.h"
+
+inline constexpr uint32_t kLengthTableLimit = 852;    // most entries 286 codes with root 9 take
+inline constexpr uint32_t kDistanceTableLimit = 594;  // 32 codes with root 6 (30 take 592)
+inline constexpr uint32_t kCodeEntryCount = kLengthTableLimit + kDistanceTableLimit;
+inline constexpr uint32_t kMaxLengthCodes = 286;
+inline constexpr uint32_t kMaxCodeLengths = 320;  // lengths of one block header, with room
+
+enum InflateMode : uint32_t {
+  kInflateBlockHeader = 0,
+  kInflateStoredHeader = 1,
+  kInflateStoredCopy = 2,
+  kInflateTableHeader = 3,
+  kInflateCodeLengthLengths = 4,
+  kInflateCodeLengths = 5,
+  kInflateLengthCode = 6,
+  kInflateLengthExtra = 7,
+  kInflateDistanceCode = 8,
+  kInflateDistanceExtra = 9,
+  kInflateMatchCopy = 10,
+  kInflateLiteralOut = 11,
+  kInflateFinished = 12,
+  kInflateFailed = 13,
+  kInflateOutOfMemory = 14,
+};
+
+using InflateResult = int32_t;
+enum : InflateResult {
+  kInflateProgress = 0,    // stopped because the input ran out or the output is full
+  kInflateDone = 1,        // the final block is complete
+  kInflateBadCall = -1,    // state or output absent, input absent with a count, bad mode
+  kInflateBadData = -2,    // not a valid stream; stays so
+  kInflateNoMemory = -3,   // the window could not be allocated; stays so
+  kInflateNoProgress = -4, // nothing consumed or produced, for instance a stream cut short
+};
+
+// One stream's state. Zero-filled is a fresh stream (decodeMode 0 is kInflateBlockHeader).
+struct InflateState {
+  uint32_t decodeMode;
+  uint32_t finalBlock;
+  uint32_t windowFill;   // valid bytes in the window
+  uint32_t windowNext;   // where the next output byte goes in the window
+  uint64_t bitBuffer;    // bits taken from the input and not used yet, first bit lowest
+  uint32_t bitCount;
+  uint32_t length;       // match length; stored bytes left; the literal waiting for room
+  uint32_t distance;
+  uint32_t extraBits;
+  const CodeEntry* lengthTable;
+  const CodeEntry* distanceTable;
+  uint32_t lengthRootBits;
+  uint32_t distanceRootBits;
+  uint32_t codeLengthCount;
+  uint32_t lengthCodeCount;
+  uint32_t distanceCodeCount;
+  uint32_t lengthsRead;
+  CodeEntry* nextEntry;
+  uint16_t lengths[kMaxCodeLengths];
+  uint16_t sortedSymbols[288];
+  CodeEntry entries[kCodeEntryCount];
+};
+
+struct InflateStream {
+  const uint8_t* input;
+  uint32_t inputLeft;
+  uint8_t* output;
+  uint32_t outputLeft;
+  InflateState* state;
+  uint8_t* window;  // allocated by the decoder when first needed; see EndInflateStream
+};
+
+using InflateFunction = InflateResult (*)(InflateStream* stream);
+
+InflateResult Inflate(InflateStream* stream);
+InflateResult Inflate64(InflateStream* stream);
+
+// A zero-filled state ready for a new stream, or null when memory is short.
+InflateState* NewInflateState();
+// Frees the stream's window and state (either may be absent) and clears both pointers.
+void EndInflateStream(InflateStream* stream);

@@ -1,0 +1,92 @@
+#include "zip/member_decode.h"
+
+#include <algorithm>
+
+#include "core/progress.h"
+#include "zip/crc32.h"
+#include "zip/zip_crypto.h"
+
+namespace {
+
+// Writes and checksums one block of output.
+ResultCode DeliverOutput(ArchiveContext* context, const uint8_t* bytes, uint32_t count) {
+  if (context->outputFile != kInvalidFile) {
+    uint32_t put = 0;
+    if (!FileWrite(context->outputFile, bytes, count, &put) || put != count) return kResultWrite;
+  }
+  context->dataChecksum = Crc32Update(context->dataChecksum, bytes, count);
+  return kResultOk;
+}
+
+ResultCode ReadChunk(ArchiveContext* context, uint32_t n, bool decrypt) {
+  uint32_t got = 0;
+  if (!FileRead(context->archiveFile, context->ioBuffer, n, &got)) return kResultRead;
+  if (got != n) return kResultUnexpectedEnd;
+  if (decrypt) ZipCryptoDecrypt(context->zipKeys, context->ioBuffer, n);
+  return kResultOk;
+}
+
+// Decodes one chunk of input. At the last chunk it goes on while the decoder still has
+// output to give. *finished is set once the decoder reports the stream's end.
+ResultCode DecodeChunk(ArchiveContext* context, InflateFunction decoder, InflateStream* stream,
+                       uint32_t n, bool decrypt, uint64_t* chunkOut, bool* finished) {
+  stream->input = context->ioBuffer;
+  stream->inputLeft = n;
+  while (stream->inputLeft > 0 || context->remaining == 0) {
+    stream->output = context->outBuffer;
+    stream->outputLeft = kOutBufferSize;
+    const InflateResult r = decoder(stream);
+    if (r == kInflateNoMemory) return kResultNoMemory;
+    if (r < 0) return decrypt ? kResultPassword : kResultFormat;
+    if (r == kInflateDone) *finished = true;
+    const uint32_t k = kOutBufferSize - stream->outputLeft;
+    if (k == 0) break;
+    if (ResultCode w = DeliverOutput(context, context->outBuffer, k)) return w;
+    *chunkOut += k;
+    if (r == kInflateDone) break;
+  }
+  return kResultOk;
+}
+
+ResultCode RunChunks(ArchiveContext* context, InflateFunction decoder, InflateStream* stream,
+                     bool decrypt, uint64_t* total) {
+  bool finished = false;
+  const bool hadData = context->remaining > 0;
+  while (context->remaining > 0) {
+    const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(context->remaining, kIoBufferSize));
+    context->remaining -= n;
+    if (ResultCode r = ReadChunk(context, n, decrypt)) return r;
+    uint64_t chunkOut = n;
+    if (decoder) {
+      chunkOut = 0;
+      if (ResultCode r = DecodeChunk(context, decoder, stream, n, decrypt, &chunkOut, &finished))
+        return r;
+    } else if (ResultCode r = DeliverOutput(context, context->ioBuffer, n)) {
+      return r;
+    }
+    if (WaitWhilePaused(context)) return kResultCancelled;
+    *total += chunkOut;
+    ProgressAdvanceInOut(context, n, chunkOut);
+  }
+  // The data ran out before the stream's final block ended: the member is cut short even
+  // when its last piece of input gave no output to notice it by.
+  if (decoder && hadData && !finished) return decrypt ? kResultPassword : kResultFormat;
+  return kResultOk;
+}
+
+}  // namespace
+
+ResultCode DecodeMemberData(ArchiveContext* context, InflateFunction decoder, bool decrypt,
+                            uint64_t* outputTotal) {
+  InflateStream stream{};
+  *outputTotal = 0;
+  if (decoder) {
+    stream.state = NewInflateState();
+    if (!stream.state) return Fail(context, kResultNoMemory);
+  }
+  context->dataChecksum = 0;
+  const ResultCode result = RunChunks(context, decoder, &stream, decrypt, outputTotal);
+  EndInflateStream(&stream);
+  context->result = result;
+  return result;
+}
