@@ -1,0 +1,89 @@
+#include "cli/cli.h"
+
+#include <cstring>
+
+#include "cli/json.h"
+#include "core/names.h"
+#include "zip/formats.h"
+
+namespace {
+constexpr uint32_t kMemberOffsetCapacity = 524288;
+
+constexpr char kUsage[] =
+    "usage: qbx VERB [OPTIONS] ARCHIVE ...\n"
+    "  qbx list [--utf8] [--json] ARCHIVE   list the members\n"
+    "  qbx create ARCHIVE                   create an empty .qbx or .tar archive\n";
+
+struct Verb {
+  const char16_t* name;
+  int (*run)(const std::vector<std::u16string>& args, const CliIo& io);
+};
+constexpr Verb kVerbs[] = {
+    {u"list", RunListVerb},
+    {u"create", RunCreateVerb},
+};
+}  // namespace
+
+void CliWrite(const CliIo& io, CliStream stream, const std::string& text) {
+  io.write(io.user, stream, text.data(), text.size());
+}
+
+std::string ToUtf8(const std::u16string& text) {
+  std::string out(text.size() * 3 + 1, '\0');
+  WideToUtf8(text.c_str(), reinterpret_cast<uint8_t*>(out.data()));
+  out.resize(std::strlen(out.c_str()));
+  return out;
+}
+
+std::u16string FromUtf8(const std::string& text) {
+  std::u16string out(text.size() + 1, u'\0');
+  Utf8ToWide(reinterpret_cast<const uint8_t*>(text.data()), static_cast<uint32_t>(text.size()),
+             out.data());
+  out.resize(WideLength(out.c_str()));
+  return out;
+}
+
+void InitCliSession(CliSession* session, const std::u16string& archivePath) {
+  session->path = archivePath;
+  session->offsets.assign(kMemberOffsetCapacity, 0);
+  InitArchiveContext(&session->context, AllFormatTable());
+  session->context.archivePath = session->path.c_str();
+  session->context.memberOffsets = session->offsets.data();
+  session->context.memberOffsetCapacity = kMemberOffsetCapacity;
+  session->context.owner = session;
+}
+
+int ReportResult(const CliIo& io, ResultCode code, bool json) {
+  if (code == kResultOk || code == kResultCancelled) return static_cast<int>(code);
+  std::string title = ToUtf8(ResultTitle(code));
+  std::string text = ToUtf8(ResultText(code));
+  if (json) {
+    std::string out = "{";
+    AppendJsonKey(out, "result");
+    out += std::to_string(code) + ",";
+    AppendJsonKey(out, "title");
+    AppendJsonString(out, title);
+    out += ",";
+    AppendJsonKey(out, "text");
+    AppendJsonString(out, text);
+    out += "}\n";
+    CliWrite(io, kCliOut, out);
+  } else {
+    CliWrite(io, kCliErr, title + ": " + text + "\n");
+  }
+  return static_cast<int>(code);
+}
+
+int QbxMain(const std::vector<std::u16string>& args, const CliIo& io) {
+  if (args.size() >= 2 && (args[1] == u"--help" || args[1] == u"-h" || args[1] == u"help")) {
+    CliWrite(io, kCliOut, kUsage);
+    return 0;
+  }
+  if (args.size() >= 2) {
+    for (const Verb& verb : kVerbs)
+      if (args[1] == verb.name) return verb.run(std::vector<std::u16string>(args.begin() + 2, args.end()), io);
+    CliWrite(io, kCliErr, "qbx: unknown verb '" + ToUtf8(args[1]) + "'\n");
+  }
+  CliWrite(io, kCliErr, kUsage);
+  return kExitUsage;
+}

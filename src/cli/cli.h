@@ -1,0 +1,38 @@
+// qbx, the command-line tool: verbs over the archive core.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "core/context.h"
+
+enum CliStream : int { kCliOut = 1, kCliErr = 2 };
+
+// Where the tool's text goes: the terminal in the program, strings in tests.
+struct CliIo {
+  void (*write)(void* user, CliStream stream, const char* data, size_t size);
+  void* user;
+};
+
+// Exit status: the ResultCode of the operation, or kExitUsage for a malformed command.
+inline constexpr int kExitUsage = 2;
+
+int QbxMain(const std::vector<std::u16string>& args, const CliIo& io);
+
+// Shared by the verbs.
+void CliWrite(const CliIo& io, CliStream stream, const std::string& text);
+std::string ToUtf8(const std::u16string& text);
+std::u16string FromUtf8(const std::string& text);
+// A context ready for one archive: member offsets allocated, format table installed.
+struct CliSession {
+  ArchiveContext context;
+  std::vector<uint64_t> offsets;
+  std::u16string path;
+};
+void InitCliSession(CliSession* session, const std::u16string& archivePath);
+// Prints "Title: Text" on stderr, or the JSON error object on stdout; returns the code.
+int ReportResult(const CliIo& io, ResultCode code, bool json);
+
+int RunListVerb(const std::vector<std::u16string>& args, const CliIo& io);
+int RunCreateVerb(const std::vector<std::u16string>& args, const CliIo& io);

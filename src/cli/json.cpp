@@ -1,0 +1,38 @@
+#include "cli/json.h"
+
+namespace {
+constexpr char kHexDigits[] = "0123456789abcdef";
+}
+
+void AppendJsonString(std::string& out, const std::string& utf8) {
+  out += '"';
+  for (unsigned char c : utf8) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      out += "\\u00";
+      out += kHexDigits[c >> 4];
+      out += kHexDigits[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  out += '"';
+}
+
+void AppendJsonKey(std::string& out, const char* key) {
+  out += '"';
+  out += key;
+  out += "\":";
+}
+
+std::string HexOf(const uint8_t* bytes, size_t count) {
+  std::string hex;
+  hex.reserve(count * 2);
+  for (size_t i = 0; i < count; ++i) {
+    hex += kHexDigits[bytes[i] >> 4];
+    hex += kHexDigits[bytes[i] & 15];
+  }
+  return hex;
+}

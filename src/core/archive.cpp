@@ -1,0 +1,102 @@
+#include "core/archive.h"
+
+#include <new>
+
+#include "core/detect.h"
+#include "core/progress.h"
+
+namespace {
+constexpr uint8_t kTarEndMarker[1024] = {};
+
+bool IsWritableKind(FormatKind format) { return format == kFormatQbx || format == kFormatTar; }
+
+const FormatOps* OpsFor(const ArchiveContext* context) {
+  if (context->formats == nullptr || context->format >= kFormatKindCount) return nullptr;
+  return &context->formats[context->format];
+}
+
+ResultCode CreateNewArchive(ArchiveContext* context) {
+  if (!IsWritableKind(context->format)) return Fail(context, kResultSave);
+  context->openMode = kModeReadWrite;
+  context->archiveFile =
+      FileOpen(context->archivePath, kAccessReadWrite, kShareNone, kCreateAlways);
+  if (context->archiveFile == kInvalidFile) return Fail(context, kResultSave);
+  if (context->format == kFormatTar) {
+    uint32_t put = 0;
+    if (!FileWrite(context->archiveFile, kTarEndMarker, sizeof kTarEndMarker, &put))
+      return Fail(context, kResultWrite);
+    context->fileSize = sizeof kTarEndMarker;
+  }
+  return kResultOk;
+}
+
+ResultCode OpenExistingArchive(ArchiveContext* context) {
+  if (IsWritableKind(context->format)) {
+    context->openMode = kModeReadWrite;
+    context->archiveFile =
+        FileOpen(context->archivePath, kAccessReadWrite, kShareNone, kOpenAlways);
+  }
+  if (context->archiveFile == kInvalidFile) {
+    context->openMode = kModeReadOnly;
+    context->archiveFile = FileOpen(context->archivePath, kAccessRead, kShareRead, kOpenAlways);
+    if (context->archiveFile == kInvalidFile) return Fail(context, kResultOpen);
+  }
+  if (!FileGetSize(context->archiveFile, &context->fileSize)) return Fail(context, kResultRead);
+  ProgressBegin(context, static_cast<int64_t>(context->fileSize), context->onProgress,
+                context->progressUser);
+  const FormatOps* ops = OpsFor(context);
+  if (ops != nullptr && ops->list != nullptr) ops->list(context);
+  // Never append behind data the file does not hold: the next member would leave a gap
+  // or land inside the missing data.
+  if (context->result == kResultOk && context->appendOffset > context->fileSize)
+    context->openMode = kModeReadOnly;
+  return context->result;
+}
+}  // namespace
+
+ResultCode OpenArchive(ArchiveContext* context, uint32_t createFlag) {
+  context->result = kResultOk;
+  if (context->onMember == nullptr) return Fail(context, kResultNoCallback);
+  if (context->archivePath == nullptr || context->archivePath[0] == 0)
+    return Fail(context, kResultOpen);
+  CloseArchive(context);
+  if (DetectFormat(context) != kResultOk) return context->result;
+  context->ioBuffer = new (std::nothrow) uint8_t[kIoBufferSize];
+  if (context->ioBuffer == nullptr) {
+    Fail(context, kResultNoMemory);
+  } else if (createFlag != 0) {
+    CreateNewArchive(context);
+  } else {
+    OpenExistingArchive(context);
+  }
+  ResultCode result = context->result;
+  if (result != kResultOk) {
+    CloseArchive(context);
+    context->result = result;
+  }
+  return result;
+}
+
+void CloseArchive(ArchiveContext* context) {
+  context->openMode = kModeClosed;
+  context->format = kFormatNone;
+  context->memberCount = 0;
+  context->appendOffset = 0;
+  context->fileSize = 0;
+  if (context->archiveFile != kInvalidFile) FileClose(context->archiveFile);
+  context->archiveFile = kInvalidFile;
+  delete[] context->ioBuffer;
+  context->ioBuffer = nullptr;
+  delete[] context->outBuffer;
+  context->outBuffer = nullptr;
+}
+
+ResultCode RunMembers(ArchiveContext* context, int64_t totalBytes, uint32_t testFlag) {
+  context->result = kResultOk;
+  if (context->onMember == nullptr) return Fail(context, kResultNoCallback);
+  if (context->archiveFile == kInvalidFile) return Fail(context, kResultOpen);
+  ProgressBegin(context, totalBytes, context->onProgress, context->progressUser);
+  const FormatOps* ops = OpsFor(context);
+  if (ops != nullptr && ops->run != nullptr) return ops->run(context, testFlag);
+  return context->result;
+}

@@ -1,0 +1,14 @@
+// Opening, creating and closing an archive, and the extract-or-test dispatch.
+#pragma once
+
+#include <cstdint>
+
+#include "core/context.h"
+
+// Detects the format of archivePath and opens it (createFlag 0, listing every member
+// through onMember) or creates it (createFlag 1; QBX and TAR only).
+ResultCode OpenArchive(ArchiveContext* context, uint32_t createFlag);
+// Never fails; leaves the context closed.
+void CloseArchive(ArchiveContext* context);
+// Extracts or tests the members through the format's walk.
+ResultCode RunMembers(ArchiveContext* context, int64_t totalBytes, uint32_t testFlag);

@@ -1,0 +1,10 @@
+// A member's stored name as the wide text the user sees, by format.
+#pragma once
+
+#include "core/context.h"
+
+inline constexpr uint32_t kDecodedNameChars = kEntryNameSize + 1;
+
+// UTF-8 for QBX and GZ, for TAR when headerCodePage is 65001 and for ZIP members flagged
+// UTF-8; one byte per character otherwise. out holds kDecodedNameChars units.
+void DecodeMemberName(const ArchiveContext* context, const EntryRecord* entry, char16_t* out);

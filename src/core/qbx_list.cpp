@@ -1,0 +1,54 @@
+#include <cstring>
+
+#include "core/progress.h"
+#include "core/qbx.h"
+
+uint32_t QbxChecksum(const uint8_t* bytes, uint64_t count, uint32_t start) {
+  uint32_t h = start;
+  for (uint64_t i = 0; i < count; ++i) {
+    h += bytes[i];
+    h = (h << 1) | (h >> 31);
+  }
+  return h;
+}
+
+bool IsValidQbxHeader(const EntryRecord* entry) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(entry);
+  return entry->signature == kQbxSignature &&
+         entry->checksum == QbxChecksum(bytes, kQbxHeaderChecksummed, 0) &&
+         entry->formatVersion == 0;
+}
+
+ResultCode ListQbx(ArchiveContext* context) {
+  context->memberCount = 0;
+  context->appendOffset = 0;
+  context->position = 0;
+  if (!FileSeek(context->archiveFile, 0, kSeekBegin, nullptr)) return Fail(context, kResultRead);
+  EntryRecord& e = context->entry;
+  for (context->memberIndex = 0; context->memberIndex < kMaxMembers; ++context->memberIndex) {
+    if (WaitWhilePaused(context) != kResultOk) return context->result;
+    if (context->memberOffsets != nullptr && context->memberIndex < context->memberOffsetCapacity)
+      context->memberOffsets[context->memberIndex] = context->position;
+    uint32_t got = 0;
+    if (!FileRead(context->archiveFile, &e, kEntryRecordSize, &got)) return Fail(context, kResultRead);
+    if (got == 0) break;
+    // A partial header or damage ends the list; nothing may be appended behind it.
+    if (got < kEntryRecordSize || !IsValidQbxHeader(&e) || e.packedSize > kQbxMaxArchiveSize) {
+      context->openMode = kModeReadOnly;
+      break;
+    }
+    e.size = static_cast<uint64_t>(e.packedSize);
+    uint64_t next = context->position + kEntryRecordSize;
+    if (e.packedSize > 0 &&
+        !FileSeek(context->archiveFile, e.packedSize + kQbxChecksumSize, kSeekCurrent, &next))
+      return Fail(context, kResultRead);
+    context->position = next;
+    context->onMember(context);
+    ProgressPosition(context, context->position);
+  }
+  // Count what was listed, also before damage, so those members can be viewed and extracted.
+  context->memberCount = context->memberIndex;
+  context->appendOffset = context->position;
+  ProgressPosition(context, context->fileSize);
+  return context->result;
+}

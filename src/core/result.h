@@ -1,0 +1,36 @@
+// Outcome codes of every archive operation and the messages shown for them.
+#pragma once
+
+#include <cstdint>
+
+using ResultCode = uint32_t;
+
+enum : ResultCode {
+  kResultOk = 0,
+  kResultCancelled = 1,
+  kResultEndOfMembers = 2,  // header readers only: the archive ended
+  kResultEmptyBlock = 3,    // header readers only: a zero block was read
+  kResultNoCallback = 6,
+  kResultNoMemory = 7,
+  kResultNotFound = 9,
+  kResultLimit = 10,
+  kResultThread = 11,
+  kResultWindow = 12,
+  kResultOpen = 14,
+  kResultRead = 15,
+  kResultSave = 16,
+  kResultWrite = 17,
+  kResultDiskFull = 18,
+  kResultNotArchive = 19,
+  kResultNewerVersion = 20,
+  kResultChecksum = 21,
+  kResultUnexpectedEnd = 23,
+  kResultFormat = 24,
+  kResultUnsupportedMethod = 26,
+  kResultPassword = 35,
+  kResultFolderOpen = 45,
+};
+
+// Title and text of the message shown for a code; null for 0 and 1, which show nothing.
+const char16_t* ResultTitle(ResultCode code);
+const char16_t* ResultText(ResultCode code);

@@ -1,0 +1,57 @@
+#include <cstring>
+
+#include "core/progress.h"
+#include "core/tar.h"
+
+namespace {
+void RecordOffset(ArchiveContext* context) {
+  if (context->memberOffsets != nullptr && context->memberIndex < context->memberOffsetCapacity)
+    context->memberOffsets[context->memberIndex] = context->position;
+}
+
+// Reports the member just read and moves past its data.
+ResultCode ListTarMember(ArchiveContext* context) {
+  EntryRecord& e = context->entry;
+  int64_t size = e.packedSize;
+  e.packedSize = size + e.padding;
+  context->onMember(context);
+  uint64_t next = 0;
+  if (!FileSeek(context->archiveFile, size + e.padding, kSeekCurrent, &next))
+    return Fail(context, kResultRead);
+  context->position = next;
+  context->memberCount = context->memberIndex + 1;
+  context->appendOffset = context->position;
+  ProgressPosition(context, context->position);
+  return kResultOk;
+}
+}  // namespace
+
+ResultCode ListTar(ArchiveContext* context) {
+  context->memberCount = 0;
+  context->appendOffset = 0;
+  context->position = 0;
+  if (!FileSeek(context->archiveFile, 0, kSeekBegin, nullptr)) return Fail(context, kResultRead);
+  std::memset(&context->entry, 0, sizeof context->entry);
+  TarHeaderState state;
+  for (context->memberIndex = 0; context->memberIndex < kMaxMembers; ++context->memberIndex) {
+    if (WaitWhilePaused(context) != kResultOk) return context->result;
+    RecordOffset(context);
+    ResultCode r = ReadTarHeader(context->archiveFile, &state, &context->entry, context->ioBuffer);
+    if (r == kResultOk) {
+      if (ListTarMember(context) != kResultOk) return context->result;
+    } else if (r == kResultEndOfMembers) {
+      break;
+    } else if (r == kResultEmptyBlock) {
+      // Step over all header material read, not just one block, so the offsets stay true.
+      context->position += state.consumed;
+    } else if (r == kResultRead) {
+      return Fail(context, kResultRead);
+    } else {
+      // Damage: keep what was listed, never append behind it.
+      context->openMode = kModeReadOnly;
+      break;
+    }
+  }
+  ProgressPosition(context, context->fileSize);
+  return context->result;
+}

@@ -1,0 +1,21 @@
+#include <atomic>
+
+#include "platform/platform.h"
+
+namespace {
+std::atomic<uint32_t> gCountdown[kFaultOpCount];
+}
+
+void ArmFault(FaultOp op, uint32_t nth) { gCountdown[op].store(nth); }
+
+void DisarmFaults() {
+  for (auto& c : gCountdown) c.store(0);
+}
+
+bool FaultFires(FaultOp op) {
+  uint32_t n = gCountdown[op].load(std::memory_order_relaxed);
+  while (n != 0) {
+    if (gCountdown[op].compare_exchange_weak(n, n - 1)) return n == 1;
+  }
+  return false;
+}

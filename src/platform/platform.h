@@ -1,0 +1,59 @@
+// The operating-system services the archive core needs, named after what they do.
+// platform_win32.cpp implements them over Win32, platform_posix.cpp over POSIX.
+#pragma once
+
+#include <cstdint>
+
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kInvalidFile = -1;  // INVALID_HANDLE_VALUE on Windows
+
+enum FileAccess : uint32_t { kAccessRead = 1, kAccessWrite = 2, kAccessReadWrite = 3 };
+
+// Sharing granted to other openers while this handle is open. On POSIX "none" is an
+// exclusive advisory lock and "read" a shared one, so a second exclusive opener fails
+// as it would on Windows.
+enum FileShare : uint32_t { kShareNone = 0, kShareRead = 1, kShareReadWrite = 3 };
+
+enum FileDisposition : uint32_t {
+  kCreateAlways = 2,  // create, or empty an existing file
+  kOpenExisting = 3,
+  kOpenAlways = 4,    // open, or create a missing file
+  kCreateNew = 1,     // create; fail when the file exists
+};
+
+enum SeekOrigin : uint32_t { kSeekBegin = 0, kSeekCurrent = 1, kSeekEnd = 2 };
+
+// Paths are UTF-16 with a terminating zero. On POSIX they become UTF-8 and "\" separates
+// folders just like "/".
+FileHandle FileOpen(const char16_t* path, FileAccess access, FileShare share,
+                    FileDisposition disposition);
+// Reads up to count bytes; *got below count means the end of the file.
+bool FileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* got);
+// Writes count bytes; *put below count is a failure.
+bool FileWrite(FileHandle file, const void* buffer, uint32_t count, uint32_t* put);
+// Moves the position; newPosition may be null.
+bool FileSeek(FileHandle file, int64_t distance, SeekOrigin origin, uint64_t* newPosition);
+bool FileGetSize(FileHandle file, uint64_t* size);
+// Cuts the file at its current position.
+bool FileTruncate(FileHandle file);
+void FileClose(FileHandle file);
+
+// 32-bit millisecond counter from a monotonic clock (wraps after about 49.7 days).
+uint32_t TickCount();
+void SleepMs(uint32_t milliseconds);
+
+// Fault injection for tests: makes the Nth call (counted from 1 after arming) of an
+// operation fail. The count is shared by all threads; 0 disarms.
+enum FaultOp : uint32_t {
+  kFaultWrite = 0,
+  kFaultSeek,
+  kFaultTruncate,
+  kFaultSetTime,
+  kFaultRead,
+  kFaultOpen,
+  kFaultOpCount
+};
+void ArmFault(FaultOp op, uint32_t nth);
+void DisarmFaults();
+// True when this call of op is the one that must fail; called by both implementations.
+bool FaultFires(FaultOp op);

@@ -1,0 +1,82 @@
+// qbx list and qbx create, run in-process.
+#include <gtest/gtest.h>
+
+#include "cli/cli.h"
+#include "support/archive_builder.h"
+
+namespace {
+struct Captured {
+  std::string out, err;
+  int status;
+};
+
+void Capture(void* user, CliStream stream, const char* data, size_t size) {
+  auto* c = static_cast<Captured*>(user);
+  (stream == kCliOut ? c->out : c->err).append(data, size);
+}
+
+Captured RunQbx(std::vector<std::u16string> args) {
+  Captured c;
+  args.insert(args.begin(), u"qbx");
+  c.status = QbxMain(args, CliIo{Capture, &c});
+  return c;
+}
+
+TEST(CliList, JsonOfAQbxArchive) {
+  ScratchDir dir;
+  Bytes a;
+  AppendQbxMember(a, {"caf\xC3\xA9\"q.txt", BytesOf("12345"), 132000000000000000ULL, 0x21});
+  WriteBytes(dir.Path("a.qbx"), a);
+  Captured c = RunQbx({u"list", u"--json", Wide(dir.Path("a.qbx"))});
+  EXPECT_EQ(c.status, 0);
+  EXPECT_EQ(c.err, "");
+  EXPECT_EQ(c.out,
+            "{\"format\":\"QBX\",\"result\":0,\"writable\":true,\"memberCount\":1,\"appendOffset\":521,"
+            "\"fileSize\":521,\"members\":[{\"index\":0,\"name\":\"caf\xC3\xA9\\\"q.txt\","
+            "\"nameHex\":\"636166c3a922712e747874\",\"packedSize\":5,\"size\":5,"
+            "\"modified\":132000000000000000,\"attributes\":33,\"method\":0,\"mode\":0,\"padding\":0,"
+            "\"checksum\":" + std::to_string(a[508] | a[509] << 8 | a[510] << 16 | uint32_t{a[511]} << 24) +
+            "}]}\n");
+}
+
+TEST(CliList, TextLinesAndTarCodePage) {
+  ScratchDir dir;
+  Bytes a;
+  AppendTarMember(a, {"na\xC3\xAFve", 3, 1600000000}, BytesOf("abc"));
+  AppendZeroBlocks(a, 2);
+  WriteBytes(dir.Path("a.tar"), a);
+  Captured latin1 = RunQbx({u"list", Wide(dir.Path("a.tar"))});
+  EXPECT_EQ(latin1.status, 0);
+  EXPECT_EQ(latin1.out, "     0            512              3  2020-09-13 12:26:40  na\xC3\x83\xC2\xAFve\n");
+  Captured utf8 = RunQbx({u"list", u"--utf8", Wide(dir.Path("a.tar"))});
+  EXPECT_EQ(utf8.out, "     0            512              3  2020-09-13 12:26:40  na\xC3\xAFve\n");
+}
+
+TEST(CliList, FailuresExitWithTheResultCode) {
+  ScratchDir dir;
+  WriteBytes(dir.Path("x.bin"), BytesOf("plain text"));
+  Captured text = RunQbx({u"list", Wide(dir.Path("x.bin"))});
+  EXPECT_EQ(text.status, 19);
+  EXPECT_EQ(text.err, "Open Error: The file cannot be opened as an archive.\n");
+  Captured json = RunQbx({u"list", u"--json", Wide(dir.Path("x.bin"))});
+  EXPECT_EQ(json.status, 19);
+  EXPECT_EQ(json.out,
+            "{\"result\":19,\"title\":\"Open Error\",\"text\":\"The file cannot be opened as an archive.\"}\n");
+  EXPECT_EQ(RunQbx({u"list"}).status, kExitUsage);
+  EXPECT_EQ(RunQbx({u"frobnicate"}).status, kExitUsage);
+}
+
+TEST(CliCreate, NewTarAndQbxThenListThem) {
+  ScratchDir dir;
+  EXPECT_EQ(RunQbx({u"create", Wide(dir.Path("n.tar"))}).status, 0);
+  EXPECT_EQ(ReadBytes(dir.Path("n.tar")), Bytes(1024, 0));
+  EXPECT_EQ(RunQbx({u"create", Wide(dir.Path("n.qbx"))}).status, 0);
+  Captured c = RunQbx({u"list", u"--json", Wide(dir.Path("n.qbx"))});
+  EXPECT_EQ(c.out,
+            "{\"format\":\"QBX\",\"result\":0,\"writable\":true,\"memberCount\":0,\"appendOffset\":0,"
+            "\"fileSize\":0,\"members\":[]}\n");
+  Captured zip = RunQbx({u"create", Wide(dir.Path("n.zip"))});
+  EXPECT_EQ(zip.status, 16);
+  EXPECT_EQ(zip.err, "Save Error: The file cannot be saved.\n");
+}
+}  // namespace

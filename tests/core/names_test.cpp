@@ -1,0 +1,78 @@
+// Member names between UTF-16 and header bytes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/names.h"
+
+namespace {
+std::string ToUtf8(const std::u16string& wide) {
+  std::string out(wide.size() * 4 + 1, '\0');
+  WideToUtf8(wide.c_str(), reinterpret_cast<uint8_t*>(out.data()));
+  out.resize(std::strlen(out.c_str()));
+  return out;
+}
+
+std::u16string FromUtf8(const std::string& bytes, uint32_t count) {
+  std::string padded = bytes;
+  padded.resize(count, '\0');
+  std::u16string out(count + 1, u'\0');
+  Utf8ToWide(reinterpret_cast<const uint8_t*>(padded.data()), count, out.data());
+  return std::u16string(out.c_str());
+}
+
+TEST(Names, WideToUtf8) {
+  struct Case {
+    const char* what;
+    std::u16string wide;
+    std::string utf8;
+  };
+  const Case cases[] = {
+      {"ascii", u"abc", "abc"},
+      {"two and three bytes", u"\u00E9\u20AC", "\xC3\xA9\xE2\x82\xAC"},
+      {"surrogate pair", u"\U0001F600", "\xF0\x9F\x98\x80"},
+      {"characters between the halves", std::u16string{0xD83D, u'x', 0xDE00}, "x\xF0\x9F\x98\x80"},
+      {"second high surrogate replaces the first", std::u16string{0xD800, 0xD83D, 0xDE00}, "\xF0\x9F\x98\x80"},
+      {"lone low surrogate dropped", std::u16string{u'a', 0xDC00, u'b'}, "ab"},
+      {"held high surrogate at the end dropped", std::u16string{u'a', 0xD800}, "a"},
+      {"U+FFFF is three bytes", std::u16string{0xFFFF}, "\xEF\xBF\xBF"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ToUtf8(c.wide), c.utf8) << c.what;
+}
+
+TEST(Names, Utf8ToWide) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    uint32_t count;
+    std::u16string wide;
+  };
+  const Case cases[] = {
+      {"ascii", "name.txt", 100, u"name.txt"},
+      {"four bytes become a surrogate pair", "\xF0\x9F\x98\x80", 100, u"\U0001F600"},
+      {"sequence cut at 99 bytes", std::string(98, 'a') + "\xC3\xA9", 99, std::u16string(98, u'a')},
+      {"sequence cut at 256 bytes", std::string(254, 'a') + "\xE2\x82\xAC", 256, std::u16string(254, u'a')},
+      {"ascii inside a sequence is a character", "\xE2" "a\x82\xAC", 100, u"a\u20AC"},
+      {"bytes F8 and above are ignored", "a\xF8\xFF" "b", 100, u"ab"},
+      {"surrogate code points dropped", "\xED\xA0\x80z", 100, u"z"},
+      {"above U+10FFFF dropped", "\xF7\xBF\xBF\xBFz", 100, u"z"},
+      {"text ends at the first zero", std::string("ab\0cd", 5), 100, u"ab"},
+      {"all bytes used, no terminator", std::string(100, 'q'), 100, std::u16string(100, u'q')},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FromUtf8(c.bytes, c.count), c.wide) << c.what;
+}
+
+TEST(Names, BytesAndWideAsLatin1) {
+  uint8_t out[8] = {};
+  WideToBytes(u"\u00E9\u0141z", out);
+  EXPECT_EQ(out[0], 0xE9);
+  EXPECT_EQ(out[1], 0x41);  // the high byte of U+0141 is lost
+  EXPECT_EQ(out[2], 'z');
+  EXPECT_EQ(out[3], 0);
+  const uint8_t bytes[4] = {0xE9, 0x80, 'a', 0};
+  char16_t wide[5];
+  BytesToWide(bytes, 4, wide);
+  EXPECT_EQ(std::u16string(wide), u"\u00E9\u0080a");
+}
+}  // namespace

@@ -1,0 +1,113 @@
+// Listing QBX archives built byte by byte.
+#include <gtest/gtest.h>
+
+#include "core/archive.h"
+#include "core/member_name.h"
+#include "core/qbx.h"
+#include "support/archive_builder.h"
+
+#include <cstring>
+
+namespace {
+TEST(QbxChecksum, KnownValues) {
+  const uint8_t abc[] = {'a', 'b', 'c'};
+  EXPECT_EQ(QbxChecksum(abc, 3, 0), 0x00000556u);
+  Bytes zeros(508, 0);
+  EXPECT_EQ(QbxChecksum(zeros.data(), zeros.size(), 0), 0u);
+  // Running the checksum in pieces gives the same value as in one go.
+  Bytes data = BytesOf("the quick brown fox jumps over the lazy dog");
+  uint32_t whole = QbxChecksum(data.data(), data.size(), 0);
+  uint32_t split = QbxChecksum(data.data() + 10, data.size() - 10, QbxChecksum(data.data(), 10, 0));
+  EXPECT_EQ(whole, split);
+  EXPECT_EQ(QbxChecksum(data.data(), 0, 0x1234), 0x1234u);
+}
+
+struct QbxCase {
+  const char* what;
+  std::vector<QbxMemberSpec> members;
+  Bytes tail;                       // appended after the members
+  std::vector<uint64_t> offsets;    // of the members expected in the list
+  uint32_t openMode;
+  uint64_t appendOffset;
+};
+
+TEST(QbxList, MembersOffsetsAndDamage) {
+  QbxMemberSpec empty{"empty.txt", {}};
+  QbxMemberSpec five{"five.bin", BytesOf("12345")};
+  QbxMemberSpec newer{"newer", BytesOf("x")};
+  newer.formatVersion = 1;
+  Bytes wrongMagic(512, 0);
+  std::memcpy(wrongMagic.data(), "XBQJ", 4);
+  Bytes damagedHeader;
+  AppendQbxMember(damagedHeader, {"damaged", {}});
+  damagedHeader[100] ^= 1;
+  const QbxCase cases[] = {
+      {"empty archive", {}, {}, {}, kModeReadWrite, 0},
+      {"0-byte and 5-byte members", {empty, five, empty}, {}, {0, 512, 1033}, kModeReadWrite, 1545},
+      {"newer format version ends the list", {five, newer, five}, {}, {0}, kModeReadOnly, 521},
+      {"wrong magic", {five}, wrongMagic, {0}, kModeReadOnly, 521},
+      {"damaged header", {empty}, damagedHeader, {0}, kModeReadOnly, 512},
+      {"partial header at the end", {five}, Bytes(100, 'p'), {0}, kModeReadOnly, 521},
+      {"foreign file of under 512 bytes", {}, BytesOf("just some text"), {}, kModeReadOnly, 0},
+  };
+  for (const QbxCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    Bytes a;
+    for (const QbxMemberSpec& m : c.members) AppendQbxMember(a, m);
+    a.insert(a.end(), c.tail.begin(), c.tail.end());
+    WriteBytes(dir.Path("a.qbx"), a);
+    ListingContext l(dir.Path("a.qbx"));
+    ASSERT_EQ(l.Open(), 0u);
+    ASSERT_EQ(l.members.size(), c.offsets.size());
+    for (size_t i = 0; i < c.offsets.size(); ++i) {
+      EXPECT_EQ(l.members[i].index, i);
+      EXPECT_EQ(l.members[i].offset, c.offsets[i]);
+      EXPECT_EQ(l.members[i].entry.size, static_cast<uint64_t>(l.members[i].entry.packedSize));
+    }
+    EXPECT_EQ(l.context.openMode, c.openMode);
+    EXPECT_EQ(l.context.memberCount, c.offsets.size());
+    EXPECT_EQ(l.context.appendOffset, c.appendOffset);
+  }
+}
+
+TEST(QbxList, DataCutOffByTheEndOfTheFileMakesItReadOnly) {
+  ScratchDir dir;
+  Bytes a;
+  AppendQbxMember(a, {"big", Bytes(1000, 'b')});
+  a.resize(600);
+  WriteBytes(dir.Path("a.qbx"), a);
+  ListingContext l(dir.Path("a.qbx"));
+  ASSERT_EQ(l.Open(), 0u);
+  EXPECT_EQ(l.members.size(), 1u);
+  EXPECT_EQ(l.context.openMode, kModeReadOnly);
+}
+
+TEST(QbxList, FlippedDataByteIsNotSeenByListing) {
+  ScratchDir dir;
+  Bytes a;
+  AppendQbxMember(a, {"f", BytesOf("hello")});
+  a[514] ^= 0xFF;
+  WriteBytes(dir.Path("a.qbx"), a);
+  ListingContext l(dir.Path("a.qbx"));
+  ASSERT_EQ(l.Open(), 0u);
+  EXPECT_EQ(l.members.size(), 1u);
+  EXPECT_EQ(l.context.openMode, kModeReadWrite);
+}
+
+TEST(QbxList, NameCutInsideAUtf8SequenceDropsTheIncompleteCharacter) {
+  // 100 characters of three bytes: 300 bytes, cut to 256 inside the 86th character.
+  std::string name;
+  for (int i = 0; i < 100; ++i) name += "\xE2\x82\xAC";  // U+20AC
+  ScratchDir dir;
+  Bytes a;
+  AppendQbxMember(a, {name, {}});
+  WriteBytes(dir.Path("a.qbx"), a);
+  ListingContext l(dir.Path("a.qbx"));
+  ASSERT_EQ(l.Open(), 0u);
+  ASSERT_EQ(l.members.size(), 1u);
+  char16_t decoded[kDecodedNameChars];
+  DecodeMemberName(&l.context, &l.members[0].entry, decoded);
+  EXPECT_EQ(std::u16string(decoded), std::u16string(85, u'\u20AC'));
+}
+}  // namespace

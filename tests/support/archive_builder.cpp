@@ -1,0 +1,88 @@
+#include "support/archive_builder.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/entry_record.h"
+#include "core/qbx.h"
+#include "core/tar.h"
+
+namespace {
+void PutOctal(uint8_t* field, uint32_t width, uint64_t value, bool spaces) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%0*llo", static_cast<int>(width - 1),
+                static_cast<unsigned long long>(value));
+  std::memcpy(field, text, width - 1);
+  field[width - 1] = 0;
+  if (spaces)
+    for (uint32_t i = 0; i + 2 < width && field[i] == '0'; ++i) field[i] = ' ';
+}
+}  // namespace
+
+Bytes TarHeader(const TarHeaderSpec& spec) {
+  Bytes h(kTarBlockSize, 0);
+  std::memcpy(h.data(), spec.name.data(), spec.name.size() < 100 ? spec.name.size() : 100);
+  PutOctal(&h[kTarModeOffset], 8, spec.mode, spec.spacesInNumbers);
+  PutOctal(&h[kTarUidOffset], 8, 0, false);
+  PutOctal(&h[kTarGidOffset], 8, 0, false);
+  PutOctal(&h[kTarSizeOffset], 12, spec.size, spec.spacesInNumbers);
+  PutOctal(&h[kTarMtimeOffset], 12, spec.mtime, spec.spacesInNumbers);
+  h[kTarTypeflagOffset] = static_cast<uint8_t>(spec.typeflag);
+  uint32_t unsignedSum, signedSum;
+  TarChecksum(h.data(), &unsignedSum, &signedSum);
+  uint32_t sum = (spec.signedChecksum ? signedSum : unsignedSum) + spec.checksumDelta;
+  PutOctal(&h[kTarChksumOffset], 8, sum, false);
+  return h;
+}
+
+void RefreshTarChecksum(uint8_t* header) {
+  uint32_t unsignedSum, signedSum;
+  TarChecksum(header, &unsignedSum, &signedSum);
+  PutOctal(header + kTarChksumOffset, 8, unsignedSum, false);
+}
+
+void AppendTarMember(Bytes& archive, const TarHeaderSpec& spec, const Bytes& data) {
+  Bytes h = TarHeader(spec);
+  archive.insert(archive.end(), h.begin(), h.end());
+  archive.insert(archive.end(), data.begin(), data.end());
+  archive.resize(archive.size() + TarPadding(data.size()), 0);
+}
+
+std::string PaxRecord(const std::string& key, const std::string& value) {
+  std::string body = " " + key + "=" + value + "\n";
+  size_t length = body.size() + 1;
+  while (std::to_string(length).size() + body.size() != length) ++length;
+  return std::to_string(length) + body;
+}
+
+void AppendPaxHeader(Bytes& archive, const std::string& records, char typeflag,
+                     const std::string& name, int checksumDelta) {
+  TarHeaderSpec spec;
+  spec.name = name;
+  spec.size = records.size();
+  spec.typeflag = typeflag;
+  spec.checksumDelta = checksumDelta;
+  AppendTarMember(archive, spec, BytesOf(records));
+}
+
+void AppendZeroBlocks(Bytes& archive, uint32_t count) {
+  archive.resize(archive.size() + count * kTarBlockSize, 0);
+}
+
+void AppendQbxMember(Bytes& archive, const QbxMemberSpec& spec) {
+  EntryRecord e;
+  std::memset(&e, 0, sizeof e);
+  e.signature = kQbxSignature;
+  e.attributes = spec.attributes;
+  std::memcpy(e.name, spec.name.data(), spec.name.size() < 256 ? spec.name.size() : 256);
+  e.packedSize = static_cast<int64_t>(spec.data.size());
+  e.modified = spec.modified;
+  e.formatVersion = spec.formatVersion;
+  e.checksum = QbxChecksum(reinterpret_cast<const uint8_t*>(&e), kQbxHeaderChecksummed, 0);
+  const auto* raw = reinterpret_cast<const uint8_t*>(&e);
+  archive.insert(archive.end(), raw, raw + sizeof e);
+  if (spec.data.empty()) return;
+  archive.insert(archive.end(), spec.data.begin(), spec.data.end());
+  uint32_t sum = QbxChecksum(spec.data.data(), spec.data.size(), 0);
+  for (int i = 0; i < 4; ++i) archive.push_back(static_cast<uint8_t>(sum >> (8 * i)));
+}

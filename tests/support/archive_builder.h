@@ -1,0 +1,41 @@
+// Builds TAR and QBX archives byte by byte inside the tests, quirks included.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "support/test_files.h"
+
+// One TAR header block with the fields a test cares about; the rest zero.
+struct TarHeaderSpec {
+  std::string name;
+  uint64_t size = 0;
+  uint64_t mtime = 1600000000;
+  uint32_t mode = 0644;
+  char typeflag = '0';
+  bool signedChecksum = false;   // old tars summed bytes as signed values
+  bool spacesInNumbers = false;  // "   644 " instead of "0000644"
+  int checksumDelta = 0;         // added to the stored checksum to damage it
+};
+
+Bytes TarHeader(const TarHeaderSpec& spec);
+// Stores the unsigned checksum of a header a test has changed by hand.
+void RefreshTarChecksum(uint8_t* header);
+// Header, data and padding to the next block.
+void AppendTarMember(Bytes& archive, const TarHeaderSpec& spec, const Bytes& data);
+// A pax extended header ("x") carrying the given records text, then nothing else.
+void AppendPaxHeader(Bytes& archive, const std::string& records, char typeflag = 'x',
+                     const std::string& name = "././@PaxHeader", int checksumDelta = 0);
+// A pax record "LENGTH key=value\n" with its length computed.
+std::string PaxRecord(const std::string& key, const std::string& value);
+void AppendZeroBlocks(Bytes& archive, uint32_t count);
+
+// One QBX member: header (checksummed), data and data checksum.
+struct QbxMemberSpec {
+  std::string name;
+  Bytes data;
+  uint64_t modified = 132000000000000000ULL;
+  uint32_t attributes = 0x20;
+  uint8_t formatVersion = 0;
+};
+void AppendQbxMember(Bytes& archive, const QbxMemberSpec& spec);

@@ -1,0 +1,87 @@
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <random>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "core/archive.h"
+#include "zip/formats.h"
+
+namespace fs = std::filesystem;
+
+ScratchDir::ScratchDir() {
+  static std::atomic<int> counter{0};
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = "qbx-test-" + std::to_string(std::random_device{}()) + "-" + std::to_string(counter++);
+  if (info != nullptr) name += std::string("-") + info->name();
+  for (char& c : name)
+    if (c == '/' || c == '\\') c = '_';
+  root = fs::temp_directory_path() / name;
+  fs::remove_all(root);
+  fs::create_directories(root);
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  fs::remove_all(root, ignored);
+}
+
+std::u16string Wide(const fs::path& path) { return path.u16string(); }
+
+void WriteBytes(const fs::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Bytes BytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+fs::path FixturesDir() {
+  const char* dir = std::getenv("QBX_FIXTURES");
+  if (dir == nullptr || *dir == 0) {
+    ADD_FAILURE() << "QBX_FIXTURES is not set: run the suite through ctest or scripts/test";
+    return fs::path();
+  }
+  return fs::path(dir);
+}
+
+namespace {
+uint32_t CollectMember(ArchiveContext* context) {
+  auto* self = static_cast<ListingContext*>(context->owner);
+  uint64_t offset = context->memberIndex < self->offsets.size() ? self->offsets[context->memberIndex] : 0;
+  self->members.push_back({context->memberIndex, context->entry, offset});
+  return 1;
+}
+}  // namespace
+
+ListingContext::ListingContext(const fs::path& archive, uint32_t codePage)
+    : offsets(4096, ~uint64_t{0}), path(Wide(archive)) {
+  InitArchiveContext(&context, AllFormatTable());
+  context.archivePath = path.c_str();
+  context.memberOffsets = offsets.data();
+  context.memberOffsetCapacity = static_cast<uint32_t>(offsets.size());
+  context.owner = this;
+  context.onMember = CollectMember;
+  context.headerCodePage = codePage;
+}
+
+ListingContext::~ListingContext() { CloseArchive(&context); }
+
+ResultCode ListingContext::Open(uint32_t createFlag) {
+  members.clear();
+  return OpenArchive(&context, createFlag);
+}
+
+std::string NameOf(const EntryRecord& entry) {
+  return std::string(reinterpret_cast<const char*>(entry.name),
+                     strnlen(reinterpret_cast<const char*>(entry.name), sizeof entry.name));
+}

@@ -1,0 +1,48 @@
+// Scratch folders and files for the suites, on the native file system and under Wine alike.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/context.h"
+
+using Bytes = std::vector<uint8_t>;
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+struct ScratchDir {
+  std::filesystem::path root;
+  ScratchDir();
+  ~ScratchDir();
+  std::filesystem::path Path(const std::string& name) const { return root / name; }
+};
+
+std::u16string Wide(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, const Bytes& bytes);
+Bytes ReadBytes(const std::filesystem::path& path);
+Bytes BytesOf(const std::string& text);
+
+// Folder of the archives made by the independent tools (env QBX_FIXTURES); fails the test
+// when it is not set, so that a missing step is never mistaken for a pass.
+std::filesystem::path FixturesDir();
+
+// What a listing reported, member by member.
+struct ListedMember {
+  uint32_t index;
+  EntryRecord entry;
+  uint64_t offset;  // from the member-offset table
+};
+
+// A context with the full format table, offsets table and a member callback that collects.
+struct ListingContext {
+  ArchiveContext context;
+  std::vector<uint64_t> offsets;
+  std::vector<ListedMember> members;
+  std::u16string path;
+  explicit ListingContext(const std::filesystem::path& archive, uint32_t codePage = 65001);
+  ~ListingContext();
+  ResultCode Open(uint32_t createFlag = 0);
+};
+
+std::string NameOf(const EntryRecord& entry);  // the name bytes up to the first zero
