@@ -1,0 +1,77 @@
+// CRC-32 against a bit-at-a-time reference, through both update paths.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "support/test_files.h"
+#include "zip/crc32.h"
+
+namespace {
+
+uint32_t BitwiseCrc(uint32_t crc, const uint8_t* p, size_t n) {
+  crc = ~crc;
+  for (size_t i = 0; i < n; i++) {
+    crc ^= p[i];
+    for (int k = 0; k < 8; k++) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
+TEST(Crc32, KnownValues) {
+  struct Case {
+    const char* text;
+    uint32_t crc;
+  };
+  const Case cases[] = {{"", 0},
+                        {"a", 0xE8B7BE43},
+                        {"123456789", 0xCBF43926},
+                        {"The quick brown fox jumps over the lazy dog", 0x414FA339}};
+  for (const Case& c : cases) {
+    const Bytes b = BytesOf(c.text);
+    EXPECT_EQ(Crc32Update(0, b.data(), b.size()), c.crc) << c.text;
+    EXPECT_EQ(Crc32UpdatePortable(0, b.data(), b.size()), c.crc) << c.text;
+  }
+}
+
+TEST(Crc32, BothPathsMatchTheReferenceAtEveryLengthAndAlignment) {
+  std::mt19937 random(3);
+  Bytes data(4200);
+  for (auto& x : data) x = static_cast<uint8_t>(random());
+  for (size_t offset = 0; offset < 16; offset++) {
+    for (size_t n = 0; n < 600; n += (n < 300 ? 1 : 37)) {
+      const uint32_t expect = BitwiseCrc(0x1234567, data.data() + offset, n);
+      ASSERT_EQ(Crc32Update(0x1234567, data.data() + offset, n), expect) << offset << " " << n;
+      ASSERT_EQ(Crc32UpdatePortable(0x1234567, data.data() + offset, n), expect) << offset << " " << n;
+    }
+  }
+  const uint32_t whole = BitwiseCrc(0, data.data(), data.size());
+  EXPECT_EQ(Crc32Update(0, data.data(), data.size()), whole);
+  // In pieces of any size the running value comes out the same.
+  for (size_t piece : {1u, 7u, 64u, 1000u}) {
+    uint32_t crc = 0;
+    for (size_t at = 0; at < data.size(); at += piece)
+      crc = Crc32Update(crc, data.data() + at, std::min(piece, data.size() - at));
+    EXPECT_EQ(crc, whole) << piece;
+  }
+}
+
+TEST(Crc32, TablesAndStep) {
+  std::vector<uint32_t> tables(1024);
+  BuildCrcTables(tables.data());
+  EXPECT_EQ(tables[1], 0x77073096u);
+  EXPECT_EQ(tables[255], 0x2D02EF8Du);
+  for (uint32_t k = 1; k < 4; k++)
+    for (uint32_t n = 0; n < 256; n++) {
+      const uint32_t prev = tables[(k - 1) * 256 + n];
+      ASSERT_EQ(tables[k * 256 + n], (prev >> 8) ^ tables[prev & 0xFF]);
+    }
+  EXPECT_EQ(Crc32Step(0, 0), 0u);
+  std::mt19937 random(5);
+  for (int i = 0; i < 1000; i++) {
+    const uint32_t v = random();
+    const uint8_t b = static_cast<uint8_t>(random());
+    ASSERT_EQ(Crc32Step(v, b), tables[(v ^ b) & 0xFF] ^ (v >> 8));
+  }
+}
+
+}  // namespace

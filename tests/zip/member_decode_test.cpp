@@ -1,0 +1,164 @@
+// The member chunk loop on real files: several input chunks and output blocks, stored and
+// encrypted data, cut and damaged streams, failing reads and writes, and a cancel.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "core/progress.h"
+#include "deflate_writer.h"
+#include "zip/crc32.h"
+#include "zip/member_decode.h"
+#include "zip/zip_crypto.h"
+
+namespace {
+
+struct Member {
+  Bytes data;           // what goes into the archive file, after a 7-byte prefix
+  int64_t remaining;    // compressed bytes the loop is told to read
+  bool decrypt = false;
+  InflateFunction decoder = Inflate;
+};
+
+struct Decoded {
+  ResultCode result;
+  uint64_t total;
+  uint32_t checksum;
+  Bytes written;
+};
+
+const uint32_t kKeys[3] = {0x11111111, 0x22222222, 0x33333333};
+
+Decoded DecodeFile(const Member& m, uint32_t jobState = kJobRunning) {
+  ScratchDir dir;
+  Bytes file = BytesOf("prefix:");
+  file.insert(file.end(), m.data.begin(), m.data.end());
+  WriteBytes(dir.Path("archive"), file);
+  ArchiveContext* c = new ArchiveContext;
+  InitArchiveContext(c, nullptr);
+  c->jobState = jobState;
+  c->ioBuffer = new uint8_t[kIoBufferSize];
+  c->outBuffer = new uint8_t[kOutBufferSize];
+  c->archiveFile = FileOpen(Wide(dir.Path("archive")).c_str(), kAccessRead, kShareRead, kOpenExisting);
+  c->outputFile = FileOpen(Wide(dir.Path("out")).c_str(), kAccessWrite, kShareNone, kCreateAlways);
+  FileSeek(c->archiveFile, 7, kSeekBegin, nullptr);
+  c->remaining = m.remaining;
+  std::copy(kKeys, kKeys + 3, c->zipKeys);
+  ProgressBegin(c, m.remaining, nullptr, 0);
+  Decoded d{};
+  d.result = DecodeMemberData(c, m.decoder, m.decrypt, &d.total);
+  EXPECT_EQ(c->result, d.result);
+  d.checksum = c->dataChecksum;
+  FileClose(c->archiveFile);
+  FileClose(c->outputFile);
+  d.written = ReadBytes(dir.Path("out"));
+  delete[] c->ioBuffer;
+  delete[] c->outBuffer;
+  delete c;
+  return d;
+}
+
+Member Whole(const Bytes& stream) { return {stream, static_cast<int64_t>(stream.size())}; }
+
+Bytes Random(size_t n) {
+  std::mt19937 random(11);
+  Bytes b(n);
+  for (auto& x : b) x = static_cast<uint8_t>(random() % 7);  // compressible by runs
+  return b;
+}
+
+Bytes StoredStream(const Bytes& data) {
+  BitWriter w;
+  StoredBlocks(w, data, true);
+  return w.bytes;
+}
+
+Bytes Encrypt(Bytes b) {
+  uint32_t keys[3] = {kKeys[0], kKeys[1], kKeys[2]};
+  for (auto& x : b) {
+    const uint32_t t = (keys[2] | 2) & 0xFFFF;
+    const uint8_t plain = x;
+    x ^= static_cast<uint8_t>((t * (t ^ 1)) >> 8);
+    ZipCryptoUpdateKeys(keys, plain);
+  }
+  return b;
+}
+
+void ExpectDecoded(const Decoded& d, const Bytes& expect) {
+  EXPECT_EQ(d.result, kResultOk);
+  EXPECT_EQ(d.total, expect.size());
+  EXPECT_EQ(d.checksum, Crc32Update(0, expect.data(), expect.size()));
+  EXPECT_TRUE(d.written == expect);
+}
+
+TEST(DecodeMemberData, DecodesAcrossInputChunksAndOutputBlocks) {
+  const Bytes data = Random(700000);  // three input chunks, two output blocks
+  ExpectDecoded(DecodeFile(Whole(StoredStream(data))), data);
+  // Surplus behind the stream, even a whole chunk of it, is read and ignored.
+  Bytes padded = StoredStream(data);
+  padded.resize(padded.size() + 300000, 0xEE);
+  ExpectDecoded(DecodeFile(Whole(padded)), data);
+  // One input chunk giving many output blocks: 258-byte matches of one byte.
+  BitWriter w;
+  BlockStart(w, true, 1);
+  FixedSymbol(w, 'q');
+  for (int i = 0; i < 8000; i++) {
+    FixedSymbol(w, 285);
+    FixedDistance(w, 0);
+  }
+  FixedSymbol(w, 256);
+  ExpectDecoded(DecodeFile(Whole(w.bytes)), Bytes(1 + 8000 * 258, 'q'));
+  // The same data stored, with no decoder, and encrypted.
+  Member stored = Whole(data);
+  stored.decoder = nullptr;
+  ExpectDecoded(DecodeFile(stored), data);
+  Member secret = Whole(Encrypt(StoredStream(data)));
+  secret.decrypt = true;
+  ExpectDecoded(DecodeFile(secret), data);
+}
+
+TEST(DecodeMemberData, FailuresGiveTheirResultCodes) {
+  const Bytes data = Random(300000);
+  const Bytes stream = StoredStream(data);
+  struct Case {
+    const char* what;
+    Member member;
+    ResultCode expect;
+  };
+  Member cut = {Bytes(stream.begin(), stream.end() - 3), static_cast<int64_t>(stream.size() - 3)};
+  Member shortFile = {stream, static_cast<int64_t>(stream.size() + 1)};
+  Member damaged = Whole(Hex("07"));
+  Member wrongKeys = Whole(Encrypt(Hex("07")));
+  wrongKeys.decrypt = true;
+  // Stored blocks ending exactly at the first chunk's end, then one byte that starts
+  // another block: the last chunk gives no output, yet the stream is unfinished.
+  BitWriter w;
+  StoredBlocks(w, Bytes(kIoBufferSize - 4 * 5, 'z'), false);  // four blocks
+  w.Raw(Hex("02"));
+  const Case cases[] = {
+      {"stream cut short", cut, kResultFormat},
+      {"file shorter than the member", shortFile, kResultUnexpectedEnd},
+      {"invalid data", damaged, kResultFormat},
+      {"invalid data after decryption", wrongKeys, kResultPassword},
+      {"unfinished in a chunk without output", Whole(w.bytes), kResultFormat},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DecodeFile(c.member).result, c.expect) << c.what;
+}
+
+TEST(DecodeMemberData, EmptyDataIsAnEmptyMember) {
+  const Decoded d = DecodeFile({{}, 0});
+  EXPECT_EQ(d.result, kResultOk);
+  EXPECT_EQ(d.total, 0u);
+  EXPECT_EQ(d.checksum, 0u);
+}
+
+TEST(DecodeMemberData, ReadWriteFaultsAndCancel) {
+  const Member m = Whole(StoredStream(Random(600000)));
+  ArmFault(kFaultRead, 2);
+  EXPECT_EQ(DecodeFile(m).result, kResultRead);
+  ArmFault(kFaultWrite, 1);
+  EXPECT_EQ(DecodeFile(m).result, kResultWrite);
+  DisarmFaults();
+  EXPECT_EQ(DecodeFile(m, kJobCancelling).result, kResultCancelled);
+}
+
+}  // namespace
