@@ -12,7 +12,13 @@ constexpr uint32_t kMemberOffsetCapacity = 524288;
 constexpr char kUsage[] =
     "usage: qbx VERB [OPTIONS] ARCHIVE ...\n"
     "  qbx list [--utf8] [--json] ARCHIVE   list the members\n"
-    "  qbx create ARCHIVE                   create an empty .qbx or .tar archive\n";
+    "  qbx create ARCHIVE                   create an empty .qbx or .tar archive\n"
+    "  qbx add [--utf8] ARCHIVE FILE [NAME] append a file (stored as NAME)\n"
+    "  qbx rename [--utf8] ARCHIVE INDEX NEWNAME\n"
+    "  qbx chmod ARCHIVE OCTAL INDEX...     set TAR permission modes\n"
+    "  qbx delete-last ARCHIVE              remove the last member\n"
+    "  qbx test [--utf8] ARCHIVE            read every member and check it\n"
+    "  qbx extract [--utf8] ARCHIVE -o DIR  write every member below DIR\n";
 
 struct Verb {
   const char16_t* name;
@@ -21,6 +27,12 @@ struct Verb {
 constexpr Verb kVerbs[] = {
     {u"list", RunListVerb},
     {u"create", RunCreateVerb},
+    {u"add", RunAddVerb},
+    {u"rename", RunRenameVerb},
+    {u"chmod", RunChmodVerb},
+    {u"delete-last", RunDeleteLastVerb},
+    {u"test", RunTestVerb},
+    {u"extract", RunExtractVerb},
 };
 }  // namespace
 

@@ -38,6 +38,10 @@ struct TarHeaderState {
 void TarChecksum(const uint8_t* header, uint32_t* unsignedSum, uint32_t* signedSum);
 // Octal text over the full width; every byte that is not 0 to 7 is skipped.
 uint64_t ReadOctal(const uint8_t* field, uint32_t width);
+// Writes value as exactly digits octal digits and a zero byte.
+void WriteOctal(uint8_t* field, uint32_t digits, uint64_t value);
+// Computes the unsigned checksum of the header and stores it as 7 digits and a zero byte.
+uint32_t StoreTarChecksum(uint8_t* header);
 // (-size) mod 512: the zero bytes behind data up to the next block.
 inline uint32_t TarPadding(uint64_t size) {
   return static_cast<uint32_t>((kTarBlockSize - (size % kTarBlockSize)) % kTarBlockSize);

@@ -178,6 +178,21 @@ void TarChecksum(const uint8_t* header, uint32_t* unsignedSum, uint32_t* signedS
   *signedSum = s;
 }
 
+void WriteOctal(uint8_t* field, uint32_t digits, uint64_t value) {
+  for (uint32_t i = digits; i > 0; --i) {
+    field[i - 1] = static_cast<uint8_t>('0' + (value & 7));
+    value >>= 3;
+  }
+  field[digits] = 0;
+}
+
+uint32_t StoreTarChecksum(uint8_t* header) {
+  uint32_t unsignedSum, signedSum;
+  TarChecksum(header, &unsignedSum, &signedSum);
+  WriteOctal(header + kTarChksumOffset, kTarShortField - 1, unsignedSum);
+  return unsignedSum;
+}
+
 uint64_t ReadOctal(const uint8_t* field, uint32_t width) {
   uint64_t value = 0;
   for (uint32_t i = 0; i < width; ++i)

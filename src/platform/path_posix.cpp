@@ -41,3 +41,31 @@ std::string PosixPath(const char16_t* path) {
   }
   return out;
 }
+
+std::u16string WidePath(const std::string& utf8) {
+  std::u16string out;
+  size_t i = 0;
+  while (i < utf8.size()) {
+    auto b = static_cast<unsigned char>(utf8[i]);
+    uint32_t cp = b;
+    size_t extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+    if (b >= 0x80 && extra == 0) cp = 0xFFFD;  // a stray continuation byte
+    else if (extra != 0) cp = b & (0x3F >> extra);
+    size_t j = 1;
+    for (; j <= extra && i + j < utf8.size(); ++j) {
+      auto c = static_cast<unsigned char>(utf8[i + j]);
+      if ((c & 0xC0) != 0x80) break;
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    if (j <= extra) cp = 0xFFFD;
+    i += j;
+    if (cp >= 0x10000 && cp <= 0x10FFFF) {
+      cp -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (cp >> 10));
+      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp > 0x10FFFF ? 0xFFFD : cp);
+    }
+  }
+  return out;
+}

@@ -38,6 +38,44 @@ bool FileGetSize(FileHandle file, uint64_t* size);
 bool FileTruncate(FileHandle file);
 void FileClose(FileHandle file);
 
+// Sets only the last-write time (FILETIME) of an open file.
+bool FileSetWriteTime(FileHandle file, uint64_t fileTime);
+// Windows attributes, size and last-write time (FILETIME) of an open file.
+struct FileFacts {
+  uint32_t attributes;
+  uint64_t size;
+  uint64_t modified;
+};
+bool FileGetFacts(FileHandle file, FileFacts* facts);
+
+// Paths. Attribute bits are the Windows ones; on POSIX read-only means no write permission,
+// hidden a name starting with ".", and regular files carry the archive bit.
+bool GetPathAttributes(const char16_t* path, uint32_t* attributes);
+bool SetPathAttributes(const char16_t* path, uint32_t attributes);
+bool CreateFolder(const char16_t* path);
+bool DeletePath(const char16_t* path);
+// Moves a file over another one, replacing it (both in the same folder).
+bool MoveFileOver(const char16_t* from, const char16_t* to);
+// Bytes available to the caller on the volume holding the folder.
+bool GetFreeDiskBytes(const char16_t* folder, uint64_t* bytes);
+bool SetCurrentFolder(const char16_t* path);
+// The current folder with a terminating zero; false when it does not fit.
+bool GetCurrentFolder(char16_t* path, uint32_t capacity);
+
+// One entry of a folder listing.
+struct FolderEntry {
+  char16_t name[260];
+  uint32_t attributes;
+  uint64_t size;
+  uint64_t modified;
+};
+using FolderSearch = intptr_t;
+inline constexpr FolderSearch kNoSearch = -1;
+// Lists the entries of folder (without "." and ".."); the first one comes with the search.
+FolderSearch FolderFirst(const char16_t* folder, FolderEntry* entry);
+bool FolderNext(FolderSearch search, FolderEntry* entry);
+void FolderClose(FolderSearch search);
+
 // 32-bit millisecond counter from a monotonic clock (wraps after about 49.7 days).
 uint32_t TickCount();
 void SleepMs(uint32_t milliseconds);

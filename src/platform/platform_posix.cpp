@@ -1,11 +1,16 @@
 // POSIX implementation of the platform layer.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <dirent.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <string>
 
 #include "platform/platform.h"
 #include "platform/path_posix.h"
@@ -128,4 +133,173 @@ void SleepMs(uint32_t milliseconds) {
   ts.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
   while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
   }
+}
+
+namespace {
+constexpr uint32_t kAttrReadOnly = 0x01;
+constexpr uint32_t kAttrHidden = 0x02;
+constexpr uint32_t kAttrDirectory = 0x10;
+constexpr uint32_t kAttrArchive = 0x20;
+constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
+constexpr int64_t kUnixEpochInFileTime = 11644473600LL;
+constexpr int64_t kTicksPerSecond = 10000000LL;
+
+uint64_t FileTimeOf(const struct timespec& t) {
+  return static_cast<uint64_t>((static_cast<int64_t>(t.tv_sec) + kUnixEpochInFileTime) * kTicksPerSecond +
+                               t.tv_nsec / 100);
+}
+
+uint32_t AttributesOf(const struct stat& st, const std::string& path) {
+  uint32_t a = 0;
+  if (S_ISDIR(st.st_mode)) a |= kAttrDirectory;
+  else if (S_ISREG(st.st_mode)) a |= kAttrArchive;
+  if ((st.st_mode & kWriteBits) == 0) a |= kAttrReadOnly;
+  size_t slash = path.find_last_of('/');
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (base.size() > 1 && base[0] == '.' && base != "..") a |= kAttrHidden;
+  return a;
+}
+
+std::string PathOfDescriptor(int fd) {
+  char link[64];
+  snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  char target[4096];
+  ssize_t n = readlink(link, target, sizeof target - 1);
+  return n > 0 ? std::string(target, static_cast<size_t>(n)) : std::string();
+}
+}  // namespace
+
+bool FileSetWriteTime(FileHandle file, uint64_t fileTime) {
+  if (FaultFires(kFaultSetTime)) return false;
+  int64_t ticks = static_cast<int64_t>(fileTime) - kUnixEpochInFileTime * kTicksPerSecond;
+  int64_t seconds = ticks / kTicksPerSecond;
+  int64_t rest = ticks % kTicksPerSecond;
+  if (rest < 0) {
+    rest += kTicksPerSecond;
+    --seconds;
+  }
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = static_cast<time_t>(seconds);
+  times[1].tv_nsec = static_cast<long>(rest * 100);
+  return futimens(ToFd(file), times) == 0;
+}
+
+bool FileGetFacts(FileHandle file, FileFacts* facts) {
+  struct stat st;
+  if (fstat(ToFd(file), &st) != 0) return false;
+  facts->attributes = AttributesOf(st, PathOfDescriptor(ToFd(file)));
+  facts->size = static_cast<uint64_t>(st.st_size);
+  facts->modified = FileTimeOf(st.st_mtim);
+  return true;
+}
+
+bool GetPathAttributes(const char16_t* path, uint32_t* attributes) {
+  std::string p = PosixPath(path);
+  struct stat st;
+  if (p.empty() || stat(p.c_str(), &st) != 0) return false;
+  *attributes = AttributesOf(st, p);
+  return true;
+}
+
+bool SetPathAttributes(const char16_t* path, uint32_t attributes) {
+  std::string p = PosixPath(path);
+  struct stat st;
+  if (p.empty() || stat(p.c_str(), &st) != 0) return false;
+  mode_t mode = st.st_mode & 07777;
+  if (attributes & kAttrReadOnly) mode &= ~kWriteBits;
+  else if ((mode & kWriteBits) == 0) mode |= S_IWUSR;
+  // Hidden and system have no POSIX form: the name decides what is hidden.
+  return mode == (st.st_mode & 07777) || chmod(p.c_str(), mode) == 0;
+}
+
+bool CreateFolder(const char16_t* path) {
+  std::string p = PosixPath(path);
+  return !p.empty() && mkdir(p.c_str(), 0777) == 0;
+}
+
+bool DeletePath(const char16_t* path) {
+  std::string p = PosixPath(path);
+  return !p.empty() && unlink(p.c_str()) == 0;
+}
+
+bool MoveFileOver(const char16_t* from, const char16_t* to) {
+  std::string f = PosixPath(from), t = PosixPath(to);
+  return !f.empty() && !t.empty() && rename(f.c_str(), t.c_str()) == 0;
+}
+
+bool GetFreeDiskBytes(const char16_t* folder, uint64_t* bytes) {
+  std::string p = PosixPath(folder);
+  struct statvfs sv;
+  if (statvfs(p.empty() ? "." : p.c_str(), &sv) != 0) return false;
+  *bytes = static_cast<uint64_t>(sv.f_bavail) * sv.f_frsize;
+  return true;
+}
+
+bool SetCurrentFolder(const char16_t* path) {
+  std::string p = PosixPath(path);
+  return !p.empty() && chdir(p.c_str()) == 0;
+}
+
+bool GetCurrentFolder(char16_t* path, uint32_t capacity) {
+  char buffer[4096];
+  if (getcwd(buffer, sizeof buffer) == nullptr) return false;
+  std::u16string wide = WidePath(buffer);
+  if (wide.size() + 1 > capacity) return false;
+  std::copy(wide.begin(), wide.end(), path);
+  path[wide.size()] = 0;
+  return true;
+}
+
+namespace {
+struct PosixSearch {
+  DIR* dir;
+  std::string folder;
+};
+
+bool ReadEntry(PosixSearch* s, FolderEntry* entry) {
+  while (struct dirent* d = readdir(s->dir)) {
+    std::string name = d->d_name;
+    if (name == "." || name == "..") continue;
+    std::string full = s->folder + "/" + name;
+    struct stat st;
+    if (lstat(full.c_str(), &st) != 0) continue;
+    if (S_ISLNK(st.st_mode) && stat(full.c_str(), &st) != 0) continue;
+    std::u16string wide = WidePath(name);
+    if (wide.size() >= sizeof entry->name / sizeof entry->name[0]) continue;
+    std::copy(wide.begin(), wide.end(), entry->name);
+    entry->name[wide.size()] = 0;
+    entry->attributes = AttributesOf(st, full);
+    entry->size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
+    entry->modified = FileTimeOf(st.st_mtim);
+    return true;
+  }
+  return false;
+}
+}  // namespace
+
+FolderSearch FolderFirst(const char16_t* folder, FolderEntry* entry) {
+  std::string p = PosixPath(folder);
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  DIR* dir = opendir(p.empty() ? "." : p.c_str());
+  if (dir == nullptr) return kNoSearch;
+  auto* s = new PosixSearch{dir, p};
+  if (!ReadEntry(s, entry)) {
+    closedir(dir);
+    delete s;
+    return kNoSearch;
+  }
+  return reinterpret_cast<FolderSearch>(s);
+}
+
+bool FolderNext(FolderSearch search, FolderEntry* entry) {
+  return ReadEntry(reinterpret_cast<PosixSearch*>(search), entry);
+}
+
+void FolderClose(FolderSearch search) {
+  if (search == kNoSearch) return;
+  auto* s = reinterpret_cast<PosixSearch*>(search);
+  closedir(s->dir);
+  delete s;
 }

@@ -1,6 +1,8 @@
 // Win32 implementation of the platform layer: the calls pass straight through.
 #include <windows.h>
 
+#include <string>
+
 #include "platform/platform.h"
 
 namespace {
@@ -73,3 +75,102 @@ void FileClose(FileHandle file) {
 uint32_t TickCount() { return GetTickCount(); }
 
 void SleepMs(uint32_t milliseconds) { Sleep(milliseconds); }
+
+bool FileSetWriteTime(FileHandle file, uint64_t fileTime) {
+  if (FaultFires(kFaultSetTime)) return false;
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(fileTime);
+  ft.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
+  return SetFileTime(ToHandle(file), nullptr, nullptr, &ft) != 0;
+}
+
+bool FileGetFacts(FileHandle file, FileFacts* facts) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(ToHandle(file), &info)) return false;
+  facts->attributes = info.dwFileAttributes;
+  facts->size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  facts->modified = (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                    info.ftLastWriteTime.dwLowDateTime;
+  return true;
+}
+
+bool GetPathAttributes(const char16_t* path, uint32_t* attributes) {
+  DWORD a = GetFileAttributesW(W(path));
+  if (a == INVALID_FILE_ATTRIBUTES) return false;
+  *attributes = a;
+  return true;
+}
+
+bool SetPathAttributes(const char16_t* path, uint32_t attributes) {
+  return SetFileAttributesW(W(path), attributes) != 0;
+}
+
+bool CreateFolder(const char16_t* path) { return CreateDirectoryW(W(path), nullptr) != 0; }
+
+bool DeletePath(const char16_t* path) { return DeleteFileW(W(path)) != 0; }
+
+bool MoveFileOver(const char16_t* from, const char16_t* to) {
+  return MoveFileExW(W(from), W(to), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool GetFreeDiskBytes(const char16_t* folder, uint64_t* bytes) {
+  ULARGE_INTEGER available;
+  const wchar_t* where = folder != nullptr && folder[0] != 0 ? W(folder) : nullptr;
+  if (!GetDiskFreeSpaceExW(where, &available, nullptr, nullptr)) return false;
+  *bytes = available.QuadPart;
+  return true;
+}
+
+bool SetCurrentFolder(const char16_t* path) { return SetCurrentDirectoryW(W(path)) != 0; }
+
+bool GetCurrentFolder(char16_t* path, uint32_t capacity) {
+  DWORD n = GetCurrentDirectoryW(capacity, reinterpret_cast<wchar_t*>(path));
+  return n != 0 && n < capacity;
+}
+
+namespace {
+bool IsDotEntry(const WIN32_FIND_DATAW& d) {
+  return d.cFileName[0] == L'.' && (d.cFileName[1] == 0 || (d.cFileName[1] == L'.' && d.cFileName[2] == 0));
+}
+
+void CopyEntry(const WIN32_FIND_DATAW& d, FolderEntry* entry) {
+  static_assert(sizeof entry->name == sizeof d.cFileName);
+  for (size_t i = 0; i < 260; ++i) entry->name[i] = static_cast<char16_t>(d.cFileName[i]);
+  entry->attributes = d.dwFileAttributes;
+  entry->size = (static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
+  entry->modified = (static_cast<uint64_t>(d.ftLastWriteTime.dwHighDateTime) << 32) |
+                    d.ftLastWriteTime.dwLowDateTime;
+}
+
+bool NextReal(HANDLE h, WIN32_FIND_DATAW* d) {
+  while (FindNextFileW(h, d))
+    if (!IsDotEntry(*d)) return true;
+  return false;
+}
+}  // namespace
+
+FolderSearch FolderFirst(const char16_t* folder, FolderEntry* entry) {
+  std::wstring pattern(W(folder));
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+  pattern += L'*';
+  WIN32_FIND_DATAW d;
+  HANDLE h = FindFirstFileW(pattern.c_str(), &d);
+  if (h == INVALID_HANDLE_VALUE) return kNoSearch;
+  if (IsDotEntry(d) && !NextReal(h, &d)) {
+    FindClose(h);
+    return kNoSearch;
+  }
+  CopyEntry(d, entry);
+  return reinterpret_cast<FolderSearch>(h);
+}
+
+bool FolderNext(FolderSearch search, FolderEntry* entry) {
+  WIN32_FIND_DATAW d;
+  if (!NextReal(reinterpret_cast<HANDLE>(search), &d)) return false;
+  CopyEntry(d, entry);
+  return true;
+}
+
+void FolderClose(FolderSearch search) {
+  if (search != kNoSearch) FindClose(reinterpret_cast<HANDLE>(search));
+}

@@ -1,0 +1,103 @@
+#include "core/append.h"
+
+#include <cstring>
+
+#include "core/tar.h"
+
+namespace {
+constexpr uint32_t kSourceAttributes = 0x2027;
+constexpr uint8_t kTarEndMarker[2 * kTarBlockSize] = {};
+
+// The folder part of the archive path: where the free space counts.
+void ArchiveFolder(const char16_t* path, char16_t* folder, uint32_t capacity) {
+  uint32_t end = 0;
+  for (uint32_t i = 0; path[i] != 0; ++i)
+    if (path[i] == u'\\' || path[i] == u'/') end = i + 1;
+  if (end >= capacity) end = 0;
+  for (uint32_t i = 0; i < end; ++i) folder[i] = path[i];
+  folder[end] = 0;
+}
+
+ResultCode CheckRoom(ArchiveContext* context, uint64_t size) {
+  if (size > kMaxSourceSize || size + context->fileSize > kMaxArchiveSize) return Fail(context, kResultLimit);
+  char16_t folder[1024];
+  ArchiveFolder(context->archivePath, folder, sizeof folder / sizeof folder[0]);
+  uint64_t free = 0;
+  // When the volume cannot tell its free space, refusing is the safe answer.
+  if (!GetFreeDiskBytes(folder, &free) || free < size || free - size < kMinFreeSpaceLeft)
+    return Fail(context, kResultDiskFull);
+  return kResultOk;
+}
+
+ResultCode AppendOpenSource(ArchiveContext* context, const char16_t* storedName) {
+  context->memberName = const_cast<char16_t*>(storedName);
+  FileFacts facts;
+  if (!FileGetFacts(context->sourceFile, &facts)) return Fail(context, kResultOpen);
+  std::memset(&context->entry, 0, sizeof context->entry);
+  context->entry.attributes = facts.attributes & kSourceAttributes;
+  context->entry.packedSize = static_cast<int64_t>(facts.size);
+  context->remaining = static_cast<int64_t>(facts.size);
+  if (CheckRoom(context, facts.size) != kResultOk) return context->result;
+  context->entry.modified = facts.modified;
+  if (context->memberOffsets != nullptr && context->memberCount < context->memberOffsetCapacity)
+    context->memberOffsets[context->memberCount] = context->appendOffset;
+  context->appendPending = 0;
+  if (context->format == kFormatQbx) AppendQbx(context);
+  else if (context->format == kFormatTar) AppendTar(context);
+  return context->result;
+}
+}  // namespace
+
+ResultCode WriteArchive(ArchiveContext* context, const void* data, uint32_t count) {
+  if (!FileWrite(context->archiveFile, data, count, &context->bytesWritten)) return Fail(context, kResultWrite);
+  return kResultOk;
+}
+
+ResultCode ReadSource(ArchiveContext* context) {
+  if (!FileRead(context->sourceFile, context->ioBuffer, kIoBufferSize, &context->bytesRead))
+    return Fail(context, kResultRead);
+  return kResultOk;
+}
+
+ResultCode AppendFile(ArchiveContext* context, const char16_t* sourcePath, const char16_t* storedName) {
+  context->result = kResultOk;
+  if (sourcePath == nullptr || context->archiveFile == kInvalidFile) return Fail(context, kResultOpen);
+  if (context->openMode != kModeReadWrite) return Fail(context, kResultSave);
+  if (context->memberCount >= kMaxMembers) return Fail(context, kResultLimit);
+  context->sourceFile = FileOpen(sourcePath, kAccessRead, kShareRead, kOpenExisting);
+  if (context->sourceFile == kInvalidFile) return Fail(context, kResultOpen);
+  AppendOpenSource(context, storedName);
+  FileClose(context->sourceFile);
+  context->sourceFile = kInvalidFile;
+  // A member begun but not finished is cut away; the failure that stopped it stays the result.
+  if (context->appendPending == 1) {
+    TruncateArchive(context, context->memberCount, context->appendOffset);
+    context->appendPending = 0;
+  }
+  return context->result;
+}
+
+ResultCode TruncateArchive(ArchiveContext* context, uint32_t memberCount, uint64_t offset) {
+  ResultCode kept = context->result;
+  if (!FileSeek(context->archiveFile, static_cast<int64_t>(offset), kSeekBegin, nullptr))
+    return Fail(context, kResultRead);
+  // Cut first: should the cut fail, no member header has been overwritten by the end blocks.
+  if (!FileTruncate(context->archiveFile)) return Fail(context, kResultWrite);
+  context->memberCount = memberCount;
+  context->appendOffset = offset;
+  context->fileSize = offset;
+  if (context->format == kFormatTar) {
+    if (WriteArchive(context, kTarEndMarker, sizeof kTarEndMarker) != kResultOk) return context->result;
+    context->fileSize += sizeof kTarEndMarker;
+  }
+  context->result = kept;
+  return kept;
+}
+
+ResultCode RevertAdditions(ArchiveContext* context, uint32_t openMemberCount, uint64_t openEndOffset) {
+  context->onMember = nullptr;
+  context->result = kResultOk;
+  if (context->archiveFile == kInvalidFile) return Fail(context, kResultOpen);
+  if (context->openMode != kModeReadWrite) return Fail(context, kResultSave);
+  return TruncateArchive(context, openMemberCount, openEndOffset);
+}

@@ -1,0 +1,14 @@
+// Extraction and test walks of TAR and QBX archives.
+#pragma once
+
+#include "core/context.h"
+
+ResultCode ExtractTar(ArchiveContext* context, uint32_t testFlag);
+ResultCode ExtractQbx(ArchiveContext* context, uint32_t testFlag);
+// Copy (outputFile valid) or read through one member's data from the archive position.
+ResultCode CopyTarData(ArchiveContext* context);
+ResultCode CopyQbxData(ArchiveContext* context);
+
+// Shared by every extractor: the member callback said "process"; make the folders, write
+// the data through copy into a temporary file, and put it in place when all went well.
+ResultCode ExtractMemberFile(ArchiveContext* context, ResultCode (*copy)(ArchiveContext*));

@@ -1,0 +1,53 @@
+#include "core/folders.h"
+
+#include "platform/platform.h"
+
+namespace {
+constexpr uint32_t kAttrDirectory = 0x10;
+
+bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+bool IsLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+
+struct PathClass {
+  uint32_t separatorsToPass;  // a folder is created only from this separator on
+  uint32_t firstPosition;     // ... and at this character position or behind it
+};
+
+PathClass ClassifyPath(const char16_t* path) {
+  if (IsSeparator(path[0]) && IsSeparator(path[1])) return {5, 5};  // \\server\share\ stay as they are
+  if (IsSeparator(path[0])) return {2, 2};                            // \ is the drive's root
+  if (IsLetter(path[0]) && path[1] == u':') return {2, 4};            // C:\ is a drive's root
+  return {1, 1};
+}
+
+bool FolderExists(const char16_t* path) {
+  uint32_t attributes = 0;
+  return GetPathAttributes(path, &attributes) && (attributes & kAttrDirectory) != 0;
+}
+}  // namespace
+
+uint32_t FolderPrefixLengths(const char16_t* path, uint32_t* lengths, uint32_t capacity) {
+  if (path[0] == 0) return 0;
+  PathClass c = ClassifyPath(path);
+  uint32_t separators = 0, count = 0;
+  for (uint32_t i = 0; path[i] != 0 && count < capacity; ++i) {
+    if (!IsSeparator(path[i])) continue;
+    ++separators;
+    if (separators >= c.separatorsToPass && i >= c.firstPosition) lengths[count++] = i + 1;
+  }
+  return count;
+}
+
+uint32_t MakeParentFolders(const char16_t* path) {
+  uint32_t lengths[kMaxFolderPrefixes];
+  uint32_t count = FolderPrefixLengths(path, lengths, kMaxFolderPrefixes);
+  char16_t work[kMaxFolderPrefixes + 1];
+  for (uint32_t n = 0; n < count; ++n) {
+    uint32_t length = lengths[n];
+    if (length > kMaxFolderPrefixes) return 0;
+    for (uint32_t i = 0; i < length; ++i) work[i] = path[i];
+    work[length] = 0;
+    if (!FolderExists(work) && !CreateFolder(work)) return 0;
+  }
+  return 1;
+}

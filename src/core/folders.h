@@ -1,0 +1,14 @@
+// Creating the folders above an extracted file.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr uint32_t kMaxFolderPrefixes = 260;
+
+// Lengths of the path's leading parts that name folders which may be created, shortest
+// first: each ends just behind a separator. Network servers and shares, drive roots and
+// the root itself are never among them. Returns how many were stored.
+uint32_t FolderPrefixLengths(const char16_t* path, uint32_t* lengths, uint32_t capacity);
+// Creates every missing folder named in path up to its last separator. 1 on success, 0
+// when a folder cannot be created (for example because a file stands in its place).
+uint32_t MakeParentFolders(const char16_t* path);

@@ -1,0 +1,99 @@
+#include <cstring>
+
+#include "core/extract.h"
+#include "core/names.h"
+#include "core/progress.h"
+#include "core/qbx.h"
+
+namespace {
+constexpr uint32_t kExtractedAttributes = 0x2027;
+constexpr uint32_t kKeptAttributes = 0x2037;
+constexpr uint32_t kNormalAttributes = 0x80;
+
+ResultCode CheckQbxHeader(ArchiveContext* context) {
+  const EntryRecord& e = context->entry;
+  if (e.signature != kQbxSignature) return Fail(context, kResultChecksum);
+  if (e.checksum != QbxChecksum(reinterpret_cast<const uint8_t*>(&e), kQbxHeaderChecksummed, 0))
+    return Fail(context, kResultChecksum);
+  if (e.formatVersion != 0) return Fail(context, kResultNewerVersion);
+  return kResultOk;
+}
+
+ResultCode ExtractQbxFile(ArchiveContext* context) {
+  ResultCode r = ExtractMemberFile(context, CopyQbxData);
+  if (r != kResultOk) return r;
+  uint32_t attributes = context->entry.attributes & kExtractedAttributes;
+  SetPathAttributes(context->memberName, attributes != 0 ? attributes : kNormalAttributes);
+  return kResultOk;
+}
+
+ResultCode WalkQbxMember(ArchiveContext* context, uint32_t testFlag, char16_t* nameBuffer) {
+  EntryRecord& e = context->entry;
+  e.attributes &= kKeptAttributes;
+  // A size of 0 or below means no data and no checksum behind the header.
+  context->remaining = e.packedSize > 0 ? e.packedSize : 0;
+  e.size = static_cast<uint64_t>(context->remaining);
+  std::memset(nameBuffer, 0, kMemberNameChars * sizeof(char16_t));
+  Utf8ToWide(e.name, kEntryNameSize, nameBuffer);
+  if (context->onMember(context) == 0) {
+    if (context->remaining > 0 &&
+        !FileSeek(context->archiveFile, context->remaining + kQbxChecksumSize, kSeekCurrent, nullptr))
+      return Fail(context, kResultRead);
+    return kResultOk;
+  }
+  if (testFlag == 0) return ExtractQbxFile(context);
+  context->outputFile = kInvalidFile;
+  return CopyQbxData(context);
+}
+}  // namespace
+
+ResultCode CopyQbxData(ArchiveContext* context) {
+  if (context->remaining == 0) return context->result;
+  context->dataChecksum = 0;
+  while (context->remaining > 0) {
+    uint32_t n = context->remaining < kIoBufferSize ? static_cast<uint32_t>(context->remaining) : kIoBufferSize;
+    context->remaining -= n;
+    if (!FileRead(context->archiveFile, context->ioBuffer, n, &context->bytesRead))
+      return Fail(context, kResultRead);
+    if (context->bytesRead < n) return Fail(context, kResultUnexpectedEnd);
+    if (context->outputFile != kInvalidFile &&
+        !FileWrite(context->outputFile, context->ioBuffer, n, &context->bytesWritten))
+      return Fail(context, kResultWrite);
+    context->dataChecksum = QbxChecksum(context->ioBuffer, n, context->dataChecksum);
+    if (WaitWhilePaused(context) != kResultOk) return context->result;
+    ProgressAdvance(context, n);
+  }
+  uint8_t stored[kQbxChecksumSize];
+  uint32_t got = 0;
+  if (!FileRead(context->archiveFile, stored, kQbxChecksumSize, &got)) return Fail(context, kResultRead);
+  if (got < kQbxChecksumSize) return Fail(context, kResultUnexpectedEnd);
+  uint32_t value = stored[0] | stored[1] << 8 | stored[2] << 16 | static_cast<uint32_t>(stored[3]) << 24;
+  if (value != context->dataChecksum) return Fail(context, kResultChecksum);
+  return context->result;
+}
+
+ResultCode ExtractQbx(ArchiveContext* context, uint32_t testFlag) {
+  char16_t nameBuffer[kMemberNameChars];
+  context->memberName = nameBuffer;
+  context->position = 0;
+  if (!FileSeek(context->archiveFile, 0, kSeekBegin, nullptr)) Fail(context, kResultRead);
+  for (context->memberIndex = 0; context->result == kResultOk && context->memberIndex < kMaxMembers;
+       ++context->memberIndex) {
+    if (WaitWhilePaused(context) != kResultOk) break;
+    uint32_t got = 0;
+    if (!FileRead(context->archiveFile, &context->entry, kEntryRecordSize, &got)) {
+      Fail(context, kResultRead);
+      break;
+    }
+    if (got == 0) break;
+    // Part of a header at the end is a cut-off archive, not its end.
+    if (got < kEntryRecordSize) {
+      Fail(context, kResultUnexpectedEnd);
+      break;
+    }
+    if (CheckQbxHeader(context) != kResultOk) break;
+    WalkQbxMember(context, testFlag, nameBuffer);
+  }
+  context->memberName = nullptr;
+  return context->result;
+}

@@ -1,0 +1,75 @@
+#include <cstring>
+
+#include "core/edit.h"
+#include "core/tar.h"
+
+namespace {
+constexpr char16_t kPaxHeaderName[] = u"././@PaxHeader";
+constexpr uint32_t kModeDigitEndDefault = 3;
+
+bool StartsWithPaxHeaderName(const char16_t* name) {
+  for (uint32_t i = 0; kPaxHeaderName[i] != 0; ++i)
+    if (name[i] != kPaxHeaderName[i]) return false;
+  return true;
+}
+
+// Stores the header's checksum and gives the record its checksum and type.
+void SealTarHeader(ArchiveContext* context, uint8_t* header) {
+  context->entry.checksum = StoreTarChecksum(header);
+  context->entry.attributes = header[kTarTypeflagOffset] == '5' ? kAttrDirectory : kAttrArchive;
+}
+
+// A header read for an edit that found no member there is "not found"; damage is its code.
+ResultCode EditableTarResult(ArchiveContext* context, ResultCode r) {
+  if (r == kResultEndOfMembers || r == kResultEmptyBlock) return Fail(context, kResultNotFound);
+  if (r != kResultOk) return Fail(context, r);
+  return kResultOk;
+}
+
+// The name's last byte decides the type: a trailing slash makes a directory, losing it a file.
+void MatchTypeToName(uint8_t* header) {
+  bool slash = NameEndsInSlash(header, kTarNameSize);
+  uint8_t& type = header[kTarTypeflagOffset];
+  if (type != '5' && slash) type = '5';
+  else if (type == '5' && !slash) type = '0';
+}
+
+// The last digit's place in the mode field: "0000644\0" and "000644 \0" keep their layout.
+uint32_t ModeDigitEnd(const uint8_t* field) {
+  for (uint32_t place = 7; place >= 4; --place)
+    if (static_cast<int8_t>(field[place]) >= '0') return place;
+  return kModeDigitEndDefault;
+}
+}  // namespace
+
+ResultCode RenameTarMember(ArchiveContext* context, uint32_t memberIndex) {
+  if (StartsWithPaxHeaderName(context->memberName)) return context->result;
+  if (FindMember(context, memberIndex) != kResultOk) return context->result;
+  TarHeaderState state;
+  ResultCode r = ReadTarHeader(context->archiveFile, &state, &context->entry, context->ioBuffer);
+  ConvertEditedName(context, context->headerCodePage == 65001);
+  context->ioBuffer[kTarNameSize - 1] = 0;
+  std::memcpy(context->entry.name, context->ioBuffer, kTarNameSize);
+  std::memcpy(state.header, context->ioBuffer, kTarNameSize);
+  MatchTypeToName(state.header);
+  SealTarHeader(context, state.header);
+  context->entry.mode = static_cast<uint32_t>(ReadOctal(state.header + kTarModeOffset, kTarShortField));
+  if (EditableTarResult(context, r) != kResultOk) return context->result;
+  return WriteMemberHeader(context, context->position + state.headerOffset, state.header);
+}
+
+ResultCode SetTarMode(ArchiveContext* context, uint32_t memberIndex, uint32_t mode) {
+  context->result = kResultOk;
+  if (FindMember(context, memberIndex) != kResultOk) return context->result;
+  TarHeaderState state;
+  ResultCode r = ReadTarHeader(context->archiveFile, &state, &context->entry, context->ioBuffer);
+  uint8_t* field = state.header + kTarModeOffset;
+  uint32_t e = ModeDigitEnd(field);
+  field[e - 2] = static_cast<uint8_t>('0' + ((mode >> 6) & 7));
+  field[e - 1] = static_cast<uint8_t>('0' + ((mode >> 3) & 7));
+  field[e] = static_cast<uint8_t>('0' + (mode & 7));
+  SealTarHeader(context, state.header);
+  context->entry.mode = mode;
+  if (EditableTarResult(context, r) != kResultOk) return context->result;
+  return WriteMemberHeader(context, context->position + state.headerOffset, state.header);
+}

@@ -1,0 +1,84 @@
+#include <cstring>
+
+#include "core/extract.h"
+#include "core/names.h"
+#include "core/progress.h"
+#include "core/tar.h"
+
+namespace {
+void FillTarName(ArchiveContext* context, char16_t* buffer) {
+  std::memset(buffer, 0, kMemberNameChars * sizeof(char16_t));
+  if (context->headerCodePage == 65001)
+    Utf8ToWide(context->entry.name, kTarNameSize, buffer);
+  else
+    BytesToWide(context->entry.name, kTarNameSize, buffer);
+}
+
+// One member whose header was just read: hand it to the callback, then move past it.
+ResultCode WalkTarMember(ArchiveContext* context, uint32_t testFlag, char16_t* nameBuffer) {
+  EntryRecord& e = context->entry;
+  context->remaining = e.packedSize;
+  FillTarName(context, nameBuffer);
+  if (context->onMember(context) != 0) {
+    ResultCode r;
+    if (testFlag != 0) {
+      context->outputFile = kInvalidFile;
+      r = CopyTarData(context);
+    } else {
+      r = ExtractMemberFile(context, CopyTarData);
+    }
+    if (r != kResultOk) return Fail(context, r);
+  }
+  context->remaining += e.padding;
+  uint64_t next = 0;
+  if (!FileSeek(context->archiveFile, context->remaining, kSeekCurrent, &next))
+    return Fail(context, kResultRead);
+  context->position = next;
+  return kResultOk;
+}
+}  // namespace
+
+ResultCode CopyTarData(ArchiveContext* context) {
+  ProgressAdvanceInOut(context, context->entry.padding, 0);
+  while (context->remaining > 0) {
+    uint32_t n = context->remaining < kIoBufferSize ? static_cast<uint32_t>(context->remaining) : kIoBufferSize;
+    context->remaining -= n;
+    if (!FileRead(context->archiveFile, context->ioBuffer, n, &context->bytesRead))
+      return Fail(context, kResultRead);
+    if (context->bytesRead < n) return Fail(context, kResultUnexpectedEnd);
+    if (context->outputFile != kInvalidFile &&
+        !FileWrite(context->outputFile, context->ioBuffer, n, &context->bytesWritten))
+      return Fail(context, kResultWrite);
+    if (WaitWhilePaused(context) != kResultOk) return context->result;
+    ProgressAdvanceInOut(context, n, n);
+  }
+  return context->result;
+}
+
+ResultCode ExtractTar(ArchiveContext* context, uint32_t testFlag) {
+  char16_t nameBuffer[kMemberNameChars];
+  context->memberName = nameBuffer;
+  context->position = 0;
+  ResultCode r = kResultOk;
+  if (!FileSeek(context->archiveFile, 0, kSeekBegin, nullptr)) r = Fail(context, kResultRead);
+  std::memset(&context->entry, 0, sizeof context->entry);
+  TarHeaderState state;
+  for (context->memberIndex = 0; r == kResultOk && context->memberIndex < kMaxMembers;
+       ++context->memberIndex) {
+    if (WaitWhilePaused(context) != kResultOk) break;
+    r = ReadTarHeader(context->archiveFile, &state, &context->entry, context->ioBuffer);
+    if (r == kResultOk) {
+      r = WalkTarMember(context, testFlag, nameBuffer);
+    } else if (r == kResultEmptyBlock) {
+      context->position += state.consumed;
+      r = kResultOk;
+    } else if (r == kResultEndOfMembers) {
+      r = kResultOk;
+      break;
+    } else {
+      Fail(context, r);
+    }
+  }
+  context->memberName = nullptr;
+  return context->result;
+}
