@@ -173,6 +173,19 @@ std::vector<Case> HandMadeCases() {
     both("overlapping matches repeat their pattern", w.bytes, Done("ababababababcccc"));
   }
   {
+    // Short distances repeat patterns of every period; the word copies must keep them.
+    BitWriter w = FixedBlock(true);
+    std::string expect = "abcdefg";
+    Literals(w, expect);
+    const uint32_t codes[][2] = {{2, 0}, {3, 0}, {4, 0}, {4, 1}, {5, 0}};  // distances 3 to 7
+    for (uint32_t d = 3; d <= 7; d++) {
+      Match(w, 271, 3, 2, codes[d - 3][0], codes[d - 3][1], d < 5 ? 0 : 1);  // length 30
+      for (int i = 0; i < 30; i++) expect += expect[expect.size() - d];
+    }
+    FixedSymbol(w, 256);
+    both("matches at distances 3 to 7", w.bytes, Done(expect));
+  }
+  {
     BitWriter w = FixedBlock(true);
     Literals(w, "a");
     Match(w, 257, 0, 0, 1, 0, 0);
