@@ -39,20 +39,25 @@ void BuildTarHeader(ArchiveContext* context, uint8_t* header, uint64_t size) {
   e.checksum = StoreTarChecksum(header);
 }
 
+// TAR data need no checksum, so the system may copy it without passing it through us.
 ResultCode CopySourceTar(ArchiveContext* context, uint64_t expected) {
+  static constexpr uint8_t kZeros[kTarBlockSize] = {};
   uint64_t written = 0;
-  if (ReadSource(context) != kResultOk) return context->result;
-  while (context->bytesRead > 0) {
-    uint32_t n = context->bytesRead;
+  for (;;) {
+    uint32_t n = 0;
+    CopyOutcome outcome = FileCopyRange(context->sourceFile, context->archiveFile, kIoBufferSize,
+                                        context->ioBuffer, &n);
+    if (outcome == kCopyReadFailed) return Fail(context, kResultRead);
+    if (outcome == kCopyWriteFailed) return Fail(context, kResultWrite);
+    if (n == 0) break;
     uint32_t padding = TarPadding(n);
-    std::memset(context->ioBuffer + n, 0, padding);
+    if (padding != 0 && WriteArchive(context, kZeros, padding) != kResultOk) return context->result;
     n += padding;
-    if (WriteArchive(context, context->ioBuffer, n) != kResultOk) return context->result;
     written += n;
+    // A source that grows while it is read would otherwise be copied without end.
     if (written > expected) return Fail(context, kResultChecksum);
     if (WaitWhilePaused(context) != kResultOk) return context->result;
     ProgressAdvance(context, n);
-    if (ReadSource(context) != kResultOk) return context->result;
   }
   if (written != expected) return Fail(context, kResultChecksum);
   return kResultOk;

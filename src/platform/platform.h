@@ -38,6 +38,13 @@ bool FileGetSize(FileHandle file, uint64_t* size);
 bool FileTruncate(FileHandle file);
 void FileClose(FileHandle file);
 
+// Copies up to count bytes from the current position of one file to that of the other,
+// inside the kernel where the system can (buffer is the fallback's staging area, count bytes
+// at least). *copied below count means the source ended.
+enum CopyOutcome : uint32_t { kCopyOk = 0, kCopyReadFailed = 1, kCopyWriteFailed = 2 };
+CopyOutcome FileCopyRange(FileHandle from, FileHandle to, uint32_t count, uint8_t* buffer,
+                          uint32_t* copied);
+
 // Sets only the last-write time (FILETIME) of an open file.
 bool FileSetWriteTime(FileHandle file, uint64_t fileTime);
 // Windows attributes, size and last-write time (FILETIME) of an open file.

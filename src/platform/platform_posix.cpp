@@ -94,6 +94,35 @@ bool FileWrite(FileHandle file, const void* buffer, uint32_t count, uint32_t* pu
   return *put == count;
 }
 
+namespace {
+CopyOutcome CopyThroughBuffer(FileHandle from, FileHandle to, uint32_t count, uint8_t* buffer,
+                              uint32_t done, uint32_t* copied) {
+  uint32_t got = 0, put = 0;
+  if (!FileRead(from, buffer, count - done, &got)) return kCopyReadFailed;
+  if (got > 0 && !FileWrite(to, buffer, got, &put)) return kCopyWriteFailed;
+  *copied = done + got;
+  return kCopyOk;
+}
+}  // namespace
+
+CopyOutcome FileCopyRange(FileHandle from, FileHandle to, uint32_t count, uint8_t* buffer,
+                          uint32_t* copied) {
+  *copied = 0;
+  if (FaultFires(kFaultRead)) return kCopyReadFailed;
+  if (FaultFires(kFaultWrite)) return kCopyWriteFailed;
+  uint32_t done = 0;
+  while (done < count) {
+    ssize_t n = copy_file_range(ToFd(from), nullptr, ToFd(to), nullptr, count - done, 0);
+    if (n < 0 && errno == EINTR) continue;
+    // Not every pair of files can be copied in the kernel: take the ordinary way.
+    if (n < 0) return CopyThroughBuffer(from, to, count, buffer, done, copied);
+    if (n == 0) break;
+    done += static_cast<uint32_t>(n);
+  }
+  *copied = done;
+  return kCopyOk;
+}
+
 bool FileSeek(FileHandle file, int64_t distance, SeekOrigin origin, uint64_t* newPosition) {
   if (FaultFires(kFaultSeek)) return false;
   int whence = origin == kSeekBegin ? SEEK_SET : origin == kSeekCurrent ? SEEK_CUR : SEEK_END;

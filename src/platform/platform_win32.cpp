@@ -45,6 +45,16 @@ bool FileWrite(FileHandle file, const void* buffer, uint32_t count, uint32_t* pu
   return n == count;
 }
 
+CopyOutcome FileCopyRange(FileHandle from, FileHandle to, uint32_t count, uint8_t* buffer,
+                          uint32_t* copied) {
+  *copied = 0;
+  uint32_t got = 0, put = 0;
+  if (!FileRead(from, buffer, count, &got)) return kCopyReadFailed;
+  if (got > 0 && !FileWrite(to, buffer, got, &put)) return kCopyWriteFailed;
+  *copied = got;
+  return kCopyOk;
+}
+
 bool FileSeek(FileHandle file, int64_t distance, SeekOrigin origin, uint64_t* newPosition) {
   if (FaultFires(kFaultSeek)) return false;
   LARGE_INTEGER d;

@@ -51,7 +51,9 @@ TEST(Append, SizesOnDiskForBothFormats) {
       CloseArchive(&l.context);
       Bytes archive = ReadBytes(dir.Path(name));
       EXPECT_EQ(archive.size(), 2 * growth + (tar ? 1024 : 0));
-      if (tar) EXPECT_EQ(Bytes(archive.end() - 1024, archive.end()), Bytes(1024, 0));
+      if (tar) {
+        EXPECT_EQ(Bytes(archive.end() - 1024, archive.end()), Bytes(1024, 0));
+      }
       // What we wrote lists back the same.
       ListingContext again(dir.Path(name));
       ASSERT_EQ(again.Open(), 0u);

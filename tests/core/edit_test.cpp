@@ -88,7 +88,9 @@ TEST(Rename, ExtendedHeaderStaysAndTheMembersOwnHeaderChanges) {
   EXPECT_EQ(NameOf(e.members[2].entry), "renamed");
   // Every byte other than name and checksum is as before: mode, times, type.
   for (uint32_t i = 100; i < 512; ++i)
-    if (i < kTarChksumOffset || i >= kTarChksumOffset + 8) EXPECT_EQ(e.archive[2560 + i], original[2560 + i]) << i;
+    if (i < kTarChksumOffset || i >= kTarChksumOffset + 8) {
+      EXPECT_EQ(e.archive[2560 + i], original[2560 + i]) << i;
+    }
 }
 
 TEST(Rename, PaxHeaderNameChangesNothing) {

@@ -31,7 +31,9 @@ ResultCode Walk(const std::filesystem::path& archive, const std::filesystem::pat
   char16_t previous[4096];
   EXPECT_TRUE(GetCurrentFolder(previous, 4096));
   std::u16string dest = Wide(destination);
-  if (testFlag == 0) EXPECT_TRUE(SetCurrentFolder(dest.c_str()));
+  if (testFlag == 0) {
+    EXPECT_TRUE(SetCurrentFolder(dest.c_str()));
+  }
   ResultCode r = RunMembers(&l.context, static_cast<int64_t>(l.context.fileSize), testFlag);
   SetCurrentFolder(previous);
   return r;

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# TAR listing, extraction and appending against GNU tar, bsdtar and cp.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+work="$BENCH_WORK/tar"
+mkdir -p "$work"
+runs=${BENCH_RUNS:-5}
+
+# 100 000 members of 100 bytes each, written directly (creating the files would take longer).
+if [ ! -f "$work/many.tar" ]; then
+  python3 - "$work/many.tar" <<'PY'
+import sys
+out = open(sys.argv[1], "wb")
+data = b"x" * 100 + b"\0" * 412
+for i in range(100000):
+    h = bytearray(512)
+    name = ("dir%03d/member-%06d.txt" % (i // 1000, i)).encode()
+    h[0:len(name)] = name
+    h[100:108] = b"0000644\0"; h[108:116] = b"0001750\0"; h[116:124] = b"0001750\0"
+    h[124:136] = b"00000000144\0"; h[136:148] = b"14500000000\0"; h[156:157] = b"0"
+    h[257:263] = b"ustar\0"; h[263:265] = b"00"
+    h[148:156] = b" " * 8
+    h[148:156] = ("%06o\0 " % sum(h)).encode()
+    out.write(h); out.write(data)
+out.write(b"\0" * 1024)
+PY
+fi
+# 200 MB in 50 files of 4 MB.
+if [ ! -f "$work/big.tar" ]; then
+  mkdir -p "$work/src"
+  for i in $(seq 1 50); do head -c 4000000 /dev/urandom > "$work/src/part-$i.bin"; done
+  (cd "$work/src" && tar -cf "$work/big.tar" .)
+  head -c 200000000 /dev/urandom > "$work/one.bin"
+fi
+
+qbx_list=$(median_seconds "$runs" "$QBX" list "$work/many.tar")
+gnu_list=$(median_seconds "$runs" tar -tvf "$work/many.tar")
+bsd_list=$(median_seconds "$runs" bsdtar -tvf "$work/many.tar")
+report "list 100 000 members: qbx / tar -tvf" "$qbx_list" "$gnu_list"
+report "list 100 000 members: qbx / bsdtar -tvf" "$qbx_list" "$bsd_list"
+
+extract_qbx() { rm -rf "$work/x"; "$QBX" extract "$work/big.tar" -o "$work/x"; }
+extract_tar() { rm -rf "$work/x"; mkdir -p "$work/x"; tar -xf "$work/big.tar" -C "$work/x"; }
+qbx_x=$(median_seconds "$runs" extract_qbx)
+tar_x=$(median_seconds "$runs" extract_tar)
+report "extract 200 MB TAR: qbx / tar -xf" "$qbx_x" "$tar_x"
+
+# Opening a missing archive creates it, so one process does the whole add.
+add_tar() { rm -f "$work/add.tar"; "$QBX" add "$work/add.tar" "$work/one.bin"; }
+add_qbx() { rm -f "$work/add.qbx"; "$QBX" add "$work/add.qbx" "$work/one.bin"; }
+copy() { rm -f "$work/copy.bin"; cp "$work/one.bin" "$work/copy.bin"; }
+cp_t=$(median_seconds "$runs" copy)
+report "add 200 MB file to TAR: qbx / cp" "$(median_seconds "$runs" add_tar)" "$cp_t"
+report "add 200 MB file to QBX: qbx / cp" "$(median_seconds "$runs" add_qbx)" "$cp_t"
+rm -rf "$work/x" "$work/add.tar" "$work/add.qbx" "$work/copy.bin"
