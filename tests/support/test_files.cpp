@@ -40,6 +40,7 @@ void WriteBytes(const fs::path& path, const Bytes& bytes) {
 
 Bytes ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
+  if (!in) ADD_FAILURE() << "cannot read " << path.string() << " (still open for writing?)";
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
