@@ -20,9 +20,9 @@ namespace {
 constexpr uint32_t kFastInputMargin = 16;
 // Match copies move whole 8-byte words and may write up to this many bytes past the match.
 constexpr uint32_t kCopySlack = 16;
-// A literal and a longest Deflate match, with the copy's slack. Longer Deflate64 matches
-// that do not fit are left to the mode machine.
-constexpr uint32_t kFastOutputMargin = 1 + 258 + kCopySlack;
+// Per iteration at most a literal and a longest Deflate match, with the copy's slack. Longer
+// Deflate64 matches that do not fit are left to the mode machine.
+constexpr uint32_t kFastOutputMargin = 1 + kDeflateMaxMatch + kCopySlack;
 
 constexpr uint8_t kCodeLengthOrder[kCodeLengthSymbols] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                                           11, 4,  12, 3, 13, 2, 14, 1, 15};
@@ -105,12 +105,17 @@ inline void CopyMatch(uint8_t* out, uint32_t distance, uint32_t length) {
   const uint8_t* src = out - distance;
   uint8_t* const end = out + length;
   if (distance >= 8) {
-    // Every word read lies at least 8 bytes back, so it is complete when read.
-    do {
+    // Every word read lies at least 8 bytes back, so it is complete when read. Most matches
+    // are short: two words go before the first test.
+    Store64(out, LoadLe64(src));
+    Store64(out + 8, LoadLe64(src + 8));
+    out += 16;
+    src += 16;
+    while (out < end) {
       Store64(out, LoadLe64(src));
       out += 8;
       src += 8;
-    } while (out < end);
+    }
   } else if (distance == 1) {
     const uint64_t v = src[0] * 0x0101010101010101ULL;
     do {
@@ -244,7 +249,7 @@ void FastLoop(Decoder& d) {
     const uint32_t distance =
         e.value + static_cast<uint32_t>((saved & Mask(e.bits)) >> CodeBitsOf(e));
 
-    if constexpr (V.maxMatch > 258) {
+    if constexpr (V.maxMatch > kDeflateMaxMatch) {
       if (length + kCopySlack > static_cast<uint64_t>(d.c.outEnd - out)) {
         // Too long for the room left: the mode machine copies it in parts.
         s->length = length;

@@ -15,6 +15,7 @@ inline constexpr uint32_t kCodeLengthSymbols = 19;
 inline constexpr uint32_t kLengthSymbols = 288;  // 286 and 287 are never valid
 inline constexpr uint32_t kDistanceSymbols = 32;
 inline constexpr uint32_t kEndOfBlockSymbol = 256;
+inline constexpr uint32_t kDeflateMaxMatch = 258;
 
 using LengthSymbolTable = std::array<CodeEntry, kLengthSymbols>;
 using DistanceSymbolTable = std::array<CodeEntry, kDistanceSymbols>;
@@ -95,7 +96,7 @@ struct DeflateVariant {
 constexpr DeflateVariant MakeVariant(bool deflate64) {
   DeflateVariant v{};
   v.windowSize = deflate64 ? 65536 : 32768;
-  v.maxMatch = deflate64 ? 65538 : 258;
+  v.maxMatch = deflate64 ? 65538 : kDeflateMaxMatch;
   v.maxDistanceCodes = deflate64 ? 32 : 30;
   v.lengthSymbols = MakeLengthSymbols(deflate64);
   v.distanceSymbols = MakeDistanceSymbols(v.maxDistanceCodes);
