@@ -462,12 +462,15 @@ bool StepLengthCode(Decoder& d) {
   return true;
 }
 
-bool StepLengthExtra(Decoder& d) {
+// Adds a length's or distance's extra bits to its base.
+bool AddExtraBits(Decoder& d, uint32_t* value, uint32_t nextMode) {
   if (!Need(d.c, d.s->extraBits)) return false;
-  d.s->length += Take(d.c, d.s->extraBits);
-  d.s->decodeMode = kInflateDistanceCode;
+  *value += Take(d.c, d.s->extraBits);
+  d.s->decodeMode = nextMode;
   return true;
 }
+
+bool StepLengthExtra(Decoder& d) { return AddExtraBits(d, &d.s->length, kInflateDistanceCode); }
 
 bool StepDistanceCode(Decoder& d) {
   InflateState* s = d.s;
@@ -483,12 +486,7 @@ bool StepDistanceCode(Decoder& d) {
   return true;
 }
 
-bool StepDistanceExtra(Decoder& d) {
-  if (!Need(d.c, d.s->extraBits)) return false;
-  d.s->distance += Take(d.c, d.s->extraBits);
-  d.s->decodeMode = kInflateMatchCopy;
-  return true;
-}
+bool StepDistanceExtra(Decoder& d) { return AddExtraBits(d, &d.s->distance, kInflateMatchCopy); }
 
 // One part of a match: from this call's output when the source lies there, else from the
 // window up to its end or up to windowNext.

@@ -59,26 +59,23 @@ inline constexpr uint32_t kFixedDistanceTableSize = 1u << kDistanceRootBits;
 using FixedLengthTable = std::array<CodeEntry, kFixedLengthTableSize>;
 using FixedDistanceTable = std::array<CodeEntry, kFixedDistanceTableSize>;
 
-constexpr FixedLengthTable MakeFixedLengthTable(const CodeEntry* symbols) {
-  uint16_t lengths[kLengthSymbols] = {};
-  for (uint32_t s = 0; s < kLengthSymbols; s++)
-    lengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
-  FixedLengthTable table{};
-  uint16_t work[kLengthSymbols] = {};
-  uint32_t used = 0;
-  BuildCodeTable({kLiteralLengthCodes, kLengthRootBits, kFixedLengthTableSize, symbols}, lengths,
-                 kLengthSymbols, table.data(), work, &used);
-  return table;
+// The fixed code's lengths (RFC 1951, 3.2.6): literal/lengths 8, 9, 7, 8 bits by range,
+// distances all 5 bits.
+constexpr uint16_t FixedLength(CodeKind kind, uint32_t symbol) {
+  if (kind == kDistanceCodes) return 5;
+  return symbol < 144 ? 8 : symbol < 256 ? 9 : symbol < 280 ? 7 : 8;
 }
 
-constexpr FixedDistanceTable MakeFixedDistanceTable(const CodeEntry* symbols) {
-  uint16_t lengths[kDistanceSymbols] = {};
-  for (auto& l : lengths) l = 5;
-  FixedDistanceTable table{};
-  uint16_t work[kDistanceSymbols] = {};
+template <size_t TableSize, size_t SymbolCount>
+constexpr std::array<CodeEntry, TableSize> MakeFixedTable(CodeKind kind, uint32_t rootBits,
+                                                          const CodeEntry* symbols) {
+  uint16_t lengths[SymbolCount] = {};
+  for (uint32_t s = 0; s < SymbolCount; s++) lengths[s] = FixedLength(kind, s);
+  std::array<CodeEntry, TableSize> table{};
+  uint16_t work[SymbolCount] = {};
   uint32_t used = 0;
-  BuildCodeTable({kDistanceCodes, kDistanceRootBits, kFixedDistanceTableSize, symbols}, lengths,
-                 kDistanceSymbols, table.data(), work, &used);
+  BuildCodeTable({kind, rootBits, TableSize, symbols}, lengths, SymbolCount, table.data(), work,
+                 &used);
   return table;
 }
 
@@ -100,8 +97,10 @@ constexpr DeflateVariant MakeVariant(bool deflate64) {
   v.maxDistanceCodes = deflate64 ? 32 : 30;
   v.lengthSymbols = MakeLengthSymbols(deflate64);
   v.distanceSymbols = MakeDistanceSymbols(v.maxDistanceCodes);
-  v.fixedLengths = MakeFixedLengthTable(v.lengthSymbols.data());
-  v.fixedDistances = MakeFixedDistanceTable(v.distanceSymbols.data());
+  v.fixedLengths = MakeFixedTable<kFixedLengthTableSize, kLengthSymbols>(
+      kLiteralLengthCodes, kLengthRootBits, v.lengthSymbols.data());
+  v.fixedDistances = MakeFixedTable<kFixedDistanceTableSize, kDistanceSymbols>(
+      kDistanceCodes, kDistanceRootBits, v.distanceSymbols.data());
   return v;
 }
 
