@@ -55,6 +55,12 @@ uint32_t FormatUInt(char16_t* out, const char16_t* pattern, uint32_t value) {
   return Finish(out, n);
 }
 
+uint32_t FormatText(char16_t* out, const char16_t* text) {
+  uint32_t n = 0;
+  CopySuffix(out, &n, text);
+  return Finish(out, n);
+}
+
 uint32_t FormatFixed(char16_t* out, const char16_t* pattern, double value) {
   uint32_t n = 0;
   const char16_t* at = CopyPrefix(out, &n, pattern);
