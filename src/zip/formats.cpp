@@ -1,9 +1,11 @@
 #include "zip/formats.h"
 
 #include "core/core_formats.h"
+#include "zip/gz.h"
+#include "zip/zip.h"
 
 const FormatOps* AllFormatTable() {
   static constexpr FormatOps kTable[kFormatKindCount] = {
-      {}, kQbxFormatOps, kTarFormatOps, {}, {}};
+      {}, kQbxFormatOps, kTarFormatOps, {ListZip, RunZip}, {ListGz, RunGz}};
   return kTable;
 }

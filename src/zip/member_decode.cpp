@@ -48,8 +48,10 @@ ResultCode DecodeChunk(ArchiveContext* context, InflateFunction decoder, Inflate
   return kResultOk;
 }
 
+// With unused set, reading stops at the chunk in which the stream ends and *unused gets
+// the bytes of that chunk behind the end.
 ResultCode RunChunks(ArchiveContext* context, InflateFunction decoder, InflateStream* stream,
-                     bool decrypt, uint64_t* total) {
+                     bool decrypt, uint64_t* total, uint32_t* unused) {
   bool finished = false;
   const bool hadData = context->remaining > 0;
   while (context->remaining > 0) {
@@ -66,6 +68,11 @@ ResultCode RunChunks(ArchiveContext* context, InflateFunction decoder, InflateSt
     }
     if (WaitWhilePaused(context)) return kResultCancelled;
     *total += chunkOut;
+    if (unused && finished) {
+      *unused = stream->inputLeft;
+      ProgressAdvanceInOut(context, n - stream->inputLeft, chunkOut);
+      break;
+    }
     ProgressAdvanceInOut(context, n, chunkOut);
   }
   // The data ran out before the stream's final block ended: the member is cut short even
@@ -74,10 +81,8 @@ ResultCode RunChunks(ArchiveContext* context, InflateFunction decoder, InflateSt
   return kResultOk;
 }
 
-}  // namespace
-
-ResultCode DecodeMemberData(ArchiveContext* context, InflateFunction decoder, bool decrypt,
-                            uint64_t* outputTotal) {
+ResultCode DecodeData(ArchiveContext* context, InflateFunction decoder, bool decrypt,
+                      uint64_t* outputTotal, uint32_t* unused) {
   InflateStream stream{};
   *outputTotal = 0;
   if (decoder) {
@@ -85,8 +90,20 @@ ResultCode DecodeMemberData(ArchiveContext* context, InflateFunction decoder, bo
     if (!stream.state) return Fail(context, kResultNoMemory);
   }
   context->dataChecksum = 0;
-  const ResultCode result = RunChunks(context, decoder, &stream, decrypt, outputTotal);
+  const ResultCode result = RunChunks(context, decoder, &stream, decrypt, outputTotal, unused);
   EndInflateStream(&stream);
   context->result = result;
   return result;
+}
+}  // namespace
+
+ResultCode DecodeMemberData(ArchiveContext* context, InflateFunction decoder, bool decrypt,
+                            uint64_t* outputTotal) {
+  return DecodeData(context, decoder, decrypt, outputTotal, nullptr);
+}
+
+ResultCode DecodeStreamData(ArchiveContext* context, InflateFunction decoder,
+                            uint64_t* outputTotal, uint32_t* unused) {
+  *unused = 0;
+  return DecodeData(context, decoder, false, outputTotal, unused);
 }

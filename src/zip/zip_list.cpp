@@ -1,0 +1,48 @@
+#include <cstring>
+
+#include "core/progress.h"
+#include "zip/zip.h"
+#include "zip/zip_header.h"
+
+namespace {
+// Moves position behind the member whose header was just read. Non-zero ends the listing.
+ResultCode StepOverData(ArchiveContext* context, const ZipLocalHeader& header) {
+  context->position += header.headerBytes + header.nameLength + header.extraLength;
+  if (header.generalFlags & kZipFlagDescriptor) {
+    if (ResultCode r = FindDataDescriptor(context, header, 1)) return r;
+  } else {
+    context->position += header.compressedSize;
+  }
+  if (!FileSeek(context->archiveFile, static_cast<int64_t>(context->position), kSeekBegin, nullptr))
+    return Fail(context, kResultRead);
+  return kResultOk;
+}
+}  // namespace
+
+ResultCode ListZip(ArchiveContext* context) {
+  context->memberCount = 0;
+  context->appendOffset = 0;
+  context->position = 0;
+  if (!FileSeek(context->archiveFile, 0, kSeekBegin, nullptr)) return Fail(context, kResultRead);
+  std::memset(&context->entry, 0, sizeof context->entry);
+  ZipLocalHeader header{};
+  for (context->memberIndex = 0; context->memberIndex < kMaxMembers; ++context->memberIndex) {
+    if (WaitWhilePaused(context) != kResultOk) return context->result;
+    // The previous member's end was not found: nothing behind it can be located.
+    if (context->entry.attributes & kAttrZipSizesNotFound) break;
+    if (context->memberOffsets != nullptr && context->memberIndex < context->memberOffsetCapacity)
+      context->memberOffsets[context->memberIndex] = context->position;
+    header.memberIndex = context->memberIndex;
+    const ResultCode r = ReadZipLocalHeader(context->archiveFile, &header, &context->entry, context->ioBuffer);
+    if (r == kResultRead) return Fail(context, r);
+    // Anything but a member ends the listing quietly: the directory, damage, a cut file.
+    if (r != kResultOk) break;
+    if (StepOverData(context, header) != kResultOk) return context->result;
+    context->onMember(context);
+    ProgressPosition(context, context->position);
+  }
+  context->memberCount = context->memberIndex;
+  context->appendOffset = context->position;
+  ProgressPosition(context, context->fileSize);
+  return context->result;
+}

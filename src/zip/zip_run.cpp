@@ -1,0 +1,80 @@
+#include <cstring>
+#include <new>
+
+#include "core/extract.h"
+#include "core/member_name.h"
+#include "core/progress.h"
+#include "zip/zip.h"
+#include "zip/zip_header.h"
+
+namespace {
+// Reads the next header and finds where the member's data lie. 2 when the members end.
+ResultCode LocateMember(ArchiveContext* context, ZipLocalHeader* header) {
+  header->memberIndex = context->memberIndex;
+  ResultCode r = ReadZipLocalHeader(context->archiveFile, header, &context->entry, context->ioBuffer);
+  // Extraction stops quietly where no header follows; a test reports it.
+  if (r == kResultFormat && context->strictMode == 0) r = kResultEndOfMembers;
+  if (r != kResultOk) return r;
+  context->position += header->headerBytes + header->nameLength + header->extraLength;
+  const EntryRecord& e = context->entry;
+  if (header->generalFlags & kZipFlagDescriptor) {
+    if (ResultCode f = FindDataDescriptor(context, *header, 0)) return f;
+    context->position -= e.padding + e.packedSize;
+    if (!FileSeek(context->archiveFile, static_cast<int64_t>(context->position), kSeekBegin, nullptr))
+      return kResultRead;
+  }
+  if (e.attributes & kAttrZipSizesNotFound) return kResultFormat;
+  return kResultOk;
+}
+
+ResultCode ProcessMember(ArchiveContext* context, uint32_t testFlag) {
+  if (!(context->entry.attributes & kAttrZipMethodKnown)) return kResultUnsupportedMethod;
+  if (testFlag == 0) return ExtractMemberFile(context, DecodeZipMember);
+  context->outputFile = kInvalidFile;
+  return DecodeZipMember(context);
+}
+
+// Behind the member's data and descriptor, whatever was read of them.
+ResultCode MoveToNextHeader(ArchiveContext* context) {
+  const EntryRecord& e = context->entry;
+  if (context->remaining > 0 || e.padding > 0) {
+    if (!FileSeek(context->archiveFile, context->remaining + e.padding, kSeekCurrent, &context->position))
+      return kResultRead;
+  } else {
+    context->position += e.packedSize;
+  }
+  return kResultOk;
+}
+
+ResultCode WalkZipMember(ArchiveContext* context, uint32_t testFlag, ZipLocalHeader* header,
+                         char16_t* nameBuffer) {
+  if (ResultCode r = LocateMember(context, header)) return r;
+  context->remaining = context->entry.packedSize;
+  std::memset(nameBuffer, 0, kMemberNameChars * sizeof(char16_t));
+  DecodeMemberName(context, &context->entry, nameBuffer);
+  if (context->onMember(context) != 0) {
+    if (ResultCode r = ProcessMember(context, testFlag)) return r;
+  }
+  return MoveToNextHeader(context);
+}
+}  // namespace
+
+ResultCode RunZip(ArchiveContext* context, uint32_t testFlag) {
+  if (context->outBuffer == nullptr) context->outBuffer = new (std::nothrow) uint8_t[kOutBufferSize];
+  if (context->outBuffer == nullptr) return Fail(context, kResultNoMemory);
+  char16_t nameBuffer[kMemberNameChars];
+  context->memberName = nameBuffer;
+  context->position = 0;
+  ResultCode r = FileSeek(context->archiveFile, 0, kSeekBegin, nullptr) ? kResultOk : kResultRead;
+  std::memset(&context->entry, 0, sizeof context->entry);
+  ZipLocalHeader header{};
+  for (context->memberIndex = 0; r == kResultOk && context->memberIndex < kMaxMembers;
+       ++context->memberIndex) {
+    if (WaitWhilePaused(context) != kResultOk) break;
+    r = WalkZipMember(context, testFlag, &header, nameBuffer);
+  }
+  if (r == kResultEndOfMembers) r = kResultOk;
+  if (r != kResultOk) Fail(context, r);
+  context->memberName = nullptr;
+  return context->result;
+}
