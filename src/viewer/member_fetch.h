@@ -1,0 +1,22 @@
+// Fetching what the viewer shows: a member's raw header bytes, or one 256 KiB page of its
+// stored data (never decompressed or decrypted).
+#pragma once
+
+#include <cstdint>
+
+#include "core/context.h"
+#include "viewer/page_buffer.h"
+
+// Before fetching: no member reports, and the member's listed stored size (capped at
+// 32 bits) in strictMode, where the ZIP data fetch finds it for streamed members.
+void PrepareMemberView(ArchiveContext* context, int64_t listedStoredSize);
+
+// The member's header material as it lies in the archive. 14 when no archive is open,
+// 9 when the member cannot be found, read errors as the formats give them.
+ResultCode ReadMemberHeader(ArchiveContext* context, uint32_t memberIndex, PageBuffer* page);
+// Page number page of the member's stored data; an empty buffer past the end.
+ResultCode ReadMemberData(ArchiveContext* context, uint32_t memberIndex, uint32_t page,
+                          PageBuffer* buffer);
+// From the current position (the member's first data byte) and remaining (the data
+// length): bytes [page * 256 KiB, page * 256 KiB + 256 KiB) clipped to the data.
+ResultCode ReadDataPage(ArchiveContext* context, uint32_t page, PageBuffer* buffer);
