@@ -18,7 +18,8 @@ constexpr char kUsage[] =
     "  qbx chmod ARCHIVE OCTAL INDEX...     set TAR permission modes\n"
     "  qbx delete-last ARCHIVE              remove the last member\n"
     "  qbx test [--utf8] ARCHIVE            read every member and check it\n"
-    "  qbx extract [--utf8] ARCHIVE -o DIR  write every member below DIR\n";
+    "  qbx extract [--utf8] ARCHIVE -o DIR  write every member below DIR\n"
+    "  qbx view ARCHIVE INDEX --as MODE [--page N] [--wide]  show one page of a member\n";
 
 struct Verb {
   const char16_t* name;
@@ -33,6 +34,7 @@ constexpr Verb kVerbs[] = {
     {u"delete-last", RunDeleteLastVerb},
     {u"test", RunTestVerb},
     {u"extract", RunExtractVerb},
+    {u"view", RunViewVerb},
 };
 }  // namespace
 

@@ -42,3 +42,4 @@ int RunChmodVerb(const std::vector<std::u16string>& args, const CliIo& io);
 int RunDeleteLastVerb(const std::vector<std::u16string>& args, const CliIo& io);
 int RunTestVerb(const std::vector<std::u16string>& args, const CliIo& io);
 int RunExtractVerb(const std::vector<std::u16string>& args, const CliIo& io);
+int RunViewVerb(const std::vector<std::u16string>& args, const CliIo& io);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <random>
 
 BitWriter& BitWriter::Bits(uint32_t value, uint32_t count) {
   for (uint32_t i = 0; i < count; i++) {
@@ -37,6 +38,13 @@ Bytes Hex(const std::string& text) {
   return out;
 }
 
+Bytes RandomBytes(size_t count, uint32_t seed) {
+  std::mt19937 random(seed);
+  Bytes b(count);
+  for (auto& x : b) x = static_cast<uint8_t>(random());
+  return b;
+}
+
 void FixedSymbol(BitWriter& w, uint32_t symbol) {
   if (symbol < 144) w.Code(0x30 + symbol, 8);
   else if (symbol < 256) w.Code(0x190 + symbol - 144, 9);
@@ -59,47 +67,4 @@ void StoredBlocks(BitWriter& w, const Bytes& data, bool final) {
     w.Raw(Bytes(data.begin() + static_cast<long>(at), data.begin() + static_cast<long>(at + n)));
     at += n;
   } while (at < data.size());
-}
-
-std::vector<uint32_t> CanonicalCodes(const std::vector<uint8_t>& lengths) {
-  uint32_t count[16] = {}, next[16] = {};
-  for (uint8_t l : lengths) count[l]++;
-  count[0] = 0;
-  for (uint32_t l = 1, code = 0; l < 16; l++) next[l] = code = (code + count[l - 1]) << 1;
-  std::vector<uint32_t> codes(lengths.size());
-  for (size_t s = 0; s < lengths.size(); s++)
-    if (lengths[s]) codes[s] = next[lengths[s]]++;
-  return codes;
-}
-
-void CodeLengthHeader(BitWriter& w, uint32_t lengthCodes, uint32_t distanceCodes,
-                      const std::vector<uint8_t>& codeLengthLengths,
-                      const std::vector<CodeLengthItem>& items) {
-  static const uint8_t kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
-  static const uint8_t kExtra[3] = {2, 3, 7};
-  w.Bits(lengthCodes - 257, 5).Bits(distanceCodes - 1, 5).Bits(19 - 4, 4);
-  for (uint8_t symbol : kOrder) w.Bits(codeLengthLengths[symbol], 3);
-  const std::vector<uint32_t> codes = CanonicalCodes(codeLengthLengths);
-  for (auto [symbol, extra] : items) {
-    w.Code(codes[symbol], codeLengthLengths[symbol]);
-    if (symbol >= 16) w.Bits(extra, kExtra[symbol - 16]);
-  }
-}
-
-void DynamicHeader(BitWriter& w, bool final, const std::vector<uint8_t>& lengthLengths,
-                   const std::vector<uint8_t>& distanceLengths) {
-  BlockStart(w, final, 2);
-  std::vector<uint8_t> flat(19, 0);
-  for (uint32_t s = 0; s < 16; s++) flat[s] = 4;
-  std::vector<CodeLengthItem> items;
-  for (uint8_t l : lengthLengths) items.push_back({l, 0});
-  for (uint8_t l : distanceLengths) items.push_back({l, 0});
-  CodeLengthHeader(w, static_cast<uint32_t>(lengthLengths.size()),
-                   static_cast<uint32_t>(distanceLengths.size()), flat, items);
-}
-
-std::vector<uint8_t> Lengths(size_t count, const std::vector<std::pair<uint32_t, uint8_t>>& set) {
-  std::vector<uint8_t> lengths(count, 0);
-  for (auto [symbol, length] : set) lengths[symbol] = length;
-  return lengths;
 }
