@@ -11,15 +11,21 @@ constexpr uint32_t kMemberOffsetCapacity = 524288;
 
 constexpr char kUsage[] =
     "usage: qbx VERB [OPTIONS] ARCHIVE ...\n"
-    "  qbx list [--utf8] [--json] ARCHIVE   list the members\n"
-    "  qbx create ARCHIVE                   create an empty .qbx or .tar archive\n"
-    "  qbx add [--utf8] ARCHIVE FILE [NAME] append a file (stored as NAME)\n"
-    "  qbx rename [--utf8] ARCHIVE INDEX NEWNAME\n"
-    "  qbx chmod ARCHIVE OCTAL INDEX...     set TAR permission modes\n"
+    "  qbx list [--json] [--sort name|date|type|size|extracted|column6|archive] [--reverse] ARCHIVE\n"
+    "  qbx test ARCHIVE [INDEX...]\n"
+    "  qbx extract ARCHIVE -o DIR [INDEX...] [--overwrite | --skip-existing]\n"
+    "  qbx create ARCHIVE                   a new empty archive (.qbx or .tar)\n"
+    "  qbx add ARCHIVE PATH...              files, and folders with everything in them\n"
+    "  qbx rename ARCHIVE INDEX NEWNAME\n"
+    "  qbx prefix ARCHIVE --prepend TEXT INDEX...\n"
+    "  qbx prefix ARCHIVE --trim N INDEX...\n"
+    "  qbx chmod ARCHIVE OCTAL INDEX...     TAR permission modes\n"
     "  qbx delete-last ARCHIVE              remove the last member\n"
-    "  qbx test [--utf8] ARCHIVE            read every member and check it\n"
-    "  qbx extract [--utf8] ARCHIVE -o DIR  write every member below DIR\n"
-    "  qbx view ARCHIVE INDEX --as MODE [--page N] [--wide]  show one page of a member\n";
+    "  qbx view ARCHIVE INDEX --as MODE [--page N] [--wide]  one page of a member\n"
+    "Settings: --utf8 (TAR names in UTF-8), --any-path (keep names as stored when extracting),\n"
+    "  --base-folder (added folders keep their own name), --hidden (add hidden files too).\n"
+    "Encrypted ZIP members: --password TEXT or --skip-encrypted (otherwise asked on a terminal).\n"
+    "The exit status is the result code: 0 success, 1 cancelled (Ctrl+C), others as printed.\n";
 
 struct Verb {
   const char16_t* name;
@@ -30,6 +36,7 @@ constexpr Verb kVerbs[] = {
     {u"create", RunCreateVerb},
     {u"add", RunAddVerb},
     {u"rename", RunRenameVerb},
+    {u"prefix", RunPrefixVerb},
     {u"chmod", RunChmodVerb},
     {u"delete-last", RunDeleteLastVerb},
     {u"test", RunTestVerb},
@@ -92,6 +99,12 @@ int QbxMain(const std::vector<std::u16string>& args, const CliIo& io) {
   if (args.size() >= 2 && (args[1] == u"--help" || args[1] == u"-h" || args[1] == u"help")) {
     CliWrite(io, kCliOut, kUsage);
     return 0;
+  }
+  for (size_t i = 2; i < args.size(); ++i) {
+    if (args[i] == u"--help") {
+      CliWrite(io, kCliOut, kUsage);
+      return 0;
+    }
   }
   if (args.size() >= 2) {
     for (const Verb& verb : kVerbs)

@@ -38,6 +38,7 @@ int RunListVerb(const std::vector<std::u16string>& args, const CliIo& io);
 int RunCreateVerb(const std::vector<std::u16string>& args, const CliIo& io);
 int RunAddVerb(const std::vector<std::u16string>& args, const CliIo& io);
 int RunRenameVerb(const std::vector<std::u16string>& args, const CliIo& io);
+int RunPrefixVerb(const std::vector<std::u16string>& args, const CliIo& io);
 int RunChmodVerb(const std::vector<std::u16string>& args, const CliIo& io);
 int RunDeleteLastVerb(const std::vector<std::u16string>& args, const CliIo& io);
 int RunTestVerb(const std::vector<std::u16string>& args, const CliIo& io);

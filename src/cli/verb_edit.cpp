@@ -1,8 +1,9 @@
-// qbx add, rename, chmod and delete-last: changes to QBX and TAR archives.
+// qbx add, prefix, chmod (through the jobs), rename and delete-last (as the window does them).
 #include "cli/archive_session.h"
-#include "core/append.h"
+#include "cli/job_session.h"
 #include "core/archive.h"
 #include "core/edit.h"
+#include "jobs/jobs.h"
 
 namespace {
 constexpr size_t kMaxRenameChars = 256;
@@ -12,84 +13,97 @@ int Usage(const CliIo& io, const char* text) {
   return kExitUsage;
 }
 
-// Splits "--utf8" from the positional arguments.
-std::vector<std::u16string> Positional(const std::vector<std::u16string>& args, bool* utf8, bool* bad) {
-  std::vector<std::u16string> out;
-  *utf8 = false;
-  *bad = false;
-  for (const std::u16string& a : args) {
-    if (a == u"--utf8") *utf8 = true;
-    else if (IsOption(a)) *bad = true;
-    else out.push_back(a);
-  }
-  return out;
-}
-
-std::u16string FileNameOf(const std::u16string& path) {
-  size_t slash = path.find_last_of(u"\\/");
-  return slash == std::u16string::npos ? path : path.substr(slash + 1);
-}
-
 int Finish(OpenedArchive& opened, const CliIo& io, ResultCode r) {
   CloseArchive(&opened.session.context);
   return ReportResult(io, r, false);
 }
+
+bool IsFolder(const std::u16string& path) {
+  uint32_t attributes = 0;
+  return GetPathAttributes(path.c_str(), &attributes) && (attributes & kAttrDirectory) != 0;
+}
+
+// Opens, selects the rows and runs a row job.
+int RunRowVerb(const CliOptions& o, const CliIo& io, uint32_t kind) {
+  std::vector<uint32_t> indexes;
+  if (!ParseIndexes(o.positional, 1, &indexes)) return kExitUsage;
+  int status = 0;
+  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, &status);
+  if (jobs == nullptr) return status;
+  if (!SelectIndexes(jobs, indexes, io, &status)) {
+    DeleteCliJobs(jobs);
+    return status;
+  }
+  if (kind == kJobPrependPrefix) CopyToJobPath(&jobs->state, o.prepend);
+  else if (kind == kJobTrimPrefix) jobs->state.JobParameter = static_cast<uint32_t>(o.trim);
+  RunCliJob(jobs, kind);
+  return FinishJob(jobs, io);
+}
 }  // namespace
 
 int RunAddVerb(const std::vector<std::u16string>& args, const CliIo& io) {
-  bool utf8, bad;
-  std::vector<std::u16string> p = Positional(args, &utf8, &bad);
-  if (bad || p.size() < 2 || p.size() > 3) return Usage(io, "qbx add [--utf8] ARCHIVE FILE [NAME]");
-  OpenedArchive opened;
-  if (OpenForVerb(&opened, p[0], utf8, io) != kResultOk) return static_cast<int>(opened.session.context.result);
-  std::u16string name = p.size() == 3 ? p[2] : FileNameOf(p[1]);
-  opened.session.context.onMember = nullptr;
-  return Finish(opened, io, AppendFile(&opened.session.context, p[1].c_str(), name.c_str()));
+  CliOptions o;
+  if (!ParseOptions(args, kOptSettings, &o, io) || o.positional.size() < 2)
+    return Usage(io, "qbx add [--utf8] [--base-folder] [--hidden] ARCHIVE PATH...");
+  int status = 0;
+  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, &status);
+  if (jobs == nullptr) return status;
+  for (size_t i = 1; i < o.positional.size(); ++i) {
+    CopyToJobPath(&jobs->state, o.positional[i]);
+    if (RunCliJob(jobs, IsFolder(o.positional[i]) ? kJobAddFolder : kJobAddFile) != kResultOk) break;
+  }
+  return FinishJob(jobs, io);
 }
 
-int RunRenameVerb(const std::vector<std::u16string>& args, const CliIo& io) {
-  bool utf8, bad;
-  std::vector<std::u16string> p = Positional(args, &utf8, &bad);
-  uint32_t index = 0;
-  if (bad || p.size() != 3 || !ParseIndex(p[1], &index))
-    return Usage(io, "qbx rename [--utf8] ARCHIVE INDEX NEWNAME");
-  OpenedArchive opened;
-  if (OpenForVerb(&opened, p[0], utf8, io) != kResultOk) return static_cast<int>(opened.session.context.result);
-  std::u16string name = p[2].substr(0, kMaxRenameChars);
-  for (char16_t& c : name)
-    if (c == u'\\') c = u'/';
-  opened.session.context.onMember = nullptr;
-  return Finish(opened, io, RenameMember(&opened.session.context, index, name.c_str()));
+int RunPrefixVerb(const std::vector<std::u16string>& args, const CliIo& io) {
+  const char* usage = "qbx prefix [--utf8] ARCHIVE (--prepend TEXT | --trim N) INDEX...";
+  CliOptions o;
+  if (!ParseOptions(args, kOptSettings | kOptPrefix, &o, io) || o.positional.size() < 2 ||
+      (o.prepend.empty() == (o.trim < 0)) || o.trim == 0)
+    return Usage(io, usage);
+  int status = RunRowVerb(o, io, o.prepend.empty() ? kJobTrimPrefix : kJobPrependPrefix);
+  return status == kExitUsage ? Usage(io, usage) : status;
 }
 
 int RunChmodVerb(const std::vector<std::u16string>& args, const CliIo& io) {
   const char* usage = "qbx chmod ARCHIVE OCTAL INDEX...";
-  if (args.size() < 3) return Usage(io, usage);
+  CliOptions o;
+  if (!ParseOptions(args, kOptSettings, &o, io) || o.positional.size() < 3) return Usage(io, usage);
   uint32_t mode = 0;
-  for (char16_t c : args[1]) {
-    if (c < u'0' || c > u'7' || mode > 07777) return Usage(io, usage);
+  for (char16_t c : o.positional[1]) {
+    if (c < u'0' || c > u'7' || mode > 0777) return Usage(io, usage);
     mode = mode * 8 + (c - u'0');
   }
+  if (o.positional[1].empty() || mode > 0777) return Usage(io, usage);
+  o.positional.erase(o.positional.begin() + 1);
   std::vector<uint32_t> indexes;
-  for (size_t i = 2; i < args.size(); ++i) {
-    uint32_t index = 0;
-    if (!ParseIndex(args[i], &index)) return Usage(io, usage);
-    indexes.push_back(index);
+  if (!ParseIndexes(o.positional, 1, &indexes)) return Usage(io, usage);
+  int status = 0;
+  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, &status);
+  if (jobs == nullptr) return status;
+  if (!SelectIndexes(jobs, indexes, io, &status)) {
+    DeleteCliJobs(jobs);
+    return status;
   }
+  jobs->state.JobParameter = mode;
+  RunCliJob(jobs, kJobChangeMode);
+  return FinishJob(jobs, io);
+}
+
+int RunRenameVerb(const std::vector<std::u16string>& args, const CliIo& io) {
+  const char* usage = "qbx rename [--utf8] ARCHIVE INDEX NEWNAME";
+  CliOptions o;
+  uint32_t index = 0;
+  if (!ParseOptions(args, kOptSettings, &o, io) || o.positional.size() != 3 || !ParseIndex(o.positional[1], &index))
+    return Usage(io, usage);
   OpenedArchive opened;
-  if (OpenForVerb(&opened, args[0], false, io) != kResultOk) return static_cast<int>(opened.session.context.result);
-  ArchiveContext& c = opened.session.context;
-  if (c.format != kFormatTar) {
-    CloseArchive(&c);
-    CliWrite(io, kCliErr, "qbx: modes exist in TAR archives only\n");
-    return kExitUsage;
-  }
-  if (c.openMode != kModeReadWrite) return Finish(opened, io, kResultSave);
-  c.onMember = nullptr;
-  ResultCode r = kResultOk;
-  for (uint32_t index : indexes)
-    if ((r = SetTarMode(&c, index, mode)) != kResultOk) break;
-  return Finish(opened, io, r);
+  if (OpenForVerb(&opened, o.positional[0], o.utf8, io) != kResultOk)
+    return static_cast<int>(opened.session.context.result);
+  std::u16string name = o.positional[2].substr(0, kMaxRenameChars);
+  for (char16_t& c : name)
+    if (c == u'\\') c = u'/';
+  opened.session.context.onMember = nullptr;
+  return Finish(opened, io, RenameMember(&opened.session.context, index, name.c_str()));
 }
 
 int RunDeleteLastVerb(const std::vector<std::u16string>& args, const CliIo& io) {

@@ -1,58 +1,16 @@
-// qbx list: one line per member, or one JSON object with every member.
+// qbx list: the rows as the list shows them, or one JSON object with every member.
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
-#include "cli/cli.h"
+#include "cli/job_session.h"
 #include "cli/json.h"
 #include "core/archive.h"
-#include "core/filetime.h"
-#include "core/member_name.h"
+#include "jobs/list_texts.h"
 
 namespace {
-constexpr size_t kFlushSize = 1 << 16;
 constexpr const char* kFormatNames[] = {"", "QBX", "TAR", "ZIP", "GZ"};
-
-struct ListRun {
-  CliSession session;
-  const CliIo* io;
-  bool json;
-  std::string text;  // member lines (text) or member objects (JSON)
-};
-
-// Days since 1970-01-01 to a civil date (proleptic Gregorian).
-void CivilFromDays(int64_t days, int64_t* year, unsigned* month, unsigned* day) {
-  days += 719468;
-  int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  unsigned doe = static_cast<unsigned>(days - era * 146097);
-  unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  unsigned mp = (5 * doy + 2) / 153;
-  *day = doy - (153 * mp + 2) / 5 + 1;
-  *month = mp < 10 ? mp + 3 : mp - 9;
-  *year = static_cast<int64_t>(yoe) + era * 400 + (*month <= 2 ? 1 : 0);
-}
-
-std::string UtcTimeText(uint64_t fileTime) {
-  int64_t seconds = static_cast<int64_t>(fileTime / kFileTimeTicksPerSecond) -
-                    static_cast<int64_t>(kFileTimeUnixEpoch);
-  int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
-  int64_t inDay = seconds - days * 86400;
-  int64_t year;
-  unsigned month, day;
-  CivilFromDays(days, &year, &month, &day);
-  char text[48];
-  std::snprintf(text, sizeof text, "%04" PRId64 "-%02u-%02u %02u:%02u:%02u", year, month, day,
-                static_cast<unsigned>(inDay / 3600), static_cast<unsigned>(inDay / 60 % 60),
-                static_cast<unsigned>(inDay % 60));
-  return text;
-}
-
-std::string DecodedName(const ArchiveContext* context) {
-  char16_t name[kDecodedNameChars];
-  DecodeMemberName(context, &context->entry, name);
-  return ToUtf8(name);
-}
+constexpr size_t kFlushSize = 1 << 16;
 
 void AppendNumber(std::string& out, const char* key, uint64_t value, bool comma = true) {
   AppendJsonKey(out, key);
@@ -60,14 +18,12 @@ void AppendNumber(std::string& out, const char* key, uint64_t value, bool comma 
   if (comma) out += ',';
 }
 
-void AppendMemberJson(ListRun* run, const ArchiveContext* c) {
-  const EntryRecord& e = c->entry;
-  std::string& out = run->text;
-  if (!out.empty()) out += ',';
+void AppendMemberJson(std::string& out, const TerminalRow& row) {
+  const EntryRecord& e = row.entry;
   out += '{';
-  AppendNumber(out, "index", c->memberIndex);
+  AppendNumber(out, "index", row.member);
   AppendJsonKey(out, "name");
-  AppendJsonString(out, DecodedName(c));
+  AppendJsonString(out, ToUtf8(row.cells[0]));
   out += ',';
   AppendJsonKey(out, "nameHex");
   AppendJsonString(out, HexOf(e.name, strnlen(reinterpret_cast<const char*>(e.name), kEntryNameSize)));
@@ -80,37 +36,26 @@ void AppendMemberJson(ListRun* run, const ArchiveContext* c) {
   AppendNumber(out, "method", e.method);
   AppendNumber(out, "mode", e.mode);
   AppendNumber(out, "padding", e.padding);
-  AppendNumber(out, "checksum", e.checksum, false);
-  out += '}';
-}
-
-void AppendMemberLine(ListRun* run, const ArchiveContext* c) {
-  const EntryRecord& e = c->entry;
-  char numbers[96];
-  std::snprintf(numbers, sizeof numbers, "%6u %14" PRId64 " %14" PRIu64 "  ", c->memberIndex,
-                e.packedSize, e.size);
-  run->text += numbers;
-  run->text += UtcTimeText(e.modified);
-  run->text += "  ";
-  run->text += DecodedName(c);
-  run->text += '\n';
-  if (run->text.size() >= kFlushSize) {
-    CliWrite(*run->io, kCliOut, run->text);
-    run->text.clear();
+  AppendNumber(out, "checksum", e.checksum);
+  AppendJsonKey(out, "cells");
+  out += '[';
+  for (uint32_t i = 0; i < kColumns; ++i) {
+    if (i != 0) out += ',';
+    AppendJsonString(out, ToUtf8(row.cells[i]));
   }
+  out += "]}";
 }
 
-uint32_t OnListedMember(ArchiveContext* context) {
-  auto* run = static_cast<ListRun*>(context->owner);
-  if (run->json)
-    AppendMemberJson(run, context);
-  else
-    AppendMemberLine(run, context);
-  return 1;
+void StatusTexts(const MainState& s, std::string* items, std::string* sizes) {
+  char16_t text[kStatusPartChars];
+  StatusItemsText(s.Totals.ListedCount, text);
+  *items = ToUtf8(text);
+  StatusSizesText(s.Totals, text);
+  *sizes = ToUtf8(text);
 }
 
-std::string ListJson(const ListRun& run) {
-  const ArchiveContext& c = run.session.context;
+void PrintJson(CliJobs* jobs, const CliIo& io) {
+  const ArchiveContext& c = jobs->state.Archive;
   std::string out = "{";
   AppendJsonKey(out, "format");
   AppendJsonString(out, kFormatNames[c.format < kFormatKindCount ? c.format : 0]);
@@ -122,38 +67,62 @@ std::string ListJson(const ListRun& run) {
   AppendNumber(out, "appendOffset", c.appendOffset);
   AppendNumber(out, "fileSize", c.fileSize);
   AppendJsonKey(out, "members");
-  out += '[' + run.text + "]}\n";
-  return out;
+  out += '[';
+  for (size_t i = 0; i < jobs->host.rows.size(); ++i) {
+    if (i != 0) out += ',';
+    AppendMemberJson(out, jobs->host.rows[i]);
+  }
+  out += "],";
+  std::string items, sizes;
+  StatusTexts(jobs->state, &items, &sizes);
+  AppendJsonKey(out, "status");
+  out += '[';
+  AppendJsonString(out, items);
+  out += ',';
+  AppendJsonString(out, sizes);
+  out += "]}\n";
+  CliWrite(io, kCliOut, out);
+}
+
+std::string Padded(const std::u16string& cell, size_t width, bool right) {
+  std::string text = ToUtf8(cell);
+  size_t shown = cell.size();
+  if (shown >= width) return text;
+  std::string pad(width - shown, ' ');
+  return right ? pad + text : text + pad;
+}
+
+void PrintLines(CliJobs* jobs, const CliIo& io) {
+  std::string out;
+  for (const TerminalRow& r : jobs->host.rows) {
+    char index[16];
+    std::snprintf(index, sizeof index, "%6u  ", r.member);
+    out += index + Padded(r.cells[1], 16, false) + "  " + Padded(r.cells[3], 15, true) + "  " +
+           Padded(r.cells[4], 15, true) + "  " + Padded(r.cells[5], 19, false) + "  " + Padded(r.cells[2], 20, false) +
+           "  " + ToUtf8(r.cells[0]) + "\n";
+    if (out.size() >= kFlushSize) {
+      CliWrite(io, kCliOut, out);
+      out.clear();
+    }
+  }
+  std::string items, sizes;
+  StatusTexts(jobs->state, &items, &sizes);
+  CliWrite(io, kCliOut, out + items.substr(1) + ", " + sizes + "\n");
 }
 }  // namespace
 
 int RunListVerb(const std::vector<std::u16string>& args, const CliIo& io) {
-  ListRun run;
-  run.io = &io;
-  run.json = false;
-  bool utf8 = false;
-  std::u16string path;
-  for (const std::u16string& a : args) {
-    if (a == u"--json") run.json = true;
-    else if (a == u"--utf8") utf8 = true;
-    else if (path.empty() && !(a.size() > 1 && a[0] == u'-')) path = a;
-    else {
-      CliWrite(io, kCliErr, "usage: qbx list [--utf8] [--json] ARCHIVE\n");
-      return kExitUsage;
-    }
-  }
-  if (path.empty()) {
-    CliWrite(io, kCliErr, "usage: qbx list [--utf8] [--json] ARCHIVE\n");
+  CliOptions o;
+  if (!ParseOptions(args, kOptJson | kOptSettings | kOptSort, &o, io) || o.positional.size() != 1) {
+    CliWrite(io, kCliErr, "usage: qbx list [--json] [--utf8] [--sort COLUMN] [--reverse] ARCHIVE\n");
     return kExitUsage;
   }
-  InitCliSession(&run.session, path);
-  ArchiveContext& c = run.session.context;
-  c.owner = &run;
-  c.onMember = OnListedMember;
-  c.headerCodePage = utf8 ? 65001 : 0;
-  ResultCode r = OpenArchive(&c, 0);
-  if (r != kResultOk) return ReportResult(io, r, run.json);
-  CliWrite(io, kCliOut, run.json ? ListJson(run) : run.text);
-  CloseArchive(&c);
+  int status = 0;
+  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, &status);
+  if (jobs == nullptr) return status;
+  if (o.json) PrintJson(jobs, io);
+  else PrintLines(jobs, io);
+  CloseArchive(&jobs->state.Archive);
+  DeleteCliJobs(jobs);
   return 0;
 }

@@ -18,6 +18,7 @@ void FillTarName(ArchiveContext* context, char16_t* buffer) {
 ResultCode WalkTarMember(ArchiveContext* context, uint32_t testFlag, char16_t* nameBuffer) {
   EntryRecord& e = context->entry;
   context->remaining = e.packedSize;
+  e.packedSize += e.padding;  // the space the member takes, as the listing reports it
   FillTarName(context, nameBuffer);
   if (context->onMember(context) != 0) {
     ResultCode r;

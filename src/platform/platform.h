@@ -83,6 +83,24 @@ FolderSearch FolderFirst(const char16_t* folder, FolderEntry* entry);
 bool FolderNext(FolderSearch search, FolderEntry* entry);
 void FolderClose(FolderSearch search);
 
+// Worker threads: started at once with default stack; the handle stays valid until closed.
+using ThreadHandle = intptr_t;
+inline constexpr ThreadHandle kNoThread = 0;
+ThreadHandle ThreadStart(uint32_t (*body)(void* argument), void* argument, uint32_t* threadId);
+void ThreadWait(ThreadHandle thread);
+void ThreadClose(ThreadHandle thread);
+uint32_t CurrentProcessId();
+
+// A FILETIME as local calendar time in the current time zone; false when out of range.
+struct LocalTime {
+  uint32_t year, month, day, hour, minute, second;
+};
+bool FileTimeToLocal(uint64_t fileTime, LocalTime* local);
+
+// The system's friendly name of a file type (extension with its dot), such as
+// "Text Document"; false when the system knows none.
+bool FileTypeName(const char16_t* extension, char16_t* name, uint32_t capacity);
+
 // 32-bit millisecond counter from a monotonic clock (wraps after about 49.7 days).
 uint32_t TickCount();
 void SleepMs(uint32_t milliseconds);

@@ -36,7 +36,8 @@ TEST(CliList, JsonOfAQbxArchive) {
             "\"nameHex\":\"636166c3a922712e747874\",\"packedSize\":5,\"size\":5,"
             "\"modified\":132000000000000000,\"attributes\":33,\"method\":0,\"mode\":0,\"padding\":0,"
             "\"checksum\":" + std::to_string(a[508] | a[509] << 8 | a[510] << 16 | uint32_t{a[511]} << 24) +
-            "}]}\n");
+            ",\"cells\":[\"caf\xC3\xA9\\\"q.txt\",\"2019-04-17 18:40\",\"Text Document\",\"5\",\"5\",\"RA\"]}],"
+            "\"status\":[\" 1 item\",\"5 bytes\"]}\n");
 }
 
 TEST(CliList, TextLinesAndTarCodePage) {
@@ -47,9 +48,11 @@ TEST(CliList, TextLinesAndTarCodePage) {
   WriteBytes(dir.Path("a.tar"), a);
   Captured latin1 = RunQbx({u"list", Wide(dir.Path("a.tar"))});
   EXPECT_EQ(latin1.status, 0);
-  EXPECT_EQ(latin1.out, "     0            512              3  2020-09-13 12:26:40  na\xC3\x83\xC2\xAFve\n");
+  const std::string columns = "     0  2020-09-13 12:26              512                3  -rw-r--r--           File                  ";
+  const std::string status = "1 item, 512 bytes  \xE2\x86\x92  3 bytes\n";
+  EXPECT_EQ(latin1.out, columns + "na\xC3\x83\xC2\xAFve\n" + status);
   Captured utf8 = RunQbx({u"list", u"--utf8", Wide(dir.Path("a.tar"))});
-  EXPECT_EQ(utf8.out, "     0            512              3  2020-09-13 12:26:40  na\xC3\xAFve\n");
+  EXPECT_EQ(utf8.out, columns + "na\xC3\xAFve\n" + status);
 }
 
 TEST(CliList, FailuresExitWithTheResultCode) {
@@ -74,7 +77,7 @@ TEST(CliCreate, NewTarAndQbxThenListThem) {
   Captured c = RunQbx({u"list", u"--json", Wide(dir.Path("n.qbx"))});
   EXPECT_EQ(c.out,
             "{\"format\":\"QBX\",\"result\":0,\"writable\":true,\"memberCount\":0,\"appendOffset\":0,"
-            "\"fileSize\":0,\"members\":[]}\n");
+            "\"fileSize\":0,\"members\":[],\"status\":[\" 0 items\",\"0 bytes\"]}\n");
   Captured zip = RunQbx({u"create", Wide(dir.Path("n.zip"))});
   EXPECT_EQ(zip.status, 16);
   EXPECT_EQ(zip.err, "Save Error: The file cannot be saved.\n");

@@ -2,7 +2,7 @@
 # What qbx writes, GNU tar and bsdtar read back byte for byte with the same times; what
 # they write, qbx extracts byte for byte with the same times. QBX round-trips through qbx.
 set -euo pipefail
-qbx=${1:?usage: tar_roundtrip.sh QBX}
+qbx=$(realpath "${1:?usage: tar_roundtrip.sh QBX}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export TZ=UTC LC_ALL=C.UTF-8
@@ -36,9 +36,12 @@ compare_tree() {
 }
 
 # qbx writes; GNU tar and bsdtar read.
+files=()
+for n in "${names[@]}"; do [ "${n#sub/}" = "$n" ] && files+=("$n"); done
 for archive in "$work/ours.tar" "$work/ours.qbx"; do
   "$qbx" create "$archive"
-  for n in "${names[@]}"; do "$qbx" add --utf8 "$archive" "$src/$n" "$n"; done
+  # Files by name, and the folder with its own name in front of its members.
+  (cd "$src" && "$qbx" add --utf8 --base-folder "$archive" "${files[@]}" sub) || fail "qbx add to $archive"
   "$qbx" test "$archive" >/dev/null || fail "qbx test of $archive"
 done
 tar -tvf "$work/ours.tar" >/dev/null || fail "GNU tar cannot list ours.tar"
@@ -65,6 +68,7 @@ done
 
 # Appending to a tool-made archive keeps it readable by the tool.
 cp "$work/gnu.tar" "$work/grown.tar"
-"$qbx" add "$work/grown.tar" "$src/file-5.bin" extra.bin
+cp "$src/file-5.bin" "$work/extra.bin"
+"$qbx" add "$work/grown.tar" "$work/extra.bin"
 tar -tf "$work/grown.tar" | grep -qx extra.bin || fail "GNU tar does not see the appended member"
 echo "tar_roundtrip: all archives agree"

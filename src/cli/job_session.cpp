@@ -1,0 +1,71 @@
+#include "cli/job_session.h"
+
+#include <cstring>
+
+#include "core/archive.h"
+#include "jobs/job_host.h"
+#include "jobs/jobs.h"
+
+namespace {
+const char* OutcomeText(uint32_t outcome) {
+  switch (outcome) {
+    case kOutcomeInsertionFailed: return "Insertion failed.\n";
+    case kOutcomeExtractionFailed: return "Extraction failed.\n";
+    case kOutcomeTestPassed: return "Test completed. There are no errors.\n";
+    case kOutcomeTestFailed: return "Test failed.\n";
+    default: return "";
+  }
+}
+}  // namespace
+
+void CopyToJobPath(MainState* state, const std::u16string& text) {
+  std::memset(state->JobPath, 0, sizeof state->JobPath);
+  for (size_t i = 0; i < text.size() && i + 1 < kJobPathChars; ++i) state->JobPath[i] = text[i];
+}
+
+CliJobs* OpenWithJobs(const CliOptions& o, const std::u16string& archive, const CliIo& io, int* status) {
+  CliJobs* jobs = NewCliJobs(io);
+  if (jobs == nullptr) {
+    *status = ReportResult(io, kResultNoMemory, o.json);
+    return nullptr;
+  }
+  MainState& s = jobs->state;
+  s.Options = {o.anyPath ? 1u : 0u, o.baseFolder ? 1u : 0u, o.hidden ? 1u : 0u, o.utf8 ? 1u : 0u};
+  s.SortColumn = o.sortColumn;
+  s.SortDirection = o.reverse ? -1 : 1;
+  jobs->host.overwriteAnswer = o.overwrite ? uint32_t{kAnswerDoAll} : o.skipExisting ? uint32_t{kAnswerSkipAll} : 0u;
+  jobs->host.passwordAnswer = o.hasPassword ? uint32_t{kAnswerDoAll} : o.skipEncrypted ? uint32_t{kAnswerSkipAll} : 0u;
+  jobs->host.password = o.password;
+  CopyToJobPath(&s, archive);
+  ResultCode r = RunCliJob(jobs, kJobOpenAndList);
+  if (r != kResultOk) {
+    *status = ReportResult(io, r, o.json);
+    DeleteCliJobs(jobs);
+    return nullptr;
+  }
+  return jobs;
+}
+
+bool SelectIndexes(CliJobs* jobs, const std::vector<uint32_t>& indexes, const CliIo& io, int* status) {
+  for (uint32_t index : indexes) {
+    if (jobs->host.rowOfMember.count(index) == 0) {
+      CliWrite(io, kCliErr, "qbx: no member has the index " + std::to_string(index) + "\n");
+      *status = static_cast<int>(kResultNotFound);
+      return false;
+    }
+  }
+  SelectMembers(jobs, indexes);
+  return true;
+}
+
+int FinishJob(CliJobs* jobs, const CliIo& io) {
+  ResultCode r = jobs->state.Archive.result;
+  if (r != kResultOk && r != kResultCancelled) {
+    if (!jobs->host.statusText.empty()) CliWrite(io, kCliErr, ToUtf8(jobs->host.statusText) + "\n");
+    ReportResult(io, r, false);
+  }
+  if (r != kResultCancelled) CliWrite(io, kCliOut, OutcomeText(jobs->host.outcome));
+  CloseArchive(&jobs->state.Archive);
+  DeleteCliJobs(jobs);
+  return static_cast<int>(r);
+}

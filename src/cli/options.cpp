@@ -1,0 +1,68 @@
+#include "cli/options.h"
+
+#include "cli/archive_session.h"
+
+namespace {
+constexpr const char16_t* kSortColumns[] = {u"name", u"date", u"type", u"size", u"extracted", u"column6", u"archive"};
+constexpr size_t kMaxPasswordBytes = 255;
+
+bool Bad(const CliIo& io, const std::string& text) {
+  CliWrite(io, kCliErr, "qbx: " + text + "\n");
+  return false;
+}
+
+bool ParseSort(const std::u16string& name, uint32_t* column) {
+  for (uint32_t i = 0; i < 7; ++i)
+    if (name == kSortColumns[i]) {
+      *column = i;
+      return true;
+    }
+  return false;
+}
+
+bool ParseCount(const std::u16string& text, int32_t* value) {
+  uint32_t n = 0;
+  if (!ParseIndex(text, &n) || n > 0x7FFFFFFF) return false;
+  *value = static_cast<int32_t>(n);
+  return true;
+}
+}  // namespace
+
+bool ParseOptions(const std::vector<std::u16string>& args, uint32_t accepted, CliOptions* o, const CliIo& io) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::u16string& a = args[i];
+    bool hasValue = i + 1 < args.size();
+    auto wants = [&](uint32_t flag) { return (accepted & flag) != 0; };
+    if (a == u"--json" && wants(kOptJson)) o->json = true;
+    else if (a == u"--utf8" && wants(kOptSettings)) o->utf8 = true;
+    else if (a == u"--any-path" && wants(kOptSettings)) o->anyPath = true;
+    else if (a == u"--base-folder" && wants(kOptSettings)) o->baseFolder = true;
+    else if (a == u"--hidden" && wants(kOptSettings)) o->hidden = true;
+    else if (a == u"--overwrite" && wants(kOptExisting)) o->overwrite = true;
+    else if (a == u"--skip-existing" && wants(kOptExisting)) o->skipExisting = true;
+    else if (a == u"--skip-encrypted" && wants(kOptPassword)) o->skipEncrypted = true;
+    else if (a == u"--password" && wants(kOptPassword) && hasValue) {
+      o->hasPassword = true;
+      o->password = ToUtf8(args[++i]);
+      if (o->password.size() > kMaxPasswordBytes) return Bad(io, "a password has at most 255 bytes");
+    } else if (a == u"--reverse" && wants(kOptSort)) o->reverse = true;
+    else if (a == u"--sort" && wants(kOptSort) && hasValue) {
+      if (!ParseSort(args[++i], &o->sortColumn)) return Bad(io, "--sort takes name, date, type, size, extracted, column6 or archive");
+    } else if (a == u"-o" && wants(kOptOutput) && hasValue) o->output = args[++i];
+    else if (a == u"--prepend" && wants(kOptPrefix) && hasValue) o->prepend = args[++i];
+    else if (a == u"--trim" && wants(kOptPrefix) && hasValue) {
+      if (!ParseCount(args[++i], &o->trim)) return Bad(io, "--trim takes a number");
+    } else if (IsOption(a)) return Bad(io, "unknown option or missing value: " + ToUtf8(a));
+    else o->positional.push_back(a);
+  }
+  return true;
+}
+
+bool ParseIndexes(const std::vector<std::u16string>& args, size_t first, std::vector<uint32_t>* indexes) {
+  for (size_t i = first; i < args.size(); ++i) {
+    uint32_t index = 0;
+    if (!ParseIndex(args[i], &index)) return false;
+    indexes->push_back(index);
+  }
+  return true;
+}

@@ -1,0 +1,221 @@
+#include "cli/terminal_host.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "cli/terminal.h"
+#include "jobs/format_duration.h"
+#include "jobs/format_template.h"
+#include "jobs/format_units.h"
+#include "jobs/jobs.h"
+#include "jobs/list_texts.h"
+#include "zip/formats.h"
+
+namespace {
+constexpr uint32_t kBarWidth = 24;
+constexpr uint32_t kMaxPasswordBytes = 255;
+
+TerminalHost* HostOf(MainState* state) { return static_cast<TerminalHost*>(state->HostUser); }
+TerminalRow* RowAt(MainState* state, int32_t row) {
+  TerminalHost* h = HostOf(state);
+  return row >= 0 && static_cast<size_t>(row) < h->rows.size() ? &h->rows[row] : nullptr;
+}
+
+void NotifyUpdate(MainState* state, uint32_t code, uint32_t argument) {
+  TerminalHost* h = HostOf(state);
+  if (code != kUpdatePercent || !h->showProgress) return;
+  std::string line = "\r[" + std::string(argument * kBarWidth / 100, '#') +
+                     std::string(kBarWidth - argument * kBarWidth / 100, ' ') + "] " + std::to_string(argument) + "%";
+  CliWrite(*h->io, kCliErr, line);
+  h->progressDrawn = true;
+}
+
+void NotifyDone(MainState* state, uint32_t, uint32_t outcome) { HostOf(state)->outcome = outcome; }
+void NotifyRedraw(MainState*, bool) {}
+
+void NotifySort(MainState* state) { SortRows(HostOf(state)->owner); }
+
+std::string Field(double seconds) {
+  char16_t text[kFormatBufferChars];
+  FormatDuration(text, seconds);
+  return ToUtf8(text);
+}
+
+// "12.5 seconds | 3.0 seconds left | 200.0 MB | 80.0 MB/s [#####     ]"
+void SendProgress(MainState* state, uint32_t code, const ProgressBlock* b) {
+  TerminalHost* h = HostOf(state);
+  if (!h->showProgress) return;
+  double fraction = b->fraction < 0 ? 0 : b->fraction > 1 ? 1 : b->fraction;
+  uint32_t filled = static_cast<uint32_t>(fraction * kBarWidth);
+  std::string bar = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, ' ') + "]";
+  std::string line = "\r" + bar;
+  if (code == kUpdateFullProgress) {
+    char16_t size[kFormatBufferChars], speed[kFormatBufferChars];
+    FormatSize(size, static_cast<uint64_t>(b->totalBytes));
+    FormatSpeed(speed, b->inRate);
+    line = "\r" + Field(b->elapsedSec) + " | " + Field(b->remainingSec) + " left | " + ToUtf8(size) + " | " +
+           ToUtf8(speed) + " " + bar;
+  }
+  line += "\x1b[K";
+  CliWrite(*h->io, kCliErr, line);
+  h->progressDrawn = true;
+}
+
+void SendStatusText(MainState* state, const char16_t* text) { HostOf(state)->statusText = text; }
+
+uint32_t AskOverwrite(TerminalHost* h, const char16_t* name) {
+  if (h->overwriteAnswer != 0) return h->overwriteAnswer;
+  if (!h->interactive) return kAnswerSkip;
+  EndProgressLine(h);
+  std::string question = "File Already Exists: " + ToUtf8(name) +
+                         "\n[s]kip, skip [a]ll, [o]verwrite, overwrite a[l]l? ";
+  switch (AskLetter(question, "saol")) {
+    case 'a': return kAnswerSkipAll;
+    case 'o': return kAnswerDo;
+    case 'l': return kAnswerDoAll;
+    default: return kAnswerSkip;
+  }
+}
+
+// The password goes where the archive core reads it: the state's scratch bytes.
+uint32_t AskPassword(MainState* state, TerminalHost* h, const char16_t* name) {
+  std::string password = h->password;
+  uint32_t answer = h->passwordAnswer;
+  if (answer == 0) {
+    if (!h->interactive) return kAnswerSkip;
+    EndProgressLine(h);
+    if (!ReadSecret("Enter Password for " + ToUtf8(name) + ": ", &password) || password.empty())
+      return kAnswerSkip;
+    answer = kAnswerDo;
+  }
+  if (answer >= kAnswerDo) {
+    std::memset(&state->Scratch, 0, sizeof state->Scratch);
+    std::memcpy(state->Scratch.bytes, password.data(), std::min<size_t>(password.size(), kMaxPasswordBytes));
+  }
+  return answer;
+}
+
+uint32_t AskPrompt(MainState* state, uint32_t code, const char16_t* text) {
+  TerminalHost* h = HostOf(state);
+  return code == kUpdateOverwritePrompt ? AskOverwrite(h, text) : AskPassword(state, h, text);
+}
+
+void DeleteAllRows(MainState* state) {
+  HostOf(state)->rows.clear();
+  HostOf(state)->rowOfMember.clear();
+}
+void ClearStatusBar(MainState*) {}
+
+bool IsRowSelected(MainState* state, int32_t row) {
+  TerminalRow* r = RowAt(state, row);
+  return r != nullptr && r->selected;
+}
+
+bool RowMember(MainState* state, int32_t row, uint32_t* member) {
+  TerminalRow* r = RowAt(state, row);
+  if (r == nullptr) return false;
+  *member = r->member;
+  return true;
+}
+
+bool RowText(MainState* state, int32_t row, char16_t* text, uint32_t capacity) {
+  TerminalRow* r = RowAt(state, row);
+  if (r == nullptr || capacity == 0) return false;
+  size_t n = std::min<size_t>(r->cells[0].size(), capacity - 1);
+  std::copy(r->cells[0].begin(), r->cells[0].begin() + n, text);
+  text[n] = 0;
+  return true;
+}
+
+int32_t FindRow(MainState* state, uint32_t member) {
+  auto found = HostOf(state)->rowOfMember.find(member);
+  return found == HostOf(state)->rowOfMember.end() ? -1 : found->second;
+}
+
+void InsertRow(MainState* state, int32_t row, const char16_t* text, uint32_t member) {
+  TerminalHost* h = HostOf(state);
+  TerminalRow r{member, false, {}, state->Archive.entry};
+  r.cells[0] = text;
+  size_t at = std::min<size_t>(static_cast<size_t>(row), h->rows.size());
+  h->rows.insert(h->rows.begin() + static_cast<std::ptrdiff_t>(at), std::move(r));
+  if (at + 1 == h->rows.size()) {
+    h->rowOfMember[member] = static_cast<int32_t>(at);
+  } else {
+    for (size_t i = at; i < h->rows.size(); ++i) h->rowOfMember[h->rows[i].member] = static_cast<int32_t>(i);
+  }
+}
+
+void SetCell(MainState* state, int32_t row, uint32_t column, const char16_t* text) {
+  TerminalRow* r = RowAt(state, row);
+  if (r != nullptr && column < kColumns) r->cells[column] = text;
+}
+
+constexpr JobHost kTerminalHost = {
+    NotifyUpdate, NotifyDone, NotifyRedraw, NotifySort, SendProgress, SendStatusText, AskPrompt,
+    DeleteAllRows, ClearStatusBar, IsRowSelected, RowMember, RowText, FindRow, InsertRow, SetCell,
+};
+}  // namespace
+
+const JobHost* TerminalJobHost() { return &kTerminalHost; }
+
+CliJobs* NewCliJobs(const CliIo& io) {
+  auto* jobs = new (std::nothrow) CliJobs();
+  if (jobs == nullptr) return nullptr;
+  jobs->host.io = &io;
+  jobs->host.owner = jobs;
+  jobs->host.interactive = StdinIsTerminal() && StderrIsTerminal();
+  jobs->host.showProgress = StderrIsTerminal();
+  if (!InitMainState(&jobs->state, AllFormatTable(), TerminalJobHost(), &jobs->host)) {
+    delete jobs;
+    return nullptr;
+  }
+  return jobs;
+}
+
+void DeleteCliJobs(CliJobs* jobs) {
+  if (jobs == nullptr) return;
+  FreeMainState(&jobs->state);
+  delete jobs;
+}
+
+ResultCode RunCliJob(CliJobs* jobs, uint32_t kind) {
+  jobs->state.Archive.jobState.store(kJobRunning);
+  BeginCancelOnInterrupt(&jobs->state.Archive.jobState);
+  JobBodyOf(kind)(&jobs->state);
+  EndCancelOnInterrupt();
+  EndProgressLine(&jobs->host);
+  jobs->state.Archive.jobState.store(kJobIdle);
+  return jobs->state.Archive.result;
+}
+
+void SelectMembers(CliJobs* jobs, const std::vector<uint32_t>& members) {
+  ListTotals& t = jobs->state.Totals;
+  for (uint32_t member : members) {
+    int32_t row = FindRow(&jobs->state, member);
+    if (row < 0 || jobs->host.rows[row].selected) continue;
+    TerminalRow& r = jobs->host.rows[row];
+    r.selected = true;
+    t.SelectedCount += 1;
+    t.SelectedSize += CellNumber(r.cells[3].c_str());
+    t.SelectedExtractedSize += CellNumber(r.cells[4].c_str());
+  }
+}
+
+void SortRows(CliJobs* jobs) {
+  MainState& s = jobs->state;
+  std::vector<TerminalRow>& rows = jobs->host.rows;
+  uint32_t column = s.SortColumn;
+  std::stable_sort(rows.begin(), rows.end(), [&](const TerminalRow& a, const TerminalRow& b) {
+    const char16_t* ta = column < kColumns ? a.cells[column].c_str() : u"";
+    const char16_t* tb = column < kColumns ? b.cells[column].c_str() : u"";
+    return CompareRows(column, s.SortDirection, a.member, b.member, ta, tb) < 0;
+  });
+  for (size_t i = 0; i < rows.size(); ++i) jobs->host.rowOfMember[rows[i].member] = static_cast<int32_t>(i);
+}
+
+void EndProgressLine(TerminalHost* host) {
+  if (!host->progressDrawn) return;
+  CliWrite(*host->io, kCliErr, "\r\x1b[K");
+  host->progressDrawn = false;
+}

@@ -1,0 +1,134 @@
+#include "jobs/folder_scan.h"
+
+#include <cstring>
+
+#include "core/append.h"
+#include "core/progress.h"
+#include "jobs/job_host.h"
+
+namespace {
+constexpr uint32_t kMaxPathChars = 260;
+constexpr uint32_t kCountNameIntervalMs = 200;
+constexpr uint32_t kMaxFiles = 1u << 30;
+constexpr uint64_t kMaxTotalBytes = uint64_t{1} << 60;
+constexpr uint64_t kMaxFileBytes = uint64_t{1} << 48;
+
+bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+uint32_t Length(const char16_t* text) {
+  uint32_t n = 0;
+  while (text[n] != 0) ++n;
+  return n;
+}
+
+// The walk joins names with "\" while the archive's path may use "/": both separate.
+bool SamePath(const char16_t* a, const char16_t* b) {
+  for (; *a != 0 && (*a == *b || (IsSeparator(*a) && IsSeparator(*b))); ++a, ++b) {
+  }
+  return *a == *b;
+}
+
+void VisitEntry(FolderScan* scan, uint32_t n) {
+  const FolderEntry& e = scan->Entry;
+  if (scan->SkipHidden != 0 && (e.attributes & kAttrHidden) != 0) return;
+  scan->NameLength = Length(e.name);
+  if (scan->NameLength + n >= kMaxPathChars) return;  // too long a path: passed over
+  if ((e.attributes & kAttrDirectory) == 0) {
+    std::memcpy(scan->ItemPath + n, e.name, (scan->NameLength + 1) * sizeof(char16_t));
+    scan->Visitor(scan);
+  } else if (e.name[0] != u'.') {
+    std::memcpy(scan->FolderPath + n, e.name, (scan->NameLength + 1) * sizeof(char16_t));
+    ScanFolder(scan);
+    scan->FolderPath[n] = 0;
+  }
+}
+}  // namespace
+
+uint32_t RelativeNameStart(const char16_t* folder, uint32_t baseFolder) {
+  uint32_t length = Length(folder);
+  uint32_t start = length > 0 && IsSeparator(folder[length - 1]) ? length : length + 1;
+  if (baseFolder != 0 && start >= 4) {
+    uint32_t i = start - 2;
+    while (i > 0 && !IsSeparator(folder[i - 1])) --i;
+    start = i;
+  }
+  return start;
+}
+
+void BeginFolderScan(FolderScan* scan, MainState* owner, void (*visitor)(FolderScan*)) {
+  if (visitor == CountVisitor) std::memset(static_cast<void*>(scan), 0, sizeof *scan);
+  scan->Stop = 0;
+  scan->Owner = owner;
+  scan->Visitor = visitor;
+  scan->SkipHidden = owner->Options.Hidden == 0 ? 1 : 0;
+  scan->DepthLeft = kScanDepth;
+  scan->ReservedLength = 1;
+  uint32_t n = 0;
+  for (; owner->JobPath[n] != 0 && n + 1 < kScanPathChars; ++n) scan->FolderPath[n] = owner->JobPath[n];
+  scan->FolderPath[n] = 0;
+}
+
+void ScanFolder(FolderScan* scan) {
+  if (scan->Stop != 0 || scan->DepthLeft < 0) return;
+  uint32_t n = Length(scan->FolderPath);
+  if (n > 0 && !IsSeparator(scan->FolderPath[n - 1])) {
+    if (n + 1 >= kMaxPathChars) return;
+    scan->FolderPath[n++] = u'\\';
+    scan->FolderPath[n] = 0;
+  }
+  if (n + scan->ReservedLength >= kMaxPathChars) return;
+  std::memcpy(scan->ItemPath, scan->FolderPath, (n + 1) * sizeof(char16_t));
+  scan->DepthLeft -= 1;
+  FolderSearch search = FolderFirst(scan->FolderPath, &scan->Entry);
+  if (search == kNoSearch) {
+    scan->DepthLeft += 1;
+    return;
+  }
+  do {
+    VisitEntry(scan, n);
+    if (scan->Stop != 0) break;
+  } while (FolderNext(search, &scan->Entry));
+  FolderClose(search);
+  scan->DepthLeft += 1;
+}
+
+void CountVisitor(FolderScan* scan) {
+  MainState* state = scan->Owner;
+  ArchiveContext* c = &state->Archive;
+  if (SamePath(scan->ItemPath, state->ArchivePath)) return;  // never the archive itself
+  uint32_t now = TickCount();
+  if (now - state->LastNameTick > kCountNameIntervalMs) {
+    state->Host->sendStatusText(state, scan->ItemPath);
+    state->LastNameTick = now;
+  }
+  FileHandle file = FileOpen(scan->ItemPath, kAccessRead, kShareRead, kOpenExisting);
+  if (file == kInvalidFile) {
+    state->Host->sendStatusText(state, scan->ItemPath);
+    c->result = kResultFolderOpen;
+    scan->Stop = 1;
+  } else {
+    scan->FileCount += 1;
+    scan->TotalBytes += scan->Entry.size;
+    if (scan->FileCount >= kMaxFiles || scan->TotalBytes >= kMaxTotalBytes || scan->Entry.size >= kMaxFileBytes) {
+      c->result = kResultLimit;
+      scan->Stop = 1;
+    }
+    FileClose(file);
+  }
+  if (WaitWhilePaused(c) != kResultOk) scan->Stop = 1;
+}
+
+void AddVisitor(FolderScan* scan) {
+  MainState* state = scan->Owner;
+  ArchiveContext* c = &state->Archive;
+  if (SamePath(scan->ItemPath, state->ArchivePath)) return;
+  state->Host->sendStatusText(state, scan->ItemPath);
+  std::memset(&state->Scratch, 0, sizeof state->Scratch);
+  char16_t* name = state->Scratch.wide;
+  uint32_t n = 0;
+  for (; scan->ItemPath[n] != 0 && n + 1 < kScratchBytes / 2; ++n)
+    name[n] = scan->ItemPath[n] == u'\\' ? u'/' : scan->ItemPath[n];
+  uint32_t start = state->JobParameter < n ? state->JobParameter : n;
+  if (AppendFile(c, scan->ItemPath, name + start) != kResultOk || c->jobState.load() == kJobCancelling)
+    scan->Stop = 1;
+}

@@ -1,0 +1,66 @@
+#include "core/append.h"
+#include "core/progress.h"
+#include "jobs/folder_scan.h"
+#include "jobs/job_host.h"
+#include "jobs/jobs.h"
+#include "jobs/member_rows.h"
+
+namespace {
+constexpr uint32_t kProgressIntervalMs = 250;
+constexpr uint32_t kRefreshBothParts = 3;
+
+uint32_t FinishAdd(MainState* state) {
+  ResultCode r = state->Archive.result;
+  state->Host->notifyDone(state, state->DialogToken, r != kResultOk ? kOutcomeInsertionFailed : kOutcomeCloseDialog);
+  return 0;
+}
+}  // namespace
+
+const char16_t* ItemNameOf(const char16_t* path) {
+  const char16_t* name = path;
+  for (const char16_t* p = path; *p != 0; ++p)
+    if (*p == u'\\' || *p == u'/') name = p + 1;
+  return name;
+}
+
+uint32_t RunAddFile(MainState* state) {
+  ArchiveContext* c = &state->Archive;
+  const char16_t* item = ItemNameOf(state->JobPath);
+  state->Host->sendStatusText(state, item);
+  state->Host->notifyUpdate(state, kJobAddFile, 0);
+  c->strictMode = 0;
+  c->onProgress = FullProgressCallback;
+  c->onMember = AddRowCallback;
+  if (AppendFile(c, state->JobPath, item) == kResultOk) {
+    state->Host->notifySort(state);
+    state->Host->notifyUpdate(state, kUpdateStatusBar, kRefreshBothParts);
+  }
+  return FinishAdd(state);
+}
+
+uint32_t RunAddFolder(MainState* state) {
+  ArchiveContext* c = &state->Archive;
+  state->Host->notifyUpdate(state, kJobAddFolder, 0);
+  state->JobParameter = RelativeNameStart(state->JobPath, state->Options.BaseFolder);
+  c->result = kResultOk;
+  FolderScan scan;
+  BeginFolderScan(&scan, state, CountVisitor);
+  ScanFolder(&scan);
+  if (scan.FileCount == 0 || scan.Stop != 0) return FinishAdd(state);
+  state->Host->notifyUpdate(state, kJobAddFile, 0);
+  ProgressBegin(c, static_cast<int64_t>(scan.TotalBytes), nullptr, reinterpret_cast<uintptr_t>(state));
+  c->progress.callback = FullProgressCallback;
+  uint32_t start = c->progress.lastTick;
+  if (start - state->LastProgressTick > kProgressIntervalMs || scan.TotalBytes == 0) {
+    state->Host->sendProgress(state, kUpdateFullProgress, &c->progress);
+    state->LastProgressTick = start;
+  }
+  c->onProgress = FullProgressCallback;
+  c->onMember = AddRowCallback;
+  c->strictMode = 1;
+  BeginFolderScan(&scan, state, AddVisitor);
+  ScanFolder(&scan);
+  state->Host->notifySort(state);
+  state->Host->notifyUpdate(state, kUpdateStatusBar, kRefreshBothParts);
+  return FinishAdd(state);
+}

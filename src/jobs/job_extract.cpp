@@ -1,0 +1,41 @@
+#include "core/archive.h"
+#include "jobs/job_host.h"
+#include "jobs/jobs.h"
+
+namespace {
+int64_t ProgressTotal(const MainState* state) {
+  const ListTotals& t = state->Totals;
+  return static_cast<int64_t>(t.SelectedCount != 0 ? t.SelectedSize : t.TotalSize);
+}
+
+// Runs the walk; a failure leaves the member in work in the status line under the message.
+ResultCode RunWalk(MainState* state, uint32_t testFlag) {
+  ArchiveContext* c = &state->Archive;
+  c->onProgress = FullProgressCallback;
+  c->onMember = testFlag != 0 ? TestMemberCallback : ExtractMemberCallback;
+  c->strictMode = testFlag != 0 ? 1 : 0;
+  ResultCode r = RunMembers(c, ProgressTotal(state), testFlag);
+  if (r != kResultOk) state->Host->sendStatusText(state, state->JobPath);
+  return r;
+}
+}  // namespace
+
+uint32_t RunExtract(MainState* state) {
+  state->Host->notifyUpdate(state, kJobExtract, 0);
+  ResultCode r;
+  if (!SetCurrentFolder(state->JobPath)) {
+    r = state->Archive.result = kResultSave;
+    state->Host->sendStatusText(state, state->JobPath);
+  } else {
+    r = RunWalk(state, 0);
+  }
+  state->Host->notifyDone(state, state->DialogToken, r != kResultOk ? kOutcomeExtractionFailed : kOutcomeCloseDialog);
+  return 0;
+}
+
+uint32_t RunTest(MainState* state) {
+  state->Host->notifyUpdate(state, kJobTest, 0);
+  ResultCode r = RunWalk(state, 1);
+  state->Host->notifyDone(state, state->DialogToken, r != kResultOk ? kOutcomeTestFailed : kOutcomeTestPassed);
+  return 0;
+}

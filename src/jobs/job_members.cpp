@@ -1,0 +1,94 @@
+// Per-member decisions of extraction and test: selection, names, existing files, passwords.
+#include <cstring>
+
+#include "core/folders.h"
+#include "core/names.h"
+#include "core/output_name.h"
+#include "core/progress.h"
+#include "jobs/job_host.h"
+#include "jobs/jobs.h"
+
+namespace {
+constexpr uint32_t kNameIntervalMs = 250;
+
+// With rows selected, only their members are processed; the total is already theirs.
+bool IsSelectedMember(MainState* state, uint32_t memberIndex) {
+  if (state->Totals.SelectedCount == 0) return true;
+  int32_t row = state->Host->findRow(state, memberIndex);
+  return row >= 0 && state->Host->isRowSelected(state, row);
+}
+
+bool EndsInSeparator(const char16_t* name) {
+  uint32_t n = 0;
+  while (n < kMemberNameChars && name[n] != 0) ++n;
+  return n > 0 && (name[n - 1] == u'/' || name[n - 1] == u'\\');
+}
+
+void ShowNameThrottled(MainState* state, ArchiveContext* context) {
+  uint32_t tick = context->progress.lastTick;
+  if (tick - state->LastNameTick > kNameIntervalMs) {
+    state->Host->sendStatusText(state, context->memberName);
+    state->LastNameTick = tick;
+  }
+}
+
+void CopyNameToJobPath(MainState* state, const char16_t* name) {
+  uint32_t n = 0;
+  for (; name[n] != 0 && n + 1 < kJobPathChars; ++n) state->JobPath[n] = name[n];
+  state->JobPath[n] = 0;
+}
+
+// Asks with a prompt; the time spent waiting for the user is not working time.
+uint32_t Ask(MainState* state, ArchiveContext* context, uint32_t code, uint32_t* remembered) {
+  state->Host->sendStatusText(state, context->memberName);
+  uint32_t before = TickCount();
+  uint32_t answer = state->Host->askPrompt(state, code, context->memberName);
+  context->progress.pausedMs += TickCount() - before;
+  *remembered = answer;
+  return answer;
+}
+
+uint32_t Skip(ArchiveContext* context) {
+  ProgressSkip(context, context->entry.packedSize);
+  return 0;
+}
+
+// Encrypted members we can decrypt ask for the password once, or every time.
+uint32_t CheckPassword(MainState* state, ArchiveContext* context) {
+  uint32_t wanted = kAttrZipEncrypted | kAttrZipMethodKnown;
+  if ((context->entry.attributes & wanted) != wanted) return 1;
+  if (state->PasswordAnswer == kAnswerDoAll) return 1;
+  if (state->PasswordAnswer == kAnswerSkipAll) return Skip(context);
+  return Ask(state, context, kUpdatePasswordPrompt, &state->PasswordAnswer) >= kAnswerDo ? 1 : Skip(context);
+}
+
+bool ExistsAsFile(const char16_t* name) {
+  uint32_t attributes = 0;
+  return GetPathAttributes(name, &attributes) && (attributes & kAttrDirectory) == 0;
+}
+}  // namespace
+
+uint32_t ExtractMemberCallback(ArchiveContext* context) {
+  MainState* state = StateOf(context);
+  if (!IsSelectedMember(state, context->memberIndex)) return 0;
+  if (state->Options.AnyPath == 0) CleanOutputName(context->memberName);
+  if (EndsInSeparator(context->memberName)) {
+    MakeParentFolders(context->memberName);
+    return 0;
+  }
+  ShowNameThrottled(state, context);
+  CopyNameToJobPath(state, context->memberName);
+  if (ExistsAsFile(context->memberName) && state->OverwriteAnswer != kAnswerDoAll) {
+    if (state->OverwriteAnswer == kAnswerSkipAll) return Skip(context);
+    if (Ask(state, context, kUpdateOverwritePrompt, &state->OverwriteAnswer) < kAnswerDo) return Skip(context);
+  }
+  return CheckPassword(state, context);
+}
+
+uint32_t TestMemberCallback(ArchiveContext* context) {
+  MainState* state = StateOf(context);
+  if (!IsSelectedMember(state, context->memberIndex)) return 0;
+  ShowNameThrottled(state, context);
+  CopyNameToJobPath(state, context->memberName);
+  return CheckPassword(state, context);
+}

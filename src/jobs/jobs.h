@@ -1,0 +1,50 @@
+// The eight jobs and what they install in the archive context.
+#pragma once
+
+#include <cstdint>
+
+#include "core/context.h"
+#include "jobs/main_state.h"
+
+enum JobKind : uint32_t {
+  kJobOpenAndList = 0,
+  kJobAddFile = 1,
+  kJobAddFolder = 2,
+  kJobExtract = 3,
+  kJobTest = 4,
+  kJobPrependPrefix = 5,
+  kJobTrimPrefix = 6,
+  kJobChangeMode = 7,
+  kJobKindCount = 8,
+};
+
+// Worker bodies: each returns 0 and always ends by notifying the done message.
+uint32_t RunOpenAndList(MainState* state);
+uint32_t RunAddFile(MainState* state);
+uint32_t RunAddFolder(MainState* state);
+uint32_t RunExtract(MainState* state);
+uint32_t RunTest(MainState* state);
+uint32_t RunPrependPrefix(MainState* state);
+uint32_t RunTrimPrefix(MainState* state);
+uint32_t RunChangeMode(MainState* state);
+
+// The body of a kind, or null for a kind outside 0 to 7.
+using JobBody = uint32_t (*)(MainState* state);
+JobBody JobBodyOf(uint32_t kind);
+
+// Starting a job from the progress dialog: closes the previous worker's handle, sets the
+// job running, computes the dialog token and starts the worker. False (with the state idle
+// again) when no thread could be started.
+bool StartJob(MainState* state, uint32_t kind);
+// A hash of the window and thread handles, differing from one opening to the next.
+uint32_t ComputeDialogToken(const MainState* state);
+
+// Progress callbacks (throttled to one report per 250 ms, plus the final state).
+void FullProgressCallback(const ProgressBlock* block);
+void BarProgressCallback(const ProgressBlock* block);
+// Member callbacks of extraction and test: 1 processes the member, 0 skips it.
+uint32_t ExtractMemberCallback(ArchiveContext* context);
+uint32_t TestMemberCallback(ArchiveContext* context);
+
+// The text after the last "\" or "/".
+const char16_t* ItemNameOf(const char16_t* path);

@@ -1,0 +1,124 @@
+// The one application record: the archive context, the job inputs, the list's counters,
+// the settings and the prompt answers. Window and thread handles are opaque values here.
+#pragma once
+
+#include <cstdint>
+
+#include "core/context.h"
+#include "platform/platform.h"
+
+struct JobHost;
+
+using WindowHandle = uintptr_t;
+
+struct Settings {
+  uint32_t AnyPath;
+  uint32_t BaseFolder;
+  uint32_t Hidden;
+  uint32_t Unicode;
+};
+
+// Counters of the member list; always cleared as one block.
+struct ListTotals {
+  uint32_t RowCount;
+  uint32_t SelectedCount;
+  uint32_t ListedCount;
+  uint32_t CurrentMember;
+  uint32_t LastMemberIndex;
+  uint32_t OpenMemberCount;
+  uint64_t RowSize;
+  uint64_t RowExtractedSize;
+  uint64_t SelectedSize;
+  uint64_t SelectedExtractedSize;
+  uint64_t TotalSize;
+  uint64_t TotalExtractedSize;
+  uint64_t OpenEndOffset;
+};
+
+inline constexpr uint32_t kTypeCacheSize = 96;
+inline constexpr uint32_t kTypeTextChars = 33;
+
+struct TypeCacheEntry {
+  uint32_t hash;
+  char16_t firstCharacter;
+  char16_t text[kTypeTextChars];
+};
+
+struct TypeCache {
+  TypeCacheEntry entries[kTypeCacheSize];
+  uint32_t nextSlot;
+};
+
+inline constexpr uint32_t kArchivePathChars = 260;
+inline constexpr uint32_t kJobPathChars = 360;
+inline constexpr uint32_t kScratchBytes = 600;
+inline constexpr uint32_t kStatusBarChars = 64;
+inline constexpr uint32_t kMaxRows = 0x7FFFF;
+inline constexpr uint32_t kNoMember = 0x7FFFFFFF;
+inline constexpr uint32_t kUnsorted = 6;
+
+// Cell texts, the second sort buffer and the typed password share this space.
+union ScratchText {
+  char16_t wide[kScratchBytes / 2];
+  uint8_t bytes[kScratchBytes];
+};
+
+struct MainState {
+  const char16_t* ProductName;
+  ArchiveContext Archive;
+  WindowHandle Instance;
+  uint32_t ProcessId;
+  WindowHandle MainWindow;
+  WindowHandle ListView;
+  WindowHandle StatusBar;
+  WindowHandle ProgressDialog;
+  WindowHandle CancelDialog;
+  WindowHandle PromptDialog;
+  WindowHandle StatusText;
+  WindowHandle ContextMenu, PrefixMenu, TrimMenu, ModeMenu, ViewDataMenu, ViewHeaderMenu;
+  uintptr_t SelectionTimer;
+  ThreadHandle WorkerThread;
+  uint32_t WorkerThreadId;
+  uint32_t DialogToken;
+  ListTotals Totals;
+  int32_t StatusBarHeight;
+  int32_t CurrentRow;
+  uint32_t SortColumn;
+  int32_t SortDirection;
+  int32_t WindowWidth, WindowHeight;
+  uint32_t Dpi;
+  uint32_t BulkSelect;
+  Settings Options;
+  uint32_t OverwriteAnswer;
+  uint32_t PasswordAnswer;
+  uint32_t JobParameter;
+  uint32_t ViewFlags, ViewKind, ViewPage, ViewWidth;
+  char16_t ArchivePath[kArchivePathChars];
+  char16_t JobPath[kJobPathChars];
+  ScratchText Scratch;
+  char16_t StatusBarText[kStatusBarChars];
+  TypeCache Types;
+  // The throttles' last ticks, shared by every job of the run.
+  uint32_t LastProgressTick;
+  uint32_t LastNameTick;
+  // How the jobs reach the user interface.
+  const JobHost* Host;
+  void* HostUser;
+  // Member offsets of the open archive, one per member index.
+  uint64_t* MemberOffsets;
+};
+
+inline constexpr uint32_t kMemberOffsetCapacity = 524288;
+
+// Zeroes the record and wires it: context paths and owner, defaults, CRC tables, offsets.
+// formats is the table of every format's operations. Returns false when memory is short.
+bool InitMainState(MainState* state, const FormatOps* formats, const JobHost* host, void* hostUser);
+void FreeMainState(MainState* state);
+
+// Clears the list counters as one block.
+void ResetListTotals(MainState* state);
+
+inline MainState* StateOf(ArchiveContext* context) { return static_cast<MainState*>(context->owner); }
+inline MainState* StateOf(const ProgressBlock* block) {
+  return reinterpret_cast<MainState*>(static_cast<uintptr_t>(block->userValue));
+}
