@@ -1,0 +1,244 @@
+#include "app/commands.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "app/app_state.h"
+#include "app/dialogs.h"
+#include "app/member_list.h"
+#include "app/pickers.h"
+#include "app/progress_dialog.h"
+#include "app/resource_ids.h"
+#include "app/view_dialog.h"
+#include "core/append.h"
+#include "core/archive.h"
+#include "core/edit.h"
+#include "jobs/jobs.h"
+#include "jobs/member_rows.h"
+
+namespace {
+constexpr uint32_t kModes[] = {0777, 0775, 0755, 0750, 0700, 0666, 0664, 0644, 0640, 0600};
+constexpr uint32_t kMaxRenameChars = 256;
+constexpr uint32_t kFolderChars = 259;
+
+MainState* S() { return App(); }
+bool OneSelected() { return S()->Totals.SelectedCount == 1; }
+bool AnySelected() { return S()->Totals.SelectedCount != 0; }
+
+void ClearJobPath() { std::memset(S()->JobPath, 0, sizeof S()->JobPath); }
+
+// The folder of the open archive, up to its last separator; empty without one.
+void ArchiveFolderIntoJobPath() {
+  MainState* s = S();
+  ClearJobPath();
+  uint32_t end = 0;
+  for (uint32_t i = 0; i < kFolderChars && s->ArchivePath[i] != 0; ++i)
+    if (s->ArchivePath[i] == u'\\' || s->ArchivePath[i] == u'/') end = i + 1;
+  std::memcpy(s->JobPath, s->ArchivePath, end * sizeof(char16_t));
+}
+
+bool PickFile(HWND window, const wchar_t* filter, const wchar_t* title) {
+  ClearJobPath();
+  return Pickers()->pickFileToOpen(window, filter, S()->JobPath, title);
+}
+
+bool BrowseFolder(HWND window, uint32_t flags, const wchar_t* caption, const wchar_t* instruction,
+                  const wchar_t* button) {
+  ArchiveFolderIntoJobPath();
+  FolderRequest request{window, flags, caption, instruction, button, S()->JobPath};
+  return Pickers()->browseForFolder(&request);
+}
+
+void NewArchive(HWND window) {
+  MainState* s = S();
+  ClearJobPath();
+  if (!Pickers()->pickNewArchive(window, s->JobPath)) return;
+  ClearList();
+  std::memset(s->ArchivePath, 0, sizeof s->ArchivePath);
+  std::memcpy(s->ArchivePath, s->JobPath, (kArchivePathChars - 1) * sizeof(char16_t));
+  s->Archive.onMember = AddRowCallback;
+  s->Archive.headerCodePage = s->Options.Unicode != 0 ? 65001 : 0;
+  OpenArchive(&s->Archive, 1);
+  RefreshArchiveView();
+  ShowResult(window);
+}
+
+void CloseArchiveCommand() {
+  MainState* s = S();
+  ClearList();
+  std::memset(s->ArchivePath, 0, sizeof s->ArchivePath);
+  CloseArchive(&s->Archive);
+  RefreshArchiveView();
+}
+
+void Revert(HWND window) {
+  MainState* s = S();
+  if (AskConfirm(window, kRevertQuestion) != kDialogYes) return;
+  ArchiveContext* c = &s->Archive;
+  c->onMember = nullptr;
+  c->result = kResultOk;
+  if (c->archiveFile == kInvalidFile) {
+    c->result = kResultOpen;
+  } else {
+    TruncateArchive(c, s->Totals.OpenMemberCount, s->Totals.OpenEndOffset);
+  }
+  if (c->result != kResultOk) {
+    ShowResult(window);
+    return;
+  }
+  ClearJobPath();
+  std::memcpy(s->JobPath, s->ArchivePath, sizeof s->ArchivePath);
+  RunJobDialog(window, kJobOpenAndList);
+}
+
+void DeleteLast(HWND window) {
+  MainState* s = S();
+  ArchiveContext* c = &s->Archive;
+  c->onMember = RemoveRowCallback;
+  c->result = kResultOk;
+  if (c->archiveFile == kInvalidFile) {
+    c->result = kResultOpen;
+  } else if (c->format == kFormatQbx || c->format == kFormatTar) {
+    uint32_t member = s->Totals.CurrentMember;
+    if (c->memberOffsets == nullptr || member >= c->memberOffsetCapacity || member >= c->memberCount) {
+      c->result = kResultNotFound;
+    } else {
+      c->memberIndex = member;
+      c->position = c->memberOffsets[member];
+      if (!FileSeek(c->archiveFile, static_cast<int64_t>(c->position), kSeekBegin, nullptr)) {
+        c->result = kResultNotFound;
+      } else if (TruncateArchive(c, member, c->position) == kResultOk) {
+        c->onMember(c);
+      }
+    }
+  }
+  ShowResult(window);
+}
+
+void StartRename() {
+  MainState* s = S();
+  SetFocus(Hwnd(s->ListView));
+  SendMessageW(Hwnd(s->ListView), LVM_EDITLABELW, s->CurrentRow, 0);
+}
+
+void Prepend(HWND window) {
+  if (AskPrefix(window) == 1 && S()->JobPath[0] != 0) RunJobDialog(window, kJobPrependPrefix);
+}
+
+void RunArchiveCommand(HWND window, uint32_t id) {
+  MainState* s = S();
+  bool idle = IsIdle();
+  switch (id) {
+    case CMD_NEW_ARCHIVE:
+      if (idle) NewArchive(window);
+      return;
+    case CMD_OPEN_ARCHIVE:
+      if (idle && PickFile(window, kArchiveFilter, L"Open Archive")) RunJobDialog(window, kJobOpenAndList);
+      return;
+    case CMD_CLOSE_ARCHIVE:
+      if (idle && HasArchive()) CloseArchiveCommand();
+      return;
+    case CMD_REVERT_ARCHIVE:
+      if (idle && IsWritable() && HasAdditions() && HasRows()) Revert(window);
+      return;
+    case CMD_ADD_FILE:
+    case CMD_ROW_ADD_FILE:
+      if (idle && IsWritable() && PickFile(window, kAllFilesFilter, L"Add File")) RunJobDialog(window, kJobAddFile);
+      return;
+    case CMD_ADD_FOLDER:
+      if (idle && IsWritable() &&
+          BrowseFolder(window, BIF_NONEWFOLDERBUTTON, L"Add Items",
+                       L"Select the folder that you want to add, and then click the Add button.", L"Add"))
+        RunJobDialog(window, kJobAddFolder);
+      return;
+    case CMD_EXTRACT:
+    case CMD_ROW_EXTRACT:
+      if (idle && HasArchive() && HasRows() &&
+          BrowseFolder(window, 0, L"Copy Items",
+                       L"Select the place where you want to copy these items, and then click the Copy button.",
+                       L"Copy")) {
+        s->OverwriteAnswer = 0;
+        s->PasswordAnswer = 0;
+        RunJobDialog(window, kJobExtract);
+      }
+      return;
+    case CMD_TEST:
+    case CMD_ROW_TEST:
+      if (idle && HasArchive() && HasRows()) {
+        s->PasswordAnswer = 0;
+        RunJobDialog(window, kJobTest);
+      }
+      return;
+    default:
+      return;
+  }
+}
+
+void RunRowCommand(HWND window, uint32_t id) {
+  MainState* s = S();
+  bool idle = IsIdle(), writable = IsWritable();
+  if (id == CMD_ROW_DELETE) {
+    RefreshCurrentMember();
+    if (idle && writable && OneSelected() && s->Totals.CurrentMember == s->Totals.LastMemberIndex) DeleteLast(window);
+  } else if (id == CMD_ROW_RENAME) {
+    if (OneSelected()) StartRename();
+  } else if (id == CMD_ROW_PREPEND) {
+    if (idle && writable && AnySelected()) Prepend(window);
+  } else if (id >= CMD_ROW_MODE_FIRST && id <= CMD_ROW_MODE_LAST) {
+    if (!idle || !writable || !IsTar() || !AnySelected()) return;
+    s->JobParameter = kModes[id - CMD_ROW_MODE_FIRST];
+    RunJobDialog(window, kJobChangeMode);
+  } else if (id >= CMD_ROW_VIEW_FIRST && id <= CMD_ROW_VIEW_LAST) {
+    RefreshCurrentMember();
+    if (idle && HasArchive() && OneSelected() && s->Totals.CurrentMember != kNoMember)
+      RunViewDialog(window, id - CMD_ROW_VIEW_FIRST);
+  } else if (id > CMD_ROW_TRIM_BASE && id <= CMD_ROW_TRIM_LAST) {
+    if (!idle || !writable || !AnySelected()) return;
+    s->JobParameter = id - CMD_ROW_TRIM_BASE;
+    RunJobDialog(window, kJobTrimPrefix);
+  }
+}
+}  // namespace
+
+void RunCommand(HWND window, uint32_t id) {
+  MainState* s = S();
+  switch (id) {
+    case CMD_PREFERENCES: ShowPreferences(window); return;
+    case CMD_EXIT: PostMessageW(window, WM_CLOSE, 0, 0); return;
+    case CMD_SELECT_ALL:
+      if (s->Totals.SelectedCount != s->Totals.RowCount) SelectAll();
+      return;
+    case CMD_DESELECT_ALL:
+      if (AnySelected()) DeselectAll();
+      return;
+    case CMD_INVERT_SELECTION: InvertSelection(); return;
+    case CMD_SORT_UNSORTED: SortBy(kUnsorted); return;
+    case CMD_ABOUT: ShowAbout(window); return;
+    default: break;
+  }
+  if (id >= CMD_SORT_NAME && id < CMD_SORT_UNSORTED) {
+    SortBy(id - CMD_SORT_NAME);
+  } else if (id >= CMD_NEW_ARCHIVE && id <= CMD_TEST) {
+    RunArchiveCommand(window, id);
+  } else if (id >= CMD_ROW_ADD_FILE && id <= CMD_ROW_TEST) {
+    RunArchiveCommand(window, id);
+  } else if (id > CMD_ROW_TEST && id <= CMD_ROW_TRIM_LAST) {
+    RunRowCommand(window, id);
+  }
+}
+
+void RenameEditedRow(HWND window, int32_t row, const wchar_t* newText) {
+  MainState* s = S();
+  if (!IsIdle() || !IsWritable() || !OneSelected() || newText == nullptr) return;
+  s->CurrentRow = row;
+  RefreshCurrentMember();
+  if (s->Totals.CurrentMember == kNoMember) return;
+  char16_t name[kMaxRenameChars + 1] = {};
+  for (uint32_t i = 0; i < kMaxRenameChars && newText[i] != 0; ++i)
+    name[i] = newText[i] == L'\\' ? u'/' : static_cast<char16_t>(newText[i]);
+  s->Archive.onMember = UpdateRowCallback;
+  if (RenameMember(&s->Archive, s->Totals.CurrentMember, name) == kResultOk) SortList();
+  ShowResult(window);
+}

@@ -1,0 +1,256 @@
+#include "app/dialogs.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "app/app_state.h"
+#include "app/resource_ids.h"
+#include "app/settings.h"
+
+namespace {
+constexpr int kPrefixMaxChars = 64;
+constexpr int kPasswordMaxChars = 255;
+constexpr int kPasswordWipeMaxChars = 4096;
+constexpr wchar_t kPasswordBullet = 0x25CF;
+constexpr wchar_t kMakerDomain[] = L"corvatek.example";
+constexpr wchar_t kMakerPage[] = L"https://corvatek.example/quillbox";
+constexpr wchar_t kAboutText[] =
+    L"Quillbox\r\nArchive Manager\r\nVersion 1.0 (x64)\r\nMade by Corvatek for people who keep archives.";
+
+INT_PTR EndWith(HWND dialog, INT_PTR result) {
+  EndDialog(dialog, result);
+  return TRUE;
+}
+
+// Shown and centred at initialisation, as every dialog here does.
+void ShowCentred(HWND dialog) {
+  ShowWindow(dialog, SW_SHOW);
+  CenterOverParent(dialog, GetParent(dialog));
+}
+
+INT_PTR CALLBACK ErrorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    auto code = static_cast<ResultCode>(lParam);
+    const char16_t* title = ResultTitle(code);
+    const char16_t* text = ResultText(code);
+    SetWindowTextW(dialog, title != nullptr ? Wide(title) : L"Error");
+    SetDlgItemTextW(dialog, IDC_MESSAGE, text != nullptr ? Wide(text) : L"Error");
+    ShowCentred(dialog);
+    return TRUE;
+  }
+  if (message == WM_COMMAND) {
+    WORD id = LOWORD(wParam);
+    if (id == IDOK) return EndWith(dialog, 1);
+    if (id == IDCANCEL) return EndWith(dialog, 2);
+  }
+  return FALSE;
+}
+
+INT_PTR CALLBACK ConfirmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    if (lParam == kRevertQuestion) {
+      SetWindowTextW(dialog, L"Revert");
+      SetDlgItemTextW(dialog, IDC_MESSAGE, L"Delete all new additions and reopen archive?");
+    }
+    ShowCentred(dialog);
+    return TRUE;
+  }
+  if (message == WM_COMMAND) {
+    WORD id = LOWORD(wParam);
+    if (id == IDOK) return EndWith(dialog, kDialogYes);
+    if (id == IDCANCEL) return EndWith(dialog, kDialogNo);
+  }
+  return FALSE;
+}
+
+INT_PTR CALLBACK CancelConfirmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      App()->CancelDialog = HandleOf(dialog);
+      ShowCentred(dialog);
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK) return EndWith(dialog, kDialogYes);
+      if (LOWORD(wParam) == IDCANCEL) return EndWith(dialog, kDialogNo);
+      return FALSE;
+    case WM_DESTROY:
+      App()->CancelDialog = 0;
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+// Prompt buttons and their answers; IDCANCEL is also Escape and the close box.
+INT_PTR PromptAnswer(WORD id, WORD doAllId) {
+  if (id == IDOK) return 3;
+  if (id == doAllId) return 4;
+  if (id == IDCANCEL) return 1;
+  if (id == IDC_SKIP_ALL) return 2;
+  return 0;
+}
+
+INT_PTR CALLBACK OverwriteProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      App()->PromptDialog = HandleOf(dialog);
+      SetDlgItemTextW(dialog, IDC_PROMPT_TEXT, reinterpret_cast<const wchar_t*>(lParam));
+      ShowCentred(dialog);
+      return TRUE;
+    case WM_COMMAND: {
+      INT_PTR answer = PromptAnswer(LOWORD(wParam), IDC_DO_ALL);
+      return answer != 0 ? EndWith(dialog, answer) : FALSE;
+    }
+    case WM_DESTROY:
+      App()->PromptDialog = 0;
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+// The typed password becomes ANSI bytes in the scratch text, and leaves the control.
+void TakePassword(HWND dialog) {
+  MainState* s = App();
+  std::memset(&s->Scratch, 0, sizeof s->Scratch);
+  GetDlgItemTextA(dialog, IDC_PASSWORD, reinterpret_cast<char*>(s->Scratch.bytes), kPasswordMaxChars + 1);
+  HWND edit = GetDlgItem(dialog, IDC_PASSWORD);
+  int length = GetWindowTextLengthW(edit);
+  if (length > kPasswordWipeMaxChars) length = kPasswordWipeMaxChars;
+  wchar_t blanks[kPasswordWipeMaxChars + 1];
+  for (int i = 0; i < length; ++i) blanks[i] = L' ';
+  blanks[length] = 0;
+  SetWindowTextW(edit, blanks);
+  SetWindowTextW(edit, L"");
+}
+
+INT_PTR CALLBACK PasswordProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      App()->PromptDialog = HandleOf(dialog);
+      SetDlgItemTextW(dialog, IDC_PROMPT_TEXT, reinterpret_cast<const wchar_t*>(lParam));
+      HWND edit = GetDlgItem(dialog, IDC_PASSWORD);
+      SendMessageW(edit, EM_SETPASSWORDCHAR, kPasswordBullet, 0);
+      SendMessageW(edit, EM_LIMITTEXT, kPasswordMaxChars, 0);
+      ShowCentred(dialog);
+      PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
+      return TRUE;
+    }
+    case WM_COMMAND: {
+      INT_PTR answer = PromptAnswer(LOWORD(wParam), IDC_DECRYPT_ALL);
+      if (answer >= 3) TakePassword(dialog);
+      return answer != 0 ? EndWith(dialog, answer) : FALSE;
+    }
+    case WM_DESTROY:
+      App()->PromptDialog = 0;
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+INT_PTR CALLBACK PrefixProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_INITDIALOG) {
+    SendDlgItemMessageW(dialog, IDC_PREFIX_EDIT, EM_LIMITTEXT, kPrefixMaxChars, 0);
+    ShowCentred(dialog);
+    return TRUE;
+  }
+  if (message != WM_COMMAND) return FALSE;
+  if (LOWORD(wParam) == IDCANCEL) return EndWith(dialog, 0);
+  if (LOWORD(wParam) != IDOK) return FALSE;
+  wchar_t text[kPrefixMaxChars + 1] = {};
+  if (GetDlgItemTextW(dialog, IDC_PREFIX_EDIT, text, kPrefixMaxChars + 1) == 0) return EndWith(dialog, 0);
+  MainState* s = App();
+  std::memset(s->JobPath, 0, sizeof s->JobPath);
+  for (int i = 0; i < kPrefixMaxChars && text[i] != 0; ++i) s->JobPath[i] = static_cast<char16_t>(text[i]);
+  return EndWith(dialog, 1);
+}
+
+struct PreferenceBox {
+  int id;
+  uint32_t Settings::*field;
+};
+constexpr PreferenceBox kPreferenceBoxes[] = {
+    {IDC_PREF_BASE_FOLDER, &Settings::BaseFolder},
+    {IDC_PREF_HIDDEN, &Settings::Hidden},
+    {IDC_PREF_UNICODE, &Settings::Unicode},
+    {IDC_PREF_ANY_PATH, &Settings::AnyPath},
+};
+
+INT_PTR CALLBACK PreferencesProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  Settings& options = App()->Options;
+  if (message == WM_INITDIALOG) {
+    for (const PreferenceBox& box : kPreferenceBoxes)
+      CheckDlgButton(dialog, box.id, options.*box.field == 1 ? BST_CHECKED : BST_UNCHECKED);
+    ShowCentred(dialog);
+    return TRUE;
+  }
+  if (message != WM_COMMAND) return FALSE;
+  if (LOWORD(wParam) == IDOK) {
+    for (const PreferenceBox& box : kPreferenceBoxes)
+      options.*box.field = IsDlgButtonChecked(dialog, box.id) == BST_CHECKED ? 1 : 0;
+    SaveSettings(&options);
+    return EndWith(dialog, 0);
+  }
+  return LOWORD(wParam) == IDCANCEL ? EndWith(dialog, 0) : FALSE;
+}
+
+INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_INITDIALOG) {
+    SetDlgItemTextW(dialog, IDC_ABOUT_TEXT, kAboutText);
+    SetDlgItemTextW(dialog, IDC_ABOUT_LINK, kMakerDomain);
+    ShowCentred(dialog);
+    return TRUE;
+  }
+  if (message != WM_COMMAND) return FALSE;
+  if (LOWORD(wParam) == IDC_ABOUT_LINK) {
+    ShellExecuteW(dialog, L"open", kMakerPage, nullptr, nullptr, SW_SHOWNORMAL);
+    return TRUE;
+  }
+  return LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK ? EndWith(dialog, 0) : FALSE;
+}
+
+// A dialog that cannot be shown counts as cancelled: -1 becomes fallback.
+INT_PTR Run(int resource, HWND owner, DLGPROC proc, LPARAM start, INT_PTR fallback) {
+  INT_PTR result = DialogBoxParamW(AppInstance(), MAKEINTRESOURCEW(resource), owner, proc, start);
+  return result == -1 ? fallback : result;
+}
+}  // namespace
+
+void CenterOverParent(HWND dialog, HWND parent) {
+  RECT d{}, p{};
+  GetWindowRect(dialog, &d);
+  if (parent != nullptr) {
+    GetWindowRect(parent, &p);
+  } else {
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &p, 0);
+  }
+  int left = p.left + ((p.right - p.left) - (d.right - d.left)) / 2;
+  int top = p.top + ((p.bottom - p.top) - (d.bottom - d.top)) / 2;
+  SetWindowPos(dialog, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (parent != nullptr) SendMessageW(dialog, DM_REPOSITION, 0, 0);
+}
+
+void ShowResultDialog(HWND owner, ResultCode code) {
+  Run(IDD_ERROR, owner, ErrorProc, static_cast<LPARAM>(code), 2);
+}
+
+void ShowResult(HWND owner) {
+  ResultCode code = App()->Archive.result;
+  if (code != kResultOk && code != kResultCancelled) ShowResultDialog(owner, code);
+}
+
+INT_PTR AskConfirm(HWND owner, uint32_t question) {
+  return Run(IDD_CONFIRM, owner, ConfirmProc, question, kDialogNo);
+}
+INT_PTR AskCancelConfirm(HWND owner) { return Run(IDD_CANCEL_CONFIRM, owner, CancelConfirmProc, 0, kDialogNo); }
+INT_PTR AskOverwrite(HWND owner, const wchar_t* path) {
+  return Run(IDD_OVERWRITE, owner, OverwriteProc, reinterpret_cast<LPARAM>(path), 1);
+}
+INT_PTR AskPassword(HWND owner, const wchar_t* memberName) {
+  return Run(IDD_PASSWORD, owner, PasswordProc, reinterpret_cast<LPARAM>(memberName), 1);
+}
+INT_PTR AskPrefix(HWND owner) { return Run(IDD_PREFIX, owner, PrefixProc, 0, 0); }
+void ShowPreferences(HWND owner) { Run(IDD_PREFERENCES, owner, PreferencesProc, 0, 0); }
+void ShowAbout(HWND owner) { Run(IDD_ABOUT, owner, AboutProc, 0, 0); }

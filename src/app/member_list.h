@@ -1,0 +1,43 @@
+// The member list: columns, sorting, selection counters, status bar and window title.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdint>
+
+#include "core/context.h"
+
+inline constexpr uint32_t kListColumns = 6;
+enum : uint32_t { kStatusItems = 1, kStatusSelection = 2, kStatusBoth = 3 };
+
+// Creates the list view (control 101) with its six columns; false on failure.
+bool CreateMemberList(HWND mainWindow);
+// Rescales the column widths from oldDpi to newDpi.
+void RescaleColumns(uint32_t oldDpi, uint32_t newDpi);
+
+// Window title, the last column's heading and both status parts for the archive now open.
+void RefreshArchiveView();
+void RefreshStatus(uint32_t parts);
+
+// Same column again reverses the order; then the list is sorted.
+void SortBy(uint32_t column);
+// Sorts with the current order.
+void SortList();
+
+void OnItemChanged(const NMLISTVIEW* change);
+void SelectAll();
+void DeselectAll();
+void InvertSelection();
+// CurrentMember from CurrentRow (kNoMember when it names no row).
+void RefreshCurrentMember();
+// Empties the list and its counters.
+void ClearList();
+
+// Delete's listing callback: removes CurrentRow and takes its sizes out of the counters.
+uint32_t RemoveRowCallback(ArchiveContext* context);
+
+// Row access on the list view, shared with the job host.
+bool ReadCell(int32_t row, uint32_t column, char16_t* text, uint32_t capacity);
+int32_t FindMemberRow(uint32_t memberIndex);
+int32_t FirstSelectedRow();

@@ -1,0 +1,76 @@
+#include "app/pickers.h"
+
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include "app/app_state.h"
+
+namespace {
+constexpr wchar_t kNewArchiveFilter[] = L"Quillbox (.qbx)\0*.qbx\0TAR (.tar)\0*.tar\0";
+
+bool SystemPickFileToOpen(HWND owner, const wchar_t* filter, char16_t* path, const wchar_t* title) {
+  DWORD attributes = GetFileAttributesW(Wide(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) path[0] = 0;
+  OPENFILENAMEW request{};
+  request.lStructSize = sizeof request;
+  request.hwndOwner = owner;
+  request.lpstrFilter = filter;
+  request.nFilterIndex = 1;
+  request.lpstrFile = Wide(path);
+  request.nMaxFile = kPickerPathChars;
+  request.lpstrTitle = title;
+  request.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+  return GetOpenFileNameW(&request) != 0;
+}
+
+bool SystemPickNewArchive(HWND owner, char16_t* path) {
+  OPENFILENAMEW request{};
+  request.lStructSize = sizeof request;
+  request.hwndOwner = owner;
+  request.lpstrFilter = kNewArchiveFilter;
+  request.nFilterIndex = 1;
+  request.lpstrFile = Wide(path);
+  request.nMaxFile = kPickerPathChars;
+  request.lpstrTitle = L"New Archive";
+  request.lpstrDefExt = L"qbx";
+  request.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
+  return GetSaveFileNameW(&request) != 0;
+}
+
+// Once the browser is up: its caption, its OK button's text and the folder to start at.
+int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM data) {
+  if (message != BFFM_INITIALIZED) return 0;
+  const auto* request = reinterpret_cast<const FolderRequest*>(data);
+  if (request->caption != nullptr) SetWindowTextW(browser, request->caption);
+  if (request->buttonText != nullptr) SendMessageW(browser, BFFM_SETOKTEXT, 0, reinterpret_cast<LPARAM>(request->buttonText));
+  if (request->path[0] != 0) SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(request->path));
+  return 0;
+}
+
+bool SystemBrowseForFolder(FolderRequest* request) {
+  BROWSEINFOW info{};
+  info.hwndOwner = request->owner;
+  info.lpszTitle = request->instruction;
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | request->extraFlags;
+  info.lpfn = BrowseCallback;
+  info.lParam = reinterpret_cast<LPARAM>(request);
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+  if (chosen == nullptr) return false;
+  wchar_t folder[MAX_PATH] = {};
+  bool ok = SHGetPathFromIDListW(chosen, folder) != 0;
+  CoTaskMemFree(chosen);
+  if (!ok) return false;
+  for (uint32_t i = 0; i < kPickerPathChars; ++i) {
+    request->path[i] = static_cast<char16_t>(folder[i]);
+    if (folder[i] == 0) break;
+  }
+  return true;
+}
+
+constexpr PathPickers kSystemPickers = {SystemPickFileToOpen, SystemBrowseForFolder, SystemPickNewArchive};
+const PathPickers* gPickers = &kSystemPickers;
+}  // namespace
+
+const PathPickers* Pickers() { return gPickers; }
+void ReplacePickers(const PathPickers* pickers) { gPickers = pickers != nullptr ? pickers : &kSystemPickers; }
+const PathPickers* SystemPickers() { return &kSystemPickers; }

@@ -1,0 +1,73 @@
+#include "app/startup.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/progress_dialog.h"
+#include "app/settings.h"
+#include "app/start_values.h"
+#include "app/win32_host.h"
+#include "jobs/jobs.h"
+#include "zip/formats.h"
+
+namespace {
+constexpr DWORD kAllControlClasses = 0xFF;
+
+// Fetches and dispatches until a quit arrives once the window has closed; an earlier quit
+// (not from the window's own end) becomes an orderly close request.
+int RunMessageLoop() {
+  MainState* s = App();
+  MSG message{};
+  for (;;) {
+    BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got > 0) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+      continue;
+    }
+    if (got < 0 || s->Archive.jobState.load() == kJobClosed) break;
+    PostMessageW(Hwnd(s->MainWindow), WM_CLOSE, 0, 0);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+bool InitCommonControls() {
+  INITCOMMONCONTROLSEX controls{sizeof controls, kAllControlClasses};
+  return InitCommonControlsEx(&controls) != FALSE;
+}
+
+int RunWindow(HINSTANCE instance) {
+  MainState* s = App();
+  if (!InitCommonControls() || !RegisterMainWindowClass()) return 0;
+  HWND window = CreateMainWindow();
+  if (window == nullptr) {
+    UnregisterClassW(Wide(s->ProductName), instance);
+    return 0;
+  }
+  ShowWindow(window, SW_SHOWNORMAL);
+  if (s->JobPath[0] != 0 && s->Archive.jobState.load() == kJobIdle) RunJobDialog(window, kJobOpenAndList);
+  int code = RunMessageLoop();
+  UnregisterClassW(Wide(s->ProductName), instance);
+  return code;
+}
+}  // namespace
+
+int RunQuillbox(HINSTANCE instance, const wchar_t* commandLine) {
+  MainState* s = App();
+  if (!InitMainState(s, AllFormatTable(), Win32JobHost(), nullptr)) return 0;
+  s->Instance = reinterpret_cast<WindowHandle>(instance);
+  CommandLinePath(commandLine, s->JobPath);
+  ReadSettings(&s->Options);
+  WindowSize size = InitialWindowSize(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  s->WindowWidth = size.width;
+  s->WindowHeight = size.height;
+  int code = 0;
+  if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+    code = RunWindow(instance);
+    CoUninitialize();
+  }
+  FreeMainState(s);
+  return code;
+}
