@@ -25,18 +25,18 @@ Captured RunQbx(std::vector<std::u16string> args) {
 TEST(CliList, JsonOfAQbxArchive) {
   ScratchDir dir;
   Bytes a;
-  AppendQbxMember(a, {"caf\xC3\xA9\"q.txt", BytesOf("12345"), 132000000000000000ULL, 0x21});
+  AppendQbxMember(a, {"caf\xC3\xA9\"q.qqx", BytesOf("12345"), 132000000000000000ULL, 0x21});
   WriteBytes(dir.Path("a.qbx"), a);
   Captured c = RunQbx({u"list", u"--json", Wide(dir.Path("a.qbx"))});
   EXPECT_EQ(c.status, 0);
   EXPECT_EQ(c.err, "");
   EXPECT_EQ(c.out,
             "{\"format\":\"QBX\",\"result\":0,\"writable\":true,\"memberCount\":1,\"appendOffset\":521,"
-            "\"fileSize\":521,\"members\":[{\"index\":0,\"name\":\"caf\xC3\xA9\\\"q.txt\","
-            "\"nameHex\":\"636166c3a922712e747874\",\"packedSize\":5,\"size\":5,"
+            "\"fileSize\":521,\"members\":[{\"index\":0,\"name\":\"caf\xC3\xA9\\\"q.qqx\","
+            "\"nameHex\":\"636166c3a922712e717178\",\"packedSize\":5,\"size\":5,"
             "\"modified\":132000000000000000,\"attributes\":33,\"method\":0,\"mode\":0,\"padding\":0,"
             "\"checksum\":" + std::to_string(a[508] | a[509] << 8 | a[510] << 16 | uint32_t{a[511]} << 24) +
-            ",\"cells\":[\"caf\xC3\xA9\\\"q.txt\",\"2019-04-17 18:40\",\"Text Document\",\"5\",\"5\",\"RA\"]}],"
+            ",\"cells\":[\"caf\xC3\xA9\\\"q.qqx\",\"2019-04-17 18:40\",\"QQX File\",\"5\",\"5\",\"RA\"]}],"
             "\"status\":[\" 1 item\",\"5 bytes\"]}\n");
 }
 
