@@ -1,6 +1,7 @@
 // Header and data fetches of the formats the core implements: QBX and TAR.
 #include <cstring>
 
+#include "core/edit.h"
 #include "core/tar.h"
 #include "viewer/fetch_formats.h"
 
@@ -46,5 +47,5 @@ ResultCode TarDataStart(ArchiveContext* context) {
 }
 }  // namespace
 
-const FetchOps kQbxFetch = {QbxHeader, QbxDataStart};
-const FetchOps kTarFetch = {TarHeader, TarDataStart};
+const FetchOps kQbxFetch = {FindMember, QbxHeader, QbxDataStart};
+const FetchOps kTarFetch = {FindMember, TarHeader, TarDataStart};

@@ -5,6 +5,8 @@
 #include "viewer/page_buffer.h"
 
 struct FetchOps {
+  // Checks the index and puts the file at the member's first byte.
+  ResultCode (*locate)(ArchiveContext* context, uint32_t memberIndex);
   // The header bytes at the member, which the file is positioned at.
   ResultCode (*header)(ArchiveContext* context, PageBuffer* page);
   // Steps over the header at the member, leaving the file at the first data byte and the

@@ -1,23 +1,23 @@
 // Header and data fetches of the read-only formats: ZIP and GZ.
 #include <algorithm>
 
+#include "core/edit.h"
 #include "viewer/fetch_formats.h"
+#include "zip/gz.h"
+#include "zip/little_endian.h"
+#include "zip/zip_header.h"
 
 namespace {
-constexpr uint32_t kLocalSignature = 0x04034B50;
 constexpr uint32_t kLocalFixedBytes = 30;
 constexpr uint32_t kNameLengthOffset = 26;
 constexpr uint32_t kExtraLengthOffset = 28;
 constexpr uint32_t kMarkerBytes = 4;
 
-uint32_t Le16(const uint8_t* p) { return p[0] | p[1] << 8; }
-uint32_t Le32(const uint8_t* p) { return Le16(p) | Le16(p + 2) << 16; }
-
 // The fixed part of a local header at the file position; 9 when there is none.
 ResultCode ReadLocalFixed(ArchiveContext* context, uint8_t* fixed) {
   if (!FileRead(context->archiveFile, fixed, kLocalFixedBytes, &context->bytesRead))
     return Fail(context, kResultRead);
-  if (context->bytesRead < kLocalFixedBytes || Le32(fixed) != kLocalSignature)
+  if (context->bytesRead < kLocalFixedBytes || Le32(fixed) != kZipLocalSignature)
     return Fail(context, kResultNotFound);
   return kResultOk;
 }
@@ -25,7 +25,7 @@ ResultCode ReadLocalFixed(ArchiveContext* context, uint8_t* fixed) {
 // The local header, its name and its extra field. The listing steps over a marker in
 // front of the first header (split archives begin with one), so the view does too.
 ResultCode ZipHeader(ArchiveContext* context, PageBuffer* page) {
-  uint8_t fixed[kLocalFixedBytes + kMarkerBytes];
+  uint8_t fixed[kLocalFixedBytes];
   if (ReadLocalFixed(context, fixed) != kResultOk) {
     if (context->result != kResultNotFound || context->memberIndex != 0 ||
         context->bytesRead < kLocalFixedBytes)
@@ -34,7 +34,7 @@ ResultCode ZipHeader(ArchiveContext* context, PageBuffer* page) {
     std::copy(fixed + kMarkerBytes, fixed + kLocalFixedBytes, fixed);
     if (ReadExactly(context, fixed + kLocalFixedBytes - kMarkerBytes, kMarkerBytes,
                     kResultNotFound) != kResultOk ||
-        Le32(fixed) != kLocalSignature)
+        Le32(fixed) != kZipLocalSignature)
       return Fail(context, kResultNotFound);
   }
   uint32_t variable = Le16(fixed + kNameLengthOffset) + Le16(fixed + kExtraLengthOffset);
@@ -46,10 +46,55 @@ ResultCode ZipHeader(ArchiveContext* context, PageBuffer* page) {
   return context->result;
 }
 
-// Until the ZIP and GZ header readers are in, these members are not found.
-ResultCode GzHeaderPending(ArchiveContext* context, PageBuffer*) { return Fail(context, kResultNotFound); }
-ResultCode DataPending(ArchiveContext* context) { return Fail(context, kResultNotFound); }
+// After the local header: the compressed size it gives, or for a streamed member, whose
+// sizes follow its data, the size the listing found (passed in strictMode).
+ResultCode ZipDataStart(ArchiveContext* context) {
+  ZipLocalHeader header{};
+  header.memberIndex = context->memberIndex;
+  ResultCode r = ReadZipLocalHeader(context->archiveFile, &header, &context->entry, context->ioBuffer);
+  if (r == kResultEndOfMembers || r == kResultNotArchive) return Fail(context, kResultNotFound);
+  if (r != kResultOk) return Fail(context, r);
+  context->remaining = (header.generalFlags & kZipFlagDescriptor)
+                           ? int64_t{context->strictMode}
+                           : static_cast<int64_t>(header.compressedSize);
+  return context->result;
+}
+
+// A gzip file's one member starts the file, whatever the offset table holds.
+ResultCode LocateGzMember(ArchiveContext* context, uint32_t memberIndex) {
+  if (memberIndex >= context->memberCount) return Fail(context, kResultNotFound);
+  context->memberIndex = memberIndex;
+  context->position = 0;
+  if (!FileSeek(context->archiveFile, 0, kSeekBegin, nullptr)) return Fail(context, kResultNotFound);
+  return context->result;
+}
+
+ResultCode ReadGzMaterial(ArchiveContext* context, GzHeader* header) {
+  ResultCode r = ReadGzHeader(context->archiveFile, header, &context->entry, context->ioBuffer,
+                              context->fileSize);
+  if (r != kResultOk) return Fail(context, r);
+  return context->result;
+}
+
+// The gzip header from the file's start, read again once the header reader has measured it.
+ResultCode GzHeaderBytes(ArchiveContext* context, PageBuffer* page) {
+  GzHeader header;
+  if (ReadGzMaterial(context, &header) != kResultOk) return context->result;
+  uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(header.dataOffset, kViewPageBytes));
+  ResetPage(page, n, kHeaderTerminators);
+  if (!FileSeek(context->archiveFile, 0, kSeekBegin, nullptr)) return Fail(context, kResultRead);
+  if (ReadExactly(context, page->bytes.data(), n, kResultUnexpectedEnd) != kResultOk)
+    ResetPage(page, 0, kHeaderTerminators);
+  return context->result;
+}
+
+ResultCode GzDataStart(ArchiveContext* context) {
+  GzHeader header;
+  if (ReadGzMaterial(context, &header) != kResultOk) return context->result;
+  context->remaining = static_cast<int64_t>(header.compressedSize);
+  return context->result;
+}
 }  // namespace
 
-const FetchOps kZipFetch = {ZipHeader, DataPending};
-const FetchOps kGzFetch = {GzHeaderPending, DataPending};
+const FetchOps kZipFetch = {FindMember, ZipHeader, ZipDataStart};
+const FetchOps kGzFetch = {LocateGzMember, GzHeaderBytes, GzDataStart};

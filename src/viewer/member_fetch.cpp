@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "core/edit.h"
 #include "viewer/fetch_formats.h"
 
 namespace {
@@ -21,7 +20,7 @@ ResultCode FindFetchedMember(ArchiveContext* context, uint32_t memberIndex, cons
     return Fail(context, kResultOpen);
   *ops = FetchOpsOf(context->format);
   if (*ops == nullptr) return Fail(context, kResultNotFound);
-  return FindMember(context, memberIndex);
+  return (*ops)->locate(context, memberIndex);
 }
 }  // namespace
 
