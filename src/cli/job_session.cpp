@@ -58,6 +58,21 @@ bool SelectIndexes(CliJobs* jobs, const std::vector<uint32_t>& indexes, const Cl
   return true;
 }
 
+CliJobs* OpenAndSelect(const CliOptions& o, const CliIo& io, int* status) {
+  std::vector<uint32_t> indexes;
+  if (!ParseIndexes(o.positional, 1, &indexes)) {
+    *status = kExitUsage;
+    return nullptr;
+  }
+  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, status);
+  if (jobs != nullptr && !SelectIndexes(jobs, indexes, io, status)) {
+    CloseArchive(&jobs->state.Archive);
+    DeleteCliJobs(jobs);
+    return nullptr;
+  }
+  return jobs;
+}
+
 int FinishJob(CliJobs* jobs, const CliIo& io) {
   ResultCode r = jobs->state.Archive.result;
   if (r != kResultOk && r != kResultCancelled) {

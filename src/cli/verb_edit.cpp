@@ -23,19 +23,13 @@ bool IsFolder(const std::u16string& path) {
   return GetPathAttributes(path.c_str(), &attributes) && (attributes & kAttrDirectory) != 0;
 }
 
-// Opens, selects the rows and runs a row job.
-int RunRowVerb(const CliOptions& o, const CliIo& io, uint32_t kind) {
-  std::vector<uint32_t> indexes;
-  if (!ParseIndexes(o.positional, 1, &indexes)) return kExitUsage;
+// Opens, selects the rows and runs a row job with its parameter (or the prefix to prepend).
+int RunRowVerb(const CliOptions& o, const CliIo& io, uint32_t kind, uint32_t parameter) {
   int status = 0;
-  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, &status);
+  CliJobs* jobs = OpenAndSelect(o, io, &status);
   if (jobs == nullptr) return status;
-  if (!SelectIndexes(jobs, indexes, io, &status)) {
-    DeleteCliJobs(jobs);
-    return status;
-  }
   if (kind == kJobPrependPrefix) CopyToJobPath(&jobs->state, o.prepend);
-  else if (kind == kJobTrimPrefix) jobs->state.JobParameter = static_cast<uint32_t>(o.trim);
+  jobs->state.JobParameter = parameter;
   RunCliJob(jobs, kind);
   return FinishJob(jobs, io);
 }
@@ -61,7 +55,8 @@ int RunPrefixVerb(const std::vector<std::u16string>& args, const CliIo& io) {
   if (!ParseOptions(args, kOptSettings | kOptPrefix, &o, io) || o.positional.size() < 2 ||
       (o.prepend.empty() == (o.trim < 0)) || o.trim == 0)
     return Usage(io, usage);
-  int status = RunRowVerb(o, io, o.prepend.empty() ? kJobTrimPrefix : kJobPrependPrefix);
+  int status = RunRowVerb(o, io, o.prepend.empty() ? kJobTrimPrefix : kJobPrependPrefix,
+                          static_cast<uint32_t>(o.trim));
   return status == kExitUsage ? Usage(io, usage) : status;
 }
 
@@ -76,18 +71,8 @@ int RunChmodVerb(const std::vector<std::u16string>& args, const CliIo& io) {
   }
   if (o.positional[1].empty() || mode > 0777) return Usage(io, usage);
   o.positional.erase(o.positional.begin() + 1);
-  std::vector<uint32_t> indexes;
-  if (!ParseIndexes(o.positional, 1, &indexes)) return Usage(io, usage);
-  int status = 0;
-  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, &status);
-  if (jobs == nullptr) return status;
-  if (!SelectIndexes(jobs, indexes, io, &status)) {
-    DeleteCliJobs(jobs);
-    return status;
-  }
-  jobs->state.JobParameter = mode;
-  RunCliJob(jobs, kJobChangeMode);
-  return FinishJob(jobs, io);
+  int status = RunRowVerb(o, io, kJobChangeMode, mode);
+  return status == kExitUsage ? Usage(io, usage) : status;
 }
 
 int RunRenameVerb(const std::vector<std::u16string>& args, const CliIo& io) {

@@ -13,17 +13,10 @@ int Usage(const CliIo& io, const char* text) {
 int RunTestVerb(const std::vector<std::u16string>& args, const CliIo& io) {
   const char* usage = "qbx test [--utf8] [--password TEXT | --skip-encrypted] ARCHIVE [INDEX...]";
   CliOptions o;
-  std::vector<uint32_t> indexes;
-  if (!ParseOptions(args, kOptSettings | kOptPassword, &o, io) || o.positional.empty() ||
-      !ParseIndexes(o.positional, 1, &indexes))
-    return Usage(io, usage);
+  if (!ParseOptions(args, kOptSettings | kOptPassword, &o, io) || o.positional.empty()) return Usage(io, usage);
   int status = 0;
-  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, &status);
-  if (jobs == nullptr) return status;
-  if (!SelectIndexes(jobs, indexes, io, &status)) {
-    DeleteCliJobs(jobs);
-    return status;
-  }
+  CliJobs* jobs = OpenAndSelect(o, io, &status);
+  if (jobs == nullptr) return status == kExitUsage ? Usage(io, usage) : status;
   RunCliJob(jobs, kJobTest);
   return FinishJob(jobs, io);
 }
@@ -33,17 +26,12 @@ int RunExtractVerb(const std::vector<std::u16string>& args, const CliIo& io) {
       "qbx extract [--utf8] [--any-path] [--overwrite | --skip-existing] [--password TEXT | --skip-encrypted] "
       "ARCHIVE -o FOLDER [INDEX...]";
   CliOptions o;
-  std::vector<uint32_t> indexes;
   if (!ParseOptions(args, kOptSettings | kOptExisting | kOptPassword | kOptOutput, &o, io) ||
-      o.positional.empty() || o.output.empty() || !ParseIndexes(o.positional, 1, &indexes))
+      o.positional.empty() || o.output.empty())
     return Usage(io, usage);
   int status = 0;
-  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, &status);
-  if (jobs == nullptr) return status;
-  if (!SelectIndexes(jobs, indexes, io, &status)) {
-    DeleteCliJobs(jobs);
-    return status;
-  }
+  CliJobs* jobs = OpenAndSelect(o, io, &status);
+  if (jobs == nullptr) return status == kExitUsage ? Usage(io, usage) : status;
   // The job makes the destination the current folder; ours is given back afterwards.
   char16_t previous[4096];
   bool restore = GetCurrentFolder(previous, sizeof previous / sizeof previous[0]);

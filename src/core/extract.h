@@ -9,6 +9,11 @@ ResultCode ExtractQbx(ArchiveContext* context, uint32_t testFlag);
 ResultCode CopyTarData(ArchiveContext* context);
 ResultCode CopyQbxData(ArchiveContext* context);
 
+// Shared by the copy loops: takes the next block of at most 256 KiB of the member's
+// remaining data into ioBuffer and writes it to outputFile when there is one. Returns the
+// block's size in *count.
+ResultCode CopyNextBlock(ArchiveContext* context, uint32_t* count);
+
 // Shared by every extractor: the member callback said "process"; make the folders, write
 // the data through copy into a temporary file, and put it in place when all went well.
 ResultCode ExtractMemberFile(ArchiveContext* context, ResultCode (*copy)(ArchiveContext*));

@@ -12,3 +12,15 @@ ResultCode ExtractMemberFile(ArchiveContext* context, ResultCode (*copy)(Archive
     r = kResultWrite;
   return CloseOutputFile(context, &target, r);
 }
+
+ResultCode CopyNextBlock(ArchiveContext* context, uint32_t* count) {
+  uint32_t n = context->remaining < kIoBufferSize ? static_cast<uint32_t>(context->remaining) : kIoBufferSize;
+  *count = n;
+  context->remaining -= n;
+  if (!FileRead(context->archiveFile, context->ioBuffer, n, &context->bytesRead)) return Fail(context, kResultRead);
+  if (context->bytesRead < n) return Fail(context, kResultUnexpectedEnd);
+  if (context->outputFile != kInvalidFile &&
+      !FileWrite(context->outputFile, context->ioBuffer, n, &context->bytesWritten))
+    return Fail(context, kResultWrite);
+  return kResultOk;
+}

@@ -51,14 +51,8 @@ ResultCode CopyQbxData(ArchiveContext* context) {
   if (context->remaining == 0) return context->result;
   context->dataChecksum = 0;
   while (context->remaining > 0) {
-    uint32_t n = context->remaining < kIoBufferSize ? static_cast<uint32_t>(context->remaining) : kIoBufferSize;
-    context->remaining -= n;
-    if (!FileRead(context->archiveFile, context->ioBuffer, n, &context->bytesRead))
-      return Fail(context, kResultRead);
-    if (context->bytesRead < n) return Fail(context, kResultUnexpectedEnd);
-    if (context->outputFile != kInvalidFile &&
-        !FileWrite(context->outputFile, context->ioBuffer, n, &context->bytesWritten))
-      return Fail(context, kResultWrite);
+    uint32_t n = 0;
+    if (CopyNextBlock(context, &n) != kResultOk) return context->result;
     context->dataChecksum = QbxChecksum(context->ioBuffer, n, context->dataChecksum);
     if (WaitWhilePaused(context) != kResultOk) return context->result;
     ProgressAdvance(context, n);

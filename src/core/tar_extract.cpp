@@ -42,14 +42,8 @@ ResultCode WalkTarMember(ArchiveContext* context, uint32_t testFlag, char16_t* n
 ResultCode CopyTarData(ArchiveContext* context) {
   ProgressAdvanceInOut(context, context->entry.padding, 0);
   while (context->remaining > 0) {
-    uint32_t n = context->remaining < kIoBufferSize ? static_cast<uint32_t>(context->remaining) : kIoBufferSize;
-    context->remaining -= n;
-    if (!FileRead(context->archiveFile, context->ioBuffer, n, &context->bytesRead))
-      return Fail(context, kResultRead);
-    if (context->bytesRead < n) return Fail(context, kResultUnexpectedEnd);
-    if (context->outputFile != kInvalidFile &&
-        !FileWrite(context->outputFile, context->ioBuffer, n, &context->bytesWritten))
-      return Fail(context, kResultWrite);
+    uint32_t n = 0;
+    if (CopyNextBlock(context, &n) != kResultOk) return context->result;
     if (WaitWhilePaused(context) != kResultOk) return context->result;
     ProgressAdvanceInOut(context, n, n);
   }

@@ -2,32 +2,16 @@
 #include <gtest/gtest.h>
 
 #include "cli/cli.h"
+#include "support/cli_run.h"
 #include "support/archive_builder.h"
 
 namespace {
-struct Captured {
-  std::string out, err;
-  int status;
-};
-
-void Capture(void* user, CliStream stream, const char* data, size_t size) {
-  auto* c = static_cast<Captured*>(user);
-  (stream == kCliOut ? c->out : c->err).append(data, size);
-}
-
-Captured RunQbx(std::vector<std::u16string> args) {
-  Captured c;
-  args.insert(args.begin(), u"qbx");
-  c.status = QbxMain(args, CliIo{Capture, &c});
-  return c;
-}
-
 TEST(CliList, JsonOfAQbxArchive) {
   ScratchDir dir;
   Bytes a;
   AppendQbxMember(a, {"caf\xC3\xA9\"q.qqx", BytesOf("12345"), 132000000000000000ULL, 0x21});
   WriteBytes(dir.Path("a.qbx"), a);
-  Captured c = RunQbx({u"list", u"--json", Wide(dir.Path("a.qbx"))});
+  CliRun c = RunQbx({u"list", u"--json", Wide(dir.Path("a.qbx"))});
   EXPECT_EQ(c.status, 0);
   EXPECT_EQ(c.err, "");
   EXPECT_EQ(c.out,
@@ -46,22 +30,22 @@ TEST(CliList, TextLinesAndTarCodePage) {
   AppendTarMember(a, {"na\xC3\xAFve", 3, 1600000000}, BytesOf("abc"));
   AppendZeroBlocks(a, 2);
   WriteBytes(dir.Path("a.tar"), a);
-  Captured latin1 = RunQbx({u"list", Wide(dir.Path("a.tar"))});
+  CliRun latin1 = RunQbx({u"list", Wide(dir.Path("a.tar"))});
   EXPECT_EQ(latin1.status, 0);
   const std::string columns = "     0  2020-09-13 12:26              512                3  -rw-r--r--           File                  ";
   const std::string status = "1 item, 512 bytes  \xE2\x86\x92  3 bytes\n";
   EXPECT_EQ(latin1.out, columns + "na\xC3\x83\xC2\xAFve\n" + status);
-  Captured utf8 = RunQbx({u"list", u"--utf8", Wide(dir.Path("a.tar"))});
+  CliRun utf8 = RunQbx({u"list", u"--utf8", Wide(dir.Path("a.tar"))});
   EXPECT_EQ(utf8.out, columns + "na\xC3\xAFve\n" + status);
 }
 
 TEST(CliList, FailuresExitWithTheResultCode) {
   ScratchDir dir;
   WriteBytes(dir.Path("x.bin"), BytesOf("plain text"));
-  Captured text = RunQbx({u"list", Wide(dir.Path("x.bin"))});
+  CliRun text = RunQbx({u"list", Wide(dir.Path("x.bin"))});
   EXPECT_EQ(text.status, 19);
   EXPECT_EQ(text.err, "Open Error: The file cannot be opened as an archive.\n");
-  Captured json = RunQbx({u"list", u"--json", Wide(dir.Path("x.bin"))});
+  CliRun json = RunQbx({u"list", u"--json", Wide(dir.Path("x.bin"))});
   EXPECT_EQ(json.status, 19);
   EXPECT_EQ(json.out,
             "{\"result\":19,\"title\":\"Open Error\",\"text\":\"The file cannot be opened as an archive.\"}\n");
@@ -74,11 +58,11 @@ TEST(CliCreate, NewTarAndQbxThenListThem) {
   EXPECT_EQ(RunQbx({u"create", Wide(dir.Path("n.tar"))}).status, 0);
   EXPECT_EQ(ReadBytes(dir.Path("n.tar")), Bytes(1024, 0));
   EXPECT_EQ(RunQbx({u"create", Wide(dir.Path("n.qbx"))}).status, 0);
-  Captured c = RunQbx({u"list", u"--json", Wide(dir.Path("n.qbx"))});
+  CliRun c = RunQbx({u"list", u"--json", Wide(dir.Path("n.qbx"))});
   EXPECT_EQ(c.out,
             "{\"format\":\"QBX\",\"result\":0,\"writable\":true,\"memberCount\":0,\"appendOffset\":0,"
             "\"fileSize\":0,\"members\":[],\"status\":[\" 0 items\",\"0 bytes\"]}\n");
-  Captured zip = RunQbx({u"create", Wide(dir.Path("n.zip"))});
+  CliRun zip = RunQbx({u"create", Wide(dir.Path("n.zip"))});
   EXPECT_EQ(zip.status, 16);
   EXPECT_EQ(zip.err, "Save Error: The file cannot be saved.\n");
 }

@@ -1,0 +1,92 @@
+// The changing verbs of qbx end to end: create, add, test, extract, rename, prefix, chmod,
+// delete-last, and their answers to existing files.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "cli/cli.h"
+#include "support/cli_run.h"
+#include "support/source_files.h"
+
+namespace {
+TEST(CliVerbs, AFullRoundOnATarArchive) {
+  ScratchDir dir;
+  WriteBytes(dir.Path("one.txt"), BytesOf("one"));
+  std::filesystem::create_directories(dir.Path("tree/sub"));
+  WriteBytes(dir.Path("tree/sub/two.bin"), Pattern(70000));
+  std::u16string tar = Wide(dir.Path("a.tar"));
+  struct Step {
+    std::vector<std::u16string> args;
+    int status;
+    std::string out;
+  };
+  const Step steps[] = {
+      {{u"create", tar}, 0, ""},
+      {{u"add", u"--base-folder", tar, Wide(dir.Path("one.txt")), Wide(dir.Path("tree"))}, 0, ""},
+      {{u"test", tar}, 0, "Test completed. There are no errors.\n"},
+      {{u"rename", tar, u"0", u"renamed\\one.txt"}, 0, ""},
+      {{u"prefix", tar, u"--prepend", u"top/", u"0", u"1"}, 0, ""},
+      {{u"prefix", tar, u"--trim", u"4", u"1"}, 0, ""},
+      {{u"chmod", tar, u"640", u"0"}, 0, ""},
+      {{u"chmod", tar, u"648", u"0"}, kExitUsage, ""},
+      {{u"test", tar, u"7"}, 9, ""},
+      {{u"extract", tar, u"-o", Wide(dir.Path("out"))}, 0, ""},
+      {{u"delete-last", tar}, 0, ""},
+      {{u"test", tar, u"1"}, 9, ""},
+  };
+  for (const Step& step : steps) {
+    CliRun r = RunQbx(step.args);
+    EXPECT_EQ(r.status, step.status) << std::string(step.args[0].begin(), step.args[0].end()) << ": " << r.err;
+    EXPECT_EQ(r.out, step.out);
+  }
+  EXPECT_EQ(ReadBytes(dir.Path("out/top/renamed/one.txt")), BytesOf("one"));
+  EXPECT_EQ(ReadBytes(dir.Path("out/tree/sub/two.bin")), Pattern(70000));
+  CliRun list = RunQbx({u"list", u"--json", tar});
+  EXPECT_NE(list.out.find("\"name\":\"top/renamed/one.txt\""), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("-rw-r-----"), std::string::npos);
+  EXPECT_NE(list.out.find("\"memberCount\":1,"), std::string::npos);
+}
+
+TEST(CliVerbs, ExistingFilesAreKeptOrReplacedAsAsked) {
+  struct Case {
+    const char16_t* option;
+    std::string expected;
+  };
+  const Case cases[] = {{u"--skip-existing", "old"}, {u"--overwrite", "new"}, {nullptr, "old"}};
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    WriteBytes(dir.Path("f.txt"), BytesOf("new"));
+    std::u16string qbx = Wide(dir.Path("a.qbx"));
+    ASSERT_EQ(RunQbx({u"add", qbx, Wide(dir.Path("f.txt"))}).status, 0);
+    std::filesystem::create_directories(dir.Path("out"));
+    WriteBytes(dir.Path("out/f.txt"), BytesOf("old"));
+    std::vector<std::u16string> args = {u"extract", qbx, u"-o", Wide(dir.Path("out"))};
+    if (c.option != nullptr) args.push_back(c.option);  // without: no terminal, so skipped
+    EXPECT_EQ(RunQbx(args).status, 0);
+    EXPECT_EQ(ReadBytes(dir.Path("out/f.txt")), BytesOf(c.expected));
+  }
+}
+
+TEST(CliVerbs, FailuresReportTheirMessageAndVerdict) {
+  ScratchDir dir;
+  Bytes damaged(600, 'x');
+  std::memcpy(damaged.data(), "XBQK", 4);
+  WriteBytes(dir.Path("d.qbx"), damaged);
+  // The listing tolerates the damage (read-only, no members); the test reports it.
+  CliRun test = RunQbx({u"test", Wide(dir.Path("d.qbx"))});
+  EXPECT_EQ(test.status, 21);
+  const std::string message = "Checksum Error: Checksum failed. The file may be corrupt.\n";
+  ASSERT_GE(test.err.size(), message.size());
+  EXPECT_EQ(test.err.substr(test.err.size() - message.size()), message);  // after the item in work
+  EXPECT_EQ(test.out, "Test failed.\n");
+  WriteBytes(dir.Path("x.bin"), BytesOf("nothing"));
+  CliRun notArchive = RunQbx({u"extract", Wide(dir.Path("x.bin")), u"-o", Wide(dir.Path("o"))});
+  EXPECT_EQ(notArchive.status, 19);
+  EXPECT_EQ(notArchive.err, "Open Error: The file cannot be opened as an archive.\n");
+  EXPECT_EQ(RunQbx({u"extract", Wide(dir.Path("x.bin"))}).status, kExitUsage);
+  EXPECT_EQ(RunQbx({u"list", u"--bogus", Wide(dir.Path("x.bin"))}).status, kExitUsage);
+  CliRun help = RunQbx({u"extract", u"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("qbx extract"), std::string::npos);
+}
+}  // namespace
