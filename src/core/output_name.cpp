@@ -41,25 +41,57 @@ bool MatchesDevice(const char16_t* begin, uint32_t length) {
   return false;
 }
 
-// "CON", "nul.txt" and "COM1 .log" open devices on Windows whatever the folder.
-void CleanDeviceComponent(char16_t* begin, char16_t* end) {
-  char16_t* stem = begin;
-  while (stem < end && *stem != u'.') ++stem;
-  while (stem > begin && stem[-1] == u' ') --stem;
-  if (MatchesDevice(begin, static_cast<uint32_t>(stem - begin))) *begin = u'_';
+uint32_t Length(const char16_t* text) {
+  uint32_t n = 0;
+  while (text[n] != 0) ++n;
+  return n;
+}
+
+// "CON", "nul.txt" and "COM1 .log" open devices on Windows whatever the folder: a leading
+// "_" makes them plain names (or, with no room for it, the first character becomes "_").
+void CleanDeviceComponent(char16_t* name, uint32_t capacity, uint32_t begin, uint32_t end) {
+  uint32_t stem = begin;
+  while (stem < end && name[stem] != u'.') ++stem;
+  while (stem > begin && name[stem - 1] == u' ') --stem;
+  if (!MatchesDevice(name + begin, stem - begin)) return;
+  uint32_t length = Length(name);
+  if (length + 1 < capacity) {
+    for (uint32_t i = length + 1; i > begin; --i) name[i] = name[i - 1];
+    name[begin] = u'_';
+  } else {
+    name[begin] = u'_';
+  }
+}
+
+// "./a", "a/./b" and "a/." lose their "." steps; "." and "./" become empty.
+void DropDotComponents(char16_t* name) {
+  uint32_t read = 0, write = 0;
+  while (name[read] != 0) {
+    bool dot = name[read] == u'.' && (name[read + 1] == 0 || IsSeparator(name[read + 1]));
+    bool atStart = read == 0 || IsSeparator(name[read - 1]);
+    if (dot && atStart) {
+      read += name[read + 1] == 0 ? 1 : 2;
+      continue;
+    }
+    name[write++] = name[read++];
+  }
+  name[write] = 0;
 }
 }  // namespace
 
-void CleanOutputName(char16_t* name) {
+void CleanOutputName(char16_t* name, uint32_t capacity) {
+  DropDotComponents(name);
   if (IsSeparator(name[0])) name[0] = u'_';
   for (uint32_t i = 0; name[i] != 0; ++i) name[i] = CleanCharacter(name[i], name[i + 1]);
-  char16_t* component = name;
-  for (char16_t* p = name;; ++p) {
-    if (*p == 0 || IsSeparator(*p)) {
-      CleanDotComponent(component, p);
-      CleanDeviceComponent(component, p);
-      if (*p == 0) break;
-      component = p + 1;
+  uint32_t component = 0;
+  for (uint32_t i = 0;; ++i) {
+    if (name[i] == 0 || IsSeparator(name[i])) {
+      CleanDotComponent(name + component, name + i);
+      uint32_t before = Length(name);
+      CleanDeviceComponent(name, capacity, component, i);
+      i += Length(name) - before;  // a "_" put in front moves the rest along
+      if (name[i] == 0) break;
+      component = i + 1;
     }
   }
 }

@@ -28,11 +28,27 @@ bool SamePath(const char16_t* a, const char16_t* b) {
   return *a == *b;
 }
 
+void RefuseTooLong(FolderScan* scan, uint32_t n) {
+  MainState* state = scan->Owner;
+  uint32_t k = 0;
+  for (; k < n && k + 1 < kScanPathChars; ++k) scan->ItemPath[k] = scan->FolderPath[k];
+  for (uint32_t i = 0; scan->Entry.name[i] != 0 && k + 1 < kScanPathChars; ++i) scan->ItemPath[k++] = scan->Entry.name[i];
+  scan->ItemPath[k] = 0;
+  state->Host->sendStatusText(state, scan->ItemPath);
+  state->Archive.result = kResultFolderOpen;
+  scan->Stop = 1;
+}
+
 void VisitEntry(FolderScan* scan, uint32_t n) {
   const FolderEntry& e = scan->Entry;
   if (scan->SkipHidden != 0 && (e.attributes & kAttrHidden) != 0) return;
   scan->NameLength = Length(e.name);
-  if (scan->NameLength + n >= kMaxPathChars) return;  // too long a path: passed over
+  if (scan->NameLength + n >= kMaxPathChars) {
+    // Too long a path to add: the count stops the add rather than let it go missing.
+    if (scan->Visitor == CountVisitor && (e.name[0] != u'.' || (e.attributes & kAttrDirectory) == 0))
+      RefuseTooLong(scan, n);
+    return;
+  }
   if ((e.attributes & kAttrDirectory) == 0) {
     std::memcpy(scan->ItemPath + n, e.name, (scan->NameLength + 1) * sizeof(char16_t));
     scan->Visitor(scan);

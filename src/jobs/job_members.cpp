@@ -24,6 +24,19 @@ bool EndsInSeparator(const char16_t* name) {
   return n > 0 && (name[n - 1] == u'/' || name[n - 1] == u'\\');
 }
 
+// A directory member makes its folder, also when its name lacks the final separator
+// (a file of that name would block every member below it).
+bool IsDirectoryMember(ArchiveContext* context) {
+  char16_t* name = context->memberName;
+  if (EndsInSeparator(name)) return true;
+  if ((context->entry.attributes & kAttrDirectory) == 0) return false;
+  uint32_t n = WideLength(name);
+  if (n + 1 >= kMemberNameChars) return false;
+  name[n] = u'/';
+  name[n + 1] = 0;
+  return true;
+}
+
 void ShowNameThrottled(MainState* state, ArchiveContext* context) {
   uint32_t tick = context->progress.lastTick;
   if (tick - state->LastNameTick > kNameIntervalMs) {
@@ -71,8 +84,10 @@ bool ExistsAsFile(const char16_t* name) {
 uint32_t ExtractMemberCallback(ArchiveContext* context) {
   MainState* state = StateOf(context);
   if (!IsSelectedMember(state, context->memberIndex)) return 0;
-  if (state->Options.AnyPath == 0) CleanOutputName(context->memberName);
-  if (EndsInSeparator(context->memberName)) {
+  if (state->Options.AnyPath == 0) CleanOutputName(context->memberName, kMemberNameChars);
+  // An empty name is the destination itself.
+  if (context->memberName[0] == 0) return 0;
+  if (IsDirectoryMember(context)) {
     MakeParentFolders(context->memberName);
     return 0;
   }

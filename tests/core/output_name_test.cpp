@@ -22,20 +22,33 @@ TEST(CleanOutputName, NeutralisesWhatWouldLeaveOrMisuseTheDestination) {
       {u"a/.. /b", u"a/.._/b"},
       {u"a/... /b", u"a/..._/b"},
       {u"x/..", u"x/._"},
-      {u".", u"_"},
+      {u".", u""},
       {u"dir/", u"dir/"},
-      {u"CON", u"_ON"},
-      {u"sub/nul.txt", u"sub/_ul.txt"},
-      {u"COM1 .log", u"_OM1 .log"},
-      {u"lpt9", u"_pt9"},
+      {u"CON", u"_CON"},
+      {u"sub/nul.txt", u"sub/_nul.txt"},
+      {u"COM1 .log", u"_COM1 .log"},
+      {u"lpt9", u"_lpt9"},
+      {u"aux/prn/x", u"_aux/_prn/x"},
+      {u"./a", u"a"},
+      {u"./", u""},
+      {u"a/./b/.", u"a/b/"},
+      {u"./../x", u"._/x"},
+      {u"dir\\..\\..\\win.ini", u"dir\\._\\._\\win.ini"},
       {u"console.txt", u"console.txt"},
       {u"COM10", u"COM10"},
       {u".hidden", u".hidden"},
   };
   for (const auto& [name, cleaned] : cases) {
     std::u16string buffer = name;
-    CleanOutputName(buffer.data());
-    EXPECT_EQ(buffer, cleaned) << std::string(name.begin(), name.end());
+    buffer.resize(260, u'\0');
+    CleanOutputName(buffer.data(), 260);
+    EXPECT_EQ(std::u16string(buffer.c_str()), cleaned) << std::string(name.begin(), name.end());
   }
+}
+TEST(CleanOutputName, DeviceNameWithoutRoomForThePrefix) {
+  std::u16string buffer = u"NUL";
+  buffer.resize(4, u'\0');  // exactly full
+  CleanOutputName(buffer.data(), 4);
+  EXPECT_EQ(std::u16string(buffer.c_str()), u"_UL");
 }
 }  // namespace

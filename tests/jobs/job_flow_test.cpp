@@ -130,6 +130,29 @@ TEST(Jobs, ExtractCleansNamesMakesFoldersAndAsksBeforeReplacing) {
   EXPECT_EQ(s.jobs->host.outcome, kOutcomeCloseDialog);
 }
 
+TEST(Jobs, DotStepsAndDirectoryMembersWithoutASlash) {
+  ScratchDir dir;
+  Bytes a;
+  AppendTarMember(a, {"./", 0, 1600000000, 0755, '5'}, {});
+  AppendTarMember(a, {"./folder", 0, 1600000000, 0755, '5'}, {});  // a directory, no slash
+  AppendTarMember(a, {"./folder/file", 4}, BytesOf("data"));
+  AppendTarMember(a, {"./CON.txt", 1}, BytesOf("c"));
+  AppendZeroBlocks(a, 2);
+  WriteBytes(dir.Path("dots.tar"), a);
+  std::filesystem::create_directories(dir.Path("out"));
+  Session s;
+  ASSERT_EQ(s.Open(dir.Path("dots.tar")), 0u);
+  char16_t previous[4096];
+  ASSERT_TRUE(GetCurrentFolder(previous, 4096));
+  s.SetJobPath(dir.Path("out"));
+  EXPECT_EQ(s.Run(kJobExtract), 0u);
+  SetCurrentFolder(previous);
+  EXPECT_TRUE(std::filesystem::is_directory(dir.Path("out/folder")));
+  EXPECT_EQ(ReadBytes(dir.Path("out/folder/file")), BytesOf("data"));
+  EXPECT_EQ(ReadBytes(dir.Path("out/_CON.txt")), BytesOf("c"));
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("out/_")));
+}
+
 TEST(Jobs, OverwriteAllAndSkipAllAreRememberedForTheJob) {
   for (uint32_t first : {kAnswerDoAll, kAnswerSkipAll}) {
     SCOPED_TRACE(first);
@@ -226,6 +249,23 @@ TEST(Jobs, AddFolderWithAnUnreadableFileAddsNothing) {
   EXPECT_EQ(s.jobs->host.outcome, kOutcomeInsertionFailed);
   EXPECT_EQ(s.state().Archive.memberCount, 0u);
 }
+
+#ifndef _WIN32
+// Windows itself cannot name such a path without its long-path prefix.
+TEST(Jobs, AddFolderRefusesWhatItCouldNotAdd) {
+  ScratchDir dir;
+  auto deep = dir.Path("tree") / std::string(200, 'd');
+  std::filesystem::create_directories(deep);
+  WriteBytes(dir.Path("tree") / "short.txt", BytesOf("1"));
+  WriteBytes(deep / std::string(120, 'f'), BytesOf("2"));
+  Session s;
+  ASSERT_EQ(s.Open(dir.Path("a.tar")), 0u);
+  s.SetJobPath(dir.Path("tree"));
+  EXPECT_EQ(s.Run(kJobAddFolder), 45u);
+  EXPECT_EQ(s.state().Archive.memberCount, 0u);
+  EXPECT_NE(s.jobs->host.statusText.find(std::u16string(200, u'd')), std::u16string::npos);  // the folder it cannot enter
+}
+#endif
 
 TEST(Jobs, RelativeNameStart) {
   const std::tuple<const char16_t*, uint32_t, uint32_t> cases[] = {
