@@ -1,0 +1,208 @@
+#include "ui_driver.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <cstdlib>
+
+#include "app/app_state.h"
+#include "app/pickers.h"
+#include "app/resource_ids.h"
+#include "app/settings.h"
+#include "app/startup.h"
+
+namespace {
+PickerAnswers gAnswers;
+
+bool Take(std::wstring* answer, char16_t* path) {
+  if (answer->empty()) return false;
+  size_t n = answer->size() < kPickerPathChars - 1 ? answer->size() : kPickerPathChars - 1;
+  for (size_t i = 0; i < n; ++i) path[i] = static_cast<char16_t>((*answer)[i]);
+  path[n] = 0;
+  answer->clear();
+  return true;
+}
+
+bool PickFile(HWND, const wchar_t*, char16_t* path, const wchar_t*) { return Take(&gAnswers.file, path); }
+bool PickNew(HWND, char16_t* path) { return Take(&gAnswers.newArchive, path); }
+bool Browse(FolderRequest* request) {
+  gAnswers.lastFolderStart = reinterpret_cast<const wchar_t*>(request->path);
+  gAnswers.lastFolderCaption = request->caption;
+  return Take(&gAnswers.folder, request->path);
+}
+constexpr PathPickers kTestPickers = {PickFile, Browse, PickNew};
+
+struct Search {
+  const wchar_t* className;
+  const std::wstring* title;
+  HWND found;
+  int childId;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<Search*>(data);
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (lstrcmpW(name, search->className) != 0 || !IsWindowVisible(window)) return TRUE;
+  if (search->title != nullptr && TextOf(window) != *search->title) return TRUE;
+  if (search->childId != 0 && GetDlgItem(window, search->childId) == nullptr) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+HWND FindThreadWindow(DWORD thread, const wchar_t* className, const std::wstring* title, int childId = 0) {
+  Search search{className, title, nullptr, childId};
+  EnumThreadWindows(thread, MatchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void CALLBACK CommandReturned(HWND, UINT, ULONG_PTR data, LRESULT) { *reinterpret_cast<bool*>(data) = true; }
+}  // namespace
+
+PickerAnswers& Answers() { return gAnswers; }
+
+void UiTest::SetUp() {
+  RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+  gAnswers = PickerAnswers{};
+}
+
+bool UiApp::Start(const std::wstring& commandLine) {
+  ReplacePickers(&kTestPickers);
+  std::wstring line = commandLine;
+  std::atomic<DWORD> thread{0};
+  ui = std::thread([this, line, &thread] {
+    thread.store(GetCurrentThreadId());
+    exitCode = RunQuillbox(GetModuleHandleW(nullptr), line.c_str());
+  });
+  WaitUntil([&] { return thread.load() != 0; });
+  uiThreadId = thread.load();
+  bool up = WaitUntil([&] { return (main = FindThreadWindow(uiThreadId, L"Quillbox", nullptr)) != nullptr; });
+  // A path on the command line is opened by a job before the message loop starts.
+  if (up && !commandLine.empty()) up = WaitUntil([] { return App()->DialogToken != 0; });
+  return up && WaitIdle();
+}
+
+bool UiApp::Stop() {
+  if (!ui.joinable()) return true;
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  bool ended = WaitUntil([&] { return exitCode != -1; }, 20000);
+  if (ended) ui.join();
+  return ended;
+}
+
+UiApp::~UiApp() {
+  if (ui.joinable() && !Stop()) ui.detach();
+}
+
+MainState* UiApp::State() const { return App(); }
+HWND UiApp::List() const { return Hwnd(App()->ListView); }
+HWND UiApp::StatusBar() const { return Hwnd(App()->StatusBar); }
+
+void UiApp::Command(UINT id) {
+  commandDone = false;
+  SendMessageCallbackW(main, WM_COMMAND, id, 0, CommandReturned, reinterpret_cast<ULONG_PTR>(&commandDone));
+}
+
+bool UiApp::WaitFinished(int timeoutMs) { return WaitUntil([&] { return commandDone; }, timeoutMs); }
+
+bool UiApp::Run(UINT id, int timeoutMs) {
+  Command(id);
+  return WaitFinished(timeoutMs);
+}
+
+HWND UiApp::FindDialog(const std::wstring& title) const { return FindThreadWindow(uiThreadId, L"#32770", &title); }
+
+HWND UiApp::WaitDialog(const std::wstring& title, int timeoutMs) {
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = FindDialog(title)) != nullptr; }, timeoutMs);
+  return found;
+}
+
+HWND UiApp::WaitMessageDialog(int timeoutMs) {
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = FindThreadWindow(uiThreadId, L"#32770", nullptr, IDC_MESSAGE)) != nullptr; }, timeoutMs);
+  return found;
+}
+
+bool UiApp::WaitIdle(int timeoutMs) {
+  return WaitUntil([&] { return App()->Archive.jobState.load() == kJobIdle && App()->ProgressDialog == 0; }, timeoutMs);
+}
+
+int UiApp::RowCount() const { return static_cast<int>(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0)); }
+
+std::wstring UiApp::Cell(int row, int column) const {
+  wchar_t text[300] = {};
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = 300;
+  SendMessageW(List(), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
+std::vector<std::wstring> UiApp::Column(int column) const {
+  std::vector<std::wstring> cells;
+  for (int row = 0; row < RowCount(); ++row) cells.push_back(Cell(row, column));
+  return cells;
+}
+
+std::wstring UiApp::Heading(int column) const {
+  wchar_t text[64] = {};
+  LVCOLUMNW c{};
+  c.mask = LVCF_TEXT;
+  c.pszText = text;
+  c.cchTextMax = 64;
+  SendMessageW(List(), LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&c));
+  return text;
+}
+
+std::wstring UiApp::StatusPart(int part) const {
+  wchar_t text[256] = {};
+  SendMessageW(StatusBar(), SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+std::wstring UiApp::Title() const { return TextOf(main); }
+
+void UiApp::SelectRows(const std::vector<int>& rows) {
+  LVITEMW none{};
+  none.stateMask = LVIS_SELECTED;
+  SendMessageW(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+  for (int row : rows) {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED;
+    item.state = LVIS_SELECTED;
+    SendMessageW(List(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+  }
+}
+
+int UiApp::SelectedRow() const {
+  return static_cast<int>(SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+UINT UiApp::MenuState(UINT position, UINT id) const {
+  HMENU dropDown = GetSubMenu(GetMenu(main), static_cast<int>(position));
+  SendMessageW(main, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(dropDown), position);
+  return GetMenuState(dropDown, id, MF_BYCOMMAND);
+}
+
+void Press(HWND dialog, int id) {
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  return text;
+}
+
+std::wstring ItemText(HWND dialog, int id) { return TextOf(GetDlgItem(dialog, id)); }
+bool IsShown(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE; }
+bool IsEnabledItem(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+
+std::wstring WidePath(const std::filesystem::path& path) { return path.wstring(); }
+
+std::filesystem::path Fixture(const std::string& name) {
+  const char* folder = std::getenv("QBX_UI_FIXTURES");
+  return std::filesystem::path(folder != nullptr ? folder : "") / name;
+}

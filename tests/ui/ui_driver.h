@@ -1,0 +1,97 @@
+// Drives the real Quillbox main window, run in-process on a UI thread of its own, the way a
+// user would: menu commands, dialogs answered by their buttons, pickers that return paths.
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "jobs/main_state.h"
+
+// What the file and folder pickers return next; an empty path cancels the picker.
+struct PickerAnswers {
+  std::wstring file;
+  std::wstring folder;
+  std::wstring newArchive;
+  std::wstring lastFolderStart;  // the folder a browser was asked to start at
+  std::wstring lastFolderCaption;
+};
+PickerAnswers& Answers();
+
+// Every UI test starts with default settings and pickers that choose nothing.
+class UiTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+};
+
+struct UiApp {
+  std::thread ui;
+  DWORD uiThreadId = 0;
+  HWND main = nullptr;
+  int exitCode = -1;
+
+  // Starts the program with the command line and waits until it is idle with no dialog up.
+  bool Start(const std::wstring& commandLine = L"");
+  // Closes the main window and waits for the program's end.
+  bool Stop();
+  ~UiApp();
+
+  MainState* State() const;
+  HWND List() const;
+  HWND StatusBar() const;
+
+  // Sends a command without waiting for it; Finished() tells when its handling returned.
+  void Command(UINT id);
+  bool Finished() const { return commandDone; }
+  // Waits for the command's handling (and so any modal dialog it opened) to end.
+  bool WaitFinished(int timeoutMs = 20000);
+  // Command and wait.
+  bool Run(UINT id, int timeoutMs = 20000);
+
+  // A visible dialog of the UI thread with this title, waited for.
+  HWND WaitDialog(const std::wstring& title, int timeoutMs = 10000);
+  // Any visible dialog of the UI thread with this title, now.
+  HWND FindDialog(const std::wstring& title) const;
+  bool WaitIdle(int timeoutMs = 20000);
+  // The error or confirmation dialog (the one with a message line), waited for.
+  HWND WaitMessageDialog(int timeoutMs = 10000);
+
+  int RowCount() const;
+  std::wstring Cell(int row, int column) const;
+  std::vector<std::wstring> Column(int column) const;
+  std::wstring Heading(int column) const;
+  std::wstring StatusPart(int part) const;
+  std::wstring Title() const;
+  void SelectRows(const std::vector<int>& rows);
+  int SelectedRow() const;
+  UINT MenuState(UINT position, UINT id) const;
+
+  bool commandDone = true;
+};
+
+// Presses a button of a dialog as a click would.
+void Press(HWND dialog, int id);
+std::wstring TextOf(HWND window);
+std::wstring ItemText(HWND dialog, int id);
+bool IsShown(HWND dialog, int id);
+bool IsEnabledItem(HWND dialog, int id);
+// Waits, pumping the driver's messages, until done() or the time-out.
+template <typename F>
+bool WaitUntil(F done, int timeoutMs = 10000) {
+  for (int waited = 0; waited <= timeoutMs; waited += 10) {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    if (done()) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+std::wstring WidePath(const std::filesystem::path& path);
+// The archives tests/ui/make_ui_fixtures.sh made (QBX_UI_FIXTURES).
+std::filesystem::path Fixture(const std::string& name);
