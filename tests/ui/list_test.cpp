@@ -1,0 +1,138 @@
+// The member list: sorting by every column, the Sort menu's check marks, selection
+// tracking and the status bar's texts.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/resource_ids.h"
+#include "jobs/format_units.h"
+#include "jobs/list_texts.h"
+#include "support/archive_builder.h"
+#include "ui_driver.h"
+
+namespace {
+class UiList : public UiTest {
+ protected:
+  // Three QBX members with distinct names, times and sizes, in this archive order.
+  std::filesystem::path MakeArchive() {
+    Bytes qbx;
+    AppendQbxMember(qbx, {"b.txt", Bytes(1000, 'b'), 132000000000000000ULL});
+    AppendQbxMember(qbx, {"A.md", Bytes(500, 'a'), 133000000000000000ULL});
+    AppendQbxMember(qbx, {"c.bin", Bytes(3000, 'c'), 131000000000000000ULL});
+    WriteBytes(dir.Path("three.qbx"), qbx);
+    return dir.Path("three.qbx");
+  }
+  ScratchDir dir;
+};
+
+std::wstring SizeText(uint64_t bytes) {
+  char16_t text[64];
+  FormatSize(text, bytes);
+  return reinterpret_cast<const wchar_t*>(text);
+}
+
+void ClickHeading(UiApp& app, int column) {
+  NMLISTVIEW click{};
+  click.hdr.hwndFrom = app.List();
+  click.hdr.idFrom = IDC_LIST_VIEW;
+  click.hdr.code = LVN_COLUMNCLICK;
+  click.iItem = -1;
+  click.iSubItem = column;
+  SendMessageW(app.main, WM_NOTIFY, IDC_LIST_VIEW, reinterpret_cast<LPARAM>(&click));
+}
+
+UINT CheckedSortItem(UiApp& app) {
+  for (UINT id = CMD_SORT_NAME; id <= CMD_SORT_UNSORTED; ++id)
+    if (app.MenuState(2, id) & MF_CHECKED) return id;
+  return 0;
+}
+
+TEST_F(UiList, EachSortTwiceGivesTheOrderAndThenItsReverse) {
+  struct SortCase {
+    UINT command;
+    int column;  // whose cells show the order
+    std::vector<std::wstring> first;
+  };
+  const SortCase cases[] = {
+      {CMD_SORT_NAME, 0, {L"A.md", L"b.txt", L"c.bin"}},
+      {CMD_SORT_NAME + 1, 0, {L"A.md", L"b.txt", L"c.bin"}},  // newest first
+      {CMD_SORT_NAME + 3, 0, {L"c.bin", L"b.txt", L"A.md"}},  // largest first
+      {CMD_SORT_NAME + 4, 0, {L"c.bin", L"b.txt", L"A.md"}},
+      {CMD_SORT_UNSORTED, 0, {L"b.txt", L"A.md", L"c.bin"}},  // archive order
+  };
+  UiApp app;
+  ASSERT_TRUE(app.Start(WidePath(MakeArchive())));
+  EXPECT_EQ(CheckedSortItem(app), static_cast<UINT>(CMD_SORT_UNSORTED));
+  for (const SortCase& c : cases) {
+    SCOPED_TRACE(c.command);
+    ASSERT_TRUE(app.Run(c.command));
+    EXPECT_EQ(app.Column(c.column), c.first);
+    EXPECT_EQ(CheckedSortItem(app), c.command);
+    ASSERT_TRUE(app.Run(c.command));
+    EXPECT_EQ(app.Column(c.column), std::vector<std::wstring>(c.first.rbegin(), c.first.rend()));
+  }
+  // Type: the cells themselves must come in order, A to Z and then Z to A.
+  ASSERT_TRUE(app.Run(CMD_SORT_NAME + 2));
+  std::vector<std::wstring> types = app.Column(2);
+  for (size_t i = 1; i < types.size(); ++i) EXPECT_LE(_wcsicmp(types[i - 1].c_str(), types[i].c_str()), 0);
+  ASSERT_TRUE(app.Run(CMD_SORT_NAME + 2));
+  EXPECT_EQ(app.Column(2), std::vector<std::wstring>(types.rbegin(), types.rend()));
+  EXPECT_TRUE(app.Stop());
+}
+
+TEST_F(UiList, HeadingClicksSortLikeTheMenuAndTheLastColumnChecksNothing) {
+  UiApp app;
+  ASSERT_TRUE(app.Start(WidePath(MakeArchive())));
+  ClickHeading(app, 3);
+  EXPECT_EQ(app.Column(0), (std::vector<std::wstring>{L"c.bin", L"b.txt", L"A.md"}));
+  ClickHeading(app, 3);
+  EXPECT_EQ(app.Column(0), (std::vector<std::wstring>{L"A.md", L"b.txt", L"c.bin"}));
+  ClickHeading(app, 0);
+  EXPECT_EQ(app.Column(0), (std::vector<std::wstring>{L"A.md", L"b.txt", L"c.bin"}));
+  ClickHeading(app, 5);
+  EXPECT_EQ(CheckedSortItem(app), 0u);
+  EXPECT_TRUE(app.Stop());
+}
+
+TEST_F(UiList, SelectionCountsAndSizesReachTheStatusBar) {
+  UiApp app;
+  ASSERT_TRUE(app.Start(WidePath(MakeArchive())));
+  EXPECT_EQ(app.StatusPart(0), L" 3 items");
+  EXPECT_EQ(app.StatusPart(1), SizeText(4500));
+  EXPECT_EQ(app.MenuState(1, CMD_DESELECT_ALL) & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
+
+  app.SelectRows({0, 2});  // b.txt and c.bin
+  ASSERT_TRUE(WaitUntil([&] { return app.StatusPart(1) == L"2 selected  " + SizeText(4000); }))
+      << "status: " << std::string(app.StatusPart(1).begin(), app.StatusPart(1).end());
+  EXPECT_EQ(app.State()->Totals.SelectedCount, 2u);
+  EXPECT_EQ(app.MenuState(1, CMD_DESELECT_ALL) & MF_GRAYED, 0u);
+
+  ASSERT_TRUE(app.Run(CMD_INVERT_SELECTION));
+  EXPECT_EQ(app.StatusPart(1), L"1 selected  " + SizeText(500));
+  EXPECT_EQ(app.State()->CurrentRow, 1);
+
+  ASSERT_TRUE(app.Run(CMD_SELECT_ALL));
+  EXPECT_EQ(app.StatusPart(1), L"3 selected  " + SizeText(4500));
+  EXPECT_EQ(app.MenuState(1, CMD_SELECT_ALL) & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
+
+  ASSERT_TRUE(app.Run(CMD_DESELECT_ALL));
+  EXPECT_EQ(app.StatusPart(1), SizeText(4500));
+  EXPECT_EQ(app.SelectedRow(), -1);
+  EXPECT_TRUE(app.Stop());
+}
+
+TEST_F(UiList, SelectedSizesThatDifferShowBothWithTheArrow) {
+  UiApp app;
+  ASSERT_TRUE(app.Start(WidePath(Fixture("sample.zip"))));
+  ASSERT_TRUE(app.Run(CMD_SELECT_ALL));
+  uint64_t stored = 0, extracted = 0;
+  for (int row = 0; row < app.RowCount(); ++row) {
+    stored += CellNumber(reinterpret_cast<const char16_t*>(app.Cell(row, 3).c_str()));
+    extracted += CellNumber(reinterpret_cast<const char16_t*>(app.Cell(row, 4).c_str()));
+  }
+  ASSERT_NE(stored, extracted);
+  EXPECT_EQ(app.StatusPart(1), L"4 selected  " + SizeText(stored) + L"  \u2192  " + SizeText(extracted));
+  EXPECT_TRUE(app.Stop());
+}
+}  // namespace
