@@ -1,0 +1,19 @@
+// Test and extraction walks the way the jobs run them: the destination is the current
+// folder, folders are made, the named members are skipped, a password may be given.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "support/test_files.h"
+
+struct WalkSpec {
+  uint32_t testFlag = 1;  // also the strict flag, as the Test job sets it
+  const char* password = nullptr;
+  std::vector<std::u16string> skip;
+};
+
+// Opens archive, then tests it or extracts it into the folder out (created).
+// offered, when given, gets the names the walk offered to the member callback.
+ResultCode WalkArchive(const std::filesystem::path& archive, const std::filesystem::path& out,
+                       const WalkSpec& spec, std::vector<std::u16string>* offered = nullptr);

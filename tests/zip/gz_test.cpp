@@ -1,0 +1,206 @@
+// GZ files built byte by byte: header fields, names, members one after another, and the
+// verdicts of test and extraction.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "core/archive.h"
+#include "archive_walk.h"
+#include "core/filetime.h"
+#include "support/source_files.h"
+#include "zip/gz.h"
+#include "zip_builder.h"
+
+namespace {
+const Bytes kText = BytesOf("gzip member text\n");
+const Bytes kData = Pattern(300000, 9);  // more than one 256 KiB read
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+// Runs the walk over dir/name with dir/out as the destination.
+ResultCode Walk(const ScratchDir& dir, const std::string& name, const Bytes& file, uint32_t testFlag,
+                std::vector<std::u16string> skip = {}) {
+  WriteBytes(dir.Path(name), file);
+  return WalkArchive(dir.Path(name), dir.Path("out"), {testFlag, nullptr, skip});
+}
+}  // namespace
+
+TEST(GzList, HeaderFieldsAndNames) {
+  GzSpec named = Gz(kText, "report.txt");
+  GzSpec unnamed = Gz(kText);
+  GzSpec epoch = Gz(kText, "e");
+  epoch.mtime = 0;
+  const std::string longName = std::string(45, 'a') + std::string(255, 'z');
+  GzSpec extraAndComment = Gz(kText, "after-extra.txt");
+  extraAndComment.comment = "a comment";
+  extraAndComment.extra = {'A', 'B', 4, 0, 'w', 'x', 'y', 'z'};
+  GzSpec crcRight = Gz(kText, "crc");
+  crcRight.headerCrc = true;
+  GzSpec crcWrong = crcRight;
+  crcWrong.headerCrcDelta = 1;
+  GzSpec reserved = Gz(kText, "r");
+  reserved.extraFlags = 0x20;
+  GzSpec method9 = Gz(kText, "m");
+  method9.method = 9;
+  Bytes headerOnly = GzMember(unnamed);
+  headerOnly.resize(10);
+  Bytes cutName = GzMember(named);
+  cutName.resize(14);
+  struct Case {
+    const char* what;
+    std::string file;
+    Bytes bytes;
+    ResultCode result;
+    std::string name;
+    uint16_t method = 8;
+    int64_t packed = 0;
+    uint64_t size = 0;
+  };
+  const int64_t packed = static_cast<int64_t>(kText.size()) + 5;
+  const Case cases[] = {
+      {"stored name", "photos.tar.gz", GzMember(named), 0, "report.txt", 8, packed, kText.size()},
+      {"name from the file", "photos.tar.gz", GzMember(unnamed), 0, "photos.tar", 8, packed, kText.size()},
+      {".tgz is a .tar", "archive.tgz", GzMember(unnamed), 0, "archive.tar", 8, packed, kText.size()},
+      {"long name keeps its end", "l.gz", GzMember(Gz(kText, longName)), 0, longName.substr(45), 8, packed, kText.size()},
+      {"extra field and comment", "x.gz", GzMember(extraAndComment), 0, "after-extra.txt", 8, packed, kText.size()},
+      {"header CRC right", "x.gz", GzMember(crcRight), 0, "crc", 8, packed, kText.size()},
+      {"header CRC wrong", "x.gz", GzMember(crcWrong), 21, ""},
+      {"reserved flag", "x.gz", GzMember(reserved), 24, ""},
+      {"method 9", "x.gz", GzMember(method9), 0, "m", 256, packed, kText.size()},
+      {"only the header", "head.gz", headerOnly, 0, "head", 8, 0, 0},
+      {"file ends inside the name", "x.gz", cutName, 23, ""},
+      {"not gzip", "x.gz", BytesOf("PK not gzip at all"), 19, ""},
+      {"members one after another: the last trailer gives the size", "x.gz",
+       Join({GzMember(named), GzMember(Gz(kData))}), 0, "report.txt", 8,
+       static_cast<int64_t>(GzMember(named).size() + GzMember(Gz(kData)).size()) - 10 - 11 - 8, kData.size()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    WriteBytes(dir.Path(c.file), c.bytes);
+    ListingContext l(dir.Path(c.file));
+    ASSERT_EQ(l.Open(), c.result);
+    if (c.result != 0) {
+      EXPECT_TRUE(l.members.empty());
+      continue;
+    }
+    ASSERT_EQ(l.members.size(), 1u);
+    const EntryRecord& e = l.members[0].entry;
+    EXPECT_EQ(NameOf(e), c.name);
+    EXPECT_EQ(e.method, c.method);
+    EXPECT_EQ(e.packedSize, c.packed);
+    EXPECT_EQ(e.size, c.size);
+    EXPECT_EQ(e.signature, 0x8B1Fu);
+  }
+  ScratchDir dir;
+  WriteBytes(dir.Path("e.gz"), GzMember(epoch));
+  ListingContext l(dir.Path("e.gz"));
+  ASSERT_EQ(l.Open(), 0u);
+  EXPECT_EQ(l.members[0].entry.modified, UnixToFileTime(0));
+}
+
+TEST(GzRun, TestVerdicts) {
+  const Bytes one = GzMember(Gz(kText, "t"));
+  const Bytes two = GzMember(Gz(kData));
+  GzSpec badCrc = Gz(kData);
+  badCrc.crcDelta = 1;
+  GzSpec badSize = Gz(kText, "t");
+  badSize.sizeDelta = 1;
+  GzSpec reserved = Gz(kText);
+  reserved.extraFlags = 0x40;
+  GzSpec method9 = Gz(kText);
+  method9.method = 9;
+  Bytes cutStream = two;
+  cutStream.resize(two.size() - 5000);
+  Bytes cutTrailer = one;
+  cutTrailer.resize(one.size() - 4);
+  // Bytes between the stream's end and the trailer at the file's end.
+  Bytes gap = one;
+  gap.insert(gap.end() - 8, {1, 2, 3});
+  struct Case {
+    const char* what;
+    Bytes file;
+    ResultCode expected;
+  };
+  const Case cases[] = {
+      {"one member", one, 0},
+      {"members one after another", Join({one, two, one}), 0},
+      {"second member's CRC-32 wrong", Join({one, GzMember(badCrc)}), 21},
+      {"first member's length wrong", Join({GzMember(badSize), two}), 21},
+      {"zero padding behind", Join({one, Bytes(5000, 0)}), 0},
+      {"stray bytes behind", Join({one, BytesOf("junk")}), 24},
+      {"zeros then stray bytes behind", Join({one, Bytes(300000, 0), BytesOf("x")}), 24},
+      {"half a magic behind", Join({one, Bytes{0x1F}}), 24},
+      {"stream cut short", cutStream, 24},
+      {"trailer cut short", cutTrailer, 23},
+      {"bytes between stream and trailer", gap, 21},
+      {"only the header", Bytes(one.begin(), one.begin() + 12), 23},
+      {"method 9", GzMember(method9), 26},
+      {"second member's header has a reserved flag", Join({one, GzMember(reserved)}), 24},
+      {"second member has method 9", Join({one, GzMember(method9)}), 26},
+      {"second member's header cut", Join({one, Bytes(two.begin(), two.begin() + 6)}), 23},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    EXPECT_EQ(Walk(dir, "a.gz", c.file, 1), c.expected);
+  }
+  ScratchDir dir;
+  EXPECT_EQ(Walk(dir, "a.gz", GzMember(method9), 1, {u"a"}), 0u);
+}
+
+TEST(GzRun, ExtractionWritesEveryMembersData) {
+  struct Case {
+    const char* what;
+    std::string file;
+    Bytes bytes;
+    ResultCode result;
+    std::u16string written;
+    Bytes content;
+  };
+  GzSpec first = Gz(kText, "caf\xC3\xA9.txt");  // names are UTF-8
+  first.mtime = 1600000000;
+  const Case cases[] = {
+      {"members one after another", "a.gz", Join({GzMember(first), GzMember(Gz(kData)), Bytes(100, 0)}), 0,
+       u"caf\u00E9.txt", Join({kText, kData})},
+      {"stray bytes behind are left alone", "a.gz", Join({GzMember(first), BytesOf("junk")}), 0,
+       u"caf\u00E9.txt", kText},
+      {"name from the file", "photos.tar.gz", GzMember(Gz(kData)), 0, u"photos.tar", kData},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    ASSERT_EQ(Walk(dir, c.file, c.bytes, 0), c.result);
+    const std::filesystem::path path = dir.root / "out" / std::filesystem::path(c.written);
+    EXPECT_EQ(ReadBytes(path), c.content);
+    if (c.file == "a.gz") {
+      EXPECT_EQ(FileTimeOf(path), UnixToFileTime(1600000000));
+    }
+  }
+}
+
+TEST(GzDefaultName, FromTheArchivePath) {
+  const std::pair<std::u16string, std::string> cases[] = {
+      {u"backup.gz", "backup"},
+      {u"/data/site.tar.gz", "site.tar"},
+      {u"C:\\x\\pkg.TGZ", "pkg.tar"},
+      {u"x.gzip", "x"},
+      {u"no-dot", "no-dot"},
+      {u"C:\\old.files\\data", "data"},
+      {u"a/b\\c.gz", "c"},
+      {u".gz", "file"},
+      {u"dir/", "file"},
+      {u"\u00E9t\u00E9.gz", "\xC3\xA9t\xC3\xA9"},
+  };
+  for (const auto& [path, expected] : cases) {
+    uint8_t buffer[kGzDefaultNameSize];
+    std::memset(buffer, 0xEE, sizeof buffer);
+    const uint32_t length = GzDefaultName(path.c_str(), buffer);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), length), expected);
+    EXPECT_EQ(buffer[length], 0);
+  }
+}

@@ -1,0 +1,174 @@
+#include "zip_builder.h"
+
+#include "deflate_writer.h"
+#include "zip/crc32.h"
+#include "zip/zip_crypto.h"
+
+namespace {
+void Put16(Bytes& b, uint32_t v) {
+  b.push_back(static_cast<uint8_t>(v));
+  b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(Bytes& b, uint32_t v) {
+  Put16(b, v & 0xFFFF);
+  Put16(b, v >> 16);
+}
+void Append(Bytes& to, const Bytes& from) { to.insert(to.end(), from.begin(), from.end()); }
+
+uint32_t Crc(const Bytes& b) { return Crc32Update(0, b.data(), b.size()); }
+
+bool IsZip64(Descriptor d) { return d == Descriptor::Zip64Plain || d == Descriptor::Zip64Signed; }
+}  // namespace
+
+Bytes Le32Bytes(uint32_t value) {
+  Bytes b;
+  Put32(b, value);
+  return b;
+}
+
+Bytes Le64Bytes(uint64_t value) {
+  Bytes b = Le32Bytes(static_cast<uint32_t>(value));
+  Append(b, Le32Bytes(static_cast<uint32_t>(value >> 32)));
+  return b;
+}
+
+Bytes Zip64Record(uint64_t size, uint64_t compressed) {
+  Bytes b;
+  Put16(b, 1);
+  Put16(b, 16);
+  Append(b, Le64Bytes(size));
+  Append(b, Le64Bytes(compressed));
+  return b;
+}
+
+ZipEntrySpec StoredEntry(const std::string& name, const Bytes& content) {
+  ZipEntrySpec s;
+  s.name = name;
+  s.data = content;
+  s.crc = Crc(content);
+  s.size = content.size();
+  return s;
+}
+
+ZipEntrySpec DeflatedEntry(const std::string& name, const Bytes& content) {
+  ZipEntrySpec s = StoredEntry(name, content);
+  BitWriter w;
+  StoredBlocks(w, content, true);
+  s.data = w.bytes;
+  s.method = 8;
+  return s;
+}
+
+ZipEntrySpec Streamed(ZipEntrySpec spec, Descriptor kind) {
+  spec.descriptor = kind;
+  spec.flags |= 0x0008;
+  spec.headerSizesKnown = false;
+  if (IsZip64(kind)) {
+    spec.overrideHeaderSizes = true;
+    spec.headerCompressed32 = spec.headerSize32 = 0xFFFFFFFF;
+    Append(spec.extra, Zip64Record(0, 0));
+  }
+  return spec;
+}
+
+ZipEntrySpec Encrypted(ZipEntrySpec spec, const std::string& password) {
+  uint32_t keys[3] = {0x12345678, 0x23456789, 0x34567890};
+  for (char c : password) ZipCryptoUpdateKeys(keys, static_cast<uint8_t>(c));
+  Bytes plain = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, static_cast<uint8_t>(spec.crc >> 24)};
+  Append(plain, spec.data);
+  for (uint8_t& x : plain) {
+    const uint32_t t = (keys[2] | 2) & 0xFFFF;
+    const uint8_t p = x;
+    x ^= static_cast<uint8_t>((t * (t ^ 1)) >> 8);
+    ZipCryptoUpdateKeys(keys, p);
+  }
+  spec.data = plain;
+  spec.flags |= 0x0001;
+  return spec;
+}
+
+void AppendZipEntry(Bytes& archive, const ZipEntrySpec& s) {
+  const bool known = s.headerSizesKnown;
+  Put32(archive, 0x04034B50);
+  Put16(archive, 20);
+  Put16(archive, s.flags);
+  Put16(archive, s.method);
+  Put16(archive, s.dosTime);
+  Put16(archive, s.dosDate);
+  Put32(archive, known ? s.crc : 0);
+  Put32(archive, s.overrideHeaderSizes ? s.headerCompressed32 : known ? static_cast<uint32_t>(s.data.size()) : 0);
+  Put32(archive, s.overrideHeaderSizes ? s.headerSize32 : known ? static_cast<uint32_t>(s.size) : 0);
+  Put16(archive, static_cast<uint32_t>(s.name.size()));
+  Put16(archive, static_cast<uint32_t>(s.extra.size()));
+  Append(archive, Bytes(s.name.begin(), s.name.end()));
+  Append(archive, s.extra);
+  Append(archive, s.data);
+  if (s.descriptor == Descriptor::None) return;
+  if (s.descriptor == Descriptor::Signed || s.descriptor == Descriptor::Zip64Signed) Put32(archive, 0x08074B50);
+  Put32(archive, s.crc);
+  if (IsZip64(s.descriptor)) {
+    Append(archive, Le64Bytes(s.data.size()));
+    Append(archive, Le64Bytes(s.size));
+  } else {
+    Put32(archive, static_cast<uint32_t>(s.data.size()));
+    Put32(archive, static_cast<uint32_t>(s.size));
+  }
+}
+
+void AppendCentralDirectory(Bytes& archive, const std::vector<std::string>& names) {
+  const uint32_t start = static_cast<uint32_t>(archive.size());
+  for (const std::string& name : names) {
+    Put32(archive, 0x02014B50);
+    Append(archive, Bytes(24, 0));
+    Put16(archive, static_cast<uint32_t>(name.size()));
+    Append(archive, Bytes(16, 0));
+    Append(archive, Bytes(name.begin(), name.end()));
+  }
+  const uint32_t size = static_cast<uint32_t>(archive.size()) - start;
+  Put32(archive, 0x06054B50);
+  Put32(archive, 0);
+  Put16(archive, static_cast<uint32_t>(names.size()));
+  Put16(archive, static_cast<uint32_t>(names.size()));
+  Put32(archive, size);
+  Put32(archive, start);
+  Put16(archive, 0);
+}
+
+GzSpec Gz(const Bytes& content, const std::string& name) {
+  GzSpec s;
+  s.content = content;
+  s.name = name;
+  return s;
+}
+
+Bytes GzMember(const GzSpec& s) {
+  Bytes b = {0x1F, 0x8B, s.method, 0};
+  uint8_t flags = s.extraFlags;
+  if (s.headerCrc) flags |= 0x02;
+  if (!s.extra.empty()) flags |= 0x04;
+  if (!s.name.empty()) flags |= 0x08;
+  if (!s.comment.empty()) flags |= 0x10;
+  b[3] = flags;
+  Put32(b, s.mtime);
+  b.push_back(0);
+  b.push_back(3);
+  if (!s.extra.empty()) {
+    Put16(b, static_cast<uint32_t>(s.extra.size()));
+    Append(b, s.extra);
+  }
+  if (!s.name.empty()) {
+    Append(b, Bytes(s.name.begin(), s.name.end()));
+    b.push_back(0);
+  }
+  if (!s.comment.empty()) {
+    Append(b, Bytes(s.comment.begin(), s.comment.end()));
+    b.push_back(0);
+  }
+  if (s.headerCrc) Put16(b, (Crc(b) + s.headerCrcDelta) & 0xFFFF);
+  BitWriter w;
+  StoredBlocks(w, s.content, true);
+  Append(b, w.bytes);
+  Put32(b, Crc(s.content) + s.crcDelta);
+  Put32(b, static_cast<uint32_t>(s.content.size()) + s.sizeDelta);
+  return b;
+}

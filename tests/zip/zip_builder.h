@@ -1,0 +1,60 @@
+// ZIP and gzip files built byte by byte inside the tests, quirks included.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "support/test_files.h"
+
+enum class Descriptor { None, Plain, Signed, Zip64Plain, Zip64Signed };
+
+struct ZipEntrySpec {
+  std::string name;
+  Bytes data;  // the stored bytes: compressed and encrypted as the case wants
+  uint16_t method = 0;
+  uint16_t flags = 0;
+  uint32_t crc = 0;
+  uint64_t size = 0;  // uncompressed
+  uint16_t dosTime = 0x28A4;  // 05:05:08
+  uint16_t dosDate = 0x5264;  // 2021-03-04
+  Bytes extra;
+  Descriptor descriptor = Descriptor::None;
+  // The header's size fields; by default the real sizes, or 0 with a descriptor.
+  bool headerSizesKnown = true;
+  uint32_t headerCompressed32 = 0, headerSize32 = 0;
+  bool overrideHeaderSizes = false;
+};
+
+// A member holding content stored (method 0) or as a stored-block Deflate stream (8).
+ZipEntrySpec StoredEntry(const std::string& name, const Bytes& content);
+ZipEntrySpec DeflatedEntry(const std::string& name, const Bytes& content);
+// Sizes follow the data in a descriptor of the given kind; ZIP64 kinds also get the
+// ZIP64 record with both header sizes 0xFFFFFFFF, as Info-ZIP writes from a pipe.
+ZipEntrySpec Streamed(ZipEntrySpec spec, Descriptor kind);
+// ZipCrypto with the password: the 12-byte header in front, the flag set.
+ZipEntrySpec Encrypted(ZipEntrySpec spec, const std::string& password);
+
+void AppendZipEntry(Bytes& archive, const ZipEntrySpec& spec);
+// One central directory header per name, then the end record.
+void AppendCentralDirectory(Bytes& archive, const std::vector<std::string>& names);
+Bytes Le32Bytes(uint32_t value);
+Bytes Le64Bytes(uint64_t value);
+// A ZIP64 extended information record with the two sizes.
+Bytes Zip64Record(uint64_t size, uint64_t compressed);
+
+struct GzSpec {
+  Bytes content;
+  std::string name;      // FNAME when not empty
+  std::string comment;   // FCOMMENT when not empty
+  Bytes extra;           // FEXTRA when not empty
+  uint8_t method = 8;
+  uint8_t extraFlags = 0;  // added to FLG, for reserved bits
+  uint32_t mtime = 1614834368;
+  bool headerCrc = false;
+  int headerCrcDelta = 0;
+  uint32_t crcDelta = 0;   // added to the trailer's CRC-32
+  uint32_t sizeDelta = 0;  // added to the trailer's ISIZE
+};
+GzSpec Gz(const Bytes& content, const std::string& name = "");
+// Header, a stored-block Deflate stream of the content and the trailer.
+Bytes GzMember(const GzSpec& spec);

@@ -1,0 +1,177 @@
+// ZIP test and extraction on archives built byte by byte: verdicts, names, times, and what
+// a failing member leaves behind.
+#include <gtest/gtest.h>
+
+#include "core/archive.h"
+#include "core/filetime.h"
+#include "core/names.h"
+#include "archive_walk.h"
+#include "deflate_writer.h"
+#include "support/source_files.h"
+#include "zip_builder.h"
+
+namespace {
+ResultCode Walk(const ScratchDir& dir, const Bytes& archive, const WalkSpec& spec,
+                std::vector<std::u16string>* offered = nullptr) {
+  WriteBytes(dir.Path("a.zip"), archive);
+  return WalkArchive(dir.Path("a.zip"), dir.Path("out"), spec, offered);
+}
+
+Bytes Archive(const std::vector<ZipEntrySpec>& entries, bool directory = true) {
+  Bytes a;
+  std::vector<std::string> names;
+  for (const ZipEntrySpec& e : entries) {
+    AppendZipEntry(a, e);
+    names.push_back(e.name);
+  }
+  if (directory) AppendCentralDirectory(a, names);
+  return a;
+}
+
+const Bytes kText = BytesOf("the quick brown fox jumps over the lazy dog\n");
+const Bytes kData = Pattern(70000, 3);
+
+// A Deflate64 stream whose match reaches 40000 bytes back: Deflate cannot express it.
+ZipEntrySpec FarMatch(uint16_t method) {
+  const Bytes head = Pattern(40000, 5);
+  BitWriter w;
+  StoredBlocks(w, head, false);
+  BlockStart(w, true, 1);
+  FixedSymbol(w, 264);                  // length 10
+  FixedDistance(w, 30);                 // 32769 + 14 extra bits
+  w.Bits(40000 - 32769, 14);
+  FixedSymbol(w, 256);
+  Bytes content = head;
+  content.insert(content.end(), head.begin(), head.begin() + 10);
+  ZipEntrySpec s = StoredEntry("far", content);
+  s.data = w.bytes;
+  s.method = method;
+  return s;
+}
+
+ZipEntrySpec Damaged(ZipEntrySpec s, size_t at) {
+  s.data[at] ^= 0x10;
+  return s;
+}
+}  // namespace
+
+TEST(ZipRun, TestVerdicts) {
+  const ZipEntrySpec stored = StoredEntry("stored", kText);
+  const ZipEntrySpec deflated = DeflatedEntry("deflated", kData);
+  const ZipEntrySpec streamed = Streamed(DeflatedEntry("streamed", kData), Descriptor::Signed);
+  const ZipEntrySpec streamed64 = Streamed(StoredEntry("streamed64", kText), Descriptor::Zip64Plain);
+  ZipEntrySpec bzip2 = StoredEntry("bzip2", kText);
+  bzip2.method = 12;
+  ZipEntrySpec strong = DeflatedEntry("strong", kText);
+  strong.flags = 0x41;
+  ZipEntrySpec shortCrypt = Encrypted(StoredEntry("short", {}), "pw");
+  shortCrypt.data.resize(5);
+  Bytes garbage = Archive({stored, deflated}, false);
+  for (uint8_t b : BytesOf("garbage!")) garbage.push_back(b);
+  Bytes zip64End = Archive({stored}, false);
+  for (uint8_t b : Le32Bytes(0x06064B50)) zip64End.push_back(b);
+  zip64End.resize(zip64End.size() + 52, 0);
+  Bytes cut = Archive({stored, deflated}, false);
+  cut.resize(cut.size() - 100);
+  struct Case {
+    const char* what;
+    Bytes archive;
+    WalkSpec spec;
+    ResultCode expected;
+  };
+  const Case cases[] = {
+      {"sound members", Archive({stored, deflated, streamed, streamed64, FarMatch(9)}), {}, 0},
+      {"only the end record", Archive({}), {}, 0},
+      {"ZIP64 end record behind the members", zip64End, {}, 0},
+      {"changed data byte", Archive({stored, Damaged(deflated, 3000)}), {}, 21},
+      {"changed block header", Archive({stored, Damaged(deflated, 2)}), {}, 24},
+      {"changed byte of a streamed member", Archive({Damaged(streamed, 3000)}), {}, 24},
+      {"Deflate cannot reach 40000 back", Archive({FarMatch(8)}), {}, 24},
+      {"right password", Archive({Encrypted(stored, "pw"), Encrypted(deflated, "pw")}), {1, "pw", {}}, 0},
+      {"wrong password, stored", Archive({Encrypted(stored, "pw")}), {1, "pW", {}}, 35},
+      {"wrong password, deflated", Archive({Encrypted(deflated, "pw")}), {1, "pW", {}}, 35},
+      {"no password given", Archive({Encrypted(deflated, "pw")}), {}, 35},
+      {"empty encrypted member opens with any password", Archive({Encrypted(StoredEntry("e", {}), "pw")}), {1, "x", {}}, 0},
+      {"encrypted member shorter than its header", Archive({shortCrypt}), {1, "pw", {}}, 24},
+      {"BZip2 member selected", Archive({stored, bzip2, deflated}), {}, 26},
+      {"BZip2 member passed over", Archive({stored, bzip2, deflated}), {1, nullptr, {u"bzip2"}}, 0},
+      {"strong encryption selected", Archive({strong}), {}, 26},
+      {"garbage behind the last member", garbage, {}, 24},
+      {"no central directory", Archive({stored, deflated}, false), {}, 24},
+      {"garbage behind the last member, extracting", garbage, {0, nullptr, {}}, 0},
+      {"descriptor not found", Archive({Streamed(StoredEntry("lost", kText), Descriptor::None)}), {}, 24},
+      {"data cut short", cut, {}, 23},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    EXPECT_EQ(Walk(dir, c.archive, c.spec), c.expected);
+  }
+}
+
+TEST(ZipRun, ExtractionWritesNamesDataAndTimes) {
+  ZipEntrySpec utf8 = StoredEntry("\xC3\xBC.txt", kText);  // ü, flagged UTF-8
+  utf8.flags = 0x0800;
+  const ZipEntrySpec latin1 = StoredEntry("\xFC" "2.txt", kData);  // ü as one byte, unflagged
+  const Bytes archive =
+      Archive({StoredEntry("d/", {}), DeflatedEntry("d/e.txt", kData), StoredEntry("", kText),
+               Streamed(DeflatedEntry("s.bin", kData), Descriptor::Zip64Signed), utf8, latin1,
+               Encrypted(DeflatedEntry("secret.txt", kText), "pw")});
+  ScratchDir dir;
+  std::vector<std::u16string> offered;
+  ASSERT_EQ(Walk(dir, archive, {0, "pw", {}}, &offered), 0u);
+  const std::vector<std::u16string> names = {u"d/", u"d/e.txt", u"file2", u"s.bin", u"\u00FC.txt", u"\u00FC2.txt", u"secret.txt"};
+  EXPECT_EQ(offered, names);
+  const std::pair<std::u16string, Bytes> files[] = {
+      {u"d/e.txt", kData}, {u"file2", kText}, {u"s.bin", kData}, {u"\u00FC.txt", kText}, {u"\u00FC2.txt", kData}, {u"secret.txt", kText}};
+  for (const auto& [name, bytes] : files) {
+    const std::filesystem::path path = dir.root / "out" / std::filesystem::path(name);
+    EXPECT_EQ(ReadBytes(path), bytes);
+    EXPECT_EQ(FileTimeOf(path), UnixToFileTime(1614834308));  // the DOS time, TZ=UTC
+  }
+}
+
+TEST(ZipRun, AFailingMemberLeavesNoFileOfItsOwn) {
+  ScratchDir dir;
+  std::filesystem::create_directories(dir.Path("out"));
+  WriteBytes(dir.Path("out/bad"), BytesOf("old"));
+  const Bytes archive = Archive({StoredEntry("good", kText), Damaged(DeflatedEntry("bad", kData), 3000),
+                                 StoredEntry("never", kText)});
+  EXPECT_EQ(Walk(dir, archive, {0, nullptr, {}}), 21u);
+  EXPECT_EQ(ReadBytes(dir.Path("out/good")), kText);
+  EXPECT_EQ(ReadBytes(dir.Path("out/bad")), BytesOf("old"));
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("out/never")));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("out")), {}), 2);
+}
+
+TEST(ZipRun, PlatformFailures) {
+  struct Case {
+    const char* what;
+    uint32_t testFlag;
+    FaultOp op;
+    uint32_t nth;
+    ResultCode expected;
+  };
+  // Reads after arming: the member's header, name, then its data.
+  const Case cases[] = {{"data read", 1, kFaultRead, 3, 15}, {"header read", 1, kFaultRead, 1, 15},
+                        {"write", 0, kFaultWrite, 1, 17}};
+  const Bytes archive = Archive({DeflatedEntry("x", kData)});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    WriteBytes(dir.Path("a.zip"), archive);
+    std::filesystem::create_directories(dir.Path("out"));
+    ListingContext l(dir.Path("a.zip"));
+    ASSERT_EQ(l.Open(), 0u);
+    l.context.onMember = [](ArchiveContext*) -> uint32_t { return 1; };
+    char16_t previous[4096];
+    ASSERT_TRUE(GetCurrentFolder(previous, 4096));
+    std::u16string out = Wide(dir.Path("out"));
+    ASSERT_TRUE(SetCurrentFolder(out.c_str()));
+    ArmFault(c.op, c.nth);
+    EXPECT_EQ(RunMembers(&l.context, 0, c.testFlag), c.expected);
+    DisarmFaults();
+    SetCurrentFolder(previous);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path("out")));
+  }
+}
