@@ -1,4 +1,4 @@
-// Fetching pages and headers of QBX and TAR members through the member-offset table, and
+// Fetching pages and headers of members of every format through the member-offset table, and
 // the texts the viewer makes of them.
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include "viewer/dump.h"
 #include "viewer/member_fetch.h"
 #include "viewer/view_mode.h"
+#include "zip/zip_builder.h"
 
 namespace {
 Bytes Pattern(uint32_t count) {
@@ -176,5 +177,71 @@ TEST(ViewFetch, MembersThatCannotBeFetched) {
   EXPECT_EQ(ReadMemberData(&closed, 0, 0, &buffer), kResultOpen);
   EXPECT_EQ(closed.result, kResultOpen);
   EXPECT_EQ(ReadMemberHeader(&closed, 0, &buffer), kResultOpen);
+}
+Bytes Slice(const Bytes& b, size_t from, size_t count) {
+  return Bytes(b.begin() + from, b.begin() + from + count);
+}
+
+TEST(ViewFetchZip, HeadersAndStoredBytes) {
+  Bytes zip;
+  ZipEntrySpec first = DeflatedEntry("a.txt", BytesOf("hello, hello, hello"));
+  first.extra = Bytes{0x55, 0x54, 0x01, 0x00, 0x07};
+  AppendZipEntry(zip, first);
+  size_t second = zip.size();
+  ZipEntrySpec streamed = Streamed(StoredEntry("s.bin", BytesOf("streamed data")), Descriptor::Signed);
+  AppendZipEntry(zip, streamed);
+  AppendCentralDirectory(zip, {"a.txt", "s.bin"});
+  Bytes marked = Le32Bytes(0x08074B50);
+  marked.insert(marked.end(), zip.begin(), zip.end());
+
+  struct Case {
+    const char* what;
+    const Bytes* archive;
+    uint32_t index, mode;
+    Bytes bytes;
+  };
+  const Case cases[] = {
+      {"local header with name and extra", &zip, 0, kViewHeaderHex, Slice(zip, 0, 30 + 5 + 5)},
+      {"compressed bytes, not decoded", &zip, 0, kViewDataHex, Slice(zip, 40, first.data.size())},
+      {"a streamed member's data end before its descriptor", &zip, 1, kViewDataHex,
+       Slice(zip, second + 30 + 5, 13)},
+      {"the marker before the first header is stepped over", &marked, 0, kViewHeaderHex,
+       Slice(marked, 4, 40)},
+      {"and the data behind it found", &marked, 0, kViewDataText, Slice(marked, 44, first.data.size())},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Viewed f = View(*c.archive, "a.zip", c.index, c.mode, 0);
+    EXPECT_EQ(f.result, 0u);
+    EXPECT_TRUE(f.bytes == c.bytes);
+  }
+}
+
+TEST(ViewFetchZip, GzHeaderAndStoredBytes) {
+  GzSpec spec = Gz(BytesOf("gzip content"), "report.txt");
+  spec.comment = "note";
+  Bytes gz = GzMember(spec);
+  size_t header = 10 + 11 + 5;
+  Bytes bare = Slice(gz, 0, 10);
+  bare[3] = 0;  // no name, no comment: ten header bytes and nothing else
+
+  struct Case {
+    const char* what;
+    const Bytes* archive;
+    uint32_t mode;
+    Bytes bytes;
+  };
+  const Case cases[] = {
+      {"header with name and comment", &gz, kViewHeaderText, Slice(gz, 0, header)},
+      {"the bytes between header and trailer", &gz, kViewDataHex, Slice(gz, header, gz.size() - header - 8)},
+      {"no room for a trailer: a header and no data", &bare, kViewDataHex, {}},
+      {"its header", &bare, kViewHeaderHex, bare},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Viewed f = View(*c.archive, "a.gz", 0, c.mode, 0);
+    EXPECT_EQ(f.result, 0u);
+    EXPECT_TRUE(f.bytes == c.bytes);
+  }
 }
 }  // namespace
