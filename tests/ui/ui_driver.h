@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -33,7 +34,7 @@ struct UiApp {
   std::thread ui;
   DWORD uiThreadId = 0;
   HWND main = nullptr;
-  int exitCode = -1;
+  std::atomic<int> exitCode{-1};
 
   // Starts the program with the command line and waits until it is idle with no dialog up.
   bool Start(const std::wstring& commandLine = L"");

@@ -1,0 +1,126 @@
+// The View dialog: titles, texts of the data and header views, and paging.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "app/resource_ids.h"
+#include "support/archive_builder.h"
+#include "ui_driver.h"
+
+namespace {
+class UiViewer : public UiTest {
+ protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    Bytes qbx;
+    AppendQbxMember(qbx, {"lines.txt", BytesOf("one\ntwo\r\nthree")});
+    AppendQbxMember(qbx, {"empty.txt", {}});
+    AppendQbxMember(qbx, {"pages.bin", Bytes(300000, 'p')});
+    WriteBytes(dir.Path("view.qbx"), qbx);
+  }
+  // Opens the viewer of the row with the view command; returns the dialog.
+  HWND OpenView(UiApp& app, int row, UINT command, const std::wstring& title) {
+    app.SelectRows({row});
+    if (!WaitUntil([&] { return app.State()->Totals.SelectedCount == 1; })) return nullptr;
+    app.Command(command);
+    return app.WaitDialog(title);
+  }
+  void CloseView(UiApp& app, HWND view) {
+    Press(view, IDCANCEL);
+    ASSERT_TRUE(app.WaitFinished());
+  }
+  ScratchDir dir;
+};
+
+constexpr int kPaging[] = {IDC_VIEW_BACK_1G, IDC_VIEW_BACK_16M, IDC_VIEW_BACK_256K,
+                           IDC_VIEW_NEXT_256K, IDC_VIEW_NEXT_16M, IDC_VIEW_NEXT_1G};
+
+std::vector<bool> PagingEnabled(HWND view) {
+  std::vector<bool> enabled;
+  for (int id : kPaging) enabled.push_back(IsEnabledItem(view, id));
+  return enabled;
+}
+
+TEST_F(UiViewer, EachViewHasItsTitleAndText) {
+  struct Case {
+    UINT command;
+    const wchar_t* title;
+    std::wstring textStart;
+  };
+  const Case cases[] = {
+      {9017, L"View Data ANSI", L"one\r\ntwo\r\nthree"},
+      {9018, L"View Data UTF-8", L"one\r\ntwo\r\nthree"},
+      {9021, L"View Data Binary Hex", L"00000000  6F 6E 65 0A 74 77 6F 0D  0A 74 68 72 65 65"},
+      {9022, L"View Data Binary Text", L"00000000  one two  three"},
+      {9023, L"View Header Hex", L"00000000  "},
+      {9024, L"View Header Text", L"00000000  "},
+  };
+  UiApp app;
+  ASSERT_TRUE(app.Start(WidePath(dir.Path("view.qbx"))));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    HWND view = OpenView(app, 0, c.command, c.title);
+    ASSERT_NE(view, nullptr);
+    std::wstring text = ItemText(view, IDC_VIEW_EDIT);
+    EXPECT_EQ(text.substr(0, c.textStart.size()), c.textStart);
+    EXPECT_EQ(PagingEnabled(view), std::vector<bool>(6, false));
+    // Nothing is selected in the edit when it shows.
+    DWORD start = 1, end = 1;
+    SendDlgItemMessageW(view, IDC_VIEW_EDIT, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                        reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, end);
+    CloseView(app, view);
+  }
+  EXPECT_TRUE(app.Stop());
+}
+
+TEST_F(UiViewer, AnEmptyMemberHasOnePageAndNoPaging) {
+  UiApp app;
+  ASSERT_TRUE(app.Start(WidePath(dir.Path("view.qbx"))));
+  HWND view = OpenView(app, 1, 9021, L"View Data Binary Hex");
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(ItemText(view, IDC_VIEW_EDIT), L"");
+  EXPECT_EQ(PagingEnabled(view), std::vector<bool>(6, false));
+  CloseView(app, view);
+  EXPECT_TRUE(app.Stop());
+}
+
+TEST_F(UiViewer, TwoPagesAreTitledAndPagedToTheEnd) {
+  UiApp app;
+  ASSERT_TRUE(app.Start(WidePath(dir.Path("view.qbx"))));
+  HWND view = OpenView(app, 2, 9021, L"View Data Binary Hex [1/2]");
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(PagingEnabled(view), (std::vector<bool>{false, false, false, true, true, true}));
+  Press(view, IDC_VIEW_NEXT_16M);  // clipped to the last page
+  ASSERT_TRUE(WaitUntil([&] { return TextOf(view) == L"View Data Binary Hex [2/2]"; }));
+  EXPECT_EQ(ItemText(view, IDC_VIEW_EDIT).substr(0, 14), L"00040000  70 7");
+  EXPECT_EQ(PagingEnabled(view), (std::vector<bool>{true, true, true, false, false, false}));
+  Press(view, IDC_VIEW_BACK_1G);
+  ASSERT_TRUE(WaitUntil([&] { return TextOf(view) == L"View Data Binary Hex [1/2]"; }));
+  CloseView(app, view);
+  EXPECT_TRUE(app.Stop());
+}
+
+TEST_F(UiViewer, ResizingKeepsTheButtonsOnTheBottomEdge) {
+  UiApp app;
+  ASSERT_TRUE(app.Start(WidePath(dir.Path("view.qbx"))));
+  HWND view = OpenView(app, 0, 9017, L"View Data ANSI");
+  ASSERT_NE(view, nullptr);
+  SetWindowPos(view, nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER);
+  RECT client{}, first{}, last{}, edit{};
+  GetClientRect(view, &client);
+  GetWindowRect(GetDlgItem(view, IDC_VIEW_BACK_1G), &first);
+  GetWindowRect(GetDlgItem(view, IDC_VIEW_NEXT_1G), &last);
+  GetWindowRect(GetDlgItem(view, IDC_VIEW_EDIT), &edit);
+  POINT firstAt{first.left, first.bottom}, lastAt{last.right, last.bottom};
+  ScreenToClient(view, &firstAt);
+  ScreenToClient(view, &lastAt);
+  EXPECT_EQ(firstAt.x, 0);
+  EXPECT_EQ(firstAt.y, client.bottom);
+  EXPECT_EQ(lastAt.x, client.right);
+  EXPECT_EQ(edit.right - edit.left, client.right);
+  EXPECT_EQ(edit.bottom - edit.top, client.bottom - (first.bottom - first.top));
+  CloseView(app, view);
+  EXPECT_TRUE(app.Stop());
+}
+}  // namespace
