@@ -95,12 +95,13 @@ void OnInit(HWND dialog, uint32_t kind) {
   s->ViewFlags = 0;
   s->ViewWidth = main.right - main.left > ScaleForDpi(kWideMainWindow) ? kTextDumpWide : kTextDumpNarrow;
   SizeToMainWindow(dialog);
-  ShowWindow(dialog, SW_SHOW);
-  CenterOverParent(dialog, GetParent(dialog));
   SendDlgItemMessageW(dialog, IDC_VIEW_EDIT, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
                       MAKELPARAM(kEditMargin, kEditMargin));
   SendDlgItemMessageW(dialog, IDC_VIEW_EDIT, EM_SETLIMITTEXT, 0, 0);
   RenderView(dialog, 0);
+  // Shown only with its first page in place.
+  ShowWindow(dialog, SW_SHOW);
+  CenterOverParent(dialog, GetParent(dialog));
 }
 
 INT_PTR CALLBACK ViewProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

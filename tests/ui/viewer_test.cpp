@@ -65,10 +65,12 @@ TEST_F(UiViewer, EachViewHasItsTitleAndText) {
     EXPECT_EQ(text.substr(0, c.textStart.size()), c.textStart);
     EXPECT_EQ(PagingEnabled(view), std::vector<bool>(6, false));
     // Nothing is selected in the edit when it shows.
-    DWORD start = 1, end = 1;
-    SendDlgItemMessageW(view, IDC_VIEW_EDIT, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-                        reinterpret_cast<LPARAM>(&end));
-    EXPECT_EQ(start, end);
+    EXPECT_TRUE(WaitUntil([&] {
+      DWORD start = 1, end = 2;
+      SendDlgItemMessageW(view, IDC_VIEW_EDIT, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                          reinterpret_cast<LPARAM>(&end));
+      return start == end;
+    }, 2000));
     CloseView(app, view);
   }
   EXPECT_TRUE(app.Stop());
