@@ -258,7 +258,7 @@ TEST(DosTime, FieldsToFileTime) {
       {0x0021, 0x001E, false, 0},                   // second 60
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.date * 65536 + c.time);
+    SCOPED_TRACE(uint32_t{c.date} * 65536u + c.time);
     uint64_t local = 0;
     EXPECT_EQ(DosDateTimeToFileTime(c.date, c.time, &local), c.valid);
     if (c.valid) {
