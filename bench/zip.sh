@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Testing GZ and ZIP files against gzip, pigz, 7zz, libdeflate-gunzip and unzip, on one
+# corpus of about 120 MB of headers, text and binaries taken from this machine.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+work="$BENCH_WORK/zip"
+mkdir -p "$work"
+runs=${BENCH_RUNS:-5}
+
+# Files from one folder until about `limit` bytes, as paths relative to /.
+take() {
+  local folder=$1 limit=$2
+  find "$folder" -type f -readable -size -20M -printf '%s %P\n' 2>/dev/null | sort -k2 |
+    awk -v limit="$limit" -v prefix="${folder#/}/" '{ total += $1; if (total > limit) next; sub(/^[0-9]+ /, ""); print prefix $0 }'
+}
+
+if [ ! -f "$work/corpus.tar" ]; then
+  { take /usr/include 40000000; take /usr/share 40000000; take /usr/lib 40000000; } > "$work/files.txt"
+  tar -C / -cf "$work/corpus.tar" --ignore-failed-read -T "$work/files.txt" 2>/dev/null || true
+  rm -rf "$work/tree"
+  mkdir -p "$work/tree"
+  tar -C "$work/tree" -xf "$work/corpus.tar"
+  gzip -6 -c "$work/corpus.tar" > "$work/corpus.tar.gz"
+  (cd "$work/tree" && zip -q -6 -r "$work/corpus.zip" .)
+  (cd "$work/tree" && 7zz a -bd -tzip -mm=Deflate64 "$work/corpus64.zip" . > /dev/null)
+fi
+printf 'corpus: %s MB in %s files\n' "$(( $(stat -c %s "$work/corpus.tar") / 1000000 ))" "$(wc -l < "$work/files.txt")"
+
+gz="$work/corpus.tar.gz"
+qbx_gz=$(median_seconds "$runs" "$QBX" test "$gz")
+report "test GZ: qbx / gzip -t" "$qbx_gz" "$(median_seconds "$runs" gzip -t "$gz")"
+report "test GZ: qbx / pigz -t" "$qbx_gz" "$(median_seconds "$runs" pigz -t "$gz")"
+report "test GZ: qbx / 7zz t" "$qbx_gz" "$(median_seconds "$runs" 7zz t "$gz")"
+if command -v libdeflate-gunzip > /dev/null; then
+  report "test GZ: qbx / libdeflate-gunzip -t" "$qbx_gz" "$(median_seconds "$runs" libdeflate-gunzip -t "$gz")"
+fi
+
+zip="$work/corpus.zip"
+qbx_zip=$(median_seconds "$runs" "$QBX" test "$zip")
+report "test ZIP: qbx / unzip -tqq" "$qbx_zip" "$(median_seconds "$runs" unzip -tqq "$zip")"
+report "test ZIP: qbx / 7zz t" "$qbx_zip" "$(median_seconds "$runs" 7zz t "$zip")"
+
+zip64="$work/corpus64.zip"
+report "test Deflate64 ZIP: qbx / 7zz t" "$(median_seconds "$runs" "$QBX" test "$zip64")" \
+  "$(median_seconds "$runs" 7zz t "$zip64")"
+
+# Memory stays flat whatever the size: the largest resident set of one test.
+rss() { /usr/bin/time -f '%M' "$@" 2>&1 >/dev/null | tail -1; }
+if [ -x /usr/bin/time ]; then
+  printf 'peak memory of qbx test: GZ %s KB, ZIP %s KB, Deflate64 ZIP %s KB\n' \
+    "$(rss "$QBX" test "$gz")" "$(rss "$QBX" test "$zip")" "$(rss "$QBX" test "$zip64")"
+fi
