@@ -1,0 +1,73 @@
+// Brings Quillbox into the states scripts/screenshot takes pictures of: the main window
+// with rows and a selection, a paused progress dialog, and the View dialog. Before each
+// picture it prints "SHOT name" and waits for a line on its input.
+// Usage: quillbox_screens.exe ARCHIVE (a TAR with a big member first and numbers.txt)
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/resource_ids.h"
+#include "ui_driver.h"
+
+namespace {
+bool Shot(const char* name) {
+  std::printf("SHOT %s\n", name);
+  std::fflush(stdout);
+  char line[16];
+  return std::fgets(line, sizeof line, stdin) != nullptr;
+}
+
+int RowNamed(UiApp& app, const std::wstring& name) {
+  for (int row = 0; row < app.RowCount(); ++row)
+    if (app.Cell(row, 0) == name) return row;
+  return -1;
+}
+
+bool TakeProgressShot(UiApp& app) {
+  app.Command(CMD_TEST);
+  HWND progress = app.WaitDialog(L"Testing");
+  if (progress == nullptr) return false;
+  // Paused once the bar has moved, so every field has its first values.
+  WaitUntil([&] { return SendDlgItemMessageW(progress, IDC_PROGRESS, PBM_GETPOS, 0, 0) >= 10; }, 20000);
+  Press(progress, IDOK);
+  WaitUntil([&] { return ItemText(progress, IDOK) == L"&Continue"; });
+  Sleep(300);
+  bool ok = Shot("progress");
+  Press(progress, IDOK);
+  WaitUntil([&] { return ItemText(progress, IDCANCEL) == L"Close"; }, 60000);
+  Press(progress, IDCANCEL);
+  return ok && app.WaitFinished();
+}
+
+bool TakeViewShot(UiApp& app) {
+  app.Run(CMD_DESELECT_ALL);
+  app.SelectRows({RowNamed(app, L"numbers.txt")});
+  WaitUntil([&] { return app.State()->Totals.SelectedCount == 1; });
+  app.Command(CMD_ROW_VIEW_FIRST + 4);  // Binary (Hex)
+  HWND view = app.WaitDialog(L"View Data Binary Hex");
+  if (view == nullptr) return false;
+  Sleep(300);
+  bool ok = Shot("view");
+  Press(view, IDCANCEL);
+  return ok && app.WaitFinished();
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: quillbox_screens.exe ARCHIVE\n");
+    return 2;
+  }
+  wchar_t archive[MAX_PATH] = {};
+  MultiByteToWideChar(CP_ACP, 0, argv[1], -1, archive, MAX_PATH);
+  UiApp app;
+  if (!app.Start(archive)) return 1;
+  app.Run(CMD_SORT_NAME);
+  app.SelectRows({1, 2});
+  WaitUntil([&] { return app.StatusPart(1).find(L"selected") != std::wstring::npos; });
+  Sleep(300);
+  bool ok = Shot("main") && TakeProgressShot(app) && TakeViewShot(app);
+  return app.Stop() && ok ? 0 : 1;
+}
