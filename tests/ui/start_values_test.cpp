@@ -1,0 +1,45 @@
+// What start-up takes from the command line and the screen size.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/start_values.h"
+
+namespace {
+std::u16string PathOf(const std::wstring& arguments) {
+  char16_t out[260];
+  CommandLinePath(arguments.c_str(), out);
+  return out;
+}
+
+TEST(StartValues, TheCommandLineIsOnePath) {
+  const std::wstring longPath = L"C:\\" + std::wstring(300, L'x');
+  struct Case {
+    std::wstring arguments;
+    std::u16string path;
+  } cases[] = {
+      {L"", u""},
+      {L"C:\\a b\\c.tar", u"C:\\a b\\c.tar"},
+      {L"\"C:\\a b\\c.tar\"", u"C:\\a b\\c.tar"},
+      {L"\"C:\\a b\\c.tar\" --flag d.zip", u"C:\\a b\\c.tar"},
+      {L"C:\\x.zip\"tail", u"C:\\x.zip"},
+      {longPath, std::u16string(longPath.begin(), longPath.begin() + 259)},
+      {L"\"" + longPath + L"\"", std::u16string(longPath.begin(), longPath.begin() + 259)},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PathOf(c.arguments), c.path);
+}
+
+TEST(StartValues, TheWindowTakesTheScreensSmallerSideWithinLimits) {
+  struct Case {
+    int32_t screenWidth, screenHeight, width, height;
+  } cases[] = {
+      {1920, 1080, 1080, 548}, {800, 600, 600, 304}, {3840, 2160, 1920, 975},
+      {640, 480, 512, 260},    {480, 1000, 512, 260}, {2000, 2000, 1920, 975},
+  };
+  for (const Case& c : cases) {
+    WindowSize size = InitialWindowSize(c.screenWidth, c.screenHeight);
+    EXPECT_EQ(size.width, c.width) << c.screenWidth << "x" << c.screenHeight;
+    EXPECT_EQ(size.height, c.height) << c.screenWidth << "x" << c.screenHeight;
+  }
+}
+}  // namespace
