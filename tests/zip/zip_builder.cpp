@@ -141,6 +141,17 @@ GzSpec Gz(const Bytes& content, const std::string& name) {
   return s;
 }
 
+Bytes ZipArchive(const std::vector<ZipEntrySpec>& entries, bool directory) {
+  Bytes a;
+  std::vector<std::string> names;
+  for (const ZipEntrySpec& e : entries) {
+    AppendZipEntry(a, e);
+    names.push_back(e.name);
+  }
+  if (directory) AppendCentralDirectory(a, names);
+  return a;
+}
+
 Bytes GzMember(const GzSpec& s) {
   Bytes b = {0x1F, 0x8B, s.method, 0};
   uint8_t flags = s.extraFlags;

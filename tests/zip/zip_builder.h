@@ -37,6 +37,8 @@ ZipEntrySpec Encrypted(ZipEntrySpec spec, const std::string& password);
 void AppendZipEntry(Bytes& archive, const ZipEntrySpec& spec);
 // One central directory header per name, then the end record.
 void AppendCentralDirectory(Bytes& archive, const std::vector<std::string>& names);
+// The entries one after another, then (unless told not to) a central directory for them.
+Bytes ZipArchive(const std::vector<ZipEntrySpec>& entries, bool directory = true);
 Bytes Le32Bytes(uint32_t value);
 Bytes Le64Bytes(uint64_t value);
 // A ZIP64 extended information record with the two sizes.

@@ -21,17 +21,6 @@ constexpr uint32_t kStoredFlags = 0x80000000;
 constexpr uint32_t kDeflatedFlags = 0x80000800;
 constexpr uint32_t kStreamedFlags = 0x10000000;
 
-Bytes Archive(const std::vector<ZipEntrySpec>& entries, bool directory = true) {
-  Bytes a;
-  std::vector<std::string> names;
-  for (const ZipEntrySpec& e : entries) {
-    AppendZipEntry(a, e);
-    names.push_back(e.name);
-  }
-  if (directory) AppendCentralDirectory(a, names);
-  return a;
-}
-
 std::vector<ListedMember> List(const Bytes& archive, ResultCode* result) {
   ScratchDir dir;
   WriteBytes(dir.Path("a.zip"), archive);
@@ -71,26 +60,26 @@ TEST(ZipList, MembersAndWhereTheWalkStops) {
   AppendZipEntry(markedSecond, two[0]);
   markedSecond.insert(markedSecond.end(), marker.begin(), marker.end());
   AppendZipEntry(markedSecond, two[1]);
-  Bytes cutInData = Archive(two, false);
+  Bytes cutInData = ZipArchive(two, false);
   cutInData.resize(cutInData.size() - 100);  // the listing does not read data
-  Bytes cutInHeader = Archive({two[0]}, false);
+  Bytes cutInHeader = ZipArchive({two[0]}, false);
   Bytes second;
   AppendZipEntry(second, two[1]);
   cutInHeader.insert(cutInHeader.end(), second.begin(), second.begin() + 20);
-  Bytes garbage = Archive(two, false);
+  Bytes garbage = ZipArchive(two, false);
   for (uint8_t b : BytesOf("not a header")) garbage.push_back(b);
   // Records that close an archive end the walk as the central directory does.
   std::vector<Bytes> closings;
   for (uint32_t signature : {0x06064B50u, 0x07064B50u, 0x05054B50u, 0x08064B50u}) {
-    Bytes z = Archive(two, false);
+    Bytes z = ZipArchive(two, false);
     Bytes tail = Le32Bytes(signature);
     tail.resize(60, 0);
     z.insert(z.end(), tail.begin(), tail.end());
     closings.push_back(z);
   }
   const std::pair<const char*, std::pair<Bytes, std::vector<Listed>>> cases[] = {
-      {"central directory", {Archive(two), both}},
-      {"central directory cut off", {Archive(two, false), both}},
+      {"central directory", {ZipArchive(two), both}},
+      {"central directory cut off", {ZipArchive(two, false), both}},
       {"marker before the first header", {markedFirst, {both[0]}}},
       {"marker before a later header ends the list", {markedSecond, {both[0]}}},
       {"garbage behind the members", {garbage, both}},
@@ -100,7 +89,7 @@ TEST(ZipList, MembersAndWhereTheWalkStops) {
       {"archive extra data", {closings[3], both}},
       {"file ends inside a header", {cutInHeader, {both[0]}}},
       {"file ends inside the data", {cutInData, both}},
-      {"only the end record", {Archive({}), {}}},
+      {"only the end record", {ZipArchive({}), {}}},
       {"empty file", {Bytes(), {}}},
   };
   for (const auto& [what, c] : cases) {
@@ -112,7 +101,7 @@ TEST(ZipList, MembersAndWhereTheWalkStops) {
 TEST(ZipList, OffsetsTimeAndChecksum) {
   ResultCode r = 99;
   Bytes marked = Le32Bytes(0x30304B50);
-  Bytes rest = Archive({StoredEntry("a.txt", kHello), StoredEntry("b.txt", kHello)});
+  Bytes rest = ZipArchive({StoredEntry("a.txt", kHello), StoredEntry("b.txt", kHello)});
   marked.insert(marked.end(), rest.begin(), rest.end());
   std::vector<ListedMember> got = List(marked, &r);
   ASSERT_EQ(got.size(), 2u);
@@ -138,7 +127,7 @@ TEST(ZipList, NamesAndFlags) {
   ZipEntrySpec deflate64 = StoredEntry("d64", kHello);
   deflate64.method = 9;
   const std::string longName(300, 'n');
-  ExpectListing(Archive({nameless, zeroFirst, utf8, nameless, strong, bzip2, crypt, deflate64,
+  ExpectListing(ZipArchive({nameless, zeroFirst, utf8, nameless, strong, bzip2, crypt, deflate64,
                          StoredEntry(longName, kHello)}),
                 {{"file0", 13, 13, kStoredFlags},
                  {"file1", 13, 13, kStoredFlags},
@@ -150,7 +139,7 @@ TEST(ZipList, NamesAndFlags) {
                  {"d64", 13, 13, kDeflatedFlags},
                  {longName.substr(0, 256), 13, 13, kStoredFlags}});
   ResultCode r = 99;
-  std::vector<ListedMember> got = List(Archive({strong}), &r);
+  std::vector<ListedMember> got = List(ZipArchive({strong}), &r);
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].entry.method, 0xFFFF);  // strong encryption hides the method
 }
@@ -172,16 +161,16 @@ TEST(ZipList, Zip64Sizes) {
   oneSizeOnly.extra = Zip64Record(13, 13);
   const ZipEntrySpec after = StoredEntry("after", kHello);
   const std::pair<const char*, std::pair<Bytes, std::vector<Listed>>> cases[] = {
-      {"ZIP64 record", {Archive({withField, after}), {{"big", 13, 13, kStoredFlags}, {"after", 13, 13, kStoredFlags}}}},
-      {"record missing: listed with sizes 0, and last", {Archive({without, after}), {{"big", 0, 0, kStoredFlags | 0x20000000}}}},
-      {"sizes no file can have", {Archive({huge, after}), {{"big", 0, 0, kStoredFlags | 0x20000000}}}},
+      {"ZIP64 record", {ZipArchive({withField, after}), {{"big", 13, 13, kStoredFlags}, {"after", 13, 13, kStoredFlags}}}},
+      {"record missing: listed with sizes 0, and last", {ZipArchive({without, after}), {{"big", 0, 0, kStoredFlags | 0x20000000}}}},
+      {"sizes no file can have", {ZipArchive({huge, after}), {{"big", 0, 0, kStoredFlags | 0x20000000}}}},
   };
   for (const auto& [what, c] : cases) {
     SCOPED_TRACE(what);
     ExpectListing(c.first, c.second);
   }
   ResultCode r = 99;
-  std::vector<ListedMember> got = List(Archive({oneSizeOnly}), &r);
+  std::vector<ListedMember> got = List(ZipArchive({oneSizeOnly}), &r);
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].entry.packedSize, 0xFFFFFFFF);
 }
@@ -204,19 +193,19 @@ TEST(ZipList, StreamedMembersAreMeasuredByTheirDescriptors) {
     const ZipEntrySpec s = Streamed(DeflatedEntry("s", kData), kind);
     const int64_t packed = static_cast<int64_t>(s.data.size());
     const Listed streamed = {"s", packed, 5000, kDeflatedFlags | kStreamedFlags, length};
-    ExpectListing(Archive({s, after}), {streamed, afterListed});
+    ExpectListing(ZipArchive({s, after}), {streamed, afterListed});
     // Nothing behind the descriptor: the file's last bytes are it.
-    ExpectListing(Archive({s}, false), {streamed});
+    ExpectListing(ZipArchive({s}, false), {streamed});
     const ZipEntrySpec t = Streamed(StoredEntry("t", tricky), kind);
-    ExpectListing(Archive({t, after}), {{"t", 5000, 5000, kStoredFlags | kStreamedFlags, length}, afterListed});
+    ExpectListing(ZipArchive({t, after}), {{"t", 5000, 5000, kStoredFlags | kStreamedFlags, length}, afterListed});
   }
   // A 32-bit descriptor behind a member that announced ZIP64 is taken too.
   ZipEntrySpec mixed = Streamed(StoredEntry("m", kHello), Descriptor::Zip64Plain);
   mixed.descriptor = Descriptor::Signed;
-  ExpectListing(Archive({mixed, after}), {{"m", 13, 13, kStoredFlags | kStreamedFlags, 16}, afterListed});
+  ExpectListing(ZipArchive({mixed, after}), {{"m", 13, 13, kStoredFlags | kStreamedFlags, 16}, afterListed});
   // No descriptor anywhere: listed with what was scanned, and last.
   ZipEntrySpec lost = Streamed(StoredEntry("lost", kHello), Descriptor::None);
-  Bytes lostArchive = Archive({lost, after}, false);
+  Bytes lostArchive = ZipArchive({lost, after}, false);
   ExpectListing(lostArchive, {{"lost", static_cast<int64_t>(lostArchive.size()) - 34, 0,
                                kStoredFlags | kStreamedFlags | 0x20000000}});
 }
@@ -230,7 +219,7 @@ TEST(ZipList, DescriptorAtTheEndOfAnExactRead) {
       const size_t descriptor = kind == Descriptor::Plain ? 12 : kind == Descriptor::Signed ? 16 : 20;
       const ZipEntrySpec s = Streamed(StoredEntry("s", Pattern(reads * kRead - descriptor, 7)), kind);
       SCOPED_TRACE(reads * 100 + descriptor);
-      ExpectListing(Archive({s}, false), {{"s", static_cast<int64_t>(s.data.size()), s.size,
+      ExpectListing(ZipArchive({s}, false), {{"s", static_cast<int64_t>(s.data.size()), s.size,
                                            kStoredFlags | kStreamedFlags, static_cast<uint32_t>(descriptor)}});
     }
   }

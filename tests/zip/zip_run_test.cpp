@@ -17,17 +17,6 @@ ResultCode Walk(const ScratchDir& dir, const Bytes& archive, const WalkSpec& spe
   return WalkArchive(dir.Path("a.zip"), dir.Path("out"), spec, offered);
 }
 
-Bytes Archive(const std::vector<ZipEntrySpec>& entries, bool directory = true) {
-  Bytes a;
-  std::vector<std::string> names;
-  for (const ZipEntrySpec& e : entries) {
-    AppendZipEntry(a, e);
-    names.push_back(e.name);
-  }
-  if (directory) AppendCentralDirectory(a, names);
-  return a;
-}
-
 const Bytes kText = BytesOf("the quick brown fox jumps over the lazy dog\n");
 const Bytes kData = Pattern(70000, 3);
 
@@ -66,12 +55,12 @@ TEST(ZipRun, TestVerdicts) {
   strong.flags = 0x41;
   ZipEntrySpec shortCrypt = Encrypted(StoredEntry("short", {}), "pw");
   shortCrypt.data.resize(5);
-  Bytes garbage = Archive({stored, deflated}, false);
+  Bytes garbage = ZipArchive({stored, deflated}, false);
   for (uint8_t b : BytesOf("garbage!")) garbage.push_back(b);
-  Bytes zip64End = Archive({stored}, false);
+  Bytes zip64End = ZipArchive({stored}, false);
   for (uint8_t b : Le32Bytes(0x06064B50)) zip64End.push_back(b);
   zip64End.resize(zip64End.size() + 52, 0);
-  Bytes cut = Archive({stored, deflated}, false);
+  Bytes cut = ZipArchive({stored, deflated}, false);
   cut.resize(cut.size() - 100);
   struct Case {
     const char* what;
@@ -80,26 +69,26 @@ TEST(ZipRun, TestVerdicts) {
     ResultCode expected;
   };
   const Case cases[] = {
-      {"sound members", Archive({stored, deflated, streamed, streamed64, FarMatch(9)}), {}, 0},
-      {"only the end record", Archive({}), {}, 0},
+      {"sound members", ZipArchive({stored, deflated, streamed, streamed64, FarMatch(9)}), {}, 0},
+      {"only the end record", ZipArchive({}), {}, 0},
       {"ZIP64 end record behind the members", zip64End, {}, 0},
-      {"changed data byte", Archive({stored, Damaged(deflated, 3000)}), {}, 21},
-      {"changed block header", Archive({stored, Damaged(deflated, 2)}), {}, 24},
-      {"changed byte of a streamed member", Archive({Damaged(streamed, 3000)}), {}, 24},
-      {"Deflate cannot reach 40000 back", Archive({FarMatch(8)}), {}, 24},
-      {"right password", Archive({Encrypted(stored, "pw"), Encrypted(deflated, "pw")}), {1, "pw", {}}, 0},
-      {"wrong password, stored", Archive({Encrypted(stored, "pw")}), {1, "pW", {}}, 35},
-      {"wrong password, deflated", Archive({Encrypted(deflated, "pw")}), {1, "pW", {}}, 35},
-      {"no password given", Archive({Encrypted(deflated, "pw")}), {}, 35},
-      {"empty encrypted member opens with any password", Archive({Encrypted(StoredEntry("e", {}), "pw")}), {1, "x", {}}, 0},
-      {"encrypted member shorter than its header", Archive({shortCrypt}), {1, "pw", {}}, 24},
-      {"BZip2 member selected", Archive({stored, bzip2, deflated}), {}, 26},
-      {"BZip2 member passed over", Archive({stored, bzip2, deflated}), {1, nullptr, {u"bzip2"}}, 0},
-      {"strong encryption selected", Archive({strong}), {}, 26},
+      {"changed data byte", ZipArchive({stored, Damaged(deflated, 3000)}), {}, 21},
+      {"changed block header", ZipArchive({stored, Damaged(deflated, 2)}), {}, 24},
+      {"changed byte of a streamed member", ZipArchive({Damaged(streamed, 3000)}), {}, 24},
+      {"Deflate cannot reach 40000 back", ZipArchive({FarMatch(8)}), {}, 24},
+      {"right password", ZipArchive({Encrypted(stored, "pw"), Encrypted(deflated, "pw")}), {1, "pw", {}}, 0},
+      {"wrong password, stored", ZipArchive({Encrypted(stored, "pw")}), {1, "pW", {}}, 35},
+      {"wrong password, deflated", ZipArchive({Encrypted(deflated, "pw")}), {1, "pW", {}}, 35},
+      {"no password given", ZipArchive({Encrypted(deflated, "pw")}), {}, 35},
+      {"empty encrypted member opens with any password", ZipArchive({Encrypted(StoredEntry("e", {}), "pw")}), {1, "x", {}}, 0},
+      {"encrypted member shorter than its header", ZipArchive({shortCrypt}), {1, "pw", {}}, 24},
+      {"BZip2 member selected", ZipArchive({stored, bzip2, deflated}), {}, 26},
+      {"BZip2 member passed over", ZipArchive({stored, bzip2, deflated}), {1, nullptr, {u"bzip2"}}, 0},
+      {"strong encryption selected", ZipArchive({strong}), {}, 26},
       {"garbage behind the last member", garbage, {}, 24},
-      {"no central directory", Archive({stored, deflated}, false), {}, 24},
+      {"no central directory", ZipArchive({stored, deflated}, false), {}, 24},
       {"garbage behind the last member, extracting", garbage, {0, nullptr, {}}, 0},
-      {"descriptor not found", Archive({Streamed(StoredEntry("lost", kText), Descriptor::None)}), {}, 24},
+      {"descriptor not found", ZipArchive({Streamed(StoredEntry("lost", kText), Descriptor::None)}), {}, 24},
       {"data cut short", cut, {}, 23},
   };
   for (const Case& c : cases) {
@@ -114,7 +103,7 @@ TEST(ZipRun, ExtractionWritesNamesDataAndTimes) {
   utf8.flags = 0x0800;
   const ZipEntrySpec latin1 = StoredEntry("\xFC" "2.txt", kData);  // ü as one byte, unflagged
   const Bytes archive =
-      Archive({StoredEntry("d/", {}), DeflatedEntry("d/e.txt", kData), StoredEntry("", kText),
+      ZipArchive({StoredEntry("d/", {}), DeflatedEntry("d/e.txt", kData), StoredEntry("", kText),
                Streamed(DeflatedEntry("s.bin", kData), Descriptor::Zip64Signed), utf8, latin1,
                Encrypted(DeflatedEntry("secret.txt", kText), "pw")});
   ScratchDir dir;
@@ -135,7 +124,7 @@ TEST(ZipRun, AFailingMemberLeavesNoFileOfItsOwn) {
   ScratchDir dir;
   std::filesystem::create_directories(dir.Path("out"));
   WriteBytes(dir.Path("out/bad"), BytesOf("old"));
-  const Bytes archive = Archive({StoredEntry("good", kText), Damaged(DeflatedEntry("bad", kData), 3000),
+  const Bytes archive = ZipArchive({StoredEntry("good", kText), Damaged(DeflatedEntry("bad", kData), 3000),
                                  StoredEntry("never", kText)});
   EXPECT_EQ(Walk(dir, archive, {0, nullptr, {}}), 21u);
   EXPECT_EQ(ReadBytes(dir.Path("out/good")), kText);
@@ -155,7 +144,7 @@ TEST(ZipRun, PlatformFailures) {
   // Reads after arming: the member's header, name, then its data.
   const Case cases[] = {{"data read", 1, kFaultRead, 3, 15}, {"header read", 1, kFaultRead, 1, 15},
                         {"write", 0, kFaultWrite, 1, 17}};
-  const Bytes archive = Archive({DeflatedEntry("x", kData)});
+  const Bytes archive = ZipArchive({DeflatedEntry("x", kData)});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ScratchDir dir;
