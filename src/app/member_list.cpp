@@ -138,7 +138,8 @@ void RefreshArchiveView() {
                            : (format == kFormatZip || format == kFormatGz) ? L"Method"
                                                                            : L"Attributes";
   LVCOLUMNW column{};
-  column.mask = LVCF_TEXT;
+  column.mask = LVCF_TEXT | LVCF_FMT;  // the format too, or the heading loses its alignment
+  column.fmt = kColumns[kSixthColumn].format;
   column.pszText = const_cast<wchar_t*>(heading);
   SendMessageW(List(), LVM_SETCOLUMNW, kSixthColumn, reinterpret_cast<LPARAM>(&column));
   RefreshStatus(kStatusBoth);
