@@ -211,6 +211,23 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   return LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK ? EndWith(dialog, 0) : FALSE;
 }
 
+// Not every system moves a dialog on DM_REPOSITION; this does the same by hand.
+void KeepInWorkArea(HWND dialog) {
+  RECT d{};
+  GetWindowRect(dialog, &d);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoW(MonitorFromRect(&d, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+  const RECT& work = monitor.rcWork;
+  LONG left = d.left, top = d.top;
+  if (d.right > work.right) left -= d.right - work.right;
+  if (d.bottom > work.bottom) top -= d.bottom - work.bottom;
+  if (left < work.left) left = work.left;
+  if (top < work.top) top = work.top;
+  if (left != d.left || top != d.top)
+    SetWindowPos(dialog, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // A dialog that cannot be shown counts as cancelled: -1 becomes fallback.
 INT_PTR Run(int resource, HWND owner, DLGPROC proc, LPARAM start, INT_PTR fallback) {
   INT_PTR result = DialogBoxParamW(AppInstance(), MAKEINTRESOURCEW(resource), owner, proc, start);
@@ -229,7 +246,9 @@ void CenterOverParent(HWND dialog, HWND parent) {
   int left = p.left + ((p.right - p.left) - (d.right - d.left)) / 2;
   int top = p.top + ((p.bottom - p.top) - (d.bottom - d.top)) / 2;
   SetWindowPos(dialog, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  if (parent != nullptr) SendMessageW(dialog, DM_REPOSITION, 0, 0);
+  if (parent == nullptr) return;
+  SendMessageW(dialog, DM_REPOSITION, 0, 0);
+  KeepInWorkArea(dialog);
 }
 
 void ShowResultDialog(HWND owner, ResultCode code) {
