@@ -23,7 +23,8 @@ void CopyToJobPath(MainState* state, const std::u16string& text) {
   for (size_t i = 0; i < text.size() && i + 1 < kJobPathChars; ++i) state->JobPath[i] = text[i];
 }
 
-CliJobs* OpenWithJobs(const CliOptions& o, const std::u16string& archive, const CliIo& io, int* status) {
+CliJobs* OpenWithJobs(const CliOptions& o, const std::u16string& archive, const CliIo& io, int* status,
+                      bool keepEntries) {
   CliJobs* jobs = NewCliJobs(io);
   if (jobs == nullptr) {
     *status = ReportResult(io, kResultNoMemory, o.json);
@@ -36,6 +37,7 @@ CliJobs* OpenWithJobs(const CliOptions& o, const std::u16string& archive, const 
   jobs->host.overwriteAnswer = o.overwrite ? uint32_t{kAnswerDoAll} : o.skipExisting ? uint32_t{kAnswerSkipAll} : 0u;
   jobs->host.passwordAnswer = o.hasPassword ? uint32_t{kAnswerDoAll} : o.skipEncrypted ? uint32_t{kAnswerSkipAll} : 0u;
   jobs->host.password = o.password;
+  jobs->host.keepEntries = keepEntries;
   CopyToJobPath(&s, archive);
   ResultCode r = RunCliJob(jobs, kJobOpenAndList);
   if (r != kResultOk) {

@@ -6,7 +6,8 @@
 
 // Opens and lists the archive with the options' settings and sort; reports a failure and
 // returns null then (status in *status).
-CliJobs* OpenWithJobs(const CliOptions& options, const std::u16string& archive, const CliIo& io, int* status);
+CliJobs* OpenWithJobs(const CliOptions& options, const std::u16string& archive, const CliIo& io, int* status,
+                      bool keepEntries = false);
 // Opens the archive named by the first positional option and selects the rows of the
 // indexes that follow it; null (reported, status set) when either fails.
 CliJobs* OpenAndSelect(const CliOptions& options, const CliIo& io, int* status);

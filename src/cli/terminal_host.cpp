@@ -103,6 +103,7 @@ uint32_t AskPrompt(MainState* state, uint32_t code, const char16_t* text) {
 
 void DeleteAllRows(MainState* state) {
   HostOf(state)->rows.clear();
+  HostOf(state)->entries.clear();
   HostOf(state)->rowOfMember.clear();
 }
 void ClearStatusBar(MainState*) {}
@@ -135,7 +136,8 @@ int32_t FindRow(MainState* state, uint32_t member) {
 
 void InsertRow(MainState* state, int32_t row, const char16_t* text, uint32_t member) {
   TerminalHost* h = HostOf(state);
-  TerminalRow r{member, false, {}, state->Archive.entry};
+  TerminalRow r{member, false, {}, static_cast<uint32_t>(h->entries.size())};
+  if (h->keepEntries) h->entries.push_back(state->Archive.entry);
   r.cells[0] = text;
   size_t at = std::min<size_t>(static_cast<size_t>(row), h->rows.size());
   h->rows.insert(h->rows.begin() + static_cast<std::ptrdiff_t>(at), std::move(r));
@@ -206,11 +208,20 @@ void SortRows(CliJobs* jobs) {
   MainState& s = jobs->state;
   std::vector<TerminalRow>& rows = jobs->host.rows;
   uint32_t column = s.SortColumn;
-  std::stable_sort(rows.begin(), rows.end(), [&](const TerminalRow& a, const TerminalRow& b) {
+  auto before = [&](const TerminalRow& a, const TerminalRow& b) {
     const char16_t* ta = column < kColumns ? a.cells[column].c_str() : u"";
     const char16_t* tb = column < kColumns ? b.cells[column].c_str() : u"";
     return CompareRows(column, s.SortDirection, a.member, b.member, ta, tb) < 0;
-  });
+  };
+  // Rows are large: the usual archive order costs one pass, any other order one move a row.
+  if (std::is_sorted(rows.begin(), rows.end(), before)) return;
+  std::vector<uint32_t> order(rows.size());
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return before(rows[a], rows[b]); });
+  std::vector<TerminalRow> sorted;
+  sorted.reserve(rows.size());
+  for (uint32_t i : order) sorted.push_back(std::move(rows[i]));
+  rows.swap(sorted);
   for (size_t i = 0; i < rows.size(); ++i) jobs->host.rowOfMember[rows[i].member] = static_cast<int32_t>(i);
 }
 

@@ -18,7 +18,7 @@ struct TerminalRow {
   uint32_t member;
   bool selected;
   std::u16string cells[kColumns];
-  EntryRecord entry;  // the member as it was listed
+  uint32_t entry;  // index into TerminalHost::entries, when they are kept
 };
 
 struct CliJobs;
@@ -27,6 +27,9 @@ struct TerminalHost {
   const CliIo* io;
   CliJobs* owner;
   std::vector<TerminalRow> rows;
+  // The members as they were listed, kept only when asked for (JSON needs them).
+  bool keepEntries;
+  std::vector<EntryRecord> entries;
   std::unordered_map<uint32_t, int32_t> rowOfMember;
   uint32_t outcome;
   std::u16string statusText;

@@ -18,8 +18,7 @@ void AppendNumber(std::string& out, const char* key, uint64_t value, bool comma 
   if (comma) out += ',';
 }
 
-void AppendMemberJson(std::string& out, const TerminalRow& row) {
-  const EntryRecord& e = row.entry;
+void AppendMemberJson(std::string& out, const TerminalRow& row, const EntryRecord& e) {
   out += '{';
   AppendNumber(out, "index", row.member);
   AppendJsonKey(out, "name");
@@ -70,7 +69,8 @@ void PrintJson(CliJobs* jobs, const CliIo& io) {
   out += '[';
   for (size_t i = 0; i < jobs->host.rows.size(); ++i) {
     if (i != 0) out += ',';
-    AppendMemberJson(out, jobs->host.rows[i]);
+    const TerminalRow& row = jobs->host.rows[i];
+    AppendMemberJson(out, row, jobs->host.entries[row.entry]);
   }
   out += "],";
   std::string items, sizes;
@@ -118,7 +118,7 @@ int RunListVerb(const std::vector<std::u16string>& args, const CliIo& io) {
     return kExitUsage;
   }
   int status = 0;
-  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, &status);
+  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, &status, o.json);
   if (jobs == nullptr) return status;
   if (o.json) PrintJson(jobs, io);
   else PrintLines(jobs, io);
