@@ -17,9 +17,9 @@ class UiList : public UiTest {
   // Three QBX members with distinct names, times and sizes, in this archive order.
   std::filesystem::path MakeArchive() {
     Bytes qbx;
-    AppendQbxMember(qbx, {"b.txt", Bytes(1000, 'b'), 132000000000000000ULL});
-    AppendQbxMember(qbx, {"A.md", Bytes(500, 'a'), 133000000000000000ULL});
-    AppendQbxMember(qbx, {"c.bin", Bytes(3000, 'c'), 131000000000000000ULL});
+    AppendQbxMember(qbx, {"b.txt", Bytes(1000, 'b'), 132000000000000000ULL, 0x20});
+    AppendQbxMember(qbx, {"A.md", Bytes(500, 'a'), 133000000000000000ULL, 0x21});
+    AppendQbxMember(qbx, {"c.bin", Bytes(3000, 'c'), 131000000000000000ULL, 0x22});
     WriteBytes(dir.Path("three.qbx"), qbx);
     return dir.Path("three.qbx");
   }
@@ -92,6 +92,11 @@ TEST_F(UiList, HeadingClicksSortLikeTheMenuAndTheLastColumnChecksNothing) {
   EXPECT_EQ(app.Column(0), (std::vector<std::wstring>{L"A.md", L"b.txt", L"c.bin"}));
   ClickHeading(app, 5);
   EXPECT_EQ(CheckedSortItem(app), 0u);
+  std::vector<std::wstring> sixth = app.Column(5);
+  ASSERT_NE(sixth.front(), sixth.back());
+  for (size_t i = 1; i < sixth.size(); ++i) EXPECT_GE(sixth[i - 1], sixth[i]);  // descending
+  ClickHeading(app, 5);
+  EXPECT_EQ(app.Column(5), std::vector<std::wstring>(sixth.rbegin(), sixth.rend()));
   EXPECT_TRUE(app.Stop());
 }
 
