@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "cli/terminal_host.h"
 #include "core/archive.h"
@@ -11,6 +12,7 @@
 #include "jobs/jobs.h"
 #include "support/archive_builder.h"
 #include "support/source_files.h"
+#include "zip/zip_builder.h"
 
 namespace {
 void Ignore(void*, CliStream, const char*, size_t) {}
@@ -171,6 +173,36 @@ TEST(Jobs, OverwriteAllAndSkipAllAreRememberedForTheJob) {
     EXPECT_EQ(s.script.asked[kUpdateOverwritePrompt], 1u);
     Bytes expected = first == kAnswerDoAll ? BytesOf("bb") : BytesOf("old");
     EXPECT_EQ(ReadBytes(dir.Path("out/sub/b.txt")), expected);
+  }
+}
+
+TEST(Jobs, PasswordAnswersAreRememberedAndPlainMembersNeverAsk) {
+  struct Case {
+    std::vector<uint32_t> answers;
+    uint32_t asked;
+    ResultCode result;
+    uint32_t outcome;
+  };
+  const Case cases[] = {
+      {{kAnswerDoAll}, 1, 0, kOutcomeTestPassed},            // asked once for both
+      {{kAnswerSkipAll}, 1, 0, kOutcomeTestPassed},          // the rest skipped silently
+      {{kAnswerSkip, kAnswerSkip}, 2, 0, kOutcomeTestPassed},  // asked for each
+  };
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    Bytes zip = ZipArchive({Encrypted(StoredEntry("one", BytesOf("first")), "secret"),
+                            StoredEntry("plain", BytesOf("not encrypted")),
+                            Encrypted(StoredEntry("two", BytesOf("second")), "secret")});
+    WriteBytes(dir.Path("e.zip"), zip);
+    Session s;
+    ASSERT_EQ(s.Open(dir.Path("e.zip")), 0u);
+    s.jobs->host.password = "secret";
+    s.script.answers = c.answers;
+    // The scripted prompt stands for the dialog, which leaves the typed password here.
+    std::memcpy(s.state().Scratch.bytes, "secret", 7);
+    EXPECT_EQ(s.Run(kJobTest), c.result);
+    EXPECT_EQ(s.script.asked[kUpdatePasswordPrompt], c.asked);
+    EXPECT_EQ(s.jobs->host.outcome, c.outcome);
   }
 }
 
