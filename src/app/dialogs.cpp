@@ -83,39 +83,22 @@ INT_PTR CALLBACK CancelConfirmProc(HWND dialog, UINT message, WPARAM wParam, LPA
 }
 
 // Prompt buttons and their answers; IDCANCEL is also Escape and the close box.
-INT_PTR PromptAnswer(WORD id, WORD doAllId) {
-  if (id == IDOK) return 3;
-  if (id == doAllId) return 4;
-  if (id == IDCANCEL) return 1;
-  if (id == IDC_SKIP_ALL) return 2;
-  return 0;
-}
-
-INT_PTR CALLBACK OverwriteProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG:
-      App()->PromptDialog = HandleOf(dialog);
-      SetDlgItemTextW(dialog, IDC_PROMPT_TEXT, reinterpret_cast<const wchar_t*>(lParam));
-      ShowCentred(dialog);
-      return TRUE;
-    case WM_COMMAND: {
-      INT_PTR answer = PromptAnswer(LOWORD(wParam), IDC_DO_ALL);
-      return answer != 0 ? EndWith(dialog, answer) : FALSE;
-    }
-    case WM_DESTROY:
-      App()->PromptDialog = 0;
-      return FALSE;
-    default:
-      return FALSE;
+INT_PTR PromptAnswer(WORD id) {
+  switch (id) {
+    case IDOK: return 3;
+    case IDC_DO_ALL:
+    case IDC_DECRYPT_ALL: return 4;
+    case IDCANCEL: return 1;
+    case IDC_SKIP_ALL: return 2;
+    default: return 0;
   }
 }
 
 // The typed password becomes ANSI bytes in the scratch text, and leaves the control.
-void TakePassword(HWND dialog) {
+void TakePassword(HWND dialog, HWND edit) {
   MainState* s = App();
   std::memset(&s->Scratch, 0, sizeof s->Scratch);
   GetDlgItemTextA(dialog, IDC_PASSWORD, reinterpret_cast<char*>(s->Scratch.bytes), kPasswordMaxChars + 1);
-  HWND edit = GetDlgItem(dialog, IDC_PASSWORD);
   int length = GetWindowTextLengthW(edit);
   if (length > kPasswordWipeMaxChars) length = kPasswordWipeMaxChars;
   wchar_t blanks[kPasswordWipeMaxChars + 1];
@@ -125,21 +108,23 @@ void TakePassword(HWND dialog) {
   SetWindowTextW(edit, L"");
 }
 
-INT_PTR CALLBACK PasswordProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+// The "File Already Exists" and "Enter Password" prompts; the second has the password edit.
+INT_PTR CALLBACK PromptProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND password = GetDlgItem(dialog, IDC_PASSWORD);
   switch (message) {
-    case WM_INITDIALOG: {
+    case WM_INITDIALOG:
       App()->PromptDialog = HandleOf(dialog);
       SetDlgItemTextW(dialog, IDC_PROMPT_TEXT, reinterpret_cast<const wchar_t*>(lParam));
-      HWND edit = GetDlgItem(dialog, IDC_PASSWORD);
-      SendMessageW(edit, EM_SETPASSWORDCHAR, kPasswordBullet, 0);
-      SendMessageW(edit, EM_LIMITTEXT, kPasswordMaxChars, 0);
+      if (password != nullptr) {
+        SendMessageW(password, EM_SETPASSWORDCHAR, kPasswordBullet, 0);
+        SendMessageW(password, EM_LIMITTEXT, kPasswordMaxChars, 0);
+      }
       ShowCentred(dialog);
-      PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
+      if (password != nullptr) PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(password), TRUE);
       return TRUE;
-    }
     case WM_COMMAND: {
-      INT_PTR answer = PromptAnswer(LOWORD(wParam), IDC_DECRYPT_ALL);
-      if (answer >= 3) TakePassword(dialog);
+      INT_PTR answer = PromptAnswer(LOWORD(wParam));
+      if (answer >= 3 && password != nullptr) TakePassword(dialog, password);
       return answer != 0 ? EndWith(dialog, answer) : FALSE;
     }
     case WM_DESTROY:
@@ -265,10 +250,10 @@ INT_PTR AskConfirm(HWND owner, uint32_t question) {
 }
 INT_PTR AskCancelConfirm(HWND owner) { return Run(IDD_CANCEL_CONFIRM, owner, CancelConfirmProc, 0, kDialogNo); }
 INT_PTR AskOverwrite(HWND owner, const wchar_t* path) {
-  return Run(IDD_OVERWRITE, owner, OverwriteProc, reinterpret_cast<LPARAM>(path), 1);
+  return Run(IDD_OVERWRITE, owner, PromptProc, reinterpret_cast<LPARAM>(path), 1);
 }
 INT_PTR AskPassword(HWND owner, const wchar_t* memberName) {
-  return Run(IDD_PASSWORD, owner, PasswordProc, reinterpret_cast<LPARAM>(memberName), 1);
+  return Run(IDD_PASSWORD, owner, PromptProc, reinterpret_cast<LPARAM>(memberName), 1);
 }
 INT_PTR AskPrefix(HWND owner) { return Run(IDD_PREFIX, owner, PrefixProc, 0, 0); }
 void ShowPreferences(HWND owner) { Run(IDD_PREFERENCES, owner, PreferencesProc, 0, 0); }

@@ -209,31 +209,23 @@ void OnItemChanged(const NMLISTVIEW* change) {
   }
 }
 
-void SelectAll() {
+// Select All and Deselect All: every row set, the sums taken whole.
+void SetAllSelected(bool selected) {
   MainState* s = App();
   SetFocus(List());
   s->BulkSelect = 1;
-  for (uint32_t i = 0; i < s->Totals.RowCount; ++i) SetRowSelected(static_cast<int32_t>(i), true);
-  s->Totals.SelectedCount = s->Totals.RowCount;
-  s->Totals.SelectedSize = s->Totals.RowSize;
-  s->Totals.SelectedExtractedSize = s->Totals.RowExtractedSize;
+  for (uint32_t i = 0; i < s->Totals.RowCount; ++i) SetRowSelected(static_cast<int32_t>(i), selected);
+  ListTotals& t = s->Totals;
+  t.SelectedCount = selected ? t.RowCount : 0;
+  t.SelectedSize = selected ? t.RowSize : 0;
+  t.SelectedExtractedSize = selected ? t.RowExtractedSize : 0;
   s->BulkSelect = 0;
   s->CurrentRow = 0;
   RefreshStatus(kStatusSelection);
 }
 
-void DeselectAll() {
-  MainState* s = App();
-  SetFocus(List());
-  s->BulkSelect = 1;
-  for (uint32_t i = 0; i < s->Totals.RowCount; ++i) SetRowSelected(static_cast<int32_t>(i), false);
-  s->Totals.SelectedCount = 0;
-  s->Totals.SelectedSize = 0;
-  s->Totals.SelectedExtractedSize = 0;
-  s->BulkSelect = 0;
-  s->CurrentRow = 0;
-  RefreshStatus(kStatusSelection);
-}
+void SelectAll() { SetAllSelected(true); }
+void DeselectAll() { SetAllSelected(false); }
 
 void InvertSelection() {
   MainState* s = App();

@@ -8,9 +8,8 @@
 namespace {
 constexpr wchar_t kNewArchiveFilter[] = L"Quillbox (.qbx)\0*.qbx\0TAR (.tar)\0*.tar\0";
 
-bool SystemPickFileToOpen(HWND owner, const wchar_t* filter, char16_t* path, const wchar_t* title) {
-  DWORD attributes = GetFileAttributesW(Wide(path));
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) path[0] = 0;
+// The first filter selected, the path buffer, no initial folder.
+OPENFILENAMEW FileRequest(HWND owner, const wchar_t* filter, char16_t* path, const wchar_t* title) {
   OPENFILENAMEW request{};
   request.lStructSize = sizeof request;
   request.hwndOwner = owner;
@@ -19,19 +18,19 @@ bool SystemPickFileToOpen(HWND owner, const wchar_t* filter, char16_t* path, con
   request.lpstrFile = Wide(path);
   request.nMaxFile = kPickerPathChars;
   request.lpstrTitle = title;
+  return request;
+}
+
+bool SystemPickFileToOpen(HWND owner, const wchar_t* filter, char16_t* path, const wchar_t* title) {
+  DWORD attributes = GetFileAttributesW(Wide(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) path[0] = 0;
+  OPENFILENAMEW request = FileRequest(owner, filter, path, title);
   request.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
   return GetOpenFileNameW(&request) != 0;
 }
 
 bool SystemPickNewArchive(HWND owner, char16_t* path) {
-  OPENFILENAMEW request{};
-  request.lStructSize = sizeof request;
-  request.hwndOwner = owner;
-  request.lpstrFilter = kNewArchiveFilter;
-  request.nFilterIndex = 1;
-  request.lpstrFile = Wide(path);
-  request.nMaxFile = kPickerPathChars;
-  request.lpstrTitle = L"New Archive";
+  OPENFILENAMEW request = FileRequest(owner, kNewArchiveFilter, path, L"New Archive");
   request.lpstrDefExt = L"qbx";
   request.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
   return GetSaveFileNameW(&request) != 0;

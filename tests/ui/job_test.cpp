@@ -156,17 +156,21 @@ class UiProgress : public UiJob {
     Answers().folder = WidePath(dir.Path("out"));
   }
   uint32_t State(UiApp& app) { return app.State()->Archive.jobState.load(); }
+  // Starts the extraction and waits for its first prompt; false when either is missing.
+  bool StartExtract(UiApp& app, HWND* prompt, HWND* progress) {
+    if (!app.Start(WidePath(dir.Path("slow.tar")))) return false;
+    app.Command(CMD_EXTRACT);
+    *prompt = app.WaitDialog(L"File Already Exists");
+    *progress = app.FindDialog(L"Extracting");
+    return *prompt != nullptr && *progress != nullptr;
+  }
   static constexpr uint32_t kBig = 96u << 20;
 };
 
 TEST_F(UiProgress, PauseContinueAndCancelAnsweredNo) {
   UiApp app;
-  ASSERT_TRUE(app.Start(WidePath(dir.Path("slow.tar"))));
-  app.Command(CMD_EXTRACT);
-  HWND prompt = app.WaitDialog(L"File Already Exists");
-  ASSERT_NE(prompt, nullptr);
-  HWND progress = app.FindDialog(L"Extracting");
-  ASSERT_NE(progress, nullptr);
+  HWND prompt = nullptr, progress = nullptr;
+  ASSERT_TRUE(StartExtract(app, &prompt, &progress));
 
   // Pause while the prompt waits, then skip: the worker stops at its next poll.
   Press(progress, IDOK);
@@ -207,12 +211,8 @@ TEST_F(UiProgress, PauseContinueAndCancelAnsweredNo) {
 
 TEST_F(UiProgress, CancelDuringAPromptAsksNothingAndYesCancelsQuietly) {
   UiApp app;
-  ASSERT_TRUE(app.Start(WidePath(dir.Path("slow.tar"))));
-  app.Command(CMD_EXTRACT);
-  HWND prompt = app.WaitDialog(L"File Already Exists");
-  ASSERT_NE(prompt, nullptr);
-  HWND progress = app.FindDialog(L"Extracting");
-  ASSERT_NE(progress, nullptr);
+  HWND prompt = nullptr, progress = nullptr;
+  ASSERT_TRUE(StartExtract(app, &prompt, &progress));
 
   Press(progress, IDCANCEL);
   ASSERT_TRUE(WaitUntil([&] { return ItemText(progress, IDC_STATUS) == L"Continuing..."; }));
