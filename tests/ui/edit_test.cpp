@@ -166,6 +166,24 @@ TEST_F(UiEdit, InPlaceRenameStoresForwardSlashesAndEscapeChangesNothing) {
   EXPECT_TRUE(again.Stop());
 }
 
+TEST_F(UiEdit, ARenameLongerThan256CharactersKeepsTheFirst256) {
+  Bytes qbx;
+  AppendQbxMember(qbx, {"short.txt", BytesOf("s")});
+  WriteBytes(dir.Path("names.qbx"), qbx);
+  UiApp app;
+  ASSERT_TRUE(app.Start(WidePath(dir.Path("names.qbx"))));
+  Select(app, {0});
+  ASSERT_TRUE(app.Run(CMD_ROW_RENAME));
+  HWND edit = reinterpret_cast<HWND>(SendMessageW(app.List(), LVM_GETEDITCONTROL, 0, 0));
+  ASSERT_NE(edit, nullptr);
+  std::wstring name = std::wstring(250, L'n') + L"0123456789" + std::wstring(40, L'x');
+  SetWindowTextW(edit, name.c_str());
+  PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+  ASSERT_TRUE(WaitUntil([&] { return app.Cell(0, 0) != L"short.txt"; }));
+  EXPECT_EQ(app.Cell(0, 0), name.substr(0, 256));
+  EXPECT_TRUE(app.Stop());
+}
+
 TEST_F(UiEdit, PrependTrimAndChangeModeRewriteTheSelectedRows) {
   std::filesystem::path archive = TarCopy();
   UiApp app;
