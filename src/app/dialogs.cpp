@@ -186,7 +186,8 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     SetDlgItemTextW(dialog, IDC_ABOUT_TEXT, kAboutText);
     SetDlgItemTextW(dialog, IDC_ABOUT_LINK, kMakerDomain);
     ShowCentred(dialog);
-    return TRUE;
+    SetFocus(GetDlgItem(dialog, IDCANCEL));  // OK, not the link, answers Enter
+    return FALSE;
   }
   if (message != WM_COMMAND) return FALSE;
   if (LOWORD(wParam) == IDC_ABOUT_LINK) {

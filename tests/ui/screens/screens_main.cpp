@@ -1,6 +1,6 @@
 // Brings Quillbox into the states scripts/screenshot takes pictures of: the main window
-// with rows and a selection, a paused progress dialog, and the View dialog. Before each
-// picture it prints "SHOT name" and waits for a line on its input.
+// with rows and a selection, a paused progress dialog, the View dialog, Preferences and
+// About. Before each picture it prints "SHOT name" and waits for a line on its input.
 // Usage: quillbox_screens.exe ARCHIVE (a TAR with a big member first and numbers.txt)
 #include <windows.h>
 #include <commctrl.h>
@@ -67,6 +67,16 @@ bool TakeViewShot(UiApp& app) {
   Press(view, IDCANCEL);
   return ok && app.WaitFinished();
 }
+// A dialog of the main window, pictured and then closed with its button.
+bool TakeDialogShot(UiApp& app, UINT command, const wchar_t* title, const char* name, int closeButton) {
+  app.Command(command);
+  HWND dialog = app.WaitDialog(title);
+  if (dialog == nullptr) return false;
+  Sleep(300);
+  bool ok = Shot(name);
+  Press(dialog, closeButton);
+  return ok && app.WaitFinished();
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,6 +92,8 @@ int main(int argc, char** argv) {
   app.SelectRows({1, 2});
   WaitUntil([&] { return app.StatusPart(1).find(L"selected") != std::wstring::npos; });
   Sleep(300);
-  bool ok = Shot("main") && TakeProgressShot(app) && TakeViewShot(app);
+  bool ok = Shot("main") && TakeProgressShot(app) && TakeViewShot(app) &&
+            TakeDialogShot(app, CMD_PREFERENCES, L"Preferences", "preferences", IDCANCEL) &&
+            TakeDialogShot(app, CMD_ABOUT, L"About", "about", IDCANCEL);
   return app.Stop() && ok ? 0 : 1;
 }
