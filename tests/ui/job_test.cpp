@@ -92,7 +92,9 @@ TEST_F(UiJob, PasswordAnswers) {
     EXPECT_EQ(AnswerPrompts(app, L"Enter Password", c.button, L"open sesame"), c.asked);
     ASSERT_TRUE(app.WaitFinished());
     EXPECT_EQ(std::filesystem::exists(out / "alpha.txt"), c.written);
-    if (c.written) EXPECT_EQ(Read(out / "docs/notes.md"), "line one\nline two\n");
+    if (c.written) {
+      EXPECT_EQ(Read(out / "docs/notes.md"), "line one\nline two\n");
+    }
   }
   // The typed password does not outlive the dialog.
   EXPECT_EQ(app.State()->Scratch.bytes[0], 0);
