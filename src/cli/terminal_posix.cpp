@@ -28,14 +28,7 @@ bool ReadLine(std::string* line) {
 bool StdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) != 0; }
 
-char AskLetter(const std::string& question, const char* letters) {
-  std::fputs(question.c_str(), stderr);
-  std::fflush(stderr);
-  std::string line;
-  if (!ReadLine(&line) || line.empty()) return letters[0];
-  const char* found = std::strchr(letters, line[0]);
-  return found != nullptr ? *found : letters[0];
-}
+bool ReadAnswerLine(std::string* line) { return ReadLine(line); }
 
 bool ReadSecret(const std::string& prompt, std::string* secret) {
   std::fputs(prompt.c_str(), stderr);

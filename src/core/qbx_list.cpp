@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "core/list_walk.h"
 #include "core/progress.h"
 #include "core/qbx.h"
 
@@ -20,15 +21,11 @@ bool IsValidQbxHeader(const EntryRecord* entry) {
 }
 
 ResultCode ListQbx(ArchiveContext* context) {
-  context->memberCount = 0;
-  context->appendOffset = 0;
-  context->position = 0;
-  if (!FileSeek(context->archiveFile, 0, kSeekBegin, nullptr)) return Fail(context, kResultRead);
+  if (BeginListing(context) != kResultOk) return context->result;
   EntryRecord& e = context->entry;
   for (context->memberIndex = 0; context->memberIndex < kMaxMembers; ++context->memberIndex) {
     if (WaitWhilePaused(context) != kResultOk) return context->result;
-    if (context->memberOffsets != nullptr && context->memberIndex < context->memberOffsetCapacity)
-      context->memberOffsets[context->memberIndex] = context->position;
+    RecordMemberOffset(context);
     uint32_t got = 0;
     if (!FileRead(context->archiveFile, &e, kEntryRecordSize, &got)) return Fail(context, kResultRead);
     if (got == 0) break;

@@ -1,14 +1,10 @@
 #include <cstring>
 
+#include "core/list_walk.h"
 #include "core/progress.h"
 #include "core/tar.h"
 
 namespace {
-void RecordOffset(ArchiveContext* context) {
-  if (context->memberOffsets != nullptr && context->memberIndex < context->memberOffsetCapacity)
-    context->memberOffsets[context->memberIndex] = context->position;
-}
-
 // Reports the member just read and moves past its data.
 ResultCode ListTarMember(ArchiveContext* context) {
   EntryRecord& e = context->entry;
@@ -27,15 +23,12 @@ ResultCode ListTarMember(ArchiveContext* context) {
 }  // namespace
 
 ResultCode ListTar(ArchiveContext* context) {
-  context->memberCount = 0;
-  context->appendOffset = 0;
-  context->position = 0;
-  if (!FileSeek(context->archiveFile, 0, kSeekBegin, nullptr)) return Fail(context, kResultRead);
+  if (BeginListing(context) != kResultOk) return context->result;
   std::memset(&context->entry, 0, sizeof context->entry);
   TarHeaderState state;
   for (context->memberIndex = 0; context->memberIndex < kMaxMembers; ++context->memberIndex) {
     if (WaitWhilePaused(context) != kResultOk) return context->result;
-    RecordOffset(context);
+    RecordMemberOffset(context);
     ResultCode r = ReadTarHeader(context->archiveFile, &state, &context->entry, context->ioBuffer);
     if (r == kResultOk) {
       if (ListTarMember(context) != kResultOk) return context->result;

@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "core/list_walk.h"
 #include "core/progress.h"
 #include "zip/zip.h"
 #include "zip/zip_header.h"
@@ -20,18 +21,14 @@ ResultCode StepOverData(ArchiveContext* context, const ZipLocalHeader& header) {
 }  // namespace
 
 ResultCode ListZip(ArchiveContext* context) {
-  context->memberCount = 0;
-  context->appendOffset = 0;
-  context->position = 0;
-  if (!FileSeek(context->archiveFile, 0, kSeekBegin, nullptr)) return Fail(context, kResultRead);
+  if (BeginListing(context) != kResultOk) return context->result;
   std::memset(&context->entry, 0, sizeof context->entry);
   ZipLocalHeader header{};
   for (context->memberIndex = 0; context->memberIndex < kMaxMembers; ++context->memberIndex) {
     if (WaitWhilePaused(context) != kResultOk) return context->result;
     // The previous member's end was not found: nothing behind it can be located.
     if (context->entry.attributes & kAttrZipSizesNotFound) break;
-    if (context->memberOffsets != nullptr && context->memberIndex < context->memberOffsetCapacity)
-      context->memberOffsets[context->memberIndex] = context->position;
+    RecordMemberOffset(context);
     header.memberIndex = context->memberIndex;
     const ResultCode r = ReadZipLocalHeader(context->archiveFile, &header, &context->entry, context->ioBuffer);
     if (r == kResultRead) return Fail(context, r);
