@@ -29,6 +29,7 @@ class UiEdit : public UiTest {
     app.Command(CMD_ROW_PREPEND);
     HWND dialog = app.WaitDialog(L"Prepend Prefix to Path/Name");
     ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_PREFIX_EDIT, EM_GETLIMITTEXT, 0, 0), 64);
     SetDlgItemTextW(dialog, IDC_PREFIX_EDIT, prefix.c_str());
     Press(dialog, IDOK);
     ASSERT_TRUE(app.WaitFinished());

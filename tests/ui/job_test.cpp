@@ -22,6 +22,7 @@ class UiJob : public UiTest {
     WaitUntil([&] {
       HWND prompt = app.FindDialog(title);
       if (prompt != nullptr) {
+        prompts.push_back(ItemText(prompt, IDC_PROMPT_TEXT));
         if (text != nullptr) SetDlgItemTextW(prompt, IDC_PASSWORD, text);
         Press(prompt, button);
         ++asked;
@@ -32,6 +33,7 @@ class UiJob : public UiTest {
     return asked;
   }
   ScratchDir dir;
+  std::vector<std::wstring> prompts;  // the texts the prompts showed
 };
 
 TEST_F(UiJob, FileAlreadyExistsAnswers) {
@@ -56,7 +58,10 @@ TEST_F(UiJob, FileAlreadyExistsAnswers) {
     WriteBytes(out / "numbers.txt", BytesOf("old"));
     Answers().folder = WidePath(out);
     app.Command(CMD_EXTRACT);
+    prompts.clear();
     EXPECT_EQ(AnswerPrompts(app, L"File Already Exists", c.button), c.asked);
+    ASSERT_FALSE(prompts.empty());
+    EXPECT_EQ(prompts[0].substr(prompts[0].size() - 9), L"alpha.txt");
     ASSERT_TRUE(app.WaitFinished());
     EXPECT_EQ(Read(out / "alpha.txt"), c.replaced ? "alpha\n" : "old");
     EXPECT_EQ(Read(out / "numbers.txt").size(), c.replaced ? 228894u : 3u);
@@ -89,7 +94,10 @@ TEST_F(UiJob, PasswordAnswers) {
     std::filesystem::create_directories(out);
     Answers().folder = WidePath(out);
     app.Command(CMD_EXTRACT);
+    prompts.clear();
     EXPECT_EQ(AnswerPrompts(app, L"Enter Password", c.button, L"open sesame"), c.asked);
+    ASSERT_FALSE(prompts.empty());
+    EXPECT_EQ(prompts[0], L"alpha.txt");
     ASSERT_TRUE(app.WaitFinished());
     EXPECT_EQ(std::filesystem::exists(out / "alpha.txt"), c.written);
     if (c.written) {
@@ -98,6 +106,29 @@ TEST_F(UiJob, PasswordAnswers) {
   }
   // The typed password does not outlive the dialog.
   EXPECT_EQ(app.State()->Scratch.bytes[0], 0);
+  EXPECT_TRUE(app.Stop());
+}
+
+TEST_F(UiJob, ThePasswordEditHidesAndLimitsWhatIsTyped) {
+  UiApp app;
+  ASSERT_TRUE(app.Start(WidePath(Fixture("crypt.zip"))));
+  app.Command(CMD_TEST);
+  HWND prompt = app.WaitDialog(L"Enter Password");
+  ASSERT_NE(prompt, nullptr);
+  EXPECT_EQ(SendDlgItemMessageW(prompt, IDC_PASSWORD, EM_GETPASSWORDCHAR, 0, 0), 0x25CF);
+  EXPECT_EQ(SendDlgItemMessageW(prompt, IDC_PASSWORD, EM_GETLIMITTEXT, 0, 0), 255);
+  // The keyboard focus is in the edit.
+  EXPECT_TRUE(WaitUntil([&] {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(app.uiThreadId, &info) && info.hwndFocus == GetDlgItem(prompt, IDC_PASSWORD);
+  }));
+  Press(prompt, IDC_SKIP_ALL);
+  HWND progress = app.WaitDialog(L"Testing");
+  ASSERT_NE(progress, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return ItemText(progress, IDCANCEL) == L"Close"; }));
+  Press(progress, IDCANCEL);
+  ASSERT_TRUE(app.WaitFinished());
   EXPECT_TRUE(app.Stop());
 }
 
