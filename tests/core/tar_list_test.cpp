@@ -33,7 +33,7 @@ Bytes Filled(size_t n, uint8_t value = 'x') { return Bytes(n, value); }
 TEST(TarList, ReadsNumbersAndChecksumsAsOldAndNewTarsWriteThem) {
   struct Case {
     const char* what;
-    TarHeaderSpec spec;
+    TarHeaderSpec fields;
   };
   TarHeaderSpec plain{"plain.txt", 5};
   TarHeaderSpec spaced{"spaced.txt", 5};
@@ -46,13 +46,13 @@ TEST(TarList, ReadsNumbersAndChecksumsAsOldAndNewTarsWriteThem) {
                         Case{"sparse", gnuSparse}}) {
     SCOPED_TRACE(c.what);
     Bytes a;
-    AppendTarMember(a, c.spec, BytesOf("hello"));
+    AppendTarMember(a, c.fields, BytesOf("hello"));
     AppendZeroBlocks(a, 2);
     Listing l = ListBytes(a);
     ASSERT_EQ(l.result, 0u);
     ASSERT_EQ(l.members.size(), 1u);
     const EntryRecord& e = l.members[0].entry;
-    EXPECT_EQ(NameOf(e), c.spec.name);
+    EXPECT_EQ(NameOf(e), c.fields.name);
     EXPECT_EQ(e.size, 5u);
     EXPECT_EQ(e.packedSize, 512);
     EXPECT_EQ(e.padding, 507u);

@@ -19,18 +19,18 @@ void PutOctal(uint8_t* field, uint32_t width, uint64_t value, bool spaces) {
 }
 }  // namespace
 
-Bytes TarHeader(const TarHeaderSpec& spec) {
+Bytes TarHeader(const TarHeaderSpec& fields) {
   Bytes h(kTarBlockSize, 0);
-  std::memcpy(h.data(), spec.name.data(), spec.name.size() < 100 ? spec.name.size() : 100);
-  PutOctal(&h[kTarModeOffset], 8, spec.mode, spec.spacesInNumbers);
+  std::memcpy(h.data(), fields.name.data(), fields.name.size() < 100 ? fields.name.size() : 100);
+  PutOctal(&h[kTarModeOffset], 8, fields.mode, fields.spacesInNumbers);
   PutOctal(&h[kTarUidOffset], 8, 0, false);
   PutOctal(&h[kTarGidOffset], 8, 0, false);
-  PutOctal(&h[kTarSizeOffset], 12, spec.size, spec.spacesInNumbers);
-  PutOctal(&h[kTarMtimeOffset], 12, spec.mtime, spec.spacesInNumbers);
-  h[kTarTypeflagOffset] = static_cast<uint8_t>(spec.typeflag);
+  PutOctal(&h[kTarSizeOffset], 12, fields.size, fields.spacesInNumbers);
+  PutOctal(&h[kTarMtimeOffset], 12, fields.mtime, fields.spacesInNumbers);
+  h[kTarTypeflagOffset] = static_cast<uint8_t>(fields.typeflag);
   uint32_t unsignedSum, signedSum;
   TarChecksum(h.data(), &unsignedSum, &signedSum);
-  uint32_t sum = (spec.signedChecksum ? signedSum : unsignedSum) + spec.checksumDelta;
+  uint32_t sum = (fields.signedChecksum ? signedSum : unsignedSum) + fields.checksumDelta;
   PutOctal(&h[kTarChksumOffset], 8, sum, false);
   return h;
 }
@@ -41,8 +41,8 @@ void RefreshTarChecksum(uint8_t* header) {
   PutOctal(header + kTarChksumOffset, 8, unsignedSum, false);
 }
 
-void AppendTarMember(Bytes& archive, const TarHeaderSpec& spec, const Bytes& data) {
-  Bytes h = TarHeader(spec);
+void AppendTarMember(Bytes& archive, const TarHeaderSpec& fields, const Bytes& data) {
+  Bytes h = TarHeader(fields);
   archive.insert(archive.end(), h.begin(), h.end());
   archive.insert(archive.end(), data.begin(), data.end());
   archive.resize(archive.size() + TarPadding(data.size()), 0);
@@ -57,32 +57,32 @@ std::string PaxRecord(const std::string& key, const std::string& value) {
 
 void AppendPaxHeader(Bytes& archive, const std::string& records, char typeflag,
                      const std::string& name, int checksumDelta) {
-  TarHeaderSpec spec;
-  spec.name = name;
-  spec.size = records.size();
-  spec.typeflag = typeflag;
-  spec.checksumDelta = checksumDelta;
-  AppendTarMember(archive, spec, BytesOf(records));
+  TarHeaderSpec fields;
+  fields.name = name;
+  fields.size = records.size();
+  fields.typeflag = typeflag;
+  fields.checksumDelta = checksumDelta;
+  AppendTarMember(archive, fields, BytesOf(records));
 }
 
 void AppendZeroBlocks(Bytes& archive, uint32_t count) {
   archive.resize(archive.size() + count * kTarBlockSize, 0);
 }
 
-void AppendQbxMember(Bytes& archive, const QbxMemberSpec& spec) {
+void AppendQbxMember(Bytes& archive, const QbxMemberSpec& fields) {
   EntryRecord e;
   std::memset(&e, 0, sizeof e);
   e.signature = kQbxSignature;
-  e.attributes = spec.attributes;
-  std::memcpy(e.name, spec.name.data(), spec.name.size() < 256 ? spec.name.size() : 256);
-  e.packedSize = static_cast<int64_t>(spec.data.size());
-  e.modified = spec.modified;
-  e.formatVersion = spec.formatVersion;
+  e.attributes = fields.attributes;
+  std::memcpy(e.name, fields.name.data(), fields.name.size() < 256 ? fields.name.size() : 256);
+  e.packedSize = static_cast<int64_t>(fields.data.size());
+  e.modified = fields.modified;
+  e.formatVersion = fields.formatVersion;
   e.checksum = QbxChecksum(reinterpret_cast<const uint8_t*>(&e), kQbxHeaderChecksummed, 0);
   const auto* raw = reinterpret_cast<const uint8_t*>(&e);
   archive.insert(archive.end(), raw, raw + sizeof e);
-  if (spec.data.empty()) return;
-  archive.insert(archive.end(), spec.data.begin(), spec.data.end());
-  uint32_t sum = QbxChecksum(spec.data.data(), spec.data.size(), 0);
+  if (fields.data.empty()) return;
+  archive.insert(archive.end(), fields.data.begin(), fields.data.end());
+  uint32_t sum = QbxChecksum(fields.data.data(), fields.data.size(), 0);
   for (int i = 0; i < 4; ++i) archive.push_back(static_cast<uint8_t>(sum >> (8 * i)));
 }

@@ -18,11 +18,11 @@ struct TarHeaderSpec {
   int checksumDelta = 0;         // added to the stored checksum to damage it
 };
 
-Bytes TarHeader(const TarHeaderSpec& spec);
+Bytes TarHeader(const TarHeaderSpec& fields);
 // Stores the unsigned checksum of a header a test has changed by hand.
 void RefreshTarChecksum(uint8_t* header);
 // Header, data and padding to the next block.
-void AppendTarMember(Bytes& archive, const TarHeaderSpec& spec, const Bytes& data);
+void AppendTarMember(Bytes& archive, const TarHeaderSpec& fields, const Bytes& data);
 // A pax extended header ("x") carrying the given records text, then nothing else.
 void AppendPaxHeader(Bytes& archive, const std::string& records, char typeflag = 'x',
                      const std::string& name = "././@PaxHeader", int checksumDelta = 0);
@@ -38,4 +38,4 @@ struct QbxMemberSpec {
   uint32_t attributes = 0x20;
   uint8_t formatVersion = 0;
 };
-void AppendQbxMember(Bytes& archive, const QbxMemberSpec& spec);
+void AppendQbxMember(Bytes& archive, const QbxMemberSpec& fields);

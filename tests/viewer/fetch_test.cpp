@@ -214,9 +214,9 @@ TEST(ViewFetchZip, HeadersAndStoredBytes) {
 }
 
 TEST(ViewFetchZip, GzHeaderAndStoredBytes) {
-  GzSpec spec = Gz(BytesOf("gzip content"), "report.txt");
-  spec.comment = "note";
-  Bytes gz = GzMember(spec);
+  GzSpec fields = Gz(BytesOf("gzip content"), "report.txt");
+  fields.comment = "note";
+  Bytes gz = GzMember(fields);
   size_t header = 10 + 11 + 5;
   Bytes bare = Slice(gz, 0, 10);
   bare[3] = 0;  // no name, no comment: ten header bytes and nothing else

@@ -26,21 +26,21 @@ uint32_t Select(ArchiveContext* context) {
 }  // namespace
 
 ResultCode WalkArchive(const std::filesystem::path& archive, const std::filesystem::path& out,
-                       const WalkSpec& spec, std::vector<std::u16string>* offered) {
+                       const WalkSpec& fields, std::vector<std::u16string>* offered) {
   std::filesystem::create_directories(out);
   ListingContext l(archive);
   if (ResultCode r = l.Open()) return r;
-  Selection selection{&spec.skip, {}};
+  Selection selection{&fields.skip, {}};
   l.context.owner = &selection;
   l.context.onMember = Select;
-  l.context.strictMode = spec.testFlag;
-  std::string password = spec.password ? spec.password : "";
-  l.context.password = spec.password ? reinterpret_cast<uint8_t*>(password.data()) : nullptr;
+  l.context.strictMode = fields.testFlag;
+  std::string password = fields.password ? fields.password : "";
+  l.context.password = fields.password ? reinterpret_cast<uint8_t*>(password.data()) : nullptr;
   char16_t previous[4096];
   EXPECT_TRUE(GetCurrentFolder(previous, 4096));
   std::u16string folder = Wide(out);
   EXPECT_TRUE(SetCurrentFolder(folder.c_str()));
-  const ResultCode r = RunMembers(&l.context, static_cast<int64_t>(l.context.fileSize), spec.testFlag);
+  const ResultCode r = RunMembers(&l.context, static_cast<int64_t>(l.context.fileSize), fields.testFlag);
   SetCurrentFolder(previous);
   if (offered) *offered = selection.offered;
   return r;

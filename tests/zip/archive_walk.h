@@ -16,4 +16,4 @@ struct WalkSpec {
 // Opens archive, then tests it or extracts it into the folder out (created).
 // offered, when given, gets the names the walk offered to the member callback.
 ResultCode WalkArchive(const std::filesystem::path& archive, const std::filesystem::path& out,
-                       const WalkSpec& spec, std::vector<std::u16string>* offered = nullptr);
+                       const WalkSpec& fields, std::vector<std::u16string>* offered = nullptr);

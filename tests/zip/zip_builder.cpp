@@ -59,32 +59,32 @@ ZipEntrySpec DeflatedEntry(const std::string& name, const Bytes& content) {
   return s;
 }
 
-ZipEntrySpec Streamed(ZipEntrySpec spec, Descriptor kind) {
-  spec.descriptor = kind;
-  spec.flags |= 0x0008;
-  spec.headerSizesKnown = false;
+ZipEntrySpec Streamed(ZipEntrySpec fields, Descriptor kind) {
+  fields.descriptor = kind;
+  fields.flags |= 0x0008;
+  fields.headerSizesKnown = false;
   if (IsZip64(kind)) {
-    spec.overrideHeaderSizes = true;
-    spec.headerCompressed32 = spec.headerSize32 = 0xFFFFFFFF;
-    Append(spec.extra, Zip64Record(0, 0));
+    fields.overrideHeaderSizes = true;
+    fields.headerCompressed32 = fields.headerSize32 = 0xFFFFFFFF;
+    Append(fields.extra, Zip64Record(0, 0));
   }
-  return spec;
+  return fields;
 }
 
-ZipEntrySpec Encrypted(ZipEntrySpec spec, const std::string& password) {
+ZipEntrySpec Encrypted(ZipEntrySpec fields, const std::string& password) {
   uint32_t keys[3] = {0x12345678, 0x23456789, 0x34567890};
   for (char c : password) ZipCryptoUpdateKeys(keys, static_cast<uint8_t>(c));
-  Bytes plain = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, static_cast<uint8_t>(spec.crc >> 24)};
-  Append(plain, spec.data);
+  Bytes plain = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, static_cast<uint8_t>(fields.crc >> 24)};
+  Append(plain, fields.data);
   for (uint8_t& x : plain) {
     const uint32_t t = (keys[2] | 2) & 0xFFFF;
     const uint8_t p = x;
     x ^= static_cast<uint8_t>((t * (t ^ 1)) >> 8);
     ZipCryptoUpdateKeys(keys, p);
   }
-  spec.data = plain;
-  spec.flags |= 0x0001;
-  return spec;
+  fields.data = plain;
+  fields.flags |= 0x0001;
+  return fields;
 }
 
 void AppendZipEntry(Bytes& archive, const ZipEntrySpec& s) {

@@ -30,11 +30,11 @@ ZipEntrySpec StoredEntry(const std::string& name, const Bytes& content);
 ZipEntrySpec DeflatedEntry(const std::string& name, const Bytes& content);
 // Sizes follow the data in a descriptor of the given kind; ZIP64 kinds also get the
 // ZIP64 record with both header sizes 0xFFFFFFFF, as Info-ZIP writes from a pipe.
-ZipEntrySpec Streamed(ZipEntrySpec spec, Descriptor kind);
+ZipEntrySpec Streamed(ZipEntrySpec fields, Descriptor kind);
 // ZipCrypto with the password: the 12-byte header in front, the flag set.
-ZipEntrySpec Encrypted(ZipEntrySpec spec, const std::string& password);
+ZipEntrySpec Encrypted(ZipEntrySpec fields, const std::string& password);
 
-void AppendZipEntry(Bytes& archive, const ZipEntrySpec& spec);
+void AppendZipEntry(Bytes& archive, const ZipEntrySpec& fields);
 // One central directory header per name, then the end record.
 void AppendCentralDirectory(Bytes& archive, const std::vector<std::string>& names);
 // The entries one after another, then (unless told not to) a central directory for them.
@@ -59,4 +59,4 @@ struct GzSpec {
 };
 GzSpec Gz(const Bytes& content, const std::string& name = "");
 // Header, a stored-block Deflate stream of the content and the trailer.
-Bytes GzMember(const GzSpec& spec);
+Bytes GzMember(const GzSpec& fields);

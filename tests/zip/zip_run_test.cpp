@@ -11,10 +11,10 @@
 #include "zip_builder.h"
 
 namespace {
-ResultCode Walk(const ScratchDir& dir, const Bytes& archive, const WalkSpec& spec,
+ResultCode Walk(const ScratchDir& dir, const Bytes& archive, const WalkSpec& fields,
                 std::vector<std::u16string>* offered = nullptr) {
   WriteBytes(dir.Path("a.zip"), archive);
-  return WalkArchive(dir.Path("a.zip"), dir.Path("out"), spec, offered);
+  return WalkArchive(dir.Path("a.zip"), dir.Path("out"), fields, offered);
 }
 
 const Bytes kText = BytesOf("the quick brown fox jumps over the lazy dog\n");
@@ -65,7 +65,7 @@ TEST(ZipRun, TestVerdicts) {
   struct Case {
     const char* what;
     Bytes archive;
-    WalkSpec spec;
+    WalkSpec fields;
     ResultCode expected;
   };
   const Case cases[] = {
@@ -94,7 +94,7 @@ TEST(ZipRun, TestVerdicts) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ScratchDir dir;
-    EXPECT_EQ(Walk(dir, c.archive, c.spec), c.expected);
+    EXPECT_EQ(Walk(dir, c.archive, c.fields), c.expected);
   }
 }
 
