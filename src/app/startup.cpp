@@ -10,7 +10,7 @@
 #include "app/start_values.h"
 #include "app/win32_host.h"
 #include "jobs/jobs.h"
-#include "zip/formats.h"
+#include "formats/formats.h"
 
 namespace {
 constexpr DWORD kAllControlClasses = 0xFF;

@@ -4,7 +4,7 @@
 
 #include "cli/json.h"
 #include "core/names.h"
-#include "zip/formats.h"
+#include "formats/formats.h"
 
 namespace {
 constexpr uint32_t kMemberOffsetCapacity = 524288;

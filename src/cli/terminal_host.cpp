@@ -10,7 +10,7 @@
 #include "jobs/format_units.h"
 #include "jobs/jobs.h"
 #include "jobs/list_texts.h"
-#include "zip/formats.h"
+#include "formats/formats.h"
 
 namespace {
 constexpr uint32_t kBarWidth = 24;

@@ -52,15 +52,15 @@ struct ProgressBlock {
   uint64_t userValue;
 };
 
-// Per-format operations the core dispatches through; filled above both core/ and zip/
-// so that the core never includes the ZIP and GZ code. An absent entry does nothing.
+// Per-format operations the core dispatches through; filled in formats/, above core/, zip/
+// and gz/, so that the core never includes the ZIP and GZ code. An absent entry does nothing.
 struct FormatOps {
   ResultCode (*list)(ArchiveContext* context);
   ResultCode (*run)(ArchiveContext* context, uint32_t testFlag);
 };
 
 struct ArchiveContext {
-  uint32_t result;
+  ResultCode result;
   std::atomic<uint32_t> jobState;
   ProgressBlock progress;
   const char16_t* archivePath;
@@ -102,7 +102,7 @@ struct ArchiveContext {
 // names, everything else zero. The CRC tables and offset table are the caller's to fill.
 void InitArchiveContext(ArchiveContext* context, const FormatOps* formats);
 
-inline uint32_t Fail(ArchiveContext* context, ResultCode code) {
+inline ResultCode Fail(ArchiveContext* context, ResultCode code) {
   context->result = code;
   return code;
 }

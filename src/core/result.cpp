@@ -32,7 +32,7 @@ constexpr ResultMessage kMessages[] = {
     {kResultFolderOpen, u"Open Error", u"One or more files cannot be opened."},
 };
 
-constexpr ResultMessage kOther = {0, u"Error", u"Error"};
+constexpr ResultMessage kOther = {kResultOk, u"Error", u"Error"};
 
 const ResultMessage* Find(ResultCode code) {
   if (code == kResultOk || code == kResultCancelled) return nullptr;

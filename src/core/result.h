@@ -3,9 +3,8 @@
 
 #include <cstdint>
 
-using ResultCode = uint32_t;
-
-enum : ResultCode {
+// Stored as 32 bits: the numbers are what users and scripts see (exit status, messages).
+enum ResultCode : uint32_t {
   kResultOk = 0,
   kResultCancelled = 1,
   kResultEndOfMembers = 2,  // header readers only: the archive ended

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "core/archive.h"
-#include "zip/crc32.h"
+#include "deflate/crc32.h"
 
 bool InitMainState(MainState* state, const FormatOps* formats, const JobHost* host, void* hostUser) {
   std::memset(static_cast<void*>(state), 0, sizeof *state);

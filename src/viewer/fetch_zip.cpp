@@ -3,8 +3,8 @@
 
 #include "core/edit.h"
 #include "viewer/fetch_formats.h"
-#include "zip/gz.h"
-#include "zip/little_endian.h"
+#include "gz/gz.h"
+#include "core/little_endian.h"
 #include "zip/zip_header.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "zip/zip_crypto.h"
 
-#include "zip/crc32.h"
+#include "deflate/crc32.h"
 
 namespace {
 

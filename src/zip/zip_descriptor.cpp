@@ -1,7 +1,7 @@
 #include <cstring>
 
 #include "core/progress.h"
-#include "zip/little_endian.h"
+#include "core/little_endian.h"
 #include "zip/zip_header.h"
 
 namespace {

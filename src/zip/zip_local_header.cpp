@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "zip/dos_time.h"
-#include "zip/little_endian.h"
+#include "core/little_endian.h"
 #include "zip/zip_header.h"
 
 namespace {

@@ -1,5 +1,5 @@
 #include "core/progress.h"
-#include "zip/member_decode.h"
+#include "deflate/member_decode.h"
 #include "zip/zip.h"
 #include "zip/zip_crypto.h"
 #include "zip/zip_header.h"
@@ -23,6 +23,9 @@ InflateFunction DecoderOf(const EntryRecord& e) {
   if (!(e.attributes & kAttrZipCompressed)) return nullptr;
   return e.method == kZipMethodDeflate ? Inflate : Inflate64;
 }
+void DecryptChunk(ArchiveContext* context, uint8_t* bytes, uint32_t count) {
+  ZipCryptoDecrypt(context->zipKeys, bytes, count);
+}
 }  // namespace
 
 ResultCode DecodeZipMember(ArchiveContext* context) {
@@ -31,7 +34,7 @@ ResultCode DecodeZipMember(ArchiveContext* context) {
   context->dataChecksum = 0;
   if (encrypted && StartDecryption(context) != kResultOk) return context->result;
   uint64_t total = 0;
-  if (ResultCode r = DecodeMemberData(context, DecoderOf(e), encrypted, &total)) return r;
+  if (ResultCode r = DecodeMemberData(context, DecoderOf(e), encrypted ? DecryptChunk : nullptr, &total)) return r;
   if (e.checksum == context->dataChecksum && e.size == total) return kResultOk;
   if (encrypted) return Fail(context, kResultPassword);
   // Sizes found by searching may belong to a descriptor that only looked right.

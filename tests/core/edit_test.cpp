@@ -16,7 +16,7 @@ Bytes ThreeMemberTar() {
   AppendTarMember(a, {"file.txt", 3}, BytesOf("abc"));
   AppendTarMember(a, {"folder/", 0, 1600000000, 0755, '5'}, {});
   AppendPaxHeader(a, PaxRecord("mtime", "1600000001") + PaxRecord("path", "long/path"));
-  TarHeaderSpec suid{"tool", 2, 1600000000, 0104755};
+  TarHeaderFields suid{"tool", 2, 1600000000, 0104755};
   AppendTarMember(a, suid, BytesOf("xx"));
   AppendZeroBlocks(a, 2);
   return a;
@@ -127,7 +127,7 @@ TEST(Rename, QbxNamesAndDirectoryFlag) {
   EXPECT_EQ(again.context.openMode, kModeReadWrite);
 }
 
-TEST(SetTarMode, KeepsTheFieldLayoutAndSpecialBits) {
+TEST(SetTarMode, KeepsTheFieldLayoutAndSetUserIdBit) {
   struct Case {
     const char* what;
     uint32_t index;
@@ -151,7 +151,7 @@ TEST(SetTarMode, KeepsTheFieldLayoutAndSpecialBits) {
   }
   // "000644 \0": six digits, a space and a zero byte keep that layout.
   Bytes spaced;
-  TarHeaderSpec s{"s", 0};
+  TarHeaderFields s{"s", 0};
   Bytes h = TarHeader(s);
   std::memcpy(&h[kTarModeOffset], "000644 \0", 8);
   RefreshTarChecksum(h.data());
@@ -173,13 +173,13 @@ TEST(Edits, RefusalsAndFailuresLeaveTheArchiveAlone) {
     ResultCode expected;
   };
   const Case cases[] = {
-      {"rename, write fails", kFaultWrite, 1, [](ArchiveContext* c) { return RenameMember(c, 0, u"x"); }, 17},
-      {"rename, read fails", kFaultRead, 1, [](ArchiveContext* c) { return RenameMember(c, 0, u"x"); }, 15},
-      {"mode, write fails", kFaultWrite, 1, [](ArchiveContext* c) { return SetTarMode(c, 0, 0600); }, 17},
-      {"mode, seek fails", kFaultSeek, 1, [](ArchiveContext* c) { return SetTarMode(c, 0, 0600); }, 9},
-      {"delete, cut fails", kFaultTruncate, 1, [](ArchiveContext* c) { return DeleteLastMember(c, 2); }, 17},
-      {"rename beyond the list", kFaultOpCount, 0, [](ArchiveContext* c) { return RenameMember(c, 9, u"x"); }, 9},
-      {"mode of an empty block", kFaultOpCount, 0, [](ArchiveContext* c) { return SetTarMode(c, 3, 0600); }, 9},
+      {"rename, write fails", kFaultWrite, 1, [](ArchiveContext* c) { return RenameMember(c, 0, u"x"); }, kResultWrite},
+      {"rename, read fails", kFaultRead, 1, [](ArchiveContext* c) { return RenameMember(c, 0, u"x"); }, kResultRead},
+      {"mode, write fails", kFaultWrite, 1, [](ArchiveContext* c) { return SetTarMode(c, 0, 0600); }, kResultWrite},
+      {"mode, seek fails", kFaultSeek, 1, [](ArchiveContext* c) { return SetTarMode(c, 0, 0600); }, kResultNotFound},
+      {"delete, cut fails", kFaultTruncate, 1, [](ArchiveContext* c) { return DeleteLastMember(c, 2); }, kResultWrite},
+      {"rename beyond the list", kFaultOpCount, 0, [](ArchiveContext* c) { return RenameMember(c, 9, u"x"); }, kResultNotFound},
+      {"mode of an empty block", kFaultOpCount, 0, [](ArchiveContext* c) { return SetTarMode(c, 3, 0600); }, kResultNotFound},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

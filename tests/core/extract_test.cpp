@@ -39,9 +39,9 @@ ResultCode Walk(const std::filesystem::path& archive, const std::filesystem::pat
   return r;
 }
 
-Bytes QbxOf(const std::vector<QbxMemberSpec>& members) {
+Bytes QbxOf(const std::vector<QbxMemberFields>& members) {
   Bytes a;
-  for (const QbxMemberSpec& m : members) AppendQbxMember(a, m);
+  for (const QbxMemberFields& m : members) AppendQbxMember(a, m);
   return a;
 }
 
@@ -66,14 +66,14 @@ TEST(QbxTest, VerdictsOnDamage) {
     std::memcpy(negativeSize.data(), &e, 512);
   }
   const std::pair<const char*, std::pair<Bytes, ResultCode>> cases[] = {
-      {"good", {good, 0}},
-      {"empty archive", {Bytes(), 0}},
-      {"changed data byte", {flipped, 21}},
-      {"last checksum missing", {noChecksum, 23}},
-      {"header damaged", {badHeader, 21}},
-      {"newer version", {newer, 20}},
-      {"part of a header at the end", {partialHeader, 23}},
-      {"negative size", {negativeSize, 0}},
+      {"good", {good, kResultOk}},
+      {"empty archive", {Bytes(), kResultOk}},
+      {"changed data byte", {flipped, kResultChecksum}},
+      {"last checksum missing", {noChecksum, kResultUnexpectedEnd}},
+      {"header damaged", {badHeader, kResultChecksum}},
+      {"newer version", {newer, kResultNewerVersion}},
+      {"part of a header at the end", {partialHeader, kResultUnexpectedEnd}},
+      {"negative size", {negativeSize, kResultOk}},
   };
   for (const auto& [what, c] : cases) {
     SCOPED_TRACE(what);
@@ -93,9 +93,9 @@ TEST(TarTest, VerdictsOnDamage) {
   Bytes badChecksum = good;
   badChecksum[1024 + 1] ^= 1;
   const std::pair<const char*, std::pair<Bytes, ResultCode>> cases[] = {
-      {"good", {good, 0}},
-      {"data cut off", {cut, 23}},
-      {"checksum error", {badChecksum, 21}},
+      {"good", {good, kResultOk}},
+      {"data cut off", {cut, kResultUnexpectedEnd}},
+      {"checksum error", {badChecksum, kResultChecksum}},
   };
   for (const auto& [what, c] : cases) {
     SCOPED_TRACE(what);
@@ -111,7 +111,7 @@ TEST(Extract, TarMembersBecomeFilesWithTheirTimes) {
   AppendTarMember(a, {"dir/", 0, 1500000000, 0755, '5'}, {});
   AppendTarMember(a, {"dir/empty", 0, 1500000001}, {});
   AppendTarMember(a, {"dir/sub/data.bin", 300000, 1500000002}, Pattern(300000));
-  TarHeaderSpec link{"link", 0, 1500000003};
+  TarHeaderFields link{"link", 0, 1500000003};
   link.typeflag = '2';
   AppendTarMember(a, link, {});
   AppendZeroBlocks(a, 2);
@@ -185,7 +185,7 @@ TEST(Extract, FailuresOfTheOutputKeepTheOldFile) {
     uint32_t nth;
     ResultCode expected;
   };
-  const Case cases[] = {{"write", kFaultWrite, 1, 17}, {"time", kFaultSetTime, 1, 17}, {"read", kFaultRead, 2, 15}};
+  const Case cases[] = {{"write", kFaultWrite, 1, kResultWrite}, {"time", kFaultSetTime, 1, kResultWrite}, {"read", kFaultRead, 2, kResultRead}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ScratchDir dir;

@@ -13,7 +13,7 @@ Bytes GoodTar() {
   AppendPaxHeader(a, PaxRecord("size", "700") + PaxRecord("mtime", "1600000000"));
   AppendTarMember(a, {"pax", 0}, Bytes(700, 'p'));
   AppendTarMember(a, {"plain", 5}, BytesOf("plain"));
-  TarHeaderSpec sparse{"sparse", 3};
+  TarHeaderFields sparse{"sparse", 3};
   sparse.typeflag = 'S';
   AppendTarMember(a, sparse, BytesOf("abc"));
   AppendZeroBlocks(a, 2);

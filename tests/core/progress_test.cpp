@@ -5,7 +5,8 @@
 #include <thread>
 
 #include "core/progress.h"
-#include "zip/formats.h"
+#include "formats/formats.h"
+#include "support/result_printer.h"
 
 namespace {
 struct Fixture {

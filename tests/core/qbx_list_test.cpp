@@ -24,7 +24,7 @@ TEST(QbxChecksum, KnownValues) {
 
 struct QbxCase {
   const char* what;
-  std::vector<QbxMemberSpec> members;
+  std::vector<QbxMemberFields> members;
   Bytes tail;                       // appended after the members
   std::vector<uint64_t> offsets;    // of the members expected in the list
   uint32_t openMode;
@@ -32,9 +32,9 @@ struct QbxCase {
 };
 
 TEST(QbxList, MembersOffsetsAndDamage) {
-  QbxMemberSpec empty{"empty.txt", {}};
-  QbxMemberSpec five{"five.bin", BytesOf("12345")};
-  QbxMemberSpec newer{"newer", BytesOf("x")};
+  QbxMemberFields empty{"empty.txt", {}};
+  QbxMemberFields five{"five.bin", BytesOf("12345")};
+  QbxMemberFields newer{"newer", BytesOf("x")};
   newer.formatVersion = 1;
   Bytes wrongMagic(512, 0);
   std::memcpy(wrongMagic.data(), "XBQJ", 4);
@@ -54,7 +54,7 @@ TEST(QbxList, MembersOffsetsAndDamage) {
     SCOPED_TRACE(c.what);
     ScratchDir dir;
     Bytes a;
-    for (const QbxMemberSpec& m : c.members) AppendQbxMember(a, m);
+    for (const QbxMemberFields& m : c.members) AppendQbxMember(a, m);
     a.insert(a.end(), c.tail.begin(), c.tail.end());
     WriteBytes(dir.Path("a.qbx"), a);
     ListingContext l(dir.Path("a.qbx"));

@@ -33,14 +33,14 @@ Bytes Filled(size_t n, uint8_t value = 'x') { return Bytes(n, value); }
 TEST(TarList, ReadsNumbersAndChecksumsAsOldAndNewTarsWriteThem) {
   struct Case {
     const char* what;
-    TarHeaderSpec fields;
+    TarHeaderFields fields;
   };
-  TarHeaderSpec plain{"plain.txt", 5};
-  TarHeaderSpec spaced{"spaced.txt", 5};
+  TarHeaderFields plain{"plain.txt", 5};
+  TarHeaderFields spaced{"spaced.txt", 5};
   spaced.spacesInNumbers = true;
-  TarHeaderSpec signedSum{"\xC3\xA9t\xC3\xA9.txt", 5};
+  TarHeaderFields signedSum{"\xC3\xA9t\xC3\xA9.txt", 5};
   signedSum.signedChecksum = true;
-  TarHeaderSpec gnuSparse{"sparse", 5};
+  TarHeaderFields gnuSparse{"sparse", 5};
   gnuSparse.typeflag = 'S';
   for (const Case& c : {Case{"plain", plain}, Case{"spaces", spaced}, Case{"signed", signedSum},
                         Case{"sparse", gnuSparse}}) {
@@ -72,7 +72,7 @@ TEST(TarList, TypeflagsGiveAttributes) {
                                              {'L', 0},             {'Z', 0}};
   Bytes a;
   for (auto [type, attributes] : cases) {
-    TarHeaderSpec s{std::string("m") + (type ? type : '_')};
+    TarHeaderFields s{std::string("m") + (type ? type : '_')};
     s.typeflag = type;
     AppendTarMember(a, s, {});
   }

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/archive.h"
-#include "zip/formats.h"
+#include "formats/formats.h"
 
 inline uint32_t FuzzIgnoreMember(ArchiveContext*) { return 1; }
 

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "zip/inflate.h"
+#include "deflate/inflate.h"
 
 namespace {
 

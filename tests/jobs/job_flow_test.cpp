@@ -12,7 +12,7 @@
 #include "jobs/jobs.h"
 #include "support/archive_builder.h"
 #include "support/source_files.h"
-#include "zip/zip_builder.h"
+#include "support/zip_builder.h"
 
 namespace {
 void Ignore(void*, CliStream, const char*, size_t) {}
@@ -184,9 +184,9 @@ TEST(Jobs, PasswordAnswersAreRememberedAndPlainMembersNeverAsk) {
     uint32_t outcome;
   };
   const Case cases[] = {
-      {{kAnswerDoAll}, 1, 0, kOutcomeTestPassed},            // asked once for both
-      {{kAnswerSkipAll}, 1, 0, kOutcomeTestPassed},          // the rest skipped silently
-      {{kAnswerSkip, kAnswerSkip}, 2, 0, kOutcomeTestPassed},  // asked for each
+      {{kAnswerDoAll}, 1, kResultOk, kOutcomeTestPassed},            // asked once for both
+      {{kAnswerSkipAll}, 1, kResultOk, kOutcomeTestPassed},          // the rest skipped silently
+      {{kAnswerSkip, kAnswerSkip}, 2, kResultOk, kOutcomeTestPassed},  // asked for each
   };
   for (const Case& c : cases) {
     ScratchDir dir;

@@ -5,7 +5,7 @@
 
 #include "jobs/list_texts.h"
 #include "jobs/row_cells.h"
-#include "zip/formats.h"
+#include "formats/formats.h"
 
 namespace {
 std::string Narrow(const char16_t* text) {

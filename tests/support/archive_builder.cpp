@@ -19,7 +19,7 @@ void PutOctal(uint8_t* field, uint32_t width, uint64_t value, bool spaces) {
 }
 }  // namespace
 
-Bytes TarHeader(const TarHeaderSpec& fields) {
+Bytes TarHeader(const TarHeaderFields& fields) {
   Bytes h(kTarBlockSize, 0);
   std::memcpy(h.data(), fields.name.data(), fields.name.size() < 100 ? fields.name.size() : 100);
   PutOctal(&h[kTarModeOffset], 8, fields.mode, fields.spacesInNumbers);
@@ -41,7 +41,7 @@ void RefreshTarChecksum(uint8_t* header) {
   PutOctal(header + kTarChksumOffset, 8, unsignedSum, false);
 }
 
-void AppendTarMember(Bytes& archive, const TarHeaderSpec& fields, const Bytes& data) {
+void AppendTarMember(Bytes& archive, const TarHeaderFields& fields, const Bytes& data) {
   Bytes h = TarHeader(fields);
   archive.insert(archive.end(), h.begin(), h.end());
   archive.insert(archive.end(), data.begin(), data.end());
@@ -57,7 +57,7 @@ std::string PaxRecord(const std::string& key, const std::string& value) {
 
 void AppendPaxHeader(Bytes& archive, const std::string& records, char typeflag,
                      const std::string& name, int checksumDelta) {
-  TarHeaderSpec fields;
+  TarHeaderFields fields;
   fields.name = name;
   fields.size = records.size();
   fields.typeflag = typeflag;
@@ -69,7 +69,7 @@ void AppendZeroBlocks(Bytes& archive, uint32_t count) {
   archive.resize(archive.size() + count * kTarBlockSize, 0);
 }
 
-void AppendQbxMember(Bytes& archive, const QbxMemberSpec& fields) {
+void AppendQbxMember(Bytes& archive, const QbxMemberFields& fields) {
   EntryRecord e;
   std::memset(&e, 0, sizeof e);
   e.signature = kQbxSignature;

@@ -7,7 +7,7 @@
 #include "support/test_files.h"
 
 // One TAR header block with the fields a test cares about; the rest zero.
-struct TarHeaderSpec {
+struct TarHeaderFields {
   std::string name;
   uint64_t size = 0;
   uint64_t mtime = 1600000000;
@@ -18,11 +18,11 @@ struct TarHeaderSpec {
   int checksumDelta = 0;         // added to the stored checksum to damage it
 };
 
-Bytes TarHeader(const TarHeaderSpec& fields);
+Bytes TarHeader(const TarHeaderFields& fields);
 // Stores the unsigned checksum of a header a test has changed by hand.
 void RefreshTarChecksum(uint8_t* header);
 // Header, data and padding to the next block.
-void AppendTarMember(Bytes& archive, const TarHeaderSpec& fields, const Bytes& data);
+void AppendTarMember(Bytes& archive, const TarHeaderFields& fields, const Bytes& data);
 // A pax extended header ("x") carrying the given records text, then nothing else.
 void AppendPaxHeader(Bytes& archive, const std::string& records, char typeflag = 'x',
                      const std::string& name = "././@PaxHeader", int checksumDelta = 0);
@@ -31,11 +31,11 @@ std::string PaxRecord(const std::string& key, const std::string& value);
 void AppendZeroBlocks(Bytes& archive, uint32_t count);
 
 // One QBX member: header (checksummed), data and data checksum.
-struct QbxMemberSpec {
+struct QbxMemberFields {
   std::string name;
   Bytes data;
   uint64_t modified = 132000000000000000ULL;
   uint32_t attributes = 0x20;
   uint8_t formatVersion = 0;
 };
-void AppendQbxMember(Bytes& archive, const QbxMemberSpec& fields);
+void AppendQbxMember(Bytes& archive, const QbxMemberFields& fields);

@@ -10,7 +10,7 @@
 #include <iterator>
 
 #include "core/archive.h"
-#include "zip/formats.h"
+#include "formats/formats.h"
 
 namespace fs = std::filesystem;
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/context.h"
+#include "support/result_printer.h"
 
 using Bytes = std::vector<uint8_t>;
 

@@ -183,7 +183,7 @@ TEST_F(UiDialogs, ShortcutsPostTheirCommands) {
   std::filesystem::path tar = TarCopy();
   UiApp app;
   ASSERT_TRUE(app.Start(WidePath(tar)));
-  ControlKey(app, 'A', false);  // without Control nothing special happens
+  ControlKey(app, 'A', false);  // without Control the key does nothing
   Sleep(300);
   EXPECT_EQ(app.State()->Totals.SelectedCount, 0u);
   ControlKey(app, 'A');

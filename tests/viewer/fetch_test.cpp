@@ -10,7 +10,7 @@
 #include "viewer/dump.h"
 #include "viewer/member_fetch.h"
 #include "viewer/view_mode.h"
-#include "zip/zip_builder.h"
+#include "support/zip_builder.h"
 
 namespace {
 Bytes Pattern(uint32_t count) {
@@ -49,9 +49,9 @@ Viewed View(const Bytes& archive, const char* file, uint32_t index, uint32_t mod
   return v;
 }
 
-Bytes QbxOf(std::initializer_list<QbxMemberSpec> members) {
+Bytes QbxOf(std::initializer_list<QbxMemberFields> members) {
   Bytes a;
-  for (const QbxMemberSpec& m : members) AppendQbxMember(a, m);
+  for (const QbxMemberFields& m : members) AppendQbxMember(a, m);
   return a;
 }
 
@@ -180,11 +180,11 @@ Bytes Slice(const Bytes& b, size_t from, size_t count) {
 
 TEST(ViewFetchZip, HeadersAndStoredBytes) {
   Bytes zip;
-  ZipEntrySpec first = DeflatedEntry("a.txt", BytesOf("hello, hello, hello"));
+  ZipEntryFields first = DeflatedEntry("a.txt", BytesOf("hello, hello, hello"));
   first.extra = Bytes{0x55, 0x54, 0x01, 0x00, 0x07};
   AppendZipEntry(zip, first);
   size_t second = zip.size();
-  ZipEntrySpec streamed = Streamed(StoredEntry("s.bin", BytesOf("streamed data")), Descriptor::Signed);
+  ZipEntryFields streamed = Streamed(StoredEntry("s.bin", BytesOf("streamed data")), Descriptor::Signed);
   AppendZipEntry(zip, streamed);
   AppendCentralDirectory(zip, {"a.txt", "s.bin"});
   Bytes marked = Le32Bytes(0x08074B50);
@@ -214,7 +214,7 @@ TEST(ViewFetchZip, HeadersAndStoredBytes) {
 }
 
 TEST(ViewFetchZip, GzHeaderAndStoredBytes) {
-  GzSpec fields = Gz(BytesOf("gzip content"), "report.txt");
+  GzFields fields = Gz(BytesOf("gzip content"), "report.txt");
   fields.comment = "note";
   Bytes gz = GzMember(fields);
   size_t header = 10 + 11 + 5;

@@ -1,7 +1,7 @@
 // ZipCrypto against a member Info-ZIP encrypted ("zip -0 -P 'pass word'").
 #include <gtest/gtest.h>
 
-#include "deflate_writer.h"
+#include "support/deflate_writer.h"
 #include "zip/zip_crypto.h"
 
 namespace {

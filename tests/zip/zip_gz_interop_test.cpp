@@ -2,7 +2,7 @@
 // tested and extracted byte for byte against the files they were made from.
 #include <gtest/gtest.h>
 
-#include "archive_walk.h"
+#include "support/archive_walk.h"
 #include "core/filetime.h"
 #include "support/source_files.h"
 
@@ -18,7 +18,7 @@ struct Extracted {
 struct Case {
   std::string archive;
   std::vector<std::string> listed;  // names as stored
-  WalkSpec test;
+  WalkOptions test;
   ResultCode testResult;
   std::vector<Extracted> extracted;  // by a walk with the test's password and skips
 };
@@ -43,33 +43,33 @@ std::filesystem::path Fixtures() { return FixturesDir() / "zipgz"; }
 
 TEST(ZipGzInterop, ListTestAndExtract) {
   const Case cases[] = {
-      {"infozip.zip", kTreeNames, {}, 0, kTree},
+      {"infozip.zip", kTreeNames, {}, kResultOk, kTree},
       {"infozip-store.zip", {"text.txt", "random.bin", "empty.txt", "nested/", "nested/deeper/", "nested/deeper/deep.txt"},
-       {}, 0, Pick({0, 1, 2, 4})},
-      {"infozip-crypt.zip", {"text.txt", "random.bin", "empty.txt", "big.bin"}, {1, kPassword, {}}, 0, Pick({0, 1, 2, 3})},
-      {"infozip-crypt.zip", {"text.txt", "random.bin", "empty.txt", "big.bin"}, {1, "open Sesame", {}}, 35, {}},
-      {"infozip-descriptor.zip", {"text.txt", "big.bin", "empty.txt"}, {}, 0, Pick({0, 3, 2})},
-      {"infozip-pipe.zip", {"-"}, {}, 0, {{u"-", "src/big.bin", 0}}},
-      {"infozip-pipe-zip64.zip", {"-"}, {}, 0, {{u"-", "src/text.txt", 0}}},
-      {"7zz-deflate64.zip", {"big.bin", "caf\xC3\xA9.txt", "random.bin", "text.txt"}, {}, 0,
+       {}, kResultOk, Pick({0, 1, 2, 4})},
+      {"infozip-crypt.zip", {"text.txt", "random.bin", "empty.txt", "big.bin"}, {1, kPassword, {}}, kResultOk, Pick({0, 1, 2, 3})},
+      {"infozip-crypt.zip", {"text.txt", "random.bin", "empty.txt", "big.bin"}, {1, "open Sesame", {}}, kResultPassword, {}},
+      {"infozip-descriptor.zip", {"text.txt", "big.bin", "empty.txt"}, {}, kResultOk, Pick({0, 3, 2})},
+      {"infozip-pipe.zip", {"-"}, {}, kResultOk, {{u"-", "src/big.bin", 0}}},
+      {"infozip-pipe-zip64.zip", {"-"}, {}, kResultOk, {{u"-", "src/text.txt", 0}}},
+      {"7zz-deflate64.zip", {"big.bin", "caf\xC3\xA9.txt", "random.bin", "text.txt"}, {}, kResultOk,
        {kTree[3], {u"caf\u00E9.txt", "src/caf\xC3\xA9.txt", kStamp}, kTree[1], kTree[0]}},
-      {"7zz-copy.zip", {"empty.txt", "random.bin", "text.txt"}, {}, 0, Pick({2, 1, 0})},
-      {"7zz-crypt-deflate.zip", {"big.bin", "text.txt"}, {1, kPassword, {}}, 0, Pick({3, 0})},
-      {"7zz-crypt-deflate64.zip", {"big.bin", "text.txt"}, {1, kPassword, {}}, 0, Pick({3, 0})},
-      {"7zz-crypt-deflate64.zip", {"big.bin", "text.txt"}, {1, "wrong", {}}, 35, {}},
-      {"7zz-mixed.zip", {"big.bin", "random.bin", "text.txt"}, {}, 26, {}},
-      {"7zz-mixed.zip", {"big.bin", "random.bin", "text.txt"}, {1, nullptr, {u"big.bin"}}, 0, Pick({1, 0})},
-      {"7zz-aes.zip", {"text.txt"}, {1, kPassword, {}}, 26, {}},
-      {"book.epub", {"mimetype", "META-INF/", "META-INF/container.xml", "OEBPS/", "OEBPS/chapter.xhtml"}, {}, 0,
+      {"7zz-copy.zip", {"empty.txt", "random.bin", "text.txt"}, {}, kResultOk, Pick({2, 1, 0})},
+      {"7zz-crypt-deflate.zip", {"big.bin", "text.txt"}, {1, kPassword, {}}, kResultOk, Pick({3, 0})},
+      {"7zz-crypt-deflate64.zip", {"big.bin", "text.txt"}, {1, kPassword, {}}, kResultOk, Pick({3, 0})},
+      {"7zz-crypt-deflate64.zip", {"big.bin", "text.txt"}, {1, "wrong", {}}, kResultPassword, {}},
+      {"7zz-mixed.zip", {"big.bin", "random.bin", "text.txt"}, {}, kResultUnsupportedMethod, {}},
+      {"7zz-mixed.zip", {"big.bin", "random.bin", "text.txt"}, {1, nullptr, {u"big.bin"}}, kResultOk, Pick({1, 0})},
+      {"7zz-aes.zip", {"text.txt"}, {1, kPassword, {}}, kResultUnsupportedMethod, {}},
+      {"book.epub", {"mimetype", "META-INF/", "META-INF/container.xml", "OEBPS/", "OEBPS/chapter.xhtml"}, {}, kResultOk,
        {{u"mimetype", "book/mimetype", kStamp},
         {u"META-INF/container.xml", "book/META-INF/container.xml", kStamp},
         {u"OEBPS/chapter.xhtml", "book/OEBPS/chapter.xhtml", kStamp}}},
-      {"text.txt.gz", {"text.txt"}, {}, 0, {kTree[0]}},
-      {"big-noname.gz", {"big-noname"}, {}, 0, {{u"big-noname", "src/big.bin", 1}}},
-      {"big-pigz.gz", {"big.bin"}, {}, 0, {kTree[3]}},
-      {"concat.gz", {"text.txt"}, {}, 0, {{u"text.txt", "concat.expected", kStamp}}},
-      {"padded.gz", {"text.txt"}, {}, 0, {kTree[0]}},
-      {"bundle.tgz", {"bundle.tar"}, {}, 0, {{u"bundle.tar", "bundle.expected", 1}}},
+      {"text.txt.gz", {"text.txt"}, {}, kResultOk, {kTree[0]}},
+      {"big-noname.gz", {"big-noname"}, {}, kResultOk, {{u"big-noname", "src/big.bin", 1}}},
+      {"big-pigz.gz", {"big.bin"}, {}, kResultOk, {kTree[3]}},
+      {"concat.gz", {"text.txt"}, {}, kResultOk, {{u"text.txt", "concat.expected", kStamp}}},
+      {"padded.gz", {"text.txt"}, {}, kResultOk, {kTree[0]}},
+      {"bundle.tgz", {"bundle.tar"}, {}, kResultOk, {{u"bundle.tar", "bundle.expected", 1}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.archive);
@@ -84,7 +84,7 @@ TEST(ZipGzInterop, ListTestAndExtract) {
     ScratchDir dir;
     EXPECT_EQ(WalkArchive(archive, dir.Path("test"), c.test), c.testResult);
     if (c.extracted.empty()) continue;
-    WalkSpec extract = c.test;
+    WalkOptions extract = c.test;
     extract.testFlag = 0;
     ASSERT_EQ(WalkArchive(archive, dir.Path("out"), extract), 0u);
     size_t files = 0;

@@ -4,9 +4,9 @@
 
 #include "core/filetime.h"
 #include "support/source_files.h"
-#include "zip/crc32.h"
+#include "deflate/crc32.h"
 #include "zip/dos_time.h"
-#include "zip_builder.h"
+#include "support/zip_builder.h"
 
 namespace {
 struct Listed {
@@ -30,7 +30,7 @@ std::vector<ListedMember> List(const Bytes& archive, ResultCode* result) {
 }
 
 void ExpectListing(const Bytes& archive, const std::vector<Listed>& expect) {
-  ResultCode result = 99;
+  ResultCode result = kResultWindow;  // anything the listing must overwrite
   std::vector<ListedMember> got = List(archive, &result);
   EXPECT_EQ(result, kResultOk);
   ASSERT_EQ(got.size(), expect.size());
@@ -50,7 +50,7 @@ const Bytes kData = Pattern(5000);
 }  // namespace
 
 TEST(ZipList, MembersAndWhereTheWalkStops) {
-  const std::vector<ZipEntrySpec> two = {StoredEntry("a.txt", kHello), DeflatedEntry("b/c.bin", kData)};
+  const std::vector<ZipEntryFields> two = {StoredEntry("a.txt", kHello), DeflatedEntry("b/c.bin", kData)};
   const int64_t deflated = static_cast<int64_t>(DeflatedEntry("", kData).data.size());
   const std::vector<Listed> both = {{"a.txt", 13, 13, kStoredFlags}, {"b/c.bin", deflated, 5000, kDeflatedFlags}};
   Bytes marker = Le32Bytes(0x08074B50);
@@ -99,7 +99,7 @@ TEST(ZipList, MembersAndWhereTheWalkStops) {
 }
 
 TEST(ZipList, OffsetsTimeAndChecksum) {
-  ResultCode r = 99;
+  ResultCode r = kResultWindow;
   Bytes marked = Le32Bytes(0x30304B50);
   Bytes rest = ZipArchive({StoredEntry("a.txt", kHello), StoredEntry("b.txt", kHello)});
   marked.insert(marked.end(), rest.begin(), rest.end());
@@ -114,17 +114,17 @@ TEST(ZipList, OffsetsTimeAndChecksum) {
 }
 
 TEST(ZipList, NamesAndFlags) {
-  ZipEntrySpec nameless = StoredEntry("", kHello);
-  ZipEntrySpec zeroFirst = StoredEntry(std::string("\0abc", 4), kHello);
-  ZipEntrySpec utf8 = StoredEntry("caf\xC3\xA9", kHello);
+  ZipEntryFields nameless = StoredEntry("", kHello);
+  ZipEntryFields zeroFirst = StoredEntry(std::string("\0abc", 4), kHello);
+  ZipEntryFields utf8 = StoredEntry("caf\xC3\xA9", kHello);
   utf8.flags = 0x0800;
   const int64_t deflated = static_cast<int64_t>(DeflatedEntry("", kHello).data.size());
-  ZipEntrySpec strong = DeflatedEntry("strong", kHello);
+  ZipEntryFields strong = DeflatedEntry("strong", kHello);
   strong.flags = 0x0041;
-  ZipEntrySpec bzip2 = StoredEntry("bz", kHello);
+  ZipEntryFields bzip2 = StoredEntry("bz", kHello);
   bzip2.method = 12;
-  ZipEntrySpec crypt = Encrypted(DeflatedEntry("crypt", kHello), "pw");
-  ZipEntrySpec deflate64 = StoredEntry("d64", kHello);
+  ZipEntryFields crypt = Encrypted(DeflatedEntry("crypt", kHello), "pw");
+  ZipEntryFields deflate64 = StoredEntry("d64", kHello);
   deflate64.method = 9;
   const std::string longName(300, 'n');
   ExpectListing(ZipArchive({nameless, zeroFirst, utf8, nameless, strong, bzip2, crypt, deflate64,
@@ -138,28 +138,28 @@ TEST(ZipList, NamesAndFlags) {
                  {"crypt", static_cast<int64_t>(crypt.data.size()), 13, kDeflatedFlags | 0x4000},
                  {"d64", 13, 13, kDeflatedFlags},
                  {longName.substr(0, 256), 13, 13, kStoredFlags}});
-  ResultCode r = 99;
+  ResultCode r = kResultWindow;
   std::vector<ListedMember> got = List(ZipArchive({strong}), &r);
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].entry.method, 0xFFFF);  // strong encryption hides the method
 }
 
 TEST(ZipList, Zip64Sizes) {
-  ZipEntrySpec big = StoredEntry("big", kHello);
+  ZipEntryFields big = StoredEntry("big", kHello);
   big.overrideHeaderSizes = true;
   big.headerCompressed32 = big.headerSize32 = 0xFFFFFFFF;
-  ZipEntrySpec withField = big;
+  ZipEntryFields withField = big;
   withField.extra = {0x0A, 0, 4, 0, 'x', 'x', 'x', 'x'};  // another record comes first
   for (uint8_t b : Zip64Record(13, 13)) withField.extra.push_back(b);
-  ZipEntrySpec without = big;
+  ZipEntryFields without = big;
   without.extra = {0x0A, 0, 16, 0};
   without.extra.resize(20, 'x');
-  ZipEntrySpec huge = big;
+  ZipEntryFields huge = big;
   huge.extra = Zip64Record(13, 0xFFFFFFFFFFFFFFF0ull);  // would wrap the walk back
-  ZipEntrySpec oneSizeOnly = big;
+  ZipEntryFields oneSizeOnly = big;
   oneSizeOnly.headerSize32 = 13;  // only both 0xFFFFFFFF defer to the ZIP64 record
   oneSizeOnly.extra = Zip64Record(13, 13);
-  const ZipEntrySpec after = StoredEntry("after", kHello);
+  const ZipEntryFields after = StoredEntry("after", kHello);
   const std::pair<const char*, std::pair<Bytes, std::vector<Listed>>> cases[] = {
       {"ZIP64 record", {ZipArchive({withField, after}), {{"big", 13, 13, kStoredFlags}, {"after", 13, 13, kStoredFlags}}}},
       {"record missing: listed with sizes 0, and last", {ZipArchive({without, after}), {{"big", 0, 0, kStoredFlags | 0x20000000}}}},
@@ -169,14 +169,14 @@ TEST(ZipList, Zip64Sizes) {
     SCOPED_TRACE(what);
     ExpectListing(c.first, c.second);
   }
-  ResultCode r = 99;
+  ResultCode r = kResultWindow;
   std::vector<ListedMember> got = List(ZipArchive({oneSizeOnly}), &r);
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].entry.packedSize, 0xFFFFFFFF);
 }
 
 TEST(ZipList, StreamedMembersAreMeasuredByTheirDescriptors) {
-  const ZipEntrySpec after = StoredEntry("after", kHello);
+  const ZipEntryFields after = StoredEntry("after", kHello);
   const Listed afterListed = {"after", 13, 13, kStoredFlags};
   // Data holding a header signature that no descriptor precedes.
   Bytes tricky = kData;
@@ -190,21 +190,21 @@ TEST(ZipList, StreamedMembersAreMeasuredByTheirDescriptors) {
                                                    {Descriptor::Zip64Signed, 24}};
   for (const auto& [kind, length] : kinds) {
     SCOPED_TRACE(length);
-    const ZipEntrySpec s = Streamed(DeflatedEntry("s", kData), kind);
+    const ZipEntryFields s = Streamed(DeflatedEntry("s", kData), kind);
     const int64_t packed = static_cast<int64_t>(s.data.size());
     const Listed streamed = {"s", packed, 5000, kDeflatedFlags | kStreamedFlags, length};
     ExpectListing(ZipArchive({s, after}), {streamed, afterListed});
     // Nothing behind the descriptor: the file's last bytes are it.
     ExpectListing(ZipArchive({s}, false), {streamed});
-    const ZipEntrySpec t = Streamed(StoredEntry("t", tricky), kind);
+    const ZipEntryFields t = Streamed(StoredEntry("t", tricky), kind);
     ExpectListing(ZipArchive({t, after}), {{"t", 5000, 5000, kStoredFlags | kStreamedFlags, length}, afterListed});
   }
   // A 32-bit descriptor behind a member that announced ZIP64 is taken too.
-  ZipEntrySpec mixed = Streamed(StoredEntry("m", kHello), Descriptor::Zip64Plain);
+  ZipEntryFields mixed = Streamed(StoredEntry("m", kHello), Descriptor::Zip64Plain);
   mixed.descriptor = Descriptor::Signed;
   ExpectListing(ZipArchive({mixed, after}), {{"m", 13, 13, kStoredFlags | kStreamedFlags, 16}, afterListed});
   // No descriptor anywhere: listed with what was scanned, and last.
-  ZipEntrySpec lost = Streamed(StoredEntry("lost", kHello), Descriptor::None);
+  ZipEntryFields lost = Streamed(StoredEntry("lost", kHello), Descriptor::None);
   Bytes lostArchive = ZipArchive({lost, after}, false);
   ExpectListing(lostArchive, {{"lost", static_cast<int64_t>(lostArchive.size()) - 34, 0,
                                kStoredFlags | kStreamedFlags | 0x20000000}});
@@ -217,7 +217,7 @@ TEST(ZipList, DescriptorAtTheEndOfAnExactRead) {
   for (size_t reads : {1u, 2u}) {
     for (Descriptor kind : {Descriptor::Plain, Descriptor::Signed, Descriptor::Zip64Plain}) {
       const size_t descriptor = kind == Descriptor::Plain ? 12 : kind == Descriptor::Signed ? 16 : 20;
-      const ZipEntrySpec s = Streamed(StoredEntry("s", Pattern(reads * kRead - descriptor, 7)), kind);
+      const ZipEntryFields s = Streamed(StoredEntry("s", Pattern(reads * kRead - descriptor, 7)), kind);
       SCOPED_TRACE(reads * 100 + descriptor);
       ExpectListing(ZipArchive({s}, false), {{"s", static_cast<int64_t>(s.data.size()), s.size,
                                            kStoredFlags | kStreamedFlags, static_cast<uint32_t>(descriptor)}});

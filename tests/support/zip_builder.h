@@ -8,7 +8,7 @@
 
 enum class Descriptor { None, Plain, Signed, Zip64Plain, Zip64Signed };
 
-struct ZipEntrySpec {
+struct ZipEntryFields {
   std::string name;
   Bytes data;  // the stored bytes: compressed and encrypted as the case wants
   uint16_t method = 0;
@@ -26,25 +26,25 @@ struct ZipEntrySpec {
 };
 
 // A member holding content stored (method 0) or as a stored-block Deflate stream (8).
-ZipEntrySpec StoredEntry(const std::string& name, const Bytes& content);
-ZipEntrySpec DeflatedEntry(const std::string& name, const Bytes& content);
+ZipEntryFields StoredEntry(const std::string& name, const Bytes& content);
+ZipEntryFields DeflatedEntry(const std::string& name, const Bytes& content);
 // Sizes follow the data in a descriptor of the given kind; ZIP64 kinds also get the
 // ZIP64 record with both header sizes 0xFFFFFFFF, as Info-ZIP writes from a pipe.
-ZipEntrySpec Streamed(ZipEntrySpec fields, Descriptor kind);
+ZipEntryFields Streamed(ZipEntryFields fields, Descriptor kind);
 // ZipCrypto with the password: the 12-byte header in front, the flag set.
-ZipEntrySpec Encrypted(ZipEntrySpec fields, const std::string& password);
+ZipEntryFields Encrypted(ZipEntryFields fields, const std::string& password);
 
-void AppendZipEntry(Bytes& archive, const ZipEntrySpec& fields);
+void AppendZipEntry(Bytes& archive, const ZipEntryFields& fields);
 // One central directory header per name, then the end record.
 void AppendCentralDirectory(Bytes& archive, const std::vector<std::string>& names);
 // The entries one after another, then (unless told not to) a central directory for them.
-Bytes ZipArchive(const std::vector<ZipEntrySpec>& entries, bool directory = true);
+Bytes ZipArchive(const std::vector<ZipEntryFields>& entries, bool directory = true);
 Bytes Le32Bytes(uint32_t value);
 Bytes Le64Bytes(uint64_t value);
 // A ZIP64 extended information record with the two sizes.
 Bytes Zip64Record(uint64_t size, uint64_t compressed);
 
-struct GzSpec {
+struct GzFields {
   Bytes content;
   std::string name;      // FNAME when not empty
   std::string comment;   // FCOMMENT when not empty
@@ -57,6 +57,6 @@ struct GzSpec {
   uint32_t crcDelta = 0;   // added to the trailer's CRC-32
   uint32_t sizeDelta = 0;  // added to the trailer's ISIZE
 };
-GzSpec Gz(const Bytes& content, const std::string& name = "");
+GzFields Gz(const Bytes& content, const std::string& name = "");
 // Header, a stored-block Deflate stream of the content and the trailer.
-Bytes GzMember(const GzSpec& fields);
+Bytes GzMember(const GzFields& fields);

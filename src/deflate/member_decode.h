@@ -4,15 +4,20 @@
 #include <cstdint>
 
 #include "core/context.h"
-#include "zip/inflate.h"
+#include "deflate/inflate.h"
+
+// Turns each chunk of stored bytes into decoder input in place (a decryption), before any
+// decoding; the context carries its keys.
+using ChunkFilter = void (*)(ArchiveContext* context, uint8_t* bytes, uint32_t count);
 
 // Reads context->remaining bytes from archiveFile (positioned at the data) in chunks of the
-// I/O buffer, decrypts them with zipKeys when `decrypt` is set, decodes them with `decoder`
+// I/O buffer, passes them through `filter` when it is set, decodes them with `decoder`
 // into outBuffer (which must exist), writes the output to outputFile when it is valid and
 // keeps its CRC-32 in dataChecksum. A null decoder copies the data as stored.
 // *outputTotal gets the bytes produced. Results: 7 no memory, 15 read failure, 23 short
-// read, 17 write failure, 24 invalid or incomplete stream (35 when decrypting), 1 cancel.
-ResultCode DecodeMemberData(ArchiveContext* context, InflateFunction decoder, bool decrypt,
+// read, 17 write failure, 24 invalid or incomplete stream (35 with a filter, where a wrong
+// key is the likely cause), 1 cancel.
+ResultCode DecodeMemberData(ArchiveContext* context, InflateFunction decoder, ChunkFilter filter,
                             uint64_t* outputTotal);
 
 // The same loop for data whose compressed length only the stream itself tells (a gzip

@@ -1,4 +1,4 @@
-#include "deflate_writer.h"
+#include "support/deflate_writer.h"
 
 #include <algorithm>
 #include <cctype>

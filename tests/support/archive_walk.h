@@ -7,7 +7,7 @@
 
 #include "support/test_files.h"
 
-struct WalkSpec {
+struct WalkOptions {
   uint32_t testFlag = 1;  // also the strict flag, as the Test job sets it
   const char* password = nullptr;
   std::vector<std::u16string> skip;
@@ -16,4 +16,4 @@ struct WalkSpec {
 // Opens archive, then tests it or extracts it into the folder out (created).
 // offered, when given, gets the names the walk offered to the member callback.
 ResultCode WalkArchive(const std::filesystem::path& archive, const std::filesystem::path& out,
-                       const WalkSpec& fields, std::vector<std::u16string>* offered = nullptr);
+                       const WalkOptions& fields, std::vector<std::u16string>* offered = nullptr);

@@ -1,7 +1,7 @@
 #include <cstring>
 
 #include "core/names.h"
-#include "zip/gz.h"
+#include "gz/gz.h"
 
 namespace {
 // File names are at most 255 units, so the UTF-8 form fits the buffer with room to spare.

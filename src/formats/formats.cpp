@@ -1,7 +1,7 @@
-#include "zip/formats.h"
+#include "formats/formats.h"
 
 #include "core/core_formats.h"
-#include "zip/gz.h"
+#include "gz/gz.h"
 #include "zip/zip.h"
 
 const FormatOps* AllFormatTable() {

@@ -1,9 +1,9 @@
 #include <cstring>
 
 #include "core/filetime.h"
-#include "zip/crc32.h"
-#include "zip/gz.h"
-#include "zip/little_endian.h"
+#include "deflate/crc32.h"
+#include "gz/gz.h"
+#include "core/little_endian.h"
 
 namespace {
 constexpr uint32_t kFixedSize = 10;

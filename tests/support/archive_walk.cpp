@@ -1,4 +1,4 @@
-#include "archive_walk.h"
+#include "support/archive_walk.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ uint32_t Select(ArchiveContext* context) {
 }  // namespace
 
 ResultCode WalkArchive(const std::filesystem::path& archive, const std::filesystem::path& out,
-                       const WalkSpec& fields, std::vector<std::u16string>* offered) {
+                       const WalkOptions& fields, std::vector<std::u16string>* offered) {
   std::filesystem::create_directories(out);
   ListingContext l(archive);
   if (ResultCode r = l.Open()) return r;

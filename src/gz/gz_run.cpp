@@ -3,7 +3,7 @@
 
 #include "core/extract.h"
 #include "core/member_name.h"
-#include "zip/gz.h"
+#include "gz/gz.h"
 
 ResultCode RunGz(ArchiveContext* context, uint32_t testFlag) {
   if (context->outBuffer == nullptr) context->outBuffer = new (std::nothrow) uint8_t[kOutBufferSize];

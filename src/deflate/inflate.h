@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "zip/code_table.h"
+#include "deflate/code_table.h"
 
 inline constexpr uint32_t kLengthTableLimit = 852;    // most entries 286 codes with root 9 take
 inline constexpr uint32_t kDistanceTableLimit = 594;  // 32 codes with root 6 (30 take 592)

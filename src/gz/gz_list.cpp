@@ -1,7 +1,7 @@
 #include <cstring>
 
 #include "core/progress.h"
-#include "zip/gz.h"
+#include "gz/gz.h"
 
 ResultCode ReadGzMemberHeader(ArchiveContext* context, GzHeader* header) {
   context->position = 0;

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "core/progress.h"
-#include "deflate_writer.h"
-#include "zip/crc32.h"
-#include "zip/member_decode.h"
+#include "support/deflate_writer.h"
+#include "deflate/crc32.h"
+#include "deflate/member_decode.h"
 #include "zip/zip_crypto.h"
 
 namespace {
@@ -26,6 +26,8 @@ struct Decoded {
 
 const uint32_t kKeys[3] = {0x11111111, 0x22222222, 0x33333333};
 
+void Decrypt(ArchiveContext* c, uint8_t* bytes, uint32_t count) { ZipCryptoDecrypt(c->zipKeys, bytes, count); }
+
 Decoded DecodeFile(const Member& m, uint32_t jobState = kJobRunning) {
   ScratchDir dir;
   Bytes file = BytesOf("prefix:");
@@ -43,7 +45,7 @@ Decoded DecodeFile(const Member& m, uint32_t jobState = kJobRunning) {
   std::copy(kKeys, kKeys + 3, c->zipKeys);
   ProgressBegin(c, m.remaining, nullptr, 0);
   Decoded d{};
-  d.result = DecodeMemberData(c, m.decoder, m.decrypt, &d.total);
+  d.result = DecodeMemberData(c, m.decoder, m.decrypt ? Decrypt : nullptr, &d.total);
   EXPECT_EQ(c->result, d.result);
   d.checksum = c->dataChecksum;
   FileClose(c->archiveFile);

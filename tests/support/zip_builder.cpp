@@ -1,7 +1,7 @@
-#include "zip_builder.h"
+#include "support/zip_builder.h"
 
-#include "deflate_writer.h"
-#include "zip/crc32.h"
+#include "support/deflate_writer.h"
+#include "deflate/crc32.h"
 #include "zip/zip_crypto.h"
 
 namespace {
@@ -41,8 +41,8 @@ Bytes Zip64Record(uint64_t size, uint64_t compressed) {
   return b;
 }
 
-ZipEntrySpec StoredEntry(const std::string& name, const Bytes& content) {
-  ZipEntrySpec s;
+ZipEntryFields StoredEntry(const std::string& name, const Bytes& content) {
+  ZipEntryFields s;
   s.name = name;
   s.data = content;
   s.crc = Crc(content);
@@ -50,8 +50,8 @@ ZipEntrySpec StoredEntry(const std::string& name, const Bytes& content) {
   return s;
 }
 
-ZipEntrySpec DeflatedEntry(const std::string& name, const Bytes& content) {
-  ZipEntrySpec s = StoredEntry(name, content);
+ZipEntryFields DeflatedEntry(const std::string& name, const Bytes& content) {
+  ZipEntryFields s = StoredEntry(name, content);
   BitWriter w;
   StoredBlocks(w, content, true);
   s.data = w.bytes;
@@ -59,7 +59,7 @@ ZipEntrySpec DeflatedEntry(const std::string& name, const Bytes& content) {
   return s;
 }
 
-ZipEntrySpec Streamed(ZipEntrySpec fields, Descriptor kind) {
+ZipEntryFields Streamed(ZipEntryFields fields, Descriptor kind) {
   fields.descriptor = kind;
   fields.flags |= 0x0008;
   fields.headerSizesKnown = false;
@@ -71,7 +71,7 @@ ZipEntrySpec Streamed(ZipEntrySpec fields, Descriptor kind) {
   return fields;
 }
 
-ZipEntrySpec Encrypted(ZipEntrySpec fields, const std::string& password) {
+ZipEntryFields Encrypted(ZipEntryFields fields, const std::string& password) {
   uint32_t keys[3] = {0x12345678, 0x23456789, 0x34567890};
   for (char c : password) ZipCryptoUpdateKeys(keys, static_cast<uint8_t>(c));
   Bytes plain = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, static_cast<uint8_t>(fields.crc >> 24)};
@@ -87,7 +87,7 @@ ZipEntrySpec Encrypted(ZipEntrySpec fields, const std::string& password) {
   return fields;
 }
 
-void AppendZipEntry(Bytes& archive, const ZipEntrySpec& s) {
+void AppendZipEntry(Bytes& archive, const ZipEntryFields& s) {
   const bool known = s.headerSizesKnown;
   Put32(archive, 0x04034B50);
   Put16(archive, 20);
@@ -134,17 +134,17 @@ void AppendCentralDirectory(Bytes& archive, const std::vector<std::string>& name
   Put16(archive, 0);
 }
 
-GzSpec Gz(const Bytes& content, const std::string& name) {
-  GzSpec s;
+GzFields Gz(const Bytes& content, const std::string& name) {
+  GzFields s;
   s.content = content;
   s.name = name;
   return s;
 }
 
-Bytes ZipArchive(const std::vector<ZipEntrySpec>& entries, bool directory) {
+Bytes ZipArchive(const std::vector<ZipEntryFields>& entries, bool directory) {
   Bytes a;
   std::vector<std::string> names;
-  for (const ZipEntrySpec& e : entries) {
+  for (const ZipEntryFields& e : entries) {
     AppendZipEntry(a, e);
     names.push_back(e.name);
   }
@@ -152,7 +152,7 @@ Bytes ZipArchive(const std::vector<ZipEntrySpec>& entries, bool directory) {
   return a;
 }
 
-Bytes GzMember(const GzSpec& s) {
+Bytes GzMember(const GzFields& s) {
   Bytes b = {0x1F, 0x8B, s.method, 0};
   uint8_t flags = s.extraFlags;
   if (s.headerCrc) flags |= 0x02;

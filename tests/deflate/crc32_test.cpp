@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "support/test_files.h"
-#include "zip/crc32.h"
+#include "deflate/crc32.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "zip/crc32.h"
+#include "deflate/crc32.h"
 
 #include <array>
 #include <cstring>

@@ -5,8 +5,8 @@
 #include <random>
 
 #include "support/test_files.h"
-#include "zip/crc32.h"
-#include "zip/inflate.h"
+#include "deflate/crc32.h"
+#include "deflate/inflate.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <array>
 #include <cstdint>
 
-#include "zip/code_table.h"
-#include "zip/inflate.h"
+#include "deflate/code_table.h"
+#include "deflate/inflate.h"
 
 inline constexpr uint32_t kLengthRootBits = 9;
 inline constexpr uint32_t kDistanceRootBits = 6;

@@ -1,7 +1,7 @@
-#include "zip/gz.h"
-#include "zip/inflate.h"
-#include "zip/little_endian.h"
-#include "zip/member_decode.h"
+#include "gz/gz.h"
+#include "deflate/inflate.h"
+#include "core/little_endian.h"
+#include "deflate/member_decode.h"
 
 namespace {
 constexpr uint32_t kTrailerSize = 8;

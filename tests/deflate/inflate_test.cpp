@@ -5,8 +5,8 @@
 #include <memory>
 #include <random>
 
-#include "deflate_writer.h"
-#include "zip/inflate.h"
+#include "support/deflate_writer.h"
+#include "deflate/inflate.h"
 
 namespace {
 

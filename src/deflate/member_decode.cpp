@@ -1,10 +1,9 @@
-#include "zip/member_decode.h"
+#include "deflate/member_decode.h"
 
 #include <algorithm>
 
 #include "core/progress.h"
-#include "zip/crc32.h"
-#include "zip/zip_crypto.h"
+#include "deflate/crc32.h"
 
 namespace {
 
@@ -18,18 +17,18 @@ ResultCode DeliverOutput(ArchiveContext* context, const uint8_t* bytes, uint32_t
   return kResultOk;
 }
 
-ResultCode ReadChunk(ArchiveContext* context, uint32_t n, bool decrypt) {
+ResultCode ReadChunk(ArchiveContext* context, uint32_t n, ChunkFilter filter) {
   uint32_t got = 0;
   if (!FileRead(context->archiveFile, context->ioBuffer, n, &got)) return kResultRead;
   if (got != n) return kResultUnexpectedEnd;
-  if (decrypt) ZipCryptoDecrypt(context->zipKeys, context->ioBuffer, n);
+  if (filter) filter(context, context->ioBuffer, n);
   return kResultOk;
 }
 
 // Decodes one chunk of input. At the last chunk it goes on while the decoder still has
 // output to give. *finished is set once the decoder reports the stream's end.
 ResultCode DecodeChunk(ArchiveContext* context, InflateFunction decoder, InflateStream* stream,
-                       uint32_t n, bool decrypt, uint64_t* chunkOut, bool* finished) {
+                       uint32_t n, ChunkFilter filter, uint64_t* chunkOut, bool* finished) {
   stream->input = context->ioBuffer;
   stream->inputLeft = n;
   while (stream->inputLeft > 0 || context->remaining == 0) {
@@ -37,7 +36,7 @@ ResultCode DecodeChunk(ArchiveContext* context, InflateFunction decoder, Inflate
     stream->outputLeft = kOutBufferSize;
     const InflateResult r = decoder(stream);
     if (r == kInflateNoMemory) return kResultNoMemory;
-    if (r < 0) return decrypt ? kResultPassword : kResultFormat;
+    if (r < 0) return filter ? kResultPassword : kResultFormat;
     if (r == kInflateDone) *finished = true;
     const uint32_t k = kOutBufferSize - stream->outputLeft;
     if (k == 0) break;
@@ -51,17 +50,17 @@ ResultCode DecodeChunk(ArchiveContext* context, InflateFunction decoder, Inflate
 // With unused set, reading stops at the chunk in which the stream ends and *unused gets
 // the bytes of that chunk behind the end.
 ResultCode RunChunks(ArchiveContext* context, InflateFunction decoder, InflateStream* stream,
-                     bool decrypt, uint64_t* total, uint32_t* unused) {
+                     ChunkFilter filter, uint64_t* total, uint32_t* unused) {
   bool finished = false;
   const bool hadData = context->remaining > 0;
   while (context->remaining > 0) {
     const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(context->remaining, kIoBufferSize));
     context->remaining -= n;
-    if (ResultCode r = ReadChunk(context, n, decrypt)) return r;
+    if (ResultCode r = ReadChunk(context, n, filter)) return r;
     uint64_t chunkOut = n;
     if (decoder) {
       chunkOut = 0;
-      if (ResultCode r = DecodeChunk(context, decoder, stream, n, decrypt, &chunkOut, &finished))
+      if (ResultCode r = DecodeChunk(context, decoder, stream, n, filter, &chunkOut, &finished))
         return r;
     } else if (ResultCode r = DeliverOutput(context, context->ioBuffer, n)) {
       return r;
@@ -77,11 +76,11 @@ ResultCode RunChunks(ArchiveContext* context, InflateFunction decoder, InflateSt
   }
   // The data ran out before the stream's final block ended: the member is cut short even
   // when its last piece of input gave no output to notice it by.
-  if (decoder && hadData && !finished) return decrypt ? kResultPassword : kResultFormat;
+  if (decoder && hadData && !finished) return filter ? kResultPassword : kResultFormat;
   return kResultOk;
 }
 
-ResultCode DecodeData(ArchiveContext* context, InflateFunction decoder, bool decrypt,
+ResultCode DecodeData(ArchiveContext* context, InflateFunction decoder, ChunkFilter filter,
                       uint64_t* outputTotal, uint32_t* unused) {
   InflateStream stream{};
   *outputTotal = 0;
@@ -90,20 +89,20 @@ ResultCode DecodeData(ArchiveContext* context, InflateFunction decoder, bool dec
     if (!stream.state) return Fail(context, kResultNoMemory);
   }
   context->dataChecksum = 0;
-  const ResultCode result = RunChunks(context, decoder, &stream, decrypt, outputTotal, unused);
+  const ResultCode result = RunChunks(context, decoder, &stream, filter, outputTotal, unused);
   EndInflateStream(&stream);
   context->result = result;
   return result;
 }
 }  // namespace
 
-ResultCode DecodeMemberData(ArchiveContext* context, InflateFunction decoder, bool decrypt,
+ResultCode DecodeMemberData(ArchiveContext* context, InflateFunction decoder, ChunkFilter filter,
                             uint64_t* outputTotal) {
-  return DecodeData(context, decoder, decrypt, outputTotal, nullptr);
+  return DecodeData(context, decoder, filter, outputTotal, nullptr);
 }
 
 ResultCode DecodeStreamData(ArchiveContext* context, InflateFunction decoder,
                             uint64_t* outputTotal, uint32_t* unused) {
   *unused = 0;
-  return DecodeData(context, decoder, false, outputTotal, unused);
+  return DecodeData(context, decoder, nullptr, outputTotal, unused);
 }

@@ -1,10 +1,10 @@
-#include "zip/inflate.h"
+#include "deflate/inflate.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
-#include "zip/inflate_tables.h"
+#include "deflate/inflate_tables.h"
 
 // The mode machine follows the stream bit by bit and takes input bytes only when a step
 // needs them, so a call always stops at the same place whatever the chunking. The fast
