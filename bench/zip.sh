@@ -44,9 +44,20 @@ zip64="$work/corpus64.zip"
 report "test Deflate64 ZIP: qbx / 7zz t" "$(median_seconds "$runs" "$QBX" test "$zip64")" \
   "$(median_seconds "$runs" 7zz t "$zip64")"
 
-# Memory stays flat whatever the size: the largest resident set of one test.
-rss() { /usr/bin/time -f '%M' "$@" 2>&1 >/dev/null | tail -1; }
+# Memory stays flat whatever the size: the largest resident set of one test. Assigned one
+# by one, so that a failing test stops the benchmark.
+rss() {
+  local out
+  if ! out=$(/usr/bin/time -f '%M' "$@" 2>&1 >/dev/null); then
+    printf 'bench: failed: %s\n%s\n' "$*" "$out" >&2
+    return 1
+  fi
+  printf '%s\n' "$out" | tail -1
+}
 if [ -x /usr/bin/time ]; then
+  gz_rss=$(rss "$QBX" test "$gz")
+  zip_rss=$(rss "$QBX" test "$zip")
+  zip64_rss=$(rss "$QBX" test "$zip64")
   printf 'peak memory of qbx test: GZ %s KB, ZIP %s KB, Deflate64 ZIP %s KB\n' \
-    "$(rss "$QBX" test "$gz")" "$(rss "$QBX" test "$zip")" "$(rss "$QBX" test "$zip64")"
+    "$gz_rss" "$zip_rss" "$zip64_rss"
 fi

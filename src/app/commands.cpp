@@ -20,7 +20,6 @@
 
 namespace {
 constexpr uint32_t kModes[] = {0777, 0775, 0755, 0750, 0700, 0666, 0664, 0644, 0640, 0600};
-constexpr uint32_t kMaxRenameChars = 256;
 constexpr uint32_t kFolderChars = 259;
 
 MainState* S() { return App(); }
@@ -59,7 +58,7 @@ void NewArchive(HWND window) {
   std::memset(s->ArchivePath, 0, sizeof s->ArchivePath);
   std::memcpy(s->ArchivePath, s->JobPath, (kArchivePathChars - 1) * sizeof(char16_t));
   s->Archive.onMember = AddRowCallback;
-  s->Archive.headerCodePage = s->Options.Unicode != 0 ? 65001 : 0;
+  s->Archive.headerCodePage = s->Options.Unicode != 0 ? kCodePageUtf8 : 0;
   OpenArchive(&s->Archive, 1);
   RefreshArchiveView();
   ShowResult(window);
@@ -76,15 +75,7 @@ void CloseArchiveCommand() {
 void Revert(HWND window) {
   MainState* s = S();
   if (AskConfirm(window, kRevertQuestion) != kDialogYes) return;
-  ArchiveContext* c = &s->Archive;
-  c->onMember = nullptr;
-  c->result = kResultOk;
-  if (c->archiveFile == kInvalidFile) {
-    c->result = kResultOpen;
-  } else {
-    TruncateArchive(c, s->Totals.OpenMemberCount, s->Totals.OpenEndOffset);
-  }
-  if (c->result != kResultOk) {
+  if (RevertAdditions(&s->Archive, s->Totals.OpenMemberCount, s->Totals.OpenEndOffset) != kResultOk) {
     ShowResult(window);
     return;
   }
@@ -95,25 +86,8 @@ void Revert(HWND window) {
 
 void DeleteLast(HWND window) {
   MainState* s = S();
-  ArchiveContext* c = &s->Archive;
-  c->onMember = RemoveRowCallback;
-  c->result = kResultOk;
-  if (c->archiveFile == kInvalidFile) {
-    c->result = kResultOpen;
-  } else if (c->format == kFormatQbx || c->format == kFormatTar) {
-    uint32_t member = s->Totals.CurrentMember;
-    if (c->memberOffsets == nullptr || member >= c->memberOffsetCapacity || member >= c->memberCount) {
-      c->result = kResultNotFound;
-    } else {
-      c->memberIndex = member;
-      c->position = c->memberOffsets[member];
-      if (!FileSeek(c->archiveFile, static_cast<int64_t>(c->position), kSeekBegin, nullptr)) {
-        c->result = kResultNotFound;
-      } else if (TruncateArchive(c, member, c->position) == kResultOk) {
-        c->onMember(c);
-      }
-    }
-  }
+  s->Archive.onMember = RemoveRowCallback;
+  DeleteLastMember(&s->Archive, s->Totals.CurrentMember);
   ShowResult(window);
 }
 
@@ -235,10 +209,8 @@ void RenameEditedRow(HWND window, int32_t row, const wchar_t* newText) {
   s->CurrentRow = row;
   RefreshCurrentMember();
   if (s->Totals.CurrentMember == kNoMember) return;
-  char16_t name[kMaxRenameChars + 1] = {};
-  for (uint32_t i = 0; i < kMaxRenameChars && newText[i] != 0; ++i)
-    name[i] = newText[i] == L'\\' ? u'/' : static_cast<char16_t>(newText[i]);
   s->Archive.onMember = UpdateRowCallback;
-  if (RenameMember(&s->Archive, s->Totals.CurrentMember, name) == kResultOk) SortList();
+  if (RenameMember(&s->Archive, s->Totals.CurrentMember, reinterpret_cast<const char16_t*>(newText)) == kResultOk)
+    SortList();
   ShowResult(window);
 }

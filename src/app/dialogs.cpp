@@ -10,7 +10,6 @@
 
 namespace {
 constexpr int kPrefixMaxChars = 64;
-constexpr int kPasswordMaxChars = 255;
 constexpr int kPasswordWipeMaxChars = 4096;
 constexpr wchar_t kPasswordBullet = 0x25CF;
 constexpr wchar_t kMakerDomain[] = L"corvatek.example";
@@ -94,11 +93,11 @@ INT_PTR PromptAnswer(WORD id) {
   }
 }
 
-// The typed password becomes ANSI bytes in the scratch text, and leaves the control.
+// The typed password becomes ANSI bytes in the state's password, and leaves the control.
 void TakePassword(HWND dialog, HWND edit) {
   MainState* s = App();
-  std::memset(&s->Scratch, 0, sizeof s->Scratch);
-  GetDlgItemTextA(dialog, IDC_PASSWORD, reinterpret_cast<char*>(s->Scratch.bytes), kPasswordMaxChars + 1);
+  std::memset(s->Password, 0, sizeof s->Password);
+  GetDlgItemTextA(dialog, IDC_PASSWORD, reinterpret_cast<char*>(s->Password), sizeof s->Password);
   int length = GetWindowTextLengthW(edit);
   if (length > kPasswordWipeMaxChars) length = kPasswordWipeMaxChars;
   wchar_t blanks[kPasswordWipeMaxChars + 1];
@@ -117,7 +116,7 @@ INT_PTR CALLBACK PromptProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       SetDlgItemTextW(dialog, IDC_PROMPT_TEXT, reinterpret_cast<const wchar_t*>(lParam));
       if (password != nullptr) {
         SendMessageW(password, EM_SETPASSWORDCHAR, kPasswordBullet, 0);
-        SendMessageW(password, EM_LIMITTEXT, kPasswordMaxChars, 0);
+        SendMessageW(password, EM_LIMITTEXT, kPasswordMaxBytes, 0);
       }
       ShowCentred(dialog);
       if (password != nullptr) PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(password), TRUE);

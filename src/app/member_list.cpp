@@ -11,21 +11,19 @@
 #include "jobs/list_texts.h"
 
 namespace {
-struct Column {
-  const wchar_t* heading;
-  int width;  // at 96 dpi
+// How the window lays out each column: width at 96 dpi and alignment.
+struct ColumnLayout {
+  int width;
   int format;
 };
-constexpr Column kColumns[kListColumns] = {
-    {L"Name", 320, LVCFMT_LEFT},  {L"Date", 110, LVCFMT_LEFT},           {L"Type", 160, LVCFMT_LEFT},
-    {L"Size", 100, LVCFMT_RIGHT}, {L"Extracted Size", 100, LVCFMT_RIGHT}, {L"Attributes", 120, LVCFMT_RIGHT},
+constexpr ColumnLayout kColumnLayouts[kListColumnCount] = {
+    {320, LVCFMT_LEFT},  {110, LVCFMT_LEFT},  {160, LVCFMT_LEFT},
+    {100, LVCFMT_RIGHT}, {100, LVCFMT_RIGHT}, {120, LVCFMT_RIGHT},
 };
 constexpr uint32_t kSizeCellChars = 31;     // 30 characters and the terminator
 constexpr uint32_t kCompareCellChars = 257;  // 256 characters and the terminator
 constexpr UINT_PTR kSelectionTimerId = 1;
 constexpr UINT kSelectionTimerMs = 125;
-constexpr uint32_t kSixthColumn = 5;
-constexpr uint32_t kSizeColumn = 3, kExtractedColumn = 4;
 
 HWND List() { return Hwnd(App()->ListView); }
 
@@ -73,7 +71,7 @@ void CollectSortTexts() {
   MainState* s = App();
   auto& v = gSortTexts.byMember;
   v.clear();
-  if (s->SortColumn >= kListColumns) return;
+  if (s->SortColumn >= kListColumnCount) return;
   int32_t rows = static_cast<int32_t>(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0));
   v.reserve(rows);
   char16_t text[kCompareCellChars];
@@ -90,8 +88,8 @@ void CollectSortTexts() {
 
 void SelectionSizes(int32_t row, uint64_t* size, uint64_t* extracted, uint32_t capacity) {
   char16_t text[kCompareCellChars];
-  *size = ReadCell(row, kSizeColumn, text, capacity) ? CellNumber(text) : 0;
-  *extracted = ReadCell(row, kExtractedColumn, text, capacity) ? CellNumber(text) : 0;
+  *size = ReadCell(row, kColumnSize, text, capacity) ? CellNumber(text) : 0;
+  *extracted = ReadCell(row, kColumnExtracted, text, capacity) ? CellNumber(text) : 0;
 }
 }  // namespace
 
@@ -103,12 +101,12 @@ bool CreateMemberList(HWND mainWindow) {
   if (list == nullptr) return false;
   s->ListView = HandleOf(list);
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  for (uint32_t i = 0; i < kListColumns; ++i) {
+  for (uint32_t i = 0; i < kListColumnCount; ++i) {
     LVCOLUMNW column{};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    column.fmt = kColumns[i].format;
-    column.cx = ScaleForDpi(kColumns[i].width);
-    column.pszText = const_cast<wchar_t*>(kColumns[i].heading);
+    column.fmt = kColumnLayouts[i].format;
+    column.cx = ScaleForDpi(kColumnLayouts[i].width);
+    column.pszText = const_cast<wchar_t*>(Wide(ColumnHeading(i, kFormatNone)));
     column.iSubItem = static_cast<int>(i);
     if (SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column)) < 0) return false;
   }
@@ -117,7 +115,7 @@ bool CreateMemberList(HWND mainWindow) {
 }
 
 void RescaleColumns(uint32_t oldDpi, uint32_t newDpi) {
-  for (uint32_t i = 0; i < kListColumns; ++i) {
+  for (uint32_t i = 0; i < kListColumnCount; ++i) {
     int64_t width = SendMessageW(List(), LVM_GETCOLUMNWIDTH, i, 0);
     int64_t scaled = (width * newDpi + oldDpi / 2) / oldDpi;
     SendMessageW(List(), LVM_SETCOLUMNWIDTH, i, MAKELPARAM(static_cast<int>(scaled), 0));
@@ -133,15 +131,11 @@ void RefreshArchiveView() {
       if (*p == u'\\' || *p == u'/') title = p + 1;
   }
   SetWindowTextW(Hwnd(s->MainWindow), Wide(title));
-  uint32_t format = s->Archive.format;
-  const wchar_t* heading = format == kFormatTar                              ? L"Mode"
-                           : (format == kFormatZip || format == kFormatGz) ? L"Method"
-                                                                           : L"Attributes";
   LVCOLUMNW column{};
   column.mask = LVCF_TEXT | LVCF_FMT;  // the format too, or the heading loses its alignment
-  column.fmt = kColumns[kSixthColumn].format;
-  column.pszText = const_cast<wchar_t*>(heading);
-  SendMessageW(List(), LVM_SETCOLUMNW, kSixthColumn, reinterpret_cast<LPARAM>(&column));
+  column.fmt = kColumnLayouts[kColumnDetails].format;
+  column.pszText = const_cast<wchar_t*>(Wide(ColumnHeading(kColumnDetails, s->Archive.format)));
+  SendMessageW(List(), LVM_SETCOLUMNW, kColumnDetails, reinterpret_cast<LPARAM>(&column));
   RefreshStatus(kStatusBoth);
 }
 
@@ -281,7 +275,11 @@ uint32_t RemoveRowCallback(ArchiveContext* context) {
   t.TotalSize -= size;
   t.RowExtractedSize -= extracted;
   t.TotalExtractedSize -= extracted;
-  t.LastMemberIndex -= 1;
+  // Indexes have gaps where a TAR holds zero blocks: the highest member with a row is last.
+  uint32_t last = context->memberIndex;
+  while (last > 0 && FindMemberRow(--last) < 0) {
+  }
+  t.LastMemberIndex = last;
   t.OpenMemberCount = context->memberCount;
   t.OpenEndOffset = context->appendOffset;
   s->CurrentRow = t.SelectedCount == 1 ? FirstSelectedRow() : -1;

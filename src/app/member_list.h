@@ -7,8 +7,8 @@
 #include <cstdint>
 
 #include "core/context.h"
+#include "jobs/list_columns.h"
 
-inline constexpr uint32_t kListColumns = 6;
 enum : uint32_t { kStatusItems = 1, kStatusSelection = 2, kStatusBoth = 3 };
 
 // Creates the list view (control 101) with its six columns; false on failure.

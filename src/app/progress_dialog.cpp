@@ -78,7 +78,7 @@ void OnCloseRequest(HWND dialog) {
     case kJobIdle:
       if (s->CancelDialog != 0) PostMessageW(Hwnd(s->CancelDialog), WM_CLOSE, 0, 0);
       EndDialog(dialog, 0);
-      std::memset(&s->Scratch, 0, sizeof s->Scratch);
+      std::memset(s->Password, 0, sizeof s->Password);
       break;
     case kJobRunning:
       Pause(dialog);

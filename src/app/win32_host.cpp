@@ -51,7 +51,7 @@ bool RowMember(MainState* s, int32_t row, uint32_t* memberIndex) {
   *memberIndex = static_cast<uint32_t>(item.lParam);
   return true;
 }
-bool RowText(MainState*, int32_t row, char16_t* text, uint32_t capacity) { return ReadCell(row, 0, text, capacity); }
+bool RowText(MainState*, int32_t row, char16_t* text, uint32_t capacity) { return ReadCell(row, kColumnName, text, capacity); }
 int32_t FindRow(MainState*, uint32_t memberIndex) { return FindMemberRow(memberIndex); }
 void InsertRow(MainState* s, int32_t row, const char16_t* text, uint32_t memberIndex) {
   LVITEMW item{};

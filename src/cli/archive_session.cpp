@@ -20,7 +20,7 @@ ResultCode OpenForVerb(OpenedArchive* opened, const std::u16string& path, bool u
   ArchiveContext& c = opened->session.context;
   c.owner = opened;
   c.onMember = NoteListedMember;
-  c.headerCodePage = utf8 ? 65001 : 0;
+  c.headerCodePage = utf8 ? kCodePageUtf8 : 0;
   ResultCode r = OpenArchive(&c, 0);
   if (r != kResultOk) ReportResult(io, r, false);
   return r;

@@ -5,13 +5,12 @@
 #include "cli/json.h"
 #include "core/names.h"
 #include "formats/formats.h"
+#include "jobs/main_state.h"
 
 namespace {
-constexpr uint32_t kMemberOffsetCapacity = 524288;
-
 constexpr char kUsage[] =
     "usage: qbx VERB [OPTIONS] ARCHIVE ...\n"
-    "  qbx list [--json] [--sort name|date|type|size|extracted|column6|archive] [--reverse] ARCHIVE\n"
+    "  qbx list [--json] [--sort name|date|type|size|extracted|details|archive] [--reverse] ARCHIVE\n"
     "  qbx test ARCHIVE [INDEX...]\n"
     "  qbx extract ARCHIVE -o DIR [INDEX...] [--overwrite | --skip-existing]\n"
     "  qbx create ARCHIVE                   a new empty archive (.qbx or .tar)\n"
@@ -23,7 +22,9 @@ constexpr char kUsage[] =
     "  qbx delete-last ARCHIVE              remove the last member\n"
     "  qbx view ARCHIVE INDEX --as MODE [--page N] [--wide]  one page of a member\n"
     "Settings: --utf8 (TAR names in UTF-8), --any-path (keep names as stored when extracting),\n"
-    "  --base-folder (added folders keep their own name), --hidden (add hidden files too).\n"
+    "  --base-folder (added folders keep their own name), --hidden (add hidden files too;\n"
+    "  on Linux a name starting with \".\" is hidden).\n"
+    "details: the column of TAR modes, QBX attributes and ZIP and GZ methods.\n"
     "Encrypted ZIP members: --password TEXT or --skip-encrypted (otherwise asked on a terminal).\n"
     "The exit status is the result code: 0 success, 1 cancelled (Ctrl+C), others as printed.\n";
 
@@ -51,8 +52,7 @@ void CliWrite(const CliIo& io, CliStream stream, const std::string& text) {
 
 std::string ToUtf8(const std::u16string& text) {
   std::string out(text.size() * 3 + 1, '\0');
-  WideToUtf8(text.c_str(), reinterpret_cast<uint8_t*>(out.data()));
-  out.resize(std::strlen(out.c_str()));
+  out.resize(WideToUtf8(text.c_str(), reinterpret_cast<uint8_t*>(out.data()), static_cast<uint32_t>(out.size())));
   return out;
 }
 

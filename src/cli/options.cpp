@@ -1,10 +1,11 @@
 #include "cli/options.h"
 
 #include "cli/archive_session.h"
+#include "jobs/main_state.h"
 
 namespace {
-constexpr const char16_t* kSortColumns[] = {u"name", u"date", u"type", u"size", u"extracted", u"column6", u"archive"};
-constexpr size_t kMaxPasswordBytes = 255;
+// Scripts written before the details column had its name sort by it as "column6".
+constexpr char16_t kOldDetailsKey[] = u"column6";
 
 bool Bad(const CliIo& io, const std::string& text) {
   CliWrite(io, kCliErr, "qbx: " + text + "\n");
@@ -12,12 +13,23 @@ bool Bad(const CliIo& io, const std::string& text) {
 }
 
 bool ParseSort(const std::u16string& name, uint32_t* column) {
-  for (uint32_t i = 0; i < 7; ++i)
-    if (name == kSortColumns[i]) {
+  for (uint32_t i = 0; i <= kUnsorted; ++i)
+    if (name == SortKey(i)) {
       *column = i;
       return true;
     }
-  return false;
+  if (name != kOldDetailsKey) return false;
+  *column = kColumnDetails;
+  return true;
+}
+
+std::string SortKeysText() {
+  std::string text;
+  for (uint32_t i = 0; i <= kUnsorted; ++i) {
+    if (i > 0) text += i == kUnsorted ? " or " : ", ";
+    text += ToUtf8(SortKey(i));
+  }
+  return text;
 }
 
 bool ParseCount(const std::u16string& text, int32_t* value) {
@@ -44,10 +56,11 @@ bool ParseOptions(const std::vector<std::u16string>& args, uint32_t accepted, Cl
     else if (a == u"--password" && wants(kOptPassword) && hasValue) {
       o->hasPassword = true;
       o->password = ToUtf8(args[++i]);
-      if (o->password.size() > kMaxPasswordBytes) return Bad(io, "a password has at most 255 bytes");
+      if (o->password.size() > kPasswordMaxBytes)
+        return Bad(io, "a password has at most " + std::to_string(kPasswordMaxBytes) + " bytes");
     } else if (a == u"--reverse" && wants(kOptSort)) o->reverse = true;
     else if (a == u"--sort" && wants(kOptSort) && hasValue) {
-      if (!ParseSort(args[++i], &o->sortColumn)) return Bad(io, "--sort takes name, date, type, size, extracted, column6 or archive");
+      if (!ParseSort(args[++i], &o->sortColumn)) return Bad(io, "--sort takes " + SortKeysText());
     } else if (a == u"-o" && wants(kOptOutput) && hasValue) o->output = args[++i];
     else if (a == u"--prepend" && wants(kOptPrefix) && hasValue) o->prepend = args[++i];
     else if (a == u"--trim" && wants(kOptPrefix) && hasValue) {

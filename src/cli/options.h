@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "jobs/list_columns.h"
 
 struct CliOptions {
   bool json = false;
@@ -19,7 +20,7 @@ struct CliOptions {
   bool hasPassword = false;
   std::string password;     // its bytes as given
   bool reverse = false;
-  uint32_t sortColumn = 6;  // archive order
+  uint32_t sortColumn = kUnsorted;  // archive order
   std::u16string output;    // -o
   std::u16string prepend;   // --prepend
   int32_t trim = -1;        // --trim

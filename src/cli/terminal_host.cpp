@@ -14,7 +14,6 @@
 
 namespace {
 constexpr uint32_t kBarWidth = 24;
-constexpr uint32_t kMaxPasswordBytes = 255;
 
 TerminalHost* HostOf(MainState* state) { return static_cast<TerminalHost*>(state->HostUser); }
 TerminalRow* RowAt(MainState* state, int32_t row) {
@@ -78,7 +77,7 @@ uint32_t AskOverwrite(TerminalHost* h, const char16_t* name) {
   }
 }
 
-// The password goes where the archive core reads it: the state's scratch bytes.
+// The password goes where the archive core reads it: the state's password bytes.
 uint32_t AskPassword(MainState* state, TerminalHost* h, const char16_t* name) {
   std::string password = h->password;
   uint32_t answer = h->passwordAnswer;
@@ -90,8 +89,8 @@ uint32_t AskPassword(MainState* state, TerminalHost* h, const char16_t* name) {
     answer = kAnswerDo;
   }
   if (answer >= kAnswerDo) {
-    std::memset(&state->Scratch, 0, sizeof state->Scratch);
-    std::memcpy(state->Scratch.bytes, password.data(), std::min<size_t>(password.size(), kMaxPasswordBytes));
+    std::memset(state->Password, 0, sizeof state->Password);
+    std::memcpy(state->Password, password.data(), std::min<size_t>(password.size(), kPasswordMaxBytes));
   }
   return answer;
 }
@@ -123,8 +122,8 @@ bool RowMember(MainState* state, int32_t row, uint32_t* member) {
 bool RowText(MainState* state, int32_t row, char16_t* text, uint32_t capacity) {
   TerminalRow* r = RowAt(state, row);
   if (r == nullptr || capacity == 0) return false;
-  size_t n = std::min<size_t>(r->cells[0].size(), capacity - 1);
-  std::copy(r->cells[0].begin(), r->cells[0].begin() + n, text);
+  size_t n = std::min<size_t>(r->cells[kColumnName].size(), capacity - 1);
+  std::copy_n(r->cells[kColumnName].begin(), n, text);
   text[n] = 0;
   return true;
 }
@@ -138,7 +137,7 @@ void InsertRow(MainState* state, int32_t row, const char16_t* text, uint32_t mem
   TerminalHost* h = HostOf(state);
   TerminalRow r{member, false, {}, static_cast<uint32_t>(h->entries.size())};
   if (h->keepEntries) h->entries.push_back(state->Archive.entry);
-  r.cells[0] = text;
+  r.cells[kColumnName] = text;
   size_t at = std::min<size_t>(static_cast<size_t>(row), h->rows.size());
   h->rows.insert(h->rows.begin() + static_cast<std::ptrdiff_t>(at), std::move(r));
   if (at + 1 == h->rows.size()) {
@@ -150,7 +149,7 @@ void InsertRow(MainState* state, int32_t row, const char16_t* text, uint32_t mem
 
 void SetCell(MainState* state, int32_t row, uint32_t column, const char16_t* text) {
   TerminalRow* r = RowAt(state, row);
-  if (r != nullptr && column < kColumns) r->cells[column] = text;
+  if (r != nullptr && column < kListColumnCount) r->cells[column] = text;
 }
 
 constexpr JobHost kTerminalHost = {
@@ -199,8 +198,8 @@ void SelectMembers(CliJobs* jobs, const std::vector<uint32_t>& members) {
     TerminalRow& r = jobs->host.rows[row];
     r.selected = true;
     t.SelectedCount += 1;
-    t.SelectedSize += CellNumber(r.cells[3].c_str());
-    t.SelectedExtractedSize += CellNumber(r.cells[4].c_str());
+    t.SelectedSize += CellNumber(r.cells[kColumnSize].c_str());
+    t.SelectedExtractedSize += CellNumber(r.cells[kColumnExtracted].c_str());
   }
 }
 
@@ -209,8 +208,8 @@ void SortRows(CliJobs* jobs) {
   std::vector<TerminalRow>& rows = jobs->host.rows;
   uint32_t column = s.SortColumn;
   auto before = [&](const TerminalRow& a, const TerminalRow& b) {
-    const char16_t* ta = column < kColumns ? a.cells[column].c_str() : u"";
-    const char16_t* tb = column < kColumns ? b.cells[column].c_str() : u"";
+    const char16_t* ta = column < kListColumnCount ? a.cells[column].c_str() : u"";
+    const char16_t* tb = column < kListColumnCount ? b.cells[column].c_str() : u"";
     return CompareRows(column, s.SortDirection, a.member, b.member, ta, tb) < 0;
   };
   // Rows are large: the usual archive order costs one pass, any other order one move a row.

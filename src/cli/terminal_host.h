@@ -12,12 +12,10 @@
 #include "jobs/job_host.h"
 #include "jobs/main_state.h"
 
-inline constexpr uint32_t kColumns = 6;
-
 struct TerminalRow {
   uint32_t member;
   bool selected;
-  std::u16string cells[kColumns];
+  std::u16string cells[kListColumnCount];
   uint32_t entry;  // index into TerminalHost::entries, when they are kept
 };
 

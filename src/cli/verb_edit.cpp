@@ -6,8 +6,6 @@
 #include "jobs/jobs.h"
 
 namespace {
-constexpr size_t kMaxRenameChars = 256;
-
 int Usage(const CliIo& io, const char* text) {
   CliWrite(io, kCliErr, std::string("usage: ") + text + "\n");
   return kExitUsage;
@@ -84,11 +82,8 @@ int RunRenameVerb(const std::vector<std::u16string>& args, const CliIo& io) {
   OpenedArchive opened;
   if (OpenForVerb(&opened, o.positional[0], o.utf8, io) != kResultOk)
     return static_cast<int>(opened.session.context.result);
-  std::u16string name = o.positional[2].substr(0, kMaxRenameChars);
-  for (char16_t& c : name)
-    if (c == u'\\') c = u'/';
   opened.session.context.onMember = nullptr;
-  return Finish(opened, io, RenameMember(&opened.session.context, index, name.c_str()));
+  return Finish(opened, io, RenameMember(&opened.session.context, index, o.positional[2].c_str()));
 }
 
 int RunDeleteLastVerb(const std::vector<std::u16string>& args, const CliIo& io) {
@@ -97,7 +92,6 @@ int RunDeleteLastVerb(const std::vector<std::u16string>& args, const CliIo& io) 
   if (OpenForVerb(&opened, args[0], false, io) != kResultOk) return static_cast<int>(opened.session.context.result);
   ArchiveContext& c = opened.session.context;
   c.onMember = nullptr;
-  if (c.format != kFormatQbx && c.format != kFormatTar) return Finish(opened, io, kResultSave);
-  if (!opened.anyMember) return Finish(opened, io, kResultNotFound);
-  return Finish(opened, io, DeleteLastMember(&c, opened.lastIndex));
+  // Without a member the index is past the list: kResultNotFound, once the archive may change.
+  return Finish(opened, io, DeleteLastMember(&c, opened.anyMember ? opened.lastIndex : c.memberCount));
 }

@@ -22,7 +22,7 @@ void AppendMemberJson(std::string& out, const TerminalRow& row, const EntryRecor
   out += '{';
   AppendNumber(out, "index", row.member);
   AppendJsonKey(out, "name");
-  AppendJsonString(out, ToUtf8(row.cells[0]));
+  AppendJsonString(out, ToUtf8(row.cells[kColumnName]));
   out += ',';
   AppendJsonKey(out, "nameHex");
   AppendJsonString(out, HexOf(e.name, strnlen(reinterpret_cast<const char*>(e.name), kEntryNameSize)));
@@ -38,7 +38,7 @@ void AppendMemberJson(std::string& out, const TerminalRow& row, const EntryRecor
   AppendNumber(out, "checksum", e.checksum);
   AppendJsonKey(out, "cells");
   out += '[';
-  for (uint32_t i = 0; i < kColumns; ++i) {
+  for (uint32_t i = 0; i < kListColumnCount; ++i) {
     if (i != 0) out += ',';
     AppendJsonString(out, ToUtf8(row.cells[i]));
   }
@@ -97,9 +97,9 @@ void PrintLines(CliJobs* jobs, const CliIo& io) {
   for (const TerminalRow& r : jobs->host.rows) {
     char index[16];
     std::snprintf(index, sizeof index, "%6u  ", r.member);
-    out += index + Padded(r.cells[1], 16, false) + "  " + Padded(r.cells[3], 15, true) + "  " +
-           Padded(r.cells[4], 15, true) + "  " + Padded(r.cells[5], 19, false) + "  " + Padded(r.cells[2], 20, false) +
-           "  " + ToUtf8(r.cells[0]) + "\n";
+    out += index + Padded(r.cells[kColumnDate], 16, false) + "  " + Padded(r.cells[kColumnSize], 15, true) +
+           "  " + Padded(r.cells[kColumnExtracted], 15, true) + "  " + Padded(r.cells[kColumnDetails], 19, false) +
+           "  " + Padded(r.cells[kColumnType], 20, false) + "  " + ToUtf8(r.cells[kColumnName]) + "\n";
     if (out.size() >= kFlushSize) {
       CliWrite(io, kCliOut, out);
       out.clear();

@@ -101,7 +101,7 @@ int RunViewVerb(const std::vector<std::u16string>& args, const CliIo& io) {
   ArchiveContext& c = listing.session.context;
   c.owner = &listing;
   c.onMember = NoteViewedMember;
-  c.headerCodePage = request.utf8 ? 65001 : 0;
+  c.headerCodePage = request.utf8 ? kCodePageUtf8 : 0;
   ResultCode r = OpenArchive(&c, 0);
   if (r != kResultOk) return ReportResult(io, r, false);
 

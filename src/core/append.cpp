@@ -2,11 +2,12 @@
 
 #include <cstring>
 
+#include "core/archive.h"
+#include "core/progress.h"
 #include "core/tar.h"
 
 namespace {
 constexpr uint32_t kSourceAttributes = 0x2027;
-constexpr uint8_t kTarEndMarker[2 * kTarBlockSize] = {};
 
 // The folder part of the archive path: where the free space counts.
 void ArchiveFolder(const char16_t* path, char16_t* folder, uint32_t capacity) {
@@ -29,6 +30,34 @@ ResultCode CheckRoom(ArchiveContext* context, uint64_t size) {
   return kResultOk;
 }
 
+// Header, data and end marker at appendOffset; the member counts once the file is cut
+// behind them. A failure leaves appendPending set for AppendFile to undo.
+ResultCode AppendMember(ArchiveContext* context, const AppendSteps* steps) {
+  EntryRecord& e = context->entry;
+  uint64_t size = static_cast<uint64_t>(e.packedSize);
+  if (size > steps->maxSize) return Fail(context, kResultLimit);
+  if (context->progressSpansFolder == 0) ProgressBegin(context, e.packedSize, context->onProgress, context->progressUser);
+  context->memberIndex = context->memberCount;
+  if (!FileSeek(context->archiveFile, static_cast<int64_t>(context->appendOffset), kSeekBegin, nullptr))
+    return Fail(context, kResultRead);
+  uint8_t header[kEntryRecordSize];
+  steps->buildHeader(context, header, size);
+  context->appendPending = 1;
+  uint64_t stored = 0;
+  if (WriteArchive(context, header, kEntryRecordSize) != kResultOk) return context->result;
+  if (steps->writeData(context, size, &stored) != kResultOk) return context->result;
+  if (steps->endSize != 0 && WriteArchive(context, kTarEndMarker, steps->endSize) != kResultOk)
+    return context->result;
+  if (!FileTruncate(context->archiveFile)) return Fail(context, kResultWrite);
+  context->appendOffset += kEntryRecordSize + stored;
+  context->fileSize = context->appendOffset + steps->endSize;
+  context->memberCount += 1;
+  e.size = size;
+  context->appendPending = 0;
+  if (context->onMember != nullptr) context->onMember(context);
+  return context->result;
+}
+
 ResultCode AppendOpenSource(ArchiveContext* context, const char16_t* storedName) {
   context->memberName = const_cast<char16_t*>(storedName);
   FileFacts facts;
@@ -42,9 +71,18 @@ ResultCode AppendOpenSource(ArchiveContext* context, const char16_t* storedName)
   if (context->memberOffsets != nullptr && context->memberCount < context->memberOffsetCapacity)
     context->memberOffsets[context->memberCount] = context->appendOffset;
   context->appendPending = 0;
-  if (context->format == kFormatQbx) AppendQbx(context);
-  else if (context->format == kFormatTar) AppendTar(context);
-  return context->result;
+  return AppendMember(context, context->format == kFormatTar ? &kTarAppendSteps : &kQbxAppendSteps);
+}
+
+// Zero blocks from the file's position until it is size bytes long.
+ResultCode WriteZerosUpTo(ArchiveContext* context, uint64_t from, uint64_t size) {
+  while (from < size) {
+    uint64_t left = size - from;
+    uint32_t n = left < kTarEndMarkerSize ? static_cast<uint32_t>(left) : kTarEndMarkerSize;
+    if (WriteArchive(context, kTarEndMarker, n) != kResultOk) return context->result;
+    from += n;
+  }
+  return kResultOk;
 }
 }  // namespace
 
@@ -61,23 +99,24 @@ ResultCode ReadSource(ArchiveContext* context) {
 
 ResultCode AppendFile(ArchiveContext* context, const char16_t* sourcePath, const char16_t* storedName) {
   context->result = kResultOk;
-  if (sourcePath == nullptr || context->archiveFile == kInvalidFile) return Fail(context, kResultOpen);
-  if (context->openMode != kModeReadWrite) return Fail(context, kResultSave);
+  if (sourcePath == nullptr) return Fail(context, kResultOpen);
+  if (CheckWritable(context) != kResultOk) return context->result;
   if (context->memberCount >= kMaxMembers) return Fail(context, kResultLimit);
   context->sourceFile = FileOpen(sourcePath, kAccessRead, kShareRead, kOpenExisting);
   if (context->sourceFile == kInvalidFile) return Fail(context, kResultOpen);
   AppendOpenSource(context, storedName);
   FileClose(context->sourceFile);
   context->sourceFile = kInvalidFile;
-  // A member begun but not finished is cut away; the failure that stopped it stays the result.
+  // A member begun but not finished is cut away, and the file gets back the length it
+  // had; the failure that stopped it stays the result.
   if (context->appendPending == 1) {
-    TruncateArchive(context, context->memberCount, context->appendOffset);
+    TruncateArchive(context, context->memberCount, context->appendOffset, context->fileSize);
     context->appendPending = 0;
   }
   return context->result;
 }
 
-ResultCode TruncateArchive(ArchiveContext* context, uint32_t memberCount, uint64_t offset) {
+ResultCode TruncateArchive(ArchiveContext* context, uint32_t memberCount, uint64_t offset, uint64_t size) {
   ResultCode kept = context->result;
   if (!FileSeek(context->archiveFile, static_cast<int64_t>(offset), kSeekBegin, nullptr))
     return Fail(context, kResultRead);
@@ -87,8 +126,10 @@ ResultCode TruncateArchive(ArchiveContext* context, uint32_t memberCount, uint64
   context->appendOffset = offset;
   context->fileSize = offset;
   if (context->format == kFormatTar) {
-    if (WriteArchive(context, kTarEndMarker, sizeof kTarEndMarker) != kResultOk) return context->result;
-    context->fileSize += sizeof kTarEndMarker;
+    // Behind the last member a TAR holds only zero blocks (listing stops at anything else).
+    uint64_t end = size > offset + kTarEndMarkerSize ? size : offset + kTarEndMarkerSize;
+    if (WriteZerosUpTo(context, offset, end) != kResultOk) return context->result;
+    context->fileSize = end;
   }
   context->result = kept;
   return kept;
@@ -97,7 +138,6 @@ ResultCode TruncateArchive(ArchiveContext* context, uint32_t memberCount, uint64
 ResultCode RevertAdditions(ArchiveContext* context, uint32_t openMemberCount, uint64_t openEndOffset) {
   context->onMember = nullptr;
   context->result = kResultOk;
-  if (context->archiveFile == kInvalidFile) return Fail(context, kResultOpen);
-  if (context->openMode != kModeReadWrite) return Fail(context, kResultSave);
-  return TruncateArchive(context, openMemberCount, openEndOffset);
+  if (CheckWritable(context) != kResultOk) return context->result;
+  return TruncateArchive(context, openMemberCount, openEndOffset, context->revertSize);
 }

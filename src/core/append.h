@@ -9,12 +9,26 @@ inline constexpr uint64_t kMaxArchiveSize = uint64_t{1} << 60;
 inline constexpr uint64_t kMaxTarMemberSize = uint64_t{1} << 33;
 
 ResultCode AppendFile(ArchiveContext* context, const char16_t* sourcePath, const char16_t* storedName);
-ResultCode AppendQbx(ArchiveContext* context);
-ResultCode AppendTar(ArchiveContext* context);
-// Cuts the archive at offset (a TAR gets its two zero blocks there first). Keeps the result.
-ResultCode TruncateArchive(ArchiveContext* context, uint32_t memberCount, uint64_t offset);
-// Cuts away everything added since the archive was opened with that count and end.
+// Cuts the archive at offset and gives it its end again: a TAR gets zero blocks up to
+// size (its two end blocks at least), as many as it had behind its last member. Keeps the
+// result that was there.
+ResultCode TruncateArchive(ArchiveContext* context, uint32_t memberCount, uint64_t offset, uint64_t size);
+// Cuts away everything added since the archive was opened with that count and end,
+// restoring the length it had then (revertSize).
 ResultCode RevertAdditions(ArchiveContext* context, uint32_t openMemberCount, uint64_t openEndOffset);
+
+// What differs between the formats when a member is appended; AppendMember does the rest.
+struct AppendSteps {
+  // Fills the member's header block from entry, memberName and the source size.
+  void (*buildHeader)(ArchiveContext* context, uint8_t* header, uint64_t size);
+  // Copies the source behind the header and closes its data (padding, checksum);
+  // *stored gets the bytes written behind the header.
+  ResultCode (*writeData)(ArchiveContext* context, uint64_t size, uint64_t* stored);
+  uint64_t maxSize;  // the largest source it stores; larger ones end in kResultLimit
+  uint32_t endSize;  // bytes of the end marker behind the last member
+};
+extern const AppendSteps kQbxAppendSteps;
+extern const AppendSteps kTarAppendSteps;
 
 // Shared by the two format halves: a failed append stops here, undone by AppendFile.
 ResultCode WriteArchive(ArchiveContext* context, const void* data, uint32_t count);

@@ -4,19 +4,16 @@
 
 #include "core/detect.h"
 #include "core/progress.h"
+#include "core/tar.h"
 
 namespace {
-constexpr uint8_t kTarEndMarker[1024] = {};
-
-bool IsWritableKind(FormatKind format) { return format == kFormatQbx || format == kFormatTar; }
-
 const FormatOps* OpsFor(const ArchiveContext* context) {
   if (context->formats == nullptr || context->format >= kFormatKindCount) return nullptr;
   return &context->formats[context->format];
 }
 
 ResultCode CreateNewArchive(ArchiveContext* context) {
-  if (!IsWritableKind(context->format)) return Fail(context, kResultSave);
+  if (!IsWritableFormat(context->format)) return Fail(context, kResultSave);
   context->openMode = kModeReadWrite;
   context->archiveFile =
       FileOpen(context->archivePath, kAccessReadWrite, kShareNone, kCreateAlways);
@@ -31,7 +28,7 @@ ResultCode CreateNewArchive(ArchiveContext* context) {
 }
 
 ResultCode OpenExistingArchive(ArchiveContext* context) {
-  if (IsWritableKind(context->format)) {
+  if (IsWritableFormat(context->format)) {
     context->openMode = kModeReadWrite;
     context->archiveFile =
         FileOpen(context->archivePath, kAccessReadWrite, kShareNone, kOpenAlways);
@@ -74,7 +71,16 @@ ResultCode OpenArchive(ArchiveContext* context, uint32_t createFlag) {
     CloseArchive(context);
     context->result = result;
   }
+  context->revertSize = context->fileSize;
   return result;
+}
+
+bool IsWritableFormat(FormatKind format) { return format == kFormatQbx || format == kFormatTar; }
+
+ResultCode CheckWritable(ArchiveContext* context) {
+  if (context->archiveFile == kInvalidFile) return Fail(context, kResultOpen);
+  if (!IsWritableFormat(context->format) || context->openMode != kModeReadWrite) return Fail(context, kResultSave);
+  return kResultOk;
 }
 
 void CloseArchive(ArchiveContext* context) {

@@ -12,3 +12,8 @@ ResultCode OpenArchive(ArchiveContext* context, uint32_t createFlag);
 void CloseArchive(ArchiveContext* context);
 // Extracts or tests the members through the format's walk.
 ResultCode RunMembers(ArchiveContext* context, int64_t totalBytes, uint32_t testFlag);
+// QBX and TAR take appends and edits; every other format is only read.
+bool IsWritableFormat(FormatKind format);
+// The one answer to "may this archive change": kResultOpen when none is open, kResultSave
+// when its format is read-only or it was opened read-only (locked, read-only file, damage).
+ResultCode CheckWritable(ArchiveContext* context);

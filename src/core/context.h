@@ -28,6 +28,8 @@ inline constexpr uint32_t kIoBufferSize = 262144;
 inline constexpr uint32_t kOutBufferSize = 524288;
 inline constexpr uint32_t kMaxMembers = 2147483647;
 inline constexpr uint32_t kMemberNameChars = 260;  // extraction's name buffer, terminator included
+// The headerCodePage value for UTF-8 TAR names; any other value means Latin-1.
+inline constexpr uint32_t kCodePageUtf8 = 65001;
 
 struct ProgressBlock;
 struct ArchiveContext;
@@ -69,7 +71,12 @@ struct ArchiveContext {
   uint32_t headerCodePage;
   uint64_t* memberOffsets;
   uint32_t memberOffsetCapacity;
-  uint32_t strictMode;
+  // Nonzero while one progress run spans a whole folder add, so that each appended file
+  // continues it instead of starting its own.
+  uint32_t progressSpansFolder;
+  // The viewer's stored size of the member as the listing found it, for a streamed ZIP
+  // member whose local header leaves the size out.
+  int64_t listedStoredSize;
   MemberCallback onMember;
   ProgressCallback onProgress;
   void* owner;
@@ -82,6 +89,8 @@ struct ArchiveContext {
   uint32_t memberCount;
   uint64_t appendOffset;
   uint64_t fileSize;
+  // The file's length at the revert point (opened, or cut by a delete): a revert gives it back.
+  uint64_t revertSize;
   int64_t remaining;
   uint64_t position;
   uint32_t bytesRead;
@@ -91,7 +100,6 @@ struct ArchiveContext {
   FileHandle outputFile;
   uint32_t appendPending;
   uint32_t dataChecksum;
-  uint32_t crcTable[1024];
   uint8_t* ioBuffer;
   uint8_t* outBuffer;
   // Table of kFormatKindCount entries indexed by FormatKind.
@@ -99,7 +107,7 @@ struct ArchiveContext {
 };
 
 // The initial state the application sets once at start: handles invalid, UTF-8 TAR
-// names, everything else zero. The CRC tables and offset table are the caller's to fill.
+// names, everything else zero. The offset table is the caller's to fill.
 void InitArchiveContext(ArchiveContext* context, const FormatOps* formats);
 
 inline ResultCode Fail(ArchiveContext* context, ResultCode code) {

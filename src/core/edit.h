@@ -3,18 +3,18 @@
 
 #include "core/context.h"
 
+inline constexpr uint32_t kMaxRenameChars = 256;
+// Stores newName (its first kMaxRenameChars characters, "\" made "/") in the member's header.
 ResultCode RenameMember(ArchiveContext* context, uint32_t memberIndex, const char16_t* newName);
 ResultCode RenameTarMember(ArchiveContext* context, uint32_t memberIndex);
 ResultCode SetTarMode(ArchiveContext* context, uint32_t memberIndex, uint32_t mode);
-// Cuts the archive at the member; callers pass the last member listed, since only
-// truncation removes data.
+// Cuts the archive at the member (a TAR keeps two zero blocks there); callers pass the last
+// member listed, since only truncation removes data. The cut is the new revert point.
 ResultCode DeleteLastMember(ArchiveContext* context, uint32_t memberIndex);
 
 // Shared by the edits.
-// Seeks to the member's first block by the offset table; 9 when it is not known.
+// Seeks to the member's first block by the offset table; kResultNotFound when it is not known.
 ResultCode FindMember(ArchiveContext* context, uint32_t memberIndex);
-// memberName into the first 1024 bytes of ioBuffer, as UTF-8 or one byte per character.
-void ConvertEditedName(ArchiveContext* context, bool utf8);
 // A name whose last byte (within limit) is "/" or "\" names a directory.
 bool NameEndsInSlash(const uint8_t* name, uint32_t limit);
 // Writes one 512-byte header at offset and reports the edited member.

@@ -1,11 +1,4 @@
-#include <cstring>
-
 #include "core/edit.h"
-#include "core/names.h"
-
-namespace {
-constexpr uint32_t kNameArea = 1024;
-}
 
 ResultCode FindMember(ArchiveContext* context, uint32_t memberIndex) {
   if (context->memberOffsets == nullptr || memberIndex >= context->memberOffsetCapacity ||
@@ -16,14 +9,6 @@ ResultCode FindMember(ArchiveContext* context, uint32_t memberIndex) {
   if (!FileSeek(context->archiveFile, static_cast<int64_t>(context->position), kSeekBegin, nullptr))
     return Fail(context, kResultNotFound);
   return context->result;
-}
-
-void ConvertEditedName(ArchiveContext* context, bool utf8) {
-  std::memset(context->ioBuffer, 0, kNameArea);
-  if (utf8)
-    WideToUtf8(context->memberName, context->ioBuffer);
-  else
-    WideToBytes(context->memberName, context->ioBuffer);
 }
 
 bool NameEndsInSlash(const uint8_t* name, uint32_t limit) {

@@ -1,5 +1,7 @@
 #include "core/list_walk.h"
 
+#include "core/progress.h"
+
 ResultCode BeginListing(ArchiveContext* context) {
   context->memberCount = 0;
   context->appendOffset = 0;
@@ -11,4 +13,16 @@ ResultCode BeginListing(ArchiveContext* context) {
 void RecordMemberOffset(ArchiveContext* context) {
   if (context->memberOffsets != nullptr && context->memberIndex < context->memberOffsetCapacity)
     context->memberOffsets[context->memberIndex] = context->position;
+}
+
+void ReportListedMember(ArchiveContext* context) {
+  context->onMember(context);
+  ProgressPosition(context, context->position);
+}
+
+ResultCode EndListing(ArchiveContext* context) {
+  context->memberCount = context->memberIndex;
+  context->appendOffset = context->position;
+  ProgressPosition(context, context->fileSize);
+  return context->result;
 }

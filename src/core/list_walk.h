@@ -3,7 +3,12 @@
 
 #include "core/context.h"
 
-// Counters to zero and the file to its start; 15 when the seek fails.
+// Counters to zero and the file to its start; kResultRead when the seek fails.
 ResultCode BeginListing(ArchiveContext* context);
 // Keeps the walk's position as the offset of the member in work, when there is room.
 void RecordMemberOffset(ArchiveContext* context);
+// Hands the member just read to onMember and the walk's position to the progress.
+void ReportListedMember(ArchiveContext* context);
+// Ends a walk whose every index up to memberIndex was a member: counts them, puts the end
+// of the archive where the walk stopped, and the progress at the file's end.
+ResultCode EndListing(ArchiveContext* context);

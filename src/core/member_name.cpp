@@ -1,5 +1,7 @@
 #include "core/member_name.h"
 
+#include <cstring>
+
 #include "core/names.h"
 
 namespace {
@@ -9,7 +11,7 @@ bool NameIsUtf8(const ArchiveContext* context, const EntryRecord* entry) {
     case kFormatGz:
       return true;
     case kFormatTar:
-      return context->headerCodePage == 65001;
+      return context->headerCodePage == kCodePageUtf8;
     case kFormatZip:
       return (entry->attributes & kAttrZipUtf8) != 0;
     default:
@@ -23,4 +25,12 @@ void DecodeMemberName(const ArchiveContext* context, const EntryRecord* entry, c
     Utf8ToWide(entry->name, kEntryNameSize, out);
   else
     BytesToWide(entry->name, kEntryNameSize, out);
+}
+
+void EncodeMemberName(ArchiveContext* context, bool utf8) {
+  std::memset(context->ioBuffer, 0, kNameArea);
+  if (utf8)
+    WideToUtf8(context->memberName, context->ioBuffer, kNameArea);
+  else
+    WideToBytes(context->memberName, context->ioBuffer, kNameArea);
 }

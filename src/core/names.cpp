@@ -4,6 +4,8 @@ namespace {
 bool IsHighSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLowSurrogate(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
+uint32_t Utf8Length(uint32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
+
 uint8_t* PutUtf8(uint8_t* out, uint32_t cp) {
   if (cp < 0x80) {
     *out++ = static_cast<uint8_t>(cp);
@@ -41,20 +43,27 @@ uint32_t WideLength(const char16_t* wide) {
   return n;
 }
 
-void WideToUtf8(const char16_t* wide, uint8_t* out) {
+uint32_t WideToUtf8(const char16_t* wide, uint8_t* out, uint32_t capacity) {
+  if (capacity == 0) return 0;
+  uint32_t n = 0;
   uint32_t held = 0;  // a high surrogate waiting for its low half
   for (const char16_t* p = wide; *p != 0; ++p) {
     uint32_t u = *p;
+    uint32_t cp = u;
     if (IsHighSurrogate(u)) {
       held = u;
-    } else if (IsLowSurrogate(u)) {
-      if (held != 0) out = PutUtf8(out, 0x10000 + ((held - 0xD800) << 10) + (u - 0xDC00));
-      held = 0;
-    } else {
-      out = PutUtf8(out, u);
+      continue;
     }
+    if (IsLowSurrogate(u)) {
+      cp = held != 0 ? 0x10000 + ((held - 0xD800) << 10) + (u - 0xDC00) : 0;
+      held = 0;
+      if (cp == 0) continue;
+    }
+    if (n + Utf8Length(cp) >= capacity) break;
+    n = static_cast<uint32_t>(PutUtf8(out + n, cp) - out);
   }
-  *out = 0;
+  out[n] = 0;
+  return n;
 }
 
 void Utf8ToWide(const uint8_t* bytes, uint32_t count, char16_t* out) {
@@ -81,9 +90,12 @@ void Utf8ToWide(const uint8_t* bytes, uint32_t count, char16_t* out) {
   *out = 0;
 }
 
-void WideToBytes(const char16_t* wide, uint8_t* out) {
-  for (const char16_t* p = wide; *p != 0; ++p) *out++ = static_cast<uint8_t>(*p & 0xFF);
-  *out = 0;
+uint32_t WideToBytes(const char16_t* wide, uint8_t* out, uint32_t capacity) {
+  if (capacity == 0) return 0;
+  uint32_t n = 0;
+  for (; wide[n] != 0 && n + 1 < capacity; ++n) out[n] = static_cast<uint8_t>(wide[n] & 0xFF);
+  out[n] = 0;
+  return n;
 }
 
 void BytesToWide(const uint8_t* bytes, uint32_t count, char16_t* out) {

@@ -40,12 +40,8 @@ ResultCode ListQbx(ArchiveContext* context) {
         !FileSeek(context->archiveFile, e.packedSize + kQbxChecksumSize, kSeekCurrent, &next))
       return Fail(context, kResultRead);
     context->position = next;
-    context->onMember(context);
-    ProgressPosition(context, context->position);
+    ReportListedMember(context);
   }
   // Count what was listed, also before damage, so those members can be viewed and extracted.
-  context->memberCount = context->memberIndex;
-  context->appendOffset = context->position;
-  ProgressPosition(context, context->fileSize);
-  return context->result;
+  return EndListing(context);
 }

@@ -1,6 +1,8 @@
 #include <cstring>
 
+#include "core/archive.h"
 #include "core/edit.h"
+#include "core/member_name.h"
 #include "core/qbx.h"
 
 namespace {
@@ -12,22 +14,31 @@ ResultCode RenameQbxMember(ArchiveContext* context, uint32_t memberIndex) {
   uint32_t got = 0;
   if (!FileRead(context->archiveFile, &e, kEntryRecordSize, &got) || got < kEntryRecordSize)
     return Fail(context, kResultRead);
-  ConvertEditedName(context, true);
+  EncodeMemberName(context, true);
   std::memcpy(e.name, context->ioBuffer, kEntryNameSize);
   e.attributes &= kQbxEditableAttributes;
   if (NameEndsInSlash(e.name, kEntryNameSize)) e.attributes |= kAttrDirectory;
   e.checksum = QbxChecksum(reinterpret_cast<const uint8_t*>(&e), kQbxHeaderChecksummed, 0);
   return WriteMemberHeader(context, context->position, &e);
 }
+
+// Names in archives separate folders with "/", whatever the user typed.
+void CopyNewName(const char16_t* newName, char16_t* name) {
+  uint32_t n = 0;
+  for (; n < kMaxRenameChars && newName[n] != 0; ++n) name[n] = newName[n] == u'\\' ? u'/' : newName[n];
+  name[n] = 0;
+}
 }  // namespace
 
 ResultCode RenameMember(ArchiveContext* context, uint32_t memberIndex, const char16_t* newName) {
   context->result = kResultOk;
   if (newName == nullptr) return Fail(context, kResultNoCallback);
-  if (context->archiveFile == kInvalidFile) return Fail(context, kResultOpen);
-  if (context->openMode != kModeReadWrite) return Fail(context, kResultSave);
-  context->memberName = const_cast<char16_t*>(newName);
-  if (context->format == kFormatTar) return RenameTarMember(context, memberIndex);
-  if (context->format == kFormatQbx) return RenameQbxMember(context, memberIndex);
+  if (CheckWritable(context) != kResultOk) return context->result;
+  char16_t name[kMaxRenameChars + 1];
+  CopyNewName(newName, name);
+  context->memberName = name;
+  if (context->format == kFormatTar) RenameTarMember(context, memberIndex);
+  else RenameQbxMember(context, memberIndex);
+  context->memberName = nullptr;
   return context->result;
 }

@@ -7,6 +7,9 @@
 
 inline constexpr uint32_t kTarBlockSize = 512;
 inline constexpr uint32_t kTarNameSize = 100;
+// Two zero blocks end every archive we write.
+inline constexpr uint32_t kTarEndMarkerSize = 2 * kTarBlockSize;
+inline constexpr uint8_t kTarEndMarker[kTarEndMarkerSize] = {};
 inline constexpr uint32_t kTarMaxExtendedLength = 196608;
 inline constexpr uint32_t kTarMaxSparseMaterial = 65536;
 
@@ -25,7 +28,6 @@ inline constexpr uint32_t kTarLongField = 12;
 
 struct TarHeaderState {
   uint8_t header[kTarBlockSize];
-  uint32_t hasExtended;
   uint32_t extendedPadding;
   uint32_t headerOffset;
   uint32_t consumed;

@@ -2,22 +2,16 @@
 
 #include "core/append.h"
 #include "core/filetime.h"
-#include "core/names.h"
+#include "core/member_name.h"
 #include "core/progress.h"
 #include "core/tar.h"
 
 namespace {
-constexpr uint32_t kNameArea = 1024;
 constexpr uint32_t kAppendedMode = 0777;
 constexpr uint64_t kMaxTarTime = 077777777777ULL;  // 11 octal digits
-constexpr uint8_t kTarEndMarker[2 * kTarBlockSize] = {};
 
 void StoreTarName(ArchiveContext* context, uint8_t* header) {
-  std::memset(context->ioBuffer, 0, kNameArea);
-  if (context->headerCodePage == 65001)
-    WideToUtf8(context->memberName, context->ioBuffer);
-  else
-    WideToBytes(context->memberName, context->ioBuffer);
+  EncodeMemberName(context, context->headerCodePage == kCodePageUtf8);
   context->ioBuffer[kTarNameSize - 1] = 0;
   std::memcpy(header, context->ioBuffer, kTarNameSize);
   std::memcpy(context->entry.name, context->ioBuffer, kTarNameSize);
@@ -36,12 +30,12 @@ void BuildTarHeader(ArchiveContext* context, uint8_t* header, uint64_t size) {
   header[kTarTypeflagOffset] = '0';
   e.mode = kAppendedMode;
   e.padding = TarPadding(size);
+  e.packedSize = static_cast<int64_t>(size + e.padding);
   e.checksum = StoreTarChecksum(header);
 }
 
 // TAR data need no checksum, so the system may copy it without passing it through us.
 ResultCode CopySourceTar(ArchiveContext* context, uint64_t expected) {
-  static constexpr uint8_t kZeros[kTarBlockSize] = {};
   uint64_t written = 0;
   for (;;) {
     uint32_t n = 0;
@@ -51,7 +45,7 @@ ResultCode CopySourceTar(ArchiveContext* context, uint64_t expected) {
     if (outcome == kCopyWriteFailed) return Fail(context, kResultWrite);
     if (n == 0) break;
     uint32_t padding = TarPadding(n);
-    if (padding != 0 && WriteArchive(context, kZeros, padding) != kResultOk) return context->result;
+    if (padding != 0 && WriteArchive(context, kTarEndMarker, padding) != kResultOk) return context->result;
     n += padding;
     written += n;
     // A source that grows while it is read would otherwise be copied without end.
@@ -62,29 +56,11 @@ ResultCode CopySourceTar(ArchiveContext* context, uint64_t expected) {
   if (written != expected) return Fail(context, kResultChecksum);
   return kResultOk;
 }
+
+ResultCode WriteTarData(ArchiveContext* context, uint64_t size, uint64_t* stored) {
+  *stored = size + context->entry.padding;
+  return CopySourceTar(context, *stored);
+}
 }  // namespace
 
-ResultCode AppendTar(ArchiveContext* context) {
-  EntryRecord& e = context->entry;
-  uint64_t size = static_cast<uint64_t>(e.packedSize);
-  if (size >= kMaxTarMemberSize) return Fail(context, kResultLimit);
-  if (context->strictMode == 0) ProgressBegin(context, e.packedSize, context->onProgress, context->progressUser);
-  context->memberIndex = context->memberCount;
-  if (!FileSeek(context->archiveFile, static_cast<int64_t>(context->appendOffset), kSeekBegin, nullptr))
-    return Fail(context, kResultRead);
-  uint8_t header[kTarBlockSize];
-  BuildTarHeader(context, header, size);
-  context->appendPending = 1;
-  if (WriteArchive(context, header, kTarBlockSize) != kResultOk) return context->result;
-  if (CopySourceTar(context, size + e.padding) != kResultOk) return context->result;
-  if (WriteArchive(context, kTarEndMarker, sizeof kTarEndMarker) != kResultOk) return context->result;
-  if (!FileTruncate(context->archiveFile)) return Fail(context, kResultWrite);
-  context->appendOffset += kTarBlockSize + size + e.padding;
-  context->fileSize = context->appendOffset + sizeof kTarEndMarker;
-  context->memberCount += 1;
-  e.size = size;
-  e.packedSize = static_cast<int64_t>(size + e.padding);
-  context->appendPending = 0;
-  if (context->onMember != nullptr) context->onMember(context);
-  return context->result;
-}
+const AppendSteps kTarAppendSteps = {BuildTarHeader, WriteTarData, kMaxTarMemberSize - 1, kTarEndMarkerSize};

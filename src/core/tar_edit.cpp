@@ -1,6 +1,8 @@
 #include <cstring>
 
+#include "core/archive.h"
 #include "core/edit.h"
+#include "core/member_name.h"
 #include "core/tar.h"
 
 namespace {
@@ -47,7 +49,7 @@ ResultCode RenameTarMember(ArchiveContext* context, uint32_t memberIndex) {
   if (FindMember(context, memberIndex) != kResultOk) return context->result;
   TarHeaderState state;
   ResultCode r = ReadTarHeader(context->archiveFile, &state, &context->entry, context->ioBuffer);
-  ConvertEditedName(context, context->headerCodePage == 65001);
+  EncodeMemberName(context, context->headerCodePage == kCodePageUtf8);
   context->ioBuffer[kTarNameSize - 1] = 0;
   std::memcpy(context->entry.name, context->ioBuffer, kTarNameSize);
   std::memcpy(state.header, context->ioBuffer, kTarNameSize);
@@ -60,6 +62,7 @@ ResultCode RenameTarMember(ArchiveContext* context, uint32_t memberIndex) {
 
 ResultCode SetTarMode(ArchiveContext* context, uint32_t memberIndex, uint32_t mode) {
   context->result = kResultOk;
+  if (CheckWritable(context) != kResultOk) return context->result;
   if (FindMember(context, memberIndex) != kResultOk) return context->result;
   TarHeaderState state;
   ResultCode r = ReadTarHeader(context->archiveFile, &state, &context->entry, context->ioBuffer);

@@ -8,7 +8,7 @@
 namespace {
 void FillTarName(ArchiveContext* context, char16_t* buffer) {
   std::memset(buffer, 0, kMemberNameChars * sizeof(char16_t));
-  if (context->headerCodePage == 65001)
+  if (context->headerCodePage == kCodePageUtf8)
     Utf8ToWide(context->entry.name, kTarNameSize, buffer);
   else
     BytesToWide(context->entry.name, kTarNameSize, buffer);

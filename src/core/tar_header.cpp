@@ -117,7 +117,6 @@ ResultCode ReadBlock(FileHandle file, uint8_t* buffer, TarHeaderState* state) {
 ResultCode ReadExtendedData(FileHandle file, TarHeaderState* state, EntryRecord* entry,
                             uint8_t* buffer) {
   const uint8_t* block = buffer + state->consumed - kTarBlockSize;
-  state->hasExtended = 2;
   int64_t length = ReadSizeField(block);
   entry->checksum = static_cast<uint32_t>(ReadOctal(block + kTarChksumOffset, kTarShortField));
   if (!ChecksumMatches(block, entry->checksum)) return kResultChecksum;

@@ -24,6 +24,7 @@ inline constexpr uint8_t kOpBase = 128;
 inline constexpr uint8_t kOpCodeBitsMask = 31;
 
 inline constexpr uint32_t kMaxCodeBits = 15;
+static_assert(kMaxCodeBits <= kOpCodeBitsMask, "a base's op must hold its code bits");
 
 constexpr bool IsLink(CodeEntry e) { return e.op != kOpLiteral && e.op < 16; }
 constexpr bool IsBase(CodeEntry e) { return (e.op & kOpBase) != 0; }

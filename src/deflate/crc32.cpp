@@ -137,11 +137,6 @@ bool HasClmul() {
 
 }  // namespace
 
-void BuildCrcTables(uint32_t* tables) {
-  for (uint32_t k = 0; k < kCrc32TableCount; k++)
-    std::memcpy(tables + k * 256, kTables[k].data(), 256 * sizeof(uint32_t));
-}
-
 uint32_t Crc32Step(uint32_t value, uint8_t byte) {
   return (value >> 8) ^ kTables[0][(value ^ byte) & 0xFF];
 }

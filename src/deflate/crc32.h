@@ -6,13 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 
-inline constexpr uint32_t kCrc32TableCount = 4;  // tables the context keeps, 256 entries each
-
-// Fills four tables of 256 entries: table 0 byte-wise, tables 1 to 3 for four bytes at a
-// time. The update below does not read them (it has wider tables of its own, fixed at
-// compile time); they are there for code that wants the classic layout.
-void BuildCrcTables(uint32_t* tables);
-
 uint32_t Crc32Update(uint32_t crc, const uint8_t* bytes, size_t count);
 
 // The single-byte step without inversion, as ZipCrypto applies it to its key words.

@@ -1,6 +1,7 @@
 #include "deflate/inflate.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,14 +16,46 @@
 
 namespace {
 
-// Per iteration the fast loop refills at most twice (7 bytes each) and each refill reads
-// 8 bytes.
+// The fast loop's refill loads one word, takes the whole bytes of it that fit in the bit
+// buffer (at most 7, when the buffer was empty) and leaves 56 to 63 bits held.
+constexpr uint32_t kBufferBits = 64;
+constexpr uint32_t kWordBytes = 8;
+constexpr uint32_t kRefillBits = kBufferBits - 8;
+constexpr uint32_t kRefillMaxTaken = (kBufferBits - 1) / 8;
+static_assert(kRefillBits == 8 * kRefillMaxTaken,
+              "count |= kRefillBits must add exactly the whole bytes a refill takes");
+// One refill in front of the literal/length codes, one in front of the distance code.
+constexpr uint32_t kRefillsPerIteration = 2;
+// The loop runs while more than this many input bytes are left.
 constexpr uint32_t kFastInputMargin = 16;
-// Match copies move whole 8-byte words and may write up to this many bytes past the match.
+static_assert((kRefillsPerIteration - 1) * kRefillMaxTaken + kWordBytes <= kFastInputMargin,
+              "the last refill of an iteration must load its whole word from the input");
+
+// Match copies move whole words and may write up to this many bytes past the match.
 constexpr uint32_t kCopySlack = 16;
+// CopyMatch lays down one period of a short distance's pattern before copying words.
+constexpr uint8_t kPeriod[8] = {0, 0, 8, 9, 8, 10, 12, 14};
+// CopyMatch's first write (two words, one word or one period) happens whatever the length,
+// down to the 1 byte left of a match that began in the window; every later word starts
+// before the match's end.
+constexpr uint32_t MaxCopyOverrun() {
+  uint32_t first = 2 * kWordBytes;
+  for (uint8_t period : kPeriod) first = std::max<uint32_t>(first, period);
+  return std::max(first - 1, kWordBytes - 1);
+}
+static_assert(MaxCopyOverrun() <= kCopySlack, "a match copy may write past the slack");
 // Per iteration at most a literal and a longest Deflate match, with the copy's slack. Longer
 // Deflate64 matches that do not fit are left to the mode machine.
 constexpr uint32_t kFastOutputMargin = 1 + kDeflateMaxMatch + kCopySlack;
+
+// The largest extra-bit count of the bases in a symbol table.
+template <size_t N>
+constexpr uint32_t MaxExtraBits(const std::array<CodeEntry, N>& symbols) {
+  uint32_t most = 0;
+  for (const CodeEntry& e : symbols)
+    if (IsBase(e)) most = std::max<uint32_t>(most, e.bits);
+  return most;
+}
 
 constexpr uint8_t kCodeLengthOrder[kCodeLengthSymbols] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                                           11, 4,  12, 3, 13, 2, 14, 1, 15};
@@ -108,32 +141,31 @@ inline void CopyMatch(uint8_t* out, uint32_t distance, uint32_t length) {
     // Every word read lies at least 8 bytes back, so it is complete when read. Most matches
     // are short: two words go before the first test.
     Store64(out, LoadLe64(src));
-    Store64(out + 8, LoadLe64(src + 8));
-    out += 16;
-    src += 16;
+    Store64(out + kWordBytes, LoadLe64(src + kWordBytes));
+    out += 2 * kWordBytes;
+    src += 2 * kWordBytes;
     while (out < end) {
       Store64(out, LoadLe64(src));
-      out += 8;
-      src += 8;
+      out += kWordBytes;
+      src += kWordBytes;
     }
   } else if (distance == 1) {
     const uint64_t v = src[0] * 0x0101010101010101ULL;
     do {
       Store64(out, v);
-      out += 8;
+      out += kWordBytes;
     } while (out < end);
   } else {
     // Lay down one period of the pattern that is a multiple of the distance and at least
     // 8 bytes, then copy words from one period back.
-    static constexpr uint8_t kPeriod[8] = {0, 0, 8, 9, 8, 10, 12, 14};
     const uint32_t period = kPeriod[distance];
     for (uint32_t i = 0; i < period; i++) out[i] = src[i];
     out += period;
     src = out - period;
     while (out < end) {
       Store64(out, LoadLe64(src));
-      out += 8;
-      src += 8;
+      out += kWordBytes;
+      src += kWordBytes;
     }
   }
 }
@@ -167,17 +199,28 @@ bool CopyWindowMatch(Decoder& d, uint8_t* out, uint32_t distance, uint32_t lengt
   return true;
 }
 
-// Tops the bit buffer up to at least 56 bits with one word load; bits loaded above count
-// are the stream's own next bits, so loading them again later changes nothing.
-#define QBX_REFILL()                           \
-  do {                                         \
-    buffer |= LoadLe64(in) << count;           \
-    in += (63 - count) >> 3;                   \
-    count |= 56;                               \
+// Tops the bit buffer up to at least kRefillBits with one word load; bits loaded above count
+// are the stream's own next bits, so loading them again later changes nothing. count stays
+// below kBufferBits, so the OR adds exactly the whole bytes taken.
+#define QBX_REFILL()                      \
+  do {                                    \
+    buffer |= LoadLe64(in) << count;      \
+    in += (kBufferBits - 1 - count) >> 3; \
+    count |= kRefillBits;                 \
   } while (0)
 
 template <const DeflateVariant& V>
 void FastLoop(Decoder& d) {
+  // Nothing in the loop checks count: after the first refill it takes two literal codes, or
+  // a literal code and a length code with its extra bits; after the second a distance code
+  // with its extra bits.
+  static_assert(2 * kMaxCodeBits + MaxExtraBits(V.lengthSymbols) <= kRefillBits,
+                "a literal and a length must fit in one refill");
+  static_assert(kMaxCodeBits + MaxExtraBits(V.distanceSymbols) <= kRefillBits,
+                "a distance must fit in one refill");
+  // The output margin covers a literal and a match of up to maxMatch bytes; longer matches
+  // are checked against the room left.
+  constexpr bool kMatchesFitMargin = 1 + V.maxMatch + kCopySlack <= kFastOutputMargin;
   InflateState* const s = d.s;
   const uint8_t* in = d.c.in;
   uint8_t* out = d.c.out;
@@ -249,7 +292,7 @@ void FastLoop(Decoder& d) {
     const uint32_t distance =
         e.value + static_cast<uint32_t>((saved & Mask(e.bits)) >> CodeBitsOf(e));
 
-    if constexpr (V.maxMatch > kDeflateMaxMatch) {
+    if constexpr (!kMatchesFitMargin) {
       if (length + kCopySlack > static_cast<uint64_t>(d.c.outEnd - out)) {
         // Too long for the room left: the mode machine copies it in parts.
         s->length = length;

@@ -66,9 +66,8 @@ ResultCode DecodeGzMember(ArchiveContext* context) {
     Behind behind = Behind::End;
     if (ResultCode r = LookBehind(context, &behind)) return r;
     if (behind == Behind::End) return kResultOk;
-    // Extraction keeps what it has written, as gzip does; a test reports the stray bytes.
-    if (behind == Behind::Garbage)
-      return context->outputFile == kInvalidFile ? Fail(context, kResultFormat) : kResultOk;
+    // Test and extraction agree: the file is damaged, and an existing file stays as it was.
+    if (behind == Behind::Garbage) return Fail(context, kResultFormat);
     GzHeader header;
     EntryRecord next{};
     if (ResultCode r = ReadGzHeader(context->archiveFile, &header, &next, context->ioBuffer, context->fileSize))

@@ -26,8 +26,7 @@ uint32_t GzDefaultName(const char16_t* archivePath, uint8_t* buffer) {
   char16_t wide[kMaxComponentUnits + 1] = {};
   for (uint32_t i = 0; i < kMaxComponentUnits && component[i] != 0; ++i) wide[i] = component[i];
   std::memset(buffer, 0, kGzDefaultNameSize);
-  WideToUtf8(wide, buffer);
-  uint32_t length = static_cast<uint32_t>(std::strlen(reinterpret_cast<char*>(buffer)));
+  uint32_t length = WideToUtf8(wide, buffer, kGzDefaultNameSize);
   uint8_t* dot = nullptr;
   for (uint32_t i = length; i > 0 && dot == nullptr; --i)
     if (buffer[i - 1] == '.') dot = buffer + i - 1;

@@ -28,15 +28,20 @@ bool SamePath(const char16_t* a, const char16_t* b) {
   return *a == *b;
 }
 
-void RefuseTooLong(FolderScan* scan, uint32_t n) {
+// Stops the count with ItemPath as the path it could not take.
+void RefusePath(FolderScan* scan) {
   MainState* state = scan->Owner;
+  state->Host->sendStatusText(state, scan->ItemPath);
+  state->Archive.result = kResultFolderOpen;
+  scan->Stop = 1;
+}
+
+void RefuseTooLong(FolderScan* scan, uint32_t n) {
   uint32_t k = 0;
   for (; k < n && k + 1 < kScanPathChars; ++k) scan->ItemPath[k] = scan->FolderPath[k];
   for (uint32_t i = 0; scan->Entry.name[i] != 0 && k + 1 < kScanPathChars; ++i) scan->ItemPath[k++] = scan->Entry.name[i];
   scan->ItemPath[k] = 0;
-  state->Host->sendStatusText(state, scan->ItemPath);
-  state->Archive.result = kResultFolderOpen;
-  scan->Stop = 1;
+  RefusePath(scan);
 }
 
 void VisitEntry(FolderScan* scan, uint32_t n) {
@@ -87,12 +92,20 @@ void BeginFolderScan(FolderScan* scan, MainState* owner, void (*visitor)(FolderS
 void ScanFolder(FolderScan* scan) {
   if (scan->Stop != 0 || scan->DepthLeft < 0) return;
   uint32_t n = Length(scan->FolderPath);
-  if (n > 0 && !IsSeparator(scan->FolderPath[n - 1])) {
-    if (n + 1 >= kMaxPathChars) return;
+  uint32_t separator = n > 0 && !IsSeparator(scan->FolderPath[n - 1]) ? 1 : 0;
+  // A folder without room for a separator and a name: nothing in it could be added, so
+  // the count stops the add rather than let the folder go missing.
+  if (n + separator + scan->ReservedLength >= kMaxPathChars) {
+    if (scan->Visitor == CountVisitor) {
+      std::memcpy(scan->ItemPath, scan->FolderPath, (n + 1) * sizeof(char16_t));
+      RefusePath(scan);
+    }
+    return;
+  }
+  if (separator != 0) {
     scan->FolderPath[n++] = u'\\';
     scan->FolderPath[n] = 0;
   }
-  if (n + scan->ReservedLength >= kMaxPathChars) return;
   std::memcpy(scan->ItemPath, scan->FolderPath, (n + 1) * sizeof(char16_t));
   scan->DepthLeft -= 1;
   FolderSearch search = FolderFirst(scan->FolderPath, &scan->Entry);
@@ -119,9 +132,7 @@ void CountVisitor(FolderScan* scan) {
   }
   FileHandle file = FileOpen(scan->ItemPath, kAccessRead, kShareRead, kOpenExisting);
   if (file == kInvalidFile) {
-    state->Host->sendStatusText(state, scan->ItemPath);
-    c->result = kResultFolderOpen;
-    scan->Stop = 1;
+    RefusePath(scan);
   } else {
     scan->FileCount += 1;
     scan->TotalBytes += scan->Entry.size;
@@ -139,10 +150,10 @@ void AddVisitor(FolderScan* scan) {
   ArchiveContext* c = &state->Archive;
   if (SamePath(scan->ItemPath, state->ArchivePath)) return;
   state->Host->sendStatusText(state, scan->ItemPath);
-  std::memset(&state->Scratch, 0, sizeof state->Scratch);
-  char16_t* name = state->Scratch.wide;
+  std::memset(state->AddedName, 0, sizeof state->AddedName);
+  char16_t* name = state->AddedName;
   uint32_t n = 0;
-  for (; scan->ItemPath[n] != 0 && n + 1 < kScratchBytes / 2; ++n)
+  for (; scan->ItemPath[n] != 0 && n + 1 < kAddedNameChars; ++n)
     name[n] = scan->ItemPath[n] == u'\\' ? u'/' : scan->ItemPath[n];
   uint32_t start = state->JobParameter < n ? state->JobParameter : n;
   if (AppendFile(c, scan->ItemPath, name + start) != kResultOk || c->jobState.load() == kJobCancelling)

@@ -6,7 +6,6 @@
 #include "jobs/member_rows.h"
 
 namespace {
-constexpr uint32_t kProgressIntervalMs = 250;
 constexpr uint32_t kRefreshBothParts = 3;
 
 uint32_t FinishAdd(MainState* state) {
@@ -28,7 +27,7 @@ uint32_t RunAddFile(MainState* state) {
   const char16_t* item = ItemNameOf(state->JobPath);
   state->Host->sendStatusText(state, item);
   state->Host->notifyUpdate(state, kJobAddFile, 0);
-  c->strictMode = 0;
+  c->progressSpansFolder = 0;
   c->onProgress = FullProgressCallback;
   c->onMember = AddRowCallback;
   if (AppendFile(c, state->JobPath, item) == kResultOk) {
@@ -57,9 +56,10 @@ uint32_t RunAddFolder(MainState* state) {
   }
   c->onProgress = FullProgressCallback;
   c->onMember = AddRowCallback;
-  c->strictMode = 1;
+  c->progressSpansFolder = 1;
   BeginFolderScan(&scan, state, AddVisitor);
   ScanFolder(&scan);
+  c->progressSpansFolder = 0;
   state->Host->notifySort(state);
   state->Host->notifyUpdate(state, kUpdateStatusBar, kRefreshBothParts);
   return FinishAdd(state);

@@ -13,9 +13,9 @@ ResultCode RunWalk(MainState* state, uint32_t testFlag) {
   ArchiveContext* c = &state->Archive;
   c->onProgress = FullProgressCallback;
   c->onMember = testFlag != 0 ? TestMemberCallback : ExtractMemberCallback;
-  c->strictMode = testFlag != 0 ? 1 : 0;
+  state->WorkMemberName[0] = 0;
   ResultCode r = RunMembers(c, ProgressTotal(state), testFlag);
-  if (r != kResultOk) state->Host->sendStatusText(state, state->JobPath);
+  if (r != kResultOk) state->Host->sendStatusText(state, state->WorkMemberName);
   return r;
 }
 }  // namespace

@@ -45,10 +45,10 @@ void ShowNameThrottled(MainState* state, ArchiveContext* context) {
   }
 }
 
-void CopyNameToJobPath(MainState* state, const char16_t* name) {
+void KeepWorkMemberName(MainState* state, const char16_t* name) {
   uint32_t n = 0;
-  for (; name[n] != 0 && n + 1 < kJobPathChars; ++n) state->JobPath[n] = name[n];
-  state->JobPath[n] = 0;
+  for (; name[n] != 0 && n + 1 < kMemberNameChars; ++n) state->WorkMemberName[n] = name[n];
+  state->WorkMemberName[n] = 0;
 }
 
 // Asks with a prompt; the time spent waiting for the user is not working time.
@@ -92,7 +92,7 @@ uint32_t ExtractMemberCallback(ArchiveContext* context) {
     return 0;
   }
   ShowNameThrottled(state, context);
-  CopyNameToJobPath(state, context->memberName);
+  KeepWorkMemberName(state, context->memberName);
   if (ExistsAsFile(context->memberName) && state->OverwriteAnswer != kAnswerDoAll) {
     if (state->OverwriteAnswer == kAnswerSkipAll) return Skip(context);
     if (Ask(state, context, kUpdateOverwritePrompt, &state->OverwriteAnswer) < kAnswerDo) return Skip(context);
@@ -104,6 +104,6 @@ uint32_t TestMemberCallback(ArchiveContext* context) {
   MainState* state = StateOf(context);
   if (!IsSelectedMember(state, context->memberIndex)) return 0;
   ShowNameThrottled(state, context);
-  CopyNameToJobPath(state, context->memberName);
+  KeepWorkMemberName(state, context->memberName);
   return CheckPassword(state, context);
 }

@@ -25,7 +25,7 @@ uint32_t RunOpenAndList(MainState* state) {
   for (uint32_t i = 0; i + 1 < kArchivePathChars && state->JobPath[i] != 0; ++i) state->ArchivePath[i] = state->JobPath[i];
   c->onProgress = BarProgressCallback;
   c->onMember = AddRowCallback;
-  c->headerCodePage = state->Options.Unicode != 0 ? 65001 : 0;
+  c->headerCodePage = state->Options.Unicode != 0 ? kCodePageUtf8 : 0;
   OpenArchive(c, 0);
   if (c->result != kResultOk || c->jobState.load() == kJobCancelling) {
     ResultCode kept = c->result;

@@ -2,8 +2,6 @@
 #include "jobs/jobs.h"
 
 namespace {
-constexpr uint32_t kProgressIntervalMs = 250;
-
 void SendThrottled(const ProgressBlock* block, uint32_t code) {
   MainState* state = StateOf(block);
   uint32_t t = block->lastTick;

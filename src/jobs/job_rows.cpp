@@ -1,6 +1,7 @@
 // The row jobs: prefix, trim and mode, one selected row after another.
 #include <cstring>
 
+#include "core/archive.h"
 #include "core/edit.h"
 #include "core/progress.h"
 #include "jobs/job_host.h"
@@ -8,44 +9,37 @@
 #include "jobs/member_rows.h"
 
 namespace {
-constexpr uint32_t kRowTextChars = 257;   // 256 characters and the terminator
-constexpr uint32_t kMaxNewNameChars = 256;
+constexpr uint32_t kRowTextChars = kMaxRenameChars + 1;
 
 struct RowJob {
   uint32_t kind;
   char16_t name[kJobPathChars + kRowTextChars];  // the new name, prefix first
+  char16_t rowText[kRowTextChars];               // the row's name as the list shows it
   uint32_t prefixLength;
 };
 
-ResultCode Rename(MainState* state, uint32_t member, char16_t* newName) {
-  newName[kMaxNewNameChars] = 0;
-  return RenameMember(&state->Archive, member, newName);
-}
-
 ResultCode PrependStep(MainState* state, RowJob* job, int32_t row, uint32_t member) {
-  if (!state->Host->rowText(state, row, state->JobPath, kRowTextChars)) state->JobPath[0] = 0;
+  if (!state->Host->rowText(state, row, job->rowText, kRowTextChars)) job->rowText[0] = 0;
+  // RenameMember keeps the first kMaxRenameChars and turns "\\" into "/".
   uint32_t n = job->prefixLength;
-  for (uint32_t i = 0; state->JobPath[i] != 0 && n < kMaxNewNameChars; ++i) job->name[n++] = state->JobPath[i];
+  for (uint32_t i = 0; job->rowText[i] != 0; ++i) job->name[n++] = job->rowText[i];
   job->name[n] = 0;
-  for (uint32_t i = 0; i < n; ++i)
-    if (job->name[i] == u'\\') job->name[i] = u'/';
-  return Rename(state, member, job->name);
+  return RenameMember(&state->Archive, member, job->name);
 }
 
 ResultCode TrimStep(MainState* state, RowJob* job, int32_t row, uint32_t member) {
-  if (!state->Host->rowText(state, row, state->JobPath, kRowTextChars)) state->JobPath[0] = 0;
+  if (!state->Host->rowText(state, row, job->rowText, kRowTextChars)) job->rowText[0] = 0;
   uint32_t length = 0;
-  while (state->JobPath[length] != 0) ++length;
+  while (job->rowText[length] != 0) ++length;
   uint32_t drop = state->JobParameter < length ? state->JobParameter : length;
-  std::memcpy(job->name, state->JobPath + drop, (length - drop + 1) * sizeof(char16_t));
-  return Rename(state, member, job->name);
+  std::memcpy(job->name, job->rowText + drop, (length - drop + 1) * sizeof(char16_t));
+  return RenameMember(&state->Archive, member, job->name);
 }
 
 ResultCode ModeStep(MainState* state, uint32_t member) {
   ArchiveContext* c = &state->Archive;
   c->result = kResultOk;
-  if (c->archiveFile == kInvalidFile) return Fail(c, kResultOpen);
-  if (c->openMode != kModeReadWrite) return Fail(c, kResultSave);
+  if (CheckWritable(c) != kResultOk) return c->result;
   if (c->format == kFormatTar) return SetTarMode(c, member, state->JobParameter);
   return kResultOk;
 }
@@ -88,7 +82,7 @@ uint32_t RunPrependPrefix(MainState* state) {
   RowJob job;
   job.kind = kJobPrependPrefix;
   uint32_t n = 0;
-  while (state->JobPath[n] != 0 && n < kMaxNewNameChars) {
+  while (state->JobPath[n] != 0 && n < kMaxRenameChars) {
     job.name[n] = state->JobPath[n];
     ++n;
   }

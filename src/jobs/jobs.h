@@ -39,7 +39,8 @@ bool StartJob(MainState* state, uint32_t kind);
 // A hash of the window and thread handles, differing from one opening to the next.
 uint32_t ComputeDialogToken(const MainState* state);
 
-// Progress callbacks (throttled to one report per 250 ms, plus the final state).
+// Progress callbacks: at most one report per kProgressIntervalMs, plus the final state.
+inline constexpr uint32_t kProgressIntervalMs = 250;
 void FullProgressCallback(const ProgressBlock* block);
 void BarProgressCallback(const ProgressBlock* block);
 // Member callbacks of extraction and test: 1 processes the member, 0 skips it.

@@ -75,8 +75,8 @@ uint64_t CellNumber(const char16_t* text) {
 int32_t CompareRows(uint32_t column, int32_t direction, uint32_t memberA, uint32_t memberB,
                     const char16_t* textA, const char16_t* textB) {
   if (column >= kUnsorted) return static_cast<int32_t>(memberA - memberB) * direction;
-  if (column == 0 || column == 2) return CompareFolded(textA, textB) * direction;
-  if (column == 3 || column == 4) {
+  if (column == kColumnName || column == kColumnType) return CompareFolded(textA, textB) * direction;
+  if (column == kColumnSize || column == kColumnExtracted) {
     uint32_t la = Length(textA), lb = Length(textB);
     if (la != lb) return (la > lb ? -1 : 1) * direction;
   }

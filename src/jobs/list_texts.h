@@ -14,6 +14,6 @@ void StatusSizesText(const ListTotals& totals, char16_t* out);
 // The number in a size cell: its decimal digits, every other character skipped.
 uint64_t CellNumber(const char16_t* text);
 // Negative when the row of member a goes first. textA and textB are the rows' cells in the
-// sort column (unused for the archive order, column 6).
+// sort column (unused for the archive order, kUnsorted).
 int32_t CompareRows(uint32_t column, int32_t direction, uint32_t memberA, uint32_t memberB,
                     const char16_t* textA, const char16_t* textB);

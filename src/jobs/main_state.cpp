@@ -4,17 +4,15 @@
 #include <new>
 
 #include "core/archive.h"
-#include "deflate/crc32.h"
 
 bool InitMainState(MainState* state, const FormatOps* formats, const JobHost* host, void* hostUser) {
   std::memset(static_cast<void*>(state), 0, sizeof *state);
   state->ProductName = u"Quillbox";
   InitArchiveContext(&state->Archive, formats);
   state->Archive.archivePath = state->ArchivePath;
-  state->Archive.password = state->Scratch.bytes;
+  state->Archive.password = state->Password;
   state->Archive.owner = state;
   state->Archive.progressUser = reinterpret_cast<uintptr_t>(state);
-  BuildCrcTables(state->Archive.crcTable);
   state->ProcessId = CurrentProcessId();
   state->SortColumn = kUnsorted;
   state->SortDirection = 1;

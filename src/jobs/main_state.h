@@ -5,6 +5,8 @@
 #include <cstdint>
 
 #include "core/context.h"
+#include "core/member_name.h"
+#include "jobs/list_columns.h"
 #include "platform/platform.h"
 
 struct JobHost;
@@ -51,17 +53,13 @@ struct TypeCache {
 
 inline constexpr uint32_t kArchivePathChars = 260;
 inline constexpr uint32_t kJobPathChars = 360;
-inline constexpr uint32_t kScratchBytes = 600;
+// Room for the name a folder add gives a file: its path has at most 259 characters.
+inline constexpr uint32_t kAddedNameChars = 300;
+// The longest ZIP password, in bytes; its buffer holds a terminator behind it.
+inline constexpr uint32_t kPasswordMaxBytes = 255;
 inline constexpr uint32_t kStatusBarChars = 64;
 inline constexpr uint32_t kMaxRows = 0x7FFFF;
 inline constexpr uint32_t kNoMember = 0x7FFFFFFF;
-inline constexpr uint32_t kUnsorted = 6;
-
-// Cell texts, the second sort buffer and the typed password share this space.
-union ScratchText {
-  char16_t wide[kScratchBytes / 2];
-  uint8_t bytes[kScratchBytes];
-};
 
 struct MainState {
   const char16_t* ProductName;
@@ -94,8 +92,18 @@ struct MainState {
   uint32_t JobParameter;
   uint32_t ViewFlags, ViewKind, ViewPage, ViewWidth;
   char16_t ArchivePath[kArchivePathChars];
+  // The job's input: the archive to open, the folder to extract into, the file or folder
+  // to add, or the prefix to prepend.
   char16_t JobPath[kJobPathChars];
-  ScratchText Scratch;
+  // The member an extraction or test is at, shown when the job fails.
+  char16_t WorkMemberName[kMemberNameChars];
+  // The name and one cell text of the row being filled by a listing or an edit.
+  char16_t RowName[kDecodedNameChars];
+  char16_t CellText[kCellChars];
+  // The name a folder add gives the file it appends.
+  char16_t AddedName[kAddedNameChars];
+  // The ZIP password as the user typed it, in ANSI bytes; wiped when the job's dialog ends.
+  uint8_t Password[kPasswordMaxBytes + 1];
   char16_t StatusBarText[kStatusBarChars];
   TypeCache Types;
   // The throttles' last ticks, shared by every job of the run.
@@ -110,7 +118,7 @@ struct MainState {
 
 inline constexpr uint32_t kMemberOffsetCapacity = 524288;
 
-// Zeroes the record and wires it: context paths and owner, defaults, CRC tables, offsets.
+// Zeroes the record and wires it: context paths and owner, defaults, offsets.
 // formats is the table of every format's operations. Returns false when memory is short.
 bool InitMainState(MainState* state, const FormatOps* formats, const JobHost* host, void* hostUser);
 void FreeMainState(MainState* state);

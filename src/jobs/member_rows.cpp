@@ -4,11 +4,11 @@
 
 #include "core/member_name.h"
 #include "jobs/job_host.h"
+#include "jobs/list_columns.h"
 #include "jobs/main_state.h"
 #include "jobs/row_cells.h"
 
 namespace {
-enum : uint32_t { kColumnName = 0, kColumnDate, kColumnType, kColumnSize, kColumnExtracted, kColumnSixth };
 
 void SetCell(MainState* state, int32_t row, uint32_t column, const char16_t* text) {
   state->Host->setCell(state, row, column, text);
@@ -19,8 +19,8 @@ uint32_t AddRowCallback(ArchiveContext* context) {
   MainState* state = StateOf(context);
   ListTotals& t = state->Totals;
   const EntryRecord& e = context->entry;
-  std::memset(state->JobPath, 0, sizeof state->JobPath);
-  std::memset(&state->Scratch, 0, sizeof state->Scratch);
+  std::memset(state->RowName, 0, sizeof state->RowName);
+  std::memset(state->CellText, 0, sizeof state->CellText);
   t.ListedCount += 1;
   t.LastMemberIndex = context->memberIndex;
   uint64_t stored = static_cast<uint64_t>(e.packedSize);
@@ -29,19 +29,19 @@ uint32_t AddRowCallback(ArchiveContext* context) {
   if (t.RowCount >= kMaxRows) return 0;
   int32_t row = static_cast<int32_t>(t.RowCount);
   t.RowCount += 1;
-  DecodeMemberName(context, &e, state->JobPath);
-  state->Host->insertRow(state, row, state->JobPath, context->memberIndex);
-  char16_t* cell = state->Scratch.wide;
+  DecodeMemberName(context, &e, state->RowName);
+  state->Host->insertRow(state, row, state->RowName, context->memberIndex);
+  char16_t* cell = state->CellText;
   DateCell(e.modified, cell);
   SetCell(state, row, kColumnDate, cell);
-  TypeName(state->JobPath, &state->Types, cell);
+  TypeName(state->RowName, &state->Types, cell);
   SetCell(state, row, kColumnType, cell);
   GroupedDecimal(stored, cell);
   SetCell(state, row, kColumnSize, cell);
   GroupedDecimal(e.size, cell);
   SetCell(state, row, kColumnExtracted, cell);
-  SixthColumnText(context, cell);
-  SetCell(state, row, kColumnSixth, cell);
+  DetailsText(context, cell);
+  SetCell(state, row, kColumnDetails, cell);
   t.RowSize += stored;
   t.RowExtractedSize += e.size;
   return 0;
@@ -49,18 +49,18 @@ uint32_t AddRowCallback(ArchiveContext* context) {
 
 uint32_t UpdateRowCallback(ArchiveContext* context) {
   MainState* state = StateOf(context);
-  DecodeMemberName(context, &context->entry, state->JobPath);
-  SetCell(state, state->CurrentRow, kColumnName, state->JobPath);
-  TypeName(state->JobPath, nullptr, state->Scratch.wide);
-  SetCell(state, state->CurrentRow, kColumnType, state->Scratch.wide);
-  SixthColumnText(context, state->Scratch.wide);
-  SetCell(state, state->CurrentRow, kColumnSixth, state->Scratch.wide);
+  DecodeMemberName(context, &context->entry, state->RowName);
+  SetCell(state, state->CurrentRow, kColumnName, state->RowName);
+  TypeName(state->RowName, nullptr, state->CellText);
+  SetCell(state, state->CurrentRow, kColumnType, state->CellText);
+  DetailsText(context, state->CellText);
+  SetCell(state, state->CurrentRow, kColumnDetails, state->CellText);
   return 0;
 }
 
 uint32_t UpdateModeCallback(ArchiveContext* context) {
   MainState* state = StateOf(context);
-  SixthColumnText(context, state->JobPath);
-  SetCell(state, state->CurrentRow, kColumnSixth, state->JobPath);
+  DetailsText(context, state->CellText);
+  SetCell(state, state->CurrentRow, kColumnDetails, state->CellText);
   return 0;
 }

@@ -78,15 +78,11 @@ uint32_t ExtensionHash(const char16_t* extension) {
   return h;
 }
 
-char16_t UpperCase(char16_t c) {
-  if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<char16_t>(c - 32);
-  return c;
-}
-
 // "XYZ File" from ".xyz": at most 24 characters of the extension, upper-cased.
 void FallbackTypeName(const char16_t* dot, char16_t* out) {
   uint32_t n = 0;
-  for (const char16_t* p = dot + 1; *p != 0 && n < kMaxExtensionChars; ++p) out[n++] = UpperCase(*p);
+  for (const char16_t* p = dot + 1; *p != 0 && n < kMaxExtensionChars; ++p) out[n++] = *p;
+  UpperCaseText(out, n);
   Copy(u" File", out + n);
 }
 }  // namespace
@@ -124,7 +120,7 @@ void DateCell(uint64_t fileTime, char16_t* out) {
   *p = 0;
 }
 
-void SixthColumnText(const ArchiveContext* context, char16_t* out) {
+void DetailsText(const ArchiveContext* context, char16_t* out) {
   switch (context->format) {
     case kFormatTar: TarModeText(context, out); break;
     case kFormatQbx: QbxAttributeText(context, out); break;

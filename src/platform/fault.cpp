@@ -4,7 +4,12 @@
 
 namespace {
 std::atomic<uint32_t> gCountdown[kFaultOpCount];
-}
+std::atomic<uint32_t> gTicksAdvanced{0};
+}  // namespace
+
+void AdvanceTicks(uint32_t milliseconds) { gTicksAdvanced.fetch_add(milliseconds); }
+
+uint32_t TicksAdvanced() { return gTicksAdvanced.load(std::memory_order_relaxed); }
 
 void ArmFault(FaultOp op, uint32_t nth) { gCountdown[op].store(nth); }
 

@@ -101,6 +101,9 @@ bool FileTimeToLocal(uint64_t fileTime, LocalTime* local);
 // "Text Document"; false when the system knows none.
 bool FileTypeName(const char16_t* extension, char16_t* name, uint32_t capacity);
 
+// Upper-cases count units in place, one unit for one ("\u00DF" stays), in every script.
+void UpperCaseText(char16_t* text, uint32_t count);
+
 // 32-bit millisecond counter from a monotonic clock (wraps after about 49.7 days).
 uint32_t TickCount();
 void SleepMs(uint32_t milliseconds);
@@ -114,9 +117,15 @@ enum FaultOp : uint32_t {
   kFaultSetTime,
   kFaultRead,
   kFaultOpen,
+  kFaultFreeSpace,
   kFaultOpCount
 };
 void ArmFault(FaultOp op, uint32_t nth);
 void DisarmFaults();
 // True when this call of op is the one that must fail; called by both implementations.
 bool FaultFires(FaultOp op);
+// Clock injection for tests: TickCount runs milliseconds further ahead from now on (it
+// never goes back, so no running measurement sees time flow backwards).
+void AdvanceTicks(uint32_t milliseconds);
+// What AdvanceTicks added so far; both implementations add it to their clock.
+uint32_t TicksAdvanced();

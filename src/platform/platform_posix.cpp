@@ -153,7 +153,7 @@ uint32_t TickCount() {
   struct timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
   uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-  return static_cast<uint32_t>(ms);
+  return static_cast<uint32_t>(ms) + TicksAdvanced();
 }
 
 void SleepMs(uint32_t milliseconds) {
@@ -259,6 +259,7 @@ bool MoveFileOver(const char16_t* from, const char16_t* to) {
 }
 
 bool GetFreeDiskBytes(const char16_t* folder, uint64_t* bytes) {
+  if (FaultFires(kFaultFreeSpace)) return false;
   std::string p = PosixPath(folder);
   struct statvfs sv;
   if (statvfs(p.empty() ? "." : p.c_str(), &sv) != 0) return false;

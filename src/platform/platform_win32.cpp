@@ -82,7 +82,7 @@ void FileClose(FileHandle file) {
   if (file != kInvalidFile) CloseHandle(ToHandle(file));
 }
 
-uint32_t TickCount() { return GetTickCount(); }
+uint32_t TickCount() { return GetTickCount() + TicksAdvanced(); }
 
 void SleepMs(uint32_t milliseconds) { Sleep(milliseconds); }
 
@@ -124,6 +124,7 @@ bool MoveFileOver(const char16_t* from, const char16_t* to) {
 }
 
 bool GetFreeDiskBytes(const char16_t* folder, uint64_t* bytes) {
+  if (FaultFires(kFaultFreeSpace)) return false;
   ULARGE_INTEGER available;
   const wchar_t* where = folder != nullptr && folder[0] != 0 ? W(folder) : nullptr;
   if (!GetDiskFreeSpaceExW(where, &available, nullptr, nullptr)) return false;

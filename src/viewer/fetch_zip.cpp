@@ -47,7 +47,7 @@ ResultCode ZipHeader(ArchiveContext* context, PageBuffer* page) {
 }
 
 // After the local header: the compressed size it gives, or for a streamed member, whose
-// sizes follow its data, the size the listing found (passed in strictMode).
+// sizes follow its data, the size the listing found.
 ResultCode ZipDataStart(ArchiveContext* context) {
   ZipLocalHeader header{};
   header.memberIndex = context->memberIndex;
@@ -55,7 +55,7 @@ ResultCode ZipDataStart(ArchiveContext* context) {
   if (r == kResultEndOfMembers || r == kResultNotArchive) return Fail(context, kResultNotFound);
   if (r != kResultOk) return Fail(context, r);
   context->remaining = (header.generalFlags & kZipFlagDescriptor)
-                           ? int64_t{context->strictMode}
+                           ? context->listedStoredSize
                            : static_cast<int64_t>(header.compressedSize);
   return context->result;
 }

@@ -5,8 +5,6 @@
 #include "viewer/fetch_formats.h"
 
 namespace {
-constexpr uint32_t kLargestListedSize = 0xFFFFFFFF;
-
 const FetchOps* FetchOpsOf(FormatKind format) {
   static const FetchOps* const kTable[kFormatKindCount] = {nullptr, &kQbxFetch, &kTarFetch,
                                                             &kZipFetch, &kGzFetch};
@@ -33,8 +31,7 @@ ResultCode ReadExactly(ArchiveContext* context, uint8_t* into, uint32_t count, R
 
 void PrepareMemberView(ArchiveContext* context, int64_t listedStoredSize) {
   context->onMember = nullptr;
-  context->strictMode = static_cast<uint32_t>(
-      std::clamp<int64_t>(listedStoredSize, 0, kLargestListedSize));
+  context->listedStoredSize = std::max<int64_t>(listedStoredSize, 0);
 }
 
 ResultCode ReadMemberHeader(ArchiveContext* context, uint32_t memberIndex, PageBuffer* page) {

@@ -7,8 +7,8 @@
 #include "core/context.h"
 #include "viewer/page_buffer.h"
 
-// Before fetching: no member reports, and the member's listed stored size (capped at
-// 32 bits) in strictMode, where the ZIP data fetch finds it for streamed members.
+// Before fetching: no member reports, and the member's listed stored size where the ZIP
+// data fetch finds it for streamed members.
 void PrepareMemberView(ArchiveContext* context, int64_t listedStoredSize);
 
 // The member's header material as it lies in the archive. 14 when no archive is open,

@@ -86,7 +86,8 @@ ResultCode FindDataDescriptor(ArchiveContext* context, const ZipLocalHeader& hea
     const uint32_t end = kCarry + n;
     const uint32_t found = ScanChunk(&e, buffer, end, scanned, header.zip64);
     if (found != end) {
-      context->position += static_cast<int64_t>(found) - kCarry;
+      // found may lie inside the carried bytes, in front of position.
+      context->position = context->position + found - kCarry;
       return context->result;
     }
     if (WaitWhilePaused(context) != kResultOk) return context->result;

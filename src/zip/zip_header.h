@@ -45,6 +45,11 @@ struct ZipLocalHeader {
   bool zip64;
 };
 
+// Bytes from the start of a local header to its member's data.
+inline uint32_t ZipHeaderLength(const ZipLocalHeader& header) {
+  return uint32_t{header.headerBytes} + header.nameLength + header.extraLength;
+}
+
 // Reads the local header at the file's position, with its name and extra field, into
 // header and entry. 0 a member; 2 the central directory or another closing record is
 // reached; 15 read failure; 23 the file ends inside the header; 24 no local header there.

@@ -8,7 +8,7 @@
 namespace {
 // Moves position behind the member whose header was just read. Non-zero ends the listing.
 ResultCode StepOverData(ArchiveContext* context, const ZipLocalHeader& header) {
-  context->position += header.headerBytes + header.nameLength + header.extraLength;
+  context->position += ZipHeaderLength(header);
   if (header.generalFlags & kZipFlagDescriptor) {
     if (ResultCode r = FindDataDescriptor(context, header, 1)) return r;
   } else {
@@ -35,11 +35,7 @@ ResultCode ListZip(ArchiveContext* context) {
     // Anything but a member ends the listing quietly: the directory, damage, a cut file.
     if (r != kResultOk) break;
     if (StepOverData(context, header) != kResultOk) return context->result;
-    context->onMember(context);
-    ProgressPosition(context, context->position);
+    ReportListedMember(context);
   }
-  context->memberCount = context->memberIndex;
-  context->appendOffset = context->position;
-  ProgressPosition(context, context->fileSize);
-  return context->result;
+  return EndListing(context);
 }

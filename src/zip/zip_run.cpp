@@ -9,17 +9,18 @@
 
 namespace {
 // Reads the next header and finds where the member's data lie. 2 when the members end.
-ResultCode LocateMember(ArchiveContext* context, ZipLocalHeader* header) {
+ResultCode LocateMember(ArchiveContext* context, ZipLocalHeader* header, uint32_t testFlag) {
   header->memberIndex = context->memberIndex;
   ResultCode r = ReadZipLocalHeader(context->archiveFile, header, &context->entry, context->ioBuffer);
   // Extraction stops quietly where no header follows; a test reports it.
-  if (r == kResultFormat && context->strictMode == 0) r = kResultEndOfMembers;
+  if (r == kResultFormat && testFlag == 0) r = kResultEndOfMembers;
   if (r != kResultOk) return r;
-  context->position += header->headerBytes + header->nameLength + header->extraLength;
+  context->position += ZipHeaderLength(*header);
   const EntryRecord& e = context->entry;
   if (header->generalFlags & kZipFlagDescriptor) {
     if (ResultCode f = FindDataDescriptor(context, *header, 0)) return f;
-    context->position -= e.padding + e.packedSize;
+    // The descriptor's sizes: packedSize is never negative.
+    context->position -= e.padding + static_cast<uint64_t>(e.packedSize);
     if (!FileSeek(context->archiveFile, static_cast<int64_t>(context->position), kSeekBegin, nullptr))
       return kResultRead;
   }
@@ -41,14 +42,15 @@ ResultCode MoveToNextHeader(ArchiveContext* context) {
     if (!FileSeek(context->archiveFile, context->remaining + e.padding, kSeekCurrent, &context->position))
       return kResultRead;
   } else {
-    context->position += e.packedSize;
+    // ReadZipLocalHeader and the descriptor scan keep packedSize within 0..INT64_MAX.
+    context->position += static_cast<uint64_t>(e.packedSize);
   }
   return kResultOk;
 }
 
 ResultCode WalkZipMember(ArchiveContext* context, uint32_t testFlag, ZipLocalHeader* header,
                          char16_t* nameBuffer) {
-  if (ResultCode r = LocateMember(context, header)) return r;
+  if (ResultCode r = LocateMember(context, header, testFlag)) return r;
   context->remaining = context->entry.packedSize;
   std::memset(nameBuffer, 0, kMemberNameChars * sizeof(char16_t));
   DecodeMemberName(context, &context->entry, nameBuffer);

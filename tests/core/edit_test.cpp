@@ -9,6 +9,7 @@
 #include "core/edit.h"
 #include "core/tar.h"
 #include "support/archive_builder.h"
+#include "support/zip_builder.h"
 
 namespace {
 Bytes ThreeMemberTar() {
@@ -35,13 +36,13 @@ Edited EditTar(const Bytes& original, Edit edit, uint32_t codePage = 65001) {
   ResultCode r;
   {
     ListingContext l(dir.Path("a.tar"), codePage);
-    EXPECT_EQ(l.Open(), 0u);
+    EXPECT_EQ(l.Open(), kResultOk);
     r = edit(&l.context);
   }
   std::vector<ListedMember> members;
   {
     ListingContext again(dir.Path("a.tar"), codePage);
-    EXPECT_EQ(again.Open(), 0u);
+    EXPECT_EQ(again.Open(), kResultOk);
     members = again.members;
   }
   // Read once nobody holds the archive: Windows refuses readers of a file opened for writing.
@@ -65,12 +66,13 @@ TEST(Rename, TarNamesTypesAndLimits) {
       {"UTF-8 cut inside a character", 0, std::u16string(40, u'\u20AC'), 65001,
        [] { std::string s; for (int i = 0; i < 33; ++i) s += "\xE2\x82\xAC"; return s; }(), '0', 0x20},
       {"one byte per character keeps the low byte", 0, u"\u0141\u00E9", 0, "\x41\xE9", '0', 0x20},
+      {"backslashes become slashes", 1, u"now\\a\\dir\\", 65001, "now/a/dir/", '5', 0x10},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Edited e = EditTar(ThreeMemberTar(), [&](ArchiveContext* ctx) { return RenameMember(ctx, c.index, c.name.c_str()); },
                        c.codePage);
-    EXPECT_EQ(e.result, 0u);
+    EXPECT_EQ(e.result, kResultOk);
     uint32_t at = c.index * 1024;
     EXPECT_EQ(e.archive[at + kTarTypeflagOffset], static_cast<uint8_t>(c.typeflag));
     const ListedMember* m = nullptr;
@@ -85,7 +87,7 @@ TEST(Rename, TarNamesTypesAndLimits) {
 TEST(Rename, ExtendedHeaderStaysAndTheMembersOwnHeaderChanges) {
   Bytes original = ThreeMemberTar();
   Edited e = EditTar(original, [](ArchiveContext* c) { return RenameMember(c, 2, u"renamed"); });
-  ASSERT_EQ(e.result, 0u);
+  ASSERT_EQ(e.result, kResultOk);
   // The pax header (blocks 3 and 4) is untouched; the member's header at block 5 changed.
   EXPECT_TRUE(std::equal(original.begin() + 1536, original.begin() + 2560, e.archive.begin() + 1536));
   EXPECT_EQ(std::string(e.archive.begin() + 2560, e.archive.begin() + 2567), "renamed");
@@ -101,7 +103,7 @@ TEST(Rename, ExtendedHeaderStaysAndTheMembersOwnHeaderChanges) {
 TEST(Rename, PaxHeaderNameChangesNothing) {
   Bytes original = ThreeMemberTar();
   Edited e = EditTar(original, [](ArchiveContext* c) { return RenameMember(c, 0, u"././@PaxHeader"); });
-  EXPECT_EQ(e.result, 0u);
+  EXPECT_EQ(e.result, kResultOk);
   EXPECT_EQ(e.archive, original);
 }
 
@@ -113,13 +115,13 @@ TEST(Rename, QbxNamesAndDirectoryFlag) {
   WriteBytes(dir.Path("a.qbx"), a);
   {
     ListingContext l(dir.Path("a.qbx"));
-    ASSERT_EQ(l.Open(), 0u);
-    EXPECT_EQ(RenameMember(&l.context, 1, u"made/a/dir/"), 0u);
-    EXPECT_EQ(RenameMember(&l.context, 0, u"caf\u00E9"), 0u);
-    EXPECT_EQ(RenameMember(&l.context, 2, u"nothing"), 9u);
+    ASSERT_EQ(l.Open(), kResultOk);
+    EXPECT_EQ(RenameMember(&l.context, 1, u"made/a/dir/"), kResultOk);
+    EXPECT_EQ(RenameMember(&l.context, 0, u"caf\u00E9"), kResultOk);
+    EXPECT_EQ(RenameMember(&l.context, 2, u"nothing"), kResultNotFound);
   }
   ListingContext again(dir.Path("a.qbx"));
-  ASSERT_EQ(again.Open(), 0u);
+  ASSERT_EQ(again.Open(), kResultOk);
   ASSERT_EQ(again.members.size(), 2u);
   EXPECT_EQ(NameOf(again.members[0].entry), "caf\xC3\xA9");
   EXPECT_EQ(again.members[0].entry.attributes, 0x21u);
@@ -143,7 +145,7 @@ TEST(SetTarMode, KeepsTheFieldLayoutAndSetUserIdBit) {
     Bytes original = ThreeMemberTar();
     uint32_t headerAt = c.index == 2 ? 2560 : 0;
     Edited e = EditTar(original, [&](ArchiveContext* ctx) { return SetTarMode(ctx, c.index, c.mode); });
-    ASSERT_EQ(e.result, 0u);
+    ASSERT_EQ(e.result, kResultOk);
     EXPECT_EQ(std::string(e.archive.begin() + headerAt + 100, e.archive.begin() + headerAt + 108), c.field);
     if (c.index == 2) {
       EXPECT_TRUE(std::equal(original.begin() + 1536, original.begin() + 2560, e.archive.begin() + 1536));
@@ -158,7 +160,7 @@ TEST(SetTarMode, KeepsTheFieldLayoutAndSetUserIdBit) {
   spaced = h;
   AppendZeroBlocks(spaced, 2);
   Edited e = EditTar(spaced, [](ArchiveContext* ctx) { return SetTarMode(ctx, 0, 0751); });
-  ASSERT_EQ(e.result, 0u);
+  ASSERT_EQ(e.result, kResultOk);
   EXPECT_EQ(std::string(e.archive.begin() + 100, e.archive.begin() + 108), std::string("000751 \0", 8));
   EXPECT_EQ(e.members[0].entry.mode, 0751u);
 }
@@ -193,12 +195,36 @@ TEST(Edits, RefusalsAndFailuresLeaveTheArchiveAlone) {
     EXPECT_EQ(e.result, c.expected);
     EXPECT_EQ(e.archive, original);
   }
-  // A read-only archive refuses renames with 16.
-  Bytes damaged = original;
+}
+
+// One answer for every edit: kResultSave when the archive cannot change, kResultOpen without one.
+TEST(Edits, RefuseArchivesThatCannotChange) {
+  Bytes damaged = ThreeMemberTar();
   damaged.resize(damaged.size() + 512, 0x61);
-  Edited ro = EditTar(damaged, [](ArchiveContext* c) { return RenameMember(c, 0, u"x"); });
-  EXPECT_EQ(ro.result, 16u);
-  EXPECT_EQ(ro.archive, damaged);
+  Bytes zip;
+  AppendZipEntry(zip, StoredEntry("z.txt", BytesOf("z")));
+  AppendCentralDirectory(zip, {"z.txt"});
+  const std::pair<const char*, ResultCode (*)(ArchiveContext*)> edits[] = {
+      {"rename", [](ArchiveContext* c) { return RenameMember(c, 0, u"x"); }},
+      {"mode", [](ArchiveContext* c) { return SetTarMode(c, 0, 0600); }},
+      {"delete", [](ArchiveContext* c) { return DeleteLastMember(c, 0); }},
+  };
+  const std::pair<const char*, const Bytes*> archives[] = {{"damaged.tar", &damaged}, {"a.zip", &zip}};
+  ScratchDir dir;
+  for (const auto& [archive, bytes] : archives) {
+    WriteBytes(dir.Path(archive), *bytes);
+    for (const auto& [what, edit] : edits) {
+      SCOPED_TRACE(std::string(archive) + ": " + what);
+      {
+        ListingContext l(dir.Path(archive));
+        ASSERT_EQ(l.Open(), kResultOk);
+        EXPECT_EQ(edit(&l.context), kResultSave);
+        CloseArchive(&l.context);
+        EXPECT_EQ(edit(&l.context), kResultOpen);
+      }
+      EXPECT_EQ(ReadBytes(dir.Path(archive)), *bytes);
+    }
+  }
 }
 
 TEST(DeleteLast, TarEndsWithZeroBlocksWhereTheMemberWas) {
@@ -209,7 +235,7 @@ TEST(DeleteLast, TarEndsWithZeroBlocksWhereTheMemberWas) {
     EXPECT_EQ(c->appendOffset, 1536u);
     return r;
   });
-  ASSERT_EQ(e.result, 0u);
+  ASSERT_EQ(e.result, kResultOk);
   ASSERT_EQ(e.archive.size(), 2560u);
   EXPECT_TRUE(std::equal(original.begin(), original.begin() + 1536, e.archive.begin()));
   EXPECT_EQ(Bytes(e.archive.begin() + 1536, e.archive.end()), Bytes(1024, 0));
@@ -225,8 +251,8 @@ TEST(DeleteLast, QbxEndsAtTheMembersFirstByte) {
   WriteBytes(dir.Path("a.qbx"), a);
   {
     ListingContext l(dir.Path("a.qbx"));
-    ASSERT_EQ(l.Open(), 0u);
-    EXPECT_EQ(DeleteLastMember(&l.context, 1), 0u);
+    ASSERT_EQ(l.Open(), kResultOk);
+    EXPECT_EQ(DeleteLastMember(&l.context, 1), kResultOk);
   }
   EXPECT_EQ(ReadBytes(dir.Path("a.qbx")), Bytes(a.begin(), a.begin() + firstEnd));
 }

@@ -7,6 +7,7 @@
 #include "core/filetime.h"
 #include "core/folders.h"
 #include "core/names.h"
+#include "core/progress.h"
 #include "core/qbx.h"
 #include "support/archive_builder.h"
 #include "support/source_files.h"
@@ -26,7 +27,7 @@ uint32_t ProcessAll(ArchiveContext* context) {
 ResultCode Walk(const std::filesystem::path& archive, const std::filesystem::path& destination,
                 uint32_t testFlag) {
   ListingContext l(archive);
-  if (ResultCode r = l.Open(); r != 0) return r;
+  if (ResultCode r = l.Open(); r != kResultOk) return r;
   l.context.onMember = ProcessAll;
   char16_t previous[4096];
   EXPECT_TRUE(GetCurrentFolder(previous, 4096));
@@ -178,35 +179,55 @@ TEST(Extract, ExistingFilesAreReplacedOnlyBySoundMembers) {
   EXPECT_EQ(ReadBytes(dir.Path("out/target")), BytesOf("new contents"));
 }
 
-TEST(Extract, FailuresOfTheOutputKeepTheOldFile) {
+ArchiveContext* gCancelled = nullptr;
+// Cancels once the walk has counted its first bytes: the member's file is begun by then.
+void CancelOnFirstBytes(const ProgressBlock* block) {
+  if (block->doneBytes > 0) gCancelled->jobState = kJobCancelling;
+}
+
+// A member that fails or is cancelled half-way leaves neither its file nor a temporary, and
+// the file it was to replace stays as it was.
+TEST(Extract, FailuresAndCancelKeepTheOldFile) {
   struct Case {
     const char* what;
     FaultOp op;
     uint32_t nth;
     ResultCode expected;
   };
-  const Case cases[] = {{"write", kFaultWrite, 1, kResultWrite}, {"time", kFaultSetTime, 1, kResultWrite}, {"read", kFaultRead, 2, kResultRead}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ScratchDir dir;
-    Bytes a;
-    AppendTarMember(a, {"target", 5}, BytesOf("fresh"));
-    AppendZeroBlocks(a, 2);
-    WriteBytes(dir.Path("a.tar"), a);
-    std::filesystem::create_directories(dir.Path("out"));
-    WriteBytes(dir.Path("out/target"), BytesOf("old"));
-    ListingContext l(dir.Path("a.tar"));
-    ASSERT_EQ(l.Open(), 0u);
-    l.context.onMember = ProcessAll;
-    char16_t previous[4096];
-    ASSERT_TRUE(GetCurrentFolder(previous, 4096));
-    std::u16string out = Wide(dir.Path("out"));
-    ASSERT_TRUE(SetCurrentFolder(out.c_str()));
-    ArmFault(c.op, c.nth);
-    EXPECT_EQ(RunMembers(&l.context, 0, 0), c.expected);
-    DisarmFaults();
-    SetCurrentFolder(previous);
-    EXPECT_EQ(ReadBytes(dir.Path("out/target")), BytesOf("old"));
+  const Case cases[] = {{"write", kFaultWrite, 1, kResultWrite},
+                        {"time", kFaultSetTime, 1, kResultWrite},
+                        {"read", kFaultRead, 2, kResultRead},
+                        {"cancel", kFaultOpCount, 0, kResultCancelled}};
+  const Bytes data = Pattern(600000);  // more than one block: the cancel comes between two
+  Bytes tar;
+  AppendTarMember(tar, {"target", data.size()}, data);
+  AppendZeroBlocks(tar, 2);
+  const std::pair<const char*, Bytes> archives[] = {{"a.tar", tar}, {"a.qbx", QbxOf({{"target", data}})}};
+  for (const auto& [name, bytes] : archives) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(name) + ": " + c.what);
+      ScratchDir dir;
+      WriteBytes(dir.Path(name), bytes);
+      std::filesystem::create_directories(dir.Path("out"));
+      WriteBytes(dir.Path("out/target"), BytesOf("old"));
+      ListingContext l(dir.Path(name));
+      ASSERT_EQ(l.Open(), kResultOk);
+      l.context.onMember = ProcessAll;
+      gCancelled = &l.context;
+      if (c.op == kFaultOpCount) l.context.onProgress = CancelOnFirstBytes;
+      char16_t previous[4096];
+      ASSERT_TRUE(GetCurrentFolder(previous, 4096));
+      std::u16string out = Wide(dir.Path("out"));
+      ASSERT_TRUE(SetCurrentFolder(out.c_str()));
+      if (c.op != kFaultOpCount) ArmFault(c.op, c.nth);
+      EXPECT_EQ(RunMembers(&l.context, 0, 0), c.expected);
+      DisarmFaults();
+      SetCurrentFolder(previous);
+      EXPECT_EQ(ReadBytes(dir.Path("out/target")), BytesOf("old"));
+      size_t files = 0;
+      for (const auto& entry : std::filesystem::directory_iterator(dir.Path("out"))) ++files, (void)entry;
+      EXPECT_EQ(files, 1u);  // no temporary left behind
+    }
   }
 }
 

@@ -40,7 +40,7 @@ TEST(Mutation, DamagedArchivesListWithoutCrashing) {
       WriteBytes(dir.Path(name), damaged);
       ListingContext l(dir.Path(name));
       ResultCode r = l.Open();
-      ASSERT_EQ(r, 0u) << name << " round " << round;
+      ASSERT_EQ(r, kResultOk) << name << " round " << round;
       // Writable only when the next member would follow the listed ones without a gap.
       if (l.context.openMode == kModeReadWrite) {
         EXPECT_LE(l.context.appendOffset, l.context.fileSize);

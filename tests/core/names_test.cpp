@@ -5,12 +5,12 @@
 #include <string>
 
 #include "core/names.h"
+#include "support/case_name.h"
 
 namespace {
 std::string ToUtf8(const std::u16string& wide) {
   std::string out(wide.size() * 4 + 1, '\0');
-  WideToUtf8(wide.c_str(), reinterpret_cast<uint8_t*>(out.data()));
-  out.resize(std::strlen(out.c_str()));
+  out.resize(WideToUtf8(wide.c_str(), reinterpret_cast<uint8_t*>(out.data()), static_cast<uint32_t>(out.size())));
   return out;
 }
 
@@ -65,7 +65,7 @@ TEST(Names, Utf8ToWide) {
 
 TEST(Names, BytesAndWideAsLatin1) {
   uint8_t out[8] = {};
-  WideToBytes(u"\u00E9\u0141z", out);
+  WideToBytes(u"\u00E9\u0141z", out, sizeof out);
   EXPECT_EQ(out[0], 0xE9);
   EXPECT_EQ(out[1], 0x41);  // the high byte of U+0141 is lost
   EXPECT_EQ(out[2], 'z');
@@ -75,4 +75,43 @@ TEST(Names, BytesAndWideAsLatin1) {
   BytesToWide(bytes, 4, wide);
   EXPECT_EQ(std::u16string(wide), u"\u00E9\u0080a");
 }
+
+// The encoders never write past their capacity, and never write part of a character.
+struct CapacityCase {
+  const char* what;
+  bool utf8;
+  std::u16string wide;
+  uint32_t capacity;
+  std::string expected;
+};
+
+class NamesCapacity : public testing::TestWithParam<CapacityCase> {};
+
+TEST_P(NamesCapacity, StopsInsideTheOutput) {
+  const CapacityCase& c = GetParam();
+  constexpr uint8_t kUntouched = 0xAA;
+  uint8_t out[16];
+  std::memset(out, kUntouched, sizeof out);
+  uint32_t n = c.utf8 ? WideToUtf8(c.wide.c_str(), out, c.capacity) : WideToBytes(c.wide.c_str(), out, c.capacity);
+  EXPECT_EQ(n, c.expected.size());
+  if (c.capacity > 0) {
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(out), n), c.expected);
+    EXPECT_EQ(out[n], 0);
+  }
+  for (uint32_t i = c.capacity; i < sizeof out; ++i) EXPECT_EQ(out[i], kUntouched) << "byte " << i;
+}
+
+const CapacityCase kCapacityCases[] = {
+    {"utf8 exact fit", true, u"abc", 4, "abc"},
+    {"utf8 one short", true, u"abc", 3, "ab"},
+    {"utf8 three bytes fit", true, u"a\u20AC", 5, "a\xE2\x82\xAC"},
+    {"utf8 three bytes at the edge", true, u"a\u20AC", 4, "a"},
+    {"utf8 surrogate pair at the edge", true, u"a\U0001F600", 5, "a"},
+    {"utf8 only the terminator", true, u"abc", 1, ""},
+    {"utf8 no room at all", true, u"abc", 0, ""},
+    {"bytes exact fit", false, u"abc", 4, "abc"},
+    {"bytes one short", false, u"abc", 3, "ab"},
+    {"bytes no room at all", false, u"abc", 0, ""},
+};
+INSTANTIATE_TEST_SUITE_P(Names, NamesCapacity, testing::ValuesIn(kCapacityCases), CaseName());
 }  // namespace

@@ -4,8 +4,10 @@
 #include <cmath>
 #include <thread>
 
+#include "core/archive.h"
 #include "core/progress.h"
 #include "formats/formats.h"
+#include "support/archive_builder.h"
 #include "support/result_printer.h"
 
 namespace {
@@ -82,5 +84,47 @@ TEST(WaitWhilePaused, CancelStopsAndPauseCountsItsTime) {
   resume.join();
   EXPECT_GE(f.context.progress.pausedMs, 500u);
   EXPECT_EQ(f.context.progress.pausedMs % 500, 0u);
+}
+
+// What the walks report, from ProgressBegin on: the listing ends at the file's size, a TAR
+// walk counts a member's padding at once, before its data.
+std::vector<uint64_t> gDone;
+void RecordDone(const ProgressBlock* block) { gDone.push_back(block->doneBytes); }
+uint32_t TakeMember(ArchiveContext*) { return 1; }
+
+TEST(Progress, RealWalksReportTheirBytes) {
+  Bytes tar;
+  AppendTarMember(tar, {"a", 1}, BytesOf("1"));
+  AppendTarMember(tar, {"b", 700}, Bytes(700, 'b'));
+  tar.resize(10240, 0);  // padded as GNU tar pads
+  Bytes qbx;
+  AppendQbxMember(qbx, {"q", BytesOf("abc")});
+  struct Case {
+    const char* what;
+    const char* file;
+    const Bytes* bytes;
+    int64_t runTotal;  // 0: list only
+    std::vector<uint64_t> done;
+  };
+  const Case cases[] = {
+      {"TAR listing", "a.tar", &tar, 0, {0, 1024, 2560, 10240}},
+      {"QBX listing", "a.qbx", &qbx, 0, {0, 519, 519}},
+      {"TAR test", "a.tar", &tar, 1536, {0, 511, 512, 836, 1536}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    WriteBytes(dir.Path(c.file), *c.bytes);
+    ListingContext l(dir.Path(c.file));
+    l.context.onProgress = RecordDone;
+    gDone.clear();
+    ASSERT_EQ(l.Open(), kResultOk);
+    if (c.runTotal != 0) {
+      gDone.clear();
+      l.context.onMember = TakeMember;
+      ASSERT_EQ(RunMembers(&l.context, c.runTotal, 1), kResultOk);
+    }
+    EXPECT_EQ(gDone, c.done);
+  }
 }
 }  // namespace

@@ -58,7 +58,7 @@ TEST(QbxList, MembersOffsetsAndDamage) {
     a.insert(a.end(), c.tail.begin(), c.tail.end());
     WriteBytes(dir.Path("a.qbx"), a);
     ListingContext l(dir.Path("a.qbx"));
-    ASSERT_EQ(l.Open(), 0u);
+    ASSERT_EQ(l.Open(), kResultOk);
     ASSERT_EQ(l.members.size(), c.offsets.size());
     for (size_t i = 0; i < c.offsets.size(); ++i) {
       EXPECT_EQ(l.members[i].index, i);
@@ -78,7 +78,7 @@ TEST(QbxList, DataCutOffByTheEndOfTheFileMakesItReadOnly) {
   a.resize(600);
   WriteBytes(dir.Path("a.qbx"), a);
   ListingContext l(dir.Path("a.qbx"));
-  ASSERT_EQ(l.Open(), 0u);
+  ASSERT_EQ(l.Open(), kResultOk);
   EXPECT_EQ(l.members.size(), 1u);
   EXPECT_EQ(l.context.openMode, kModeReadOnly);
 }
@@ -90,7 +90,7 @@ TEST(QbxList, FlippedDataByteIsNotSeenByListing) {
   a[514] ^= 0xFF;
   WriteBytes(dir.Path("a.qbx"), a);
   ListingContext l(dir.Path("a.qbx"));
-  ASSERT_EQ(l.Open(), 0u);
+  ASSERT_EQ(l.Open(), kResultOk);
   EXPECT_EQ(l.members.size(), 1u);
   EXPECT_EQ(l.context.openMode, kModeReadWrite);
 }
@@ -104,7 +104,7 @@ TEST(QbxList, NameCutInsideAUtf8SequenceDropsTheIncompleteCharacter) {
   AppendQbxMember(a, {name, {}});
   WriteBytes(dir.Path("a.qbx"), a);
   ListingContext l(dir.Path("a.qbx"));
-  ASSERT_EQ(l.Open(), 0u);
+  ASSERT_EQ(l.Open(), kResultOk);
   ASSERT_EQ(l.members.size(), 1u);
   char16_t decoded[kDecodedNameChars];
   DecodeMemberName(&l.context, &l.members[0].entry, decoded);

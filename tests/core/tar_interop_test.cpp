@@ -56,7 +56,7 @@ TEST(TarInterop, ListsWhatGnuTarAndBsdtarWrote) {
     SCOPED_TRACE(file);
     uint64_t endOfMembers = EndOfMembers(ReadBytes(fixtures / file));  // before we lock it
     ListingContext l(fixtures / file, 65001);
-    ASSERT_EQ(l.Open(), 0u);
+    ASSERT_EQ(l.Open(), kResultOk);
     EXPECT_EQ(l.context.openMode, kModeReadWrite);
     ASSERT_EQ(l.members.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {

@@ -32,6 +32,7 @@ TEST(Crc32, KnownValues) {
     EXPECT_EQ(Crc32Update(0, b.data(), b.size()), c.crc) << c.text;
     EXPECT_EQ(Crc32UpdatePortable(0, b.data(), b.size()), c.crc) << c.text;
   }
+  EXPECT_EQ(Crc32Step(0xFFFFFFFF, 'a'), ~0xE8B7BE43u);  // the byte step keeps the inverted running value
 }
 
 TEST(Crc32, BothPathsMatchTheReferenceAtEveryLengthAndAlignment) {
@@ -54,16 +55,6 @@ TEST(Crc32, BothPathsMatchTheReferenceAtEveryLengthAndAlignment) {
       crc = Crc32Update(crc, data.data() + at, std::min(piece, data.size() - at));
     EXPECT_EQ(crc, whole) << piece;
   }
-}
-
-TEST(Crc32, TablesAndStep) {
-  std::vector<uint32_t> tables(1024);
-  BuildCrcTables(tables.data());
-  EXPECT_EQ(tables[1], 0x77073096u);
-  EXPECT_EQ(tables[255], 0x2D02EF8Du);
-  EXPECT_EQ(tables[256 + 1], 0x191B3141u);  // the word-at-a-time tables follow table 0
-  EXPECT_EQ(Crc32Step(0, 0), 0u);
-  EXPECT_EQ(Crc32Step(0xFFFFFFFF, 'a'), ~0xE8B7BE43u);
 }
 
 }  // namespace

@@ -199,7 +199,7 @@ TEST(Jobs, PasswordAnswersAreRememberedAndPlainMembersNeverAsk) {
     s.jobs->host.password = "secret";
     s.script.answers = c.answers;
     // The scripted prompt stands for the dialog, which leaves the typed password here.
-    std::memcpy(s.state().Scratch.bytes, "secret", 7);
+    std::memcpy(s.state().Password, "secret", 7);
     EXPECT_EQ(s.Run(kJobTest), c.result);
     EXPECT_EQ(s.script.asked[kUpdatePasswordPrompt], c.asked);
     EXPECT_EQ(s.jobs->host.outcome, c.outcome);
@@ -343,7 +343,7 @@ TEST(Jobs, DialogTokenDiffersFromOneOpeningToTheNext) {
   Session s;
   uint32_t tokens[3];
   for (uint32_t& token : tokens) {
-    s.SetJobPath(dir.Path("a.tar"));  // the listing leaves member names in it
+    s.SetJobPath(dir.Path("a.tar"));
     ASSERT_TRUE(StartJob(&s.state(), kJobOpenAndList));
     ThreadWait(s.state().WorkerThread);
     token = s.state().DialogToken;

@@ -26,7 +26,7 @@ TEST(RowCells, GroupedDecimal) {
   }
 }
 
-TEST(RowCells, SixthColumnByFormat) {
+TEST(RowCells, DetailsByFormat) {
   struct Case {
     FormatKind format;
     uint32_t attributes;
@@ -56,7 +56,7 @@ TEST(RowCells, SixthColumnByFormat) {
     c.entry.mode = k.mode;
     c.entry.method = k.method;
     char16_t out[kCellChars];
-    SixthColumnText(&c, out);
+    DetailsText(&c, out);
     EXPECT_EQ(Narrow(out), k.text);
   }
 }

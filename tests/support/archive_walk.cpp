@@ -33,7 +33,6 @@ ResultCode WalkArchive(const std::filesystem::path& archive, const std::filesyst
   Selection selection{&fields.skip, {}};
   l.context.owner = &selection;
   l.context.onMember = Select;
-  l.context.strictMode = fields.testFlag;
   std::string password = fields.password ? fields.password : "";
   l.context.password = fields.password ? reinterpret_cast<uint8_t*>(password.data()) : nullptr;
   char16_t previous[4096];

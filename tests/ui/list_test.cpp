@@ -12,18 +12,34 @@
 #include "ui_driver.h"
 
 namespace {
+using Names = std::vector<std::wstring>;
+
 class UiList : public UiTest {
  protected:
   // Three QBX members with distinct names, times and sizes, in this archive order.
-  std::filesystem::path MakeArchive() {
+  void SetUp() override {
+    UiTest::SetUp();
     Bytes qbx;
     AppendQbxMember(qbx, {"b.txt", Bytes(1000, 'b'), 132000000000000000ULL, 0x20});
     AppendQbxMember(qbx, {"A.md", Bytes(500, 'a'), 133000000000000000ULL, 0x21});
     AppendQbxMember(qbx, {"c.bin", Bytes(3000, 'c'), 131000000000000000ULL, 0x22});
     WriteBytes(dir.Path("three.qbx"), qbx);
-    return dir.Path("three.qbx");
+    Open(dir.Path("three.qbx"));
   }
-  ScratchDir dir;
+  void ClickHeading(int column) {
+    NMLISTVIEW click{};
+    click.hdr.hwndFrom = app.List();
+    click.hdr.idFrom = IDC_LIST_VIEW;
+    click.hdr.code = LVN_COLUMNCLICK;
+    click.iItem = -1;
+    click.iSubItem = column;
+    SendMessageW(app.main, WM_NOTIFY, IDC_LIST_VIEW, reinterpret_cast<LPARAM>(&click));
+  }
+  UINT CheckedSortItem() {
+    for (UINT id = CMD_SORT_NAME; id <= CMD_SORT_UNSORTED; ++id)
+      if (app.MenuState(2, id) & MF_CHECKED) return id;
+    return 0;
+  }
 };
 
 std::wstring SizeText(uint64_t bytes) {
@@ -31,105 +47,66 @@ std::wstring SizeText(uint64_t bytes) {
   FormatSize(text, bytes);
   return reinterpret_cast<const wchar_t*>(text);
 }
-
-void ClickHeading(UiApp& app, int column) {
-  NMLISTVIEW click{};
-  click.hdr.hwndFrom = app.List();
-  click.hdr.idFrom = IDC_LIST_VIEW;
-  click.hdr.code = LVN_COLUMNCLICK;
-  click.iItem = -1;
-  click.iSubItem = column;
-  SendMessageW(app.main, WM_NOTIFY, IDC_LIST_VIEW, reinterpret_cast<LPARAM>(&click));
-}
-
-UINT CheckedSortItem(UiApp& app) {
-  for (UINT id = CMD_SORT_NAME; id <= CMD_SORT_UNSORTED; ++id)
-    if (app.MenuState(2, id) & MF_CHECKED) return id;
-  return 0;
-}
+Names Reversed(const Names& names) { return Names(names.rbegin(), names.rend()); }
 
 TEST_F(UiList, EachSortTwiceGivesTheOrderAndThenItsReverse) {
-  struct SortCase {
-    UINT command;
-    int column;  // whose cells show the order
-    std::vector<std::wstring> first;
+  const std::pair<UINT, Names> cases[] = {
+      {CMD_SORT_NAME, {L"A.md", L"b.txt", L"c.bin"}},
+      {CMD_SORT_NAME + 1, {L"A.md", L"b.txt", L"c.bin"}},  // newest first
+      {CMD_SORT_NAME + 3, {L"c.bin", L"b.txt", L"A.md"}},  // largest first
+      {CMD_SORT_NAME + 4, {L"c.bin", L"b.txt", L"A.md"}},
+      {CMD_SORT_UNSORTED, {L"b.txt", L"A.md", L"c.bin"}},  // archive order
   };
-  const SortCase cases[] = {
-      {CMD_SORT_NAME, 0, {L"A.md", L"b.txt", L"c.bin"}},
-      {CMD_SORT_NAME + 1, 0, {L"A.md", L"b.txt", L"c.bin"}},  // newest first
-      {CMD_SORT_NAME + 3, 0, {L"c.bin", L"b.txt", L"A.md"}},  // largest first
-      {CMD_SORT_NAME + 4, 0, {L"c.bin", L"b.txt", L"A.md"}},
-      {CMD_SORT_UNSORTED, 0, {L"b.txt", L"A.md", L"c.bin"}},  // archive order
-  };
-  UiApp app;
-  ASSERT_TRUE(app.Start(WidePath(MakeArchive())));
-  EXPECT_EQ(CheckedSortItem(app), static_cast<UINT>(CMD_SORT_UNSORTED));
-  for (const SortCase& c : cases) {
-    SCOPED_TRACE(c.command);
-    ASSERT_TRUE(app.Run(c.command));
-    EXPECT_EQ(app.Column(c.column), c.first);
-    EXPECT_EQ(CheckedSortItem(app), c.command);
-    ASSERT_TRUE(app.Run(c.command));
-    EXPECT_EQ(app.Column(c.column), std::vector<std::wstring>(c.first.rbegin(), c.first.rend()));
+  EXPECT_EQ(CheckedSortItem(), static_cast<UINT>(CMD_SORT_UNSORTED));
+  for (const auto& [command, order] : cases) {
+    ASSERT_TRUE(app.Run(command));
+    EXPECT_EQ(app.Column(0), order) << command;
+    EXPECT_EQ(CheckedSortItem(), command);
+    ASSERT_TRUE(app.Run(command));
+    EXPECT_EQ(app.Column(0), Reversed(order)) << command;
   }
   // Type: the cells themselves must come in order, A to Z and then Z to A.
   ASSERT_TRUE(app.Run(CMD_SORT_NAME + 2));
-  std::vector<std::wstring> types = app.Column(2);
+  const Names types = app.Column(2);
   for (size_t i = 1; i < types.size(); ++i) EXPECT_LE(_wcsicmp(types[i - 1].c_str(), types[i].c_str()), 0);
   ASSERT_TRUE(app.Run(CMD_SORT_NAME + 2));
-  EXPECT_EQ(app.Column(2), std::vector<std::wstring>(types.rbegin(), types.rend()));
-  EXPECT_TRUE(app.Stop());
+  EXPECT_EQ(app.Column(2), Reversed(types));
 }
 
 TEST_F(UiList, HeadingClicksSortLikeTheMenuAndTheLastColumnChecksNothing) {
-  UiApp app;
-  ASSERT_TRUE(app.Start(WidePath(MakeArchive())));
-  ClickHeading(app, 3);
-  EXPECT_EQ(app.Column(0), (std::vector<std::wstring>{L"c.bin", L"b.txt", L"A.md"}));
-  ClickHeading(app, 3);
-  EXPECT_EQ(app.Column(0), (std::vector<std::wstring>{L"A.md", L"b.txt", L"c.bin"}));
-  ClickHeading(app, 0);
-  EXPECT_EQ(app.Column(0), (std::vector<std::wstring>{L"A.md", L"b.txt", L"c.bin"}));
-  ClickHeading(app, 5);
-  EXPECT_EQ(CheckedSortItem(app), 0u);
-  std::vector<std::wstring> sixth = app.Column(5);
-  ASSERT_NE(sixth.front(), sixth.back());
-  for (size_t i = 1; i < sixth.size(); ++i) EXPECT_GE(sixth[i - 1], sixth[i]);  // descending
-  ClickHeading(app, 5);
-  EXPECT_EQ(app.Column(5), std::vector<std::wstring>(sixth.rbegin(), sixth.rend()));
-  EXPECT_TRUE(app.Stop());
+  ClickHeading(3);
+  EXPECT_EQ(app.Column(0), (Names{L"c.bin", L"b.txt", L"A.md"}));
+  ClickHeading(3);
+  EXPECT_EQ(app.Column(0), (Names{L"A.md", L"b.txt", L"c.bin"}));
+  ClickHeading(5);
+  EXPECT_EQ(CheckedSortItem(), 0u);
+  const Names last = app.Column(5);
+  ASSERT_NE(last.front(), last.back());
+  for (size_t i = 1; i < last.size(); ++i) EXPECT_GE(last[i - 1], last[i]);  // descending
+  ClickHeading(5);
+  EXPECT_EQ(app.Column(5), Reversed(last));
 }
 
 TEST_F(UiList, SelectionCountsAndSizesReachTheStatusBar) {
-  UiApp app;
-  ASSERT_TRUE(app.Start(WidePath(MakeArchive())));
   EXPECT_EQ(app.StatusPart(0), L" 3 items");
   EXPECT_EQ(app.StatusPart(1), SizeText(4500));
   EXPECT_EQ(app.MenuState(1, CMD_DESELECT_ALL) & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
-
   app.SelectRows({0, 2});  // b.txt and c.bin
-  ASSERT_TRUE(WaitUntil([&] { return app.StatusPart(1) == L"2 selected  " + SizeText(4000); }))
-      << "status: " << std::string(app.StatusPart(1).begin(), app.StatusPart(1).end());
-  EXPECT_EQ(app.State()->Totals.SelectedCount, 2u);
+  ASSERT_TRUE(WaitUntil([&] { return app.StatusPart(1) == L"2 selected  " + SizeText(4000); }));
   EXPECT_EQ(app.MenuState(1, CMD_DESELECT_ALL) & MF_GRAYED, 0u);
-
   ASSERT_TRUE(app.Run(CMD_INVERT_SELECTION));
   EXPECT_EQ(app.StatusPart(1), L"1 selected  " + SizeText(500));
   EXPECT_EQ(app.State()->CurrentRow, 1);
-
   ASSERT_TRUE(app.Run(CMD_SELECT_ALL));
   EXPECT_EQ(app.StatusPart(1), L"3 selected  " + SizeText(4500));
   EXPECT_EQ(app.MenuState(1, CMD_SELECT_ALL) & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
-
   ASSERT_TRUE(app.Run(CMD_DESELECT_ALL));
   EXPECT_EQ(app.StatusPart(1), SizeText(4500));
   EXPECT_EQ(app.SelectedRow(), -1);
-  EXPECT_TRUE(app.Stop());
 }
 
 TEST_F(UiList, SelectedSizesThatDifferShowBothWithTheArrow) {
-  UiApp app;
-  ASSERT_TRUE(app.Start(WidePath(Fixture("sample.zip"))));
+  Open(Fixture("sample.zip"));
   ASSERT_TRUE(app.Run(CMD_SELECT_ALL));
   uint64_t stored = 0, extracted = 0;
   for (int row = 0; row < app.RowCount(); ++row) {
@@ -138,6 +115,5 @@ TEST_F(UiList, SelectedSizesThatDifferShowBothWithTheArrow) {
   }
   ASSERT_NE(stored, extracted);
   EXPECT_EQ(app.StatusPart(1), L"4 selected  " + SizeText(stored) + L"  \u2192  " + SizeText(extracted));
-  EXPECT_TRUE(app.Stop());
 }
 }  // namespace

@@ -12,7 +12,7 @@
 #include "app/startup.h"
 
 namespace {
-PickerAnswers gAnswers;
+PickerAnswers& Answers() { return *static_cast<PickerAnswers*>(App()->HostUser); }
 
 bool Take(std::wstring* answer, char16_t* path) {
   if (answer->empty()) return false;
@@ -23,12 +23,12 @@ bool Take(std::wstring* answer, char16_t* path) {
   return true;
 }
 
-bool PickFile(HWND, const wchar_t*, char16_t* path, const wchar_t*) { return Take(&gAnswers.file, path); }
-bool PickNew(HWND, char16_t* path) { return Take(&gAnswers.newArchive, path); }
+bool PickFile(HWND, const wchar_t*, char16_t* path, const wchar_t*) { return Take(&Answers().file, path); }
+bool PickNew(HWND, char16_t* path) { return Take(&Answers().newArchive, path); }
 bool Browse(FolderRequest* request) {
-  gAnswers.lastFolderStart = reinterpret_cast<const wchar_t*>(request->path);
-  gAnswers.lastFolderCaption = request->caption;
-  return Take(&gAnswers.folder, request->path);
+  Answers().lastFolderStart = reinterpret_cast<const wchar_t*>(request->path);
+  Answers().lastFolderCaption = request->caption;
+  return Take(&Answers().folder, request->path);
 }
 constexpr PathPickers kTestPickers = {PickFile, Browse, PickNew};
 
@@ -59,17 +59,40 @@ HWND FindThreadWindow(DWORD thread, const wchar_t* className, const std::wstring
 void CALLBACK CommandReturned(HWND, UINT, ULONG_PTR data, LRESULT) { *reinterpret_cast<bool*>(data) = true; }
 }  // namespace
 
-PickerAnswers& Answers() { return gAnswers; }
-
 void UiTest::SetUp() {
   RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
-  gAnswers = PickerAnswers{};
+  ASSERT_TRUE(app.Start());
 }
+
+void UiTest::Restart(const std::wstring& commandLine) {
+  ASSERT_TRUE(app.Stop());
+  ASSERT_TRUE(app.Start(commandLine));
+}
+
+void UiTest::Open(const std::filesystem::path& archive) {
+  app.answers.file = WidePath(archive);
+  ASSERT_TRUE(app.Run(CMD_OPEN_ARCHIVE));
+  ASSERT_TRUE(app.WaitIdle());
+}
+
+void UiTest::Select(const std::vector<int>& rows) {
+  app.SelectRows(rows);
+  ASSERT_TRUE(WaitUntil([&] { return app.State()->Totals.SelectedCount == rows.size(); }));
+}
+
+std::filesystem::path UiTest::Copy(const std::string& fixture) {
+  std::filesystem::copy_file(Fixture(fixture), dir.Path(fixture));
+  return dir.Path(fixture);
+}
+
+HWND FindThreadDialog(DWORD thread, int childId) { return FindThreadWindow(thread, L"#32770", nullptr, childId); }
 
 bool UiApp::Start(const std::wstring& commandLine) {
   ReplacePickers(&kTestPickers);
   std::wstring line = commandLine;
   std::atomic<DWORD> thread{0};
+  exitCode = -1;
+  answers = PickerAnswers{};
   ui = std::thread([this, line, &thread] {
     thread.store(GetCurrentThreadId());
     exitCode = RunQuillbox(GetModuleHandleW(nullptr), line.c_str());
@@ -77,6 +100,7 @@ bool UiApp::Start(const std::wstring& commandLine) {
   WaitUntil([&] { return thread.load() != 0; });
   uiThreadId = thread.load();
   bool up = WaitUntil([&] { return (main = FindThreadWindow(uiThreadId, L"Quillbox", nullptr)) != nullptr; });
+  App()->HostUser = &answers;
   // A path on the command line is opened by a job before the message loop starts.
   if (up && !commandLine.empty()) up = WaitUntil([] { return App()->DialogToken != 0; });
   return up && WaitIdle();

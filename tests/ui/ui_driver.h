@@ -13,8 +13,10 @@
 #include <gtest/gtest.h>
 
 #include "jobs/main_state.h"
+#include "support/test_files.h"
 
-// What the file and folder pickers return next; an empty path cancels the picker.
+// What the file and folder pickers return next; an empty path cancels the picker. The app
+// reaches it through the host's user pointer, which the Windows job host leaves unused.
 struct PickerAnswers {
   std::wstring file;
   std::wstring folder;
@@ -22,19 +24,13 @@ struct PickerAnswers {
   std::wstring lastFolderStart;  // the folder a browser was asked to start at
   std::wstring lastFolderCaption;
 };
-PickerAnswers& Answers();
-
-// Every UI test starts with default settings and pickers that choose nothing.
-class UiTest : public ::testing::Test {
- protected:
-  void SetUp() override;
-};
 
 struct UiApp {
   std::thread ui;
   DWORD uiThreadId = 0;
   HWND main = nullptr;
   std::atomic<int> exitCode{-1};
+  PickerAnswers answers;
 
   // Starts the program with the command line and waits until it is idle with no dialog up.
   bool Start(const std::wstring& commandLine = L"");
@@ -75,6 +71,26 @@ struct UiApp {
   bool commandDone = true;
 };
 
+// Every UI test starts the program with default settings and pickers that choose nothing,
+// and closes it at the end.
+class UiTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override { EXPECT_TRUE(app.Stop()); }
+  // Closes the program and starts it again with the command line.
+  void Restart(const std::wstring& commandLine = L"");
+  // Opens the archive through the Open command's picker.
+  void Open(const std::filesystem::path& archive);
+  // Selects the rows and waits until the selection counters have them.
+  void Select(const std::vector<int>& rows);
+  // A writable copy of a fixture in the scratch folder.
+  std::filesystem::path Copy(const std::string& fixture);
+  UiApp app;
+  ScratchDir dir;
+};
+
+// A visible dialog of the thread that holds a control with this id, or null.
+HWND FindThreadDialog(DWORD thread, int childId);
 // Presses a button of a dialog as a click would.
 void Press(HWND dialog, int id);
 std::wstring TextOf(HWND window);

@@ -5,6 +5,7 @@
 
 #include "app/resource_ids.h"
 #include "support/archive_builder.h"
+#include "support/case_name.h"
 #include "ui_driver.h"
 
 namespace {
@@ -17,80 +18,69 @@ class UiViewer : public UiTest {
     AppendQbxMember(qbx, {"empty.txt", {}});
     AppendQbxMember(qbx, {"pages.bin", Bytes(300000, 'p')});
     WriteBytes(dir.Path("view.qbx"), qbx);
+    Open(dir.Path("view.qbx"));
   }
   // Opens the viewer of the row with the view command; returns the dialog.
-  HWND OpenView(UiApp& app, int row, UINT command, const std::wstring& title) {
+  HWND OpenView(int row, UINT command, const std::wstring& title) {
     app.SelectRows({row});
     if (!WaitUntil([&] { return app.State()->Totals.SelectedCount == 1; })) return nullptr;
     app.Command(command);
     return app.WaitDialog(title);
   }
-  void CloseView(UiApp& app, HWND view) {
-    Press(view, IDCANCEL);
-    ASSERT_TRUE(app.WaitFinished());
+  void TearDown() override {
+    if (view != nullptr) Press(view, IDCANCEL);
+    EXPECT_TRUE(app.WaitFinished());
+    UiTest::TearDown();
   }
-  ScratchDir dir;
+  HWND view = nullptr;
 };
-
-constexpr int kPaging[] = {IDC_VIEW_BACK_1G, IDC_VIEW_BACK_16M, IDC_VIEW_BACK_256K,
-                           IDC_VIEW_NEXT_256K, IDC_VIEW_NEXT_16M, IDC_VIEW_NEXT_1G};
 
 std::vector<bool> PagingEnabled(HWND view) {
   std::vector<bool> enabled;
-  for (int id : kPaging) enabled.push_back(IsEnabledItem(view, id));
+  for (int id : {IDC_VIEW_BACK_1G, IDC_VIEW_BACK_16M, IDC_VIEW_BACK_256K, IDC_VIEW_NEXT_256K, IDC_VIEW_NEXT_16M,
+                 IDC_VIEW_NEXT_1G})
+    enabled.push_back(IsEnabledItem(view, id));
   return enabled;
 }
 
-TEST_F(UiViewer, EachViewHasItsTitleAndText) {
-  struct Case {
-    UINT command;
-    const wchar_t* title;
-    std::wstring textStart;
-  };
-  const Case cases[] = {
-      {9017, L"View Data ANSI", L"one\r\ntwo\r\nthree"},
-      {9018, L"View Data UTF-8", L"one\r\ntwo\r\nthree"},
-      {9021, L"View Data Binary Hex", L"00000000  6F 6E 65 0A 74 77 6F 0D  0A 74 68 72 65 65"},
-      {9022, L"View Data Binary Text", L"00000000  one two  three"},
-      {9023, L"View Header Hex", L"00000000  "},
-      {9024, L"View Header Text", L"00000000  "},
-  };
-  UiApp app;
-  ASSERT_TRUE(app.Start(WidePath(dir.Path("view.qbx"))));
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.command);
-    HWND view = OpenView(app, 0, c.command, c.title);
-    ASSERT_NE(view, nullptr);
-    std::wstring text = ItemText(view, IDC_VIEW_EDIT);
-    EXPECT_EQ(text.substr(0, c.textStart.size()), c.textStart);
-    EXPECT_EQ(PagingEnabled(view), std::vector<bool>(6, false));
-    // Nothing is selected in the edit when it shows.
-    EXPECT_TRUE(WaitUntil([&] {
-      DWORD start = 1, end = 2;
-      SendDlgItemMessageW(view, IDC_VIEW_EDIT, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-                          reinterpret_cast<LPARAM>(&end));
-      return start == end;
-    }, 2000));
-    CloseView(app, view);
-  }
-  EXPECT_TRUE(app.Stop());
-}
+struct ViewCase {
+  const char* what;
+  int row;
+  UINT command;
+  const wchar_t* title;
+  const wchar_t* textStart;
+};
+const ViewCase kViews[] = {
+    {"ansi", 0, 9017, L"View Data ANSI", L"one\r\ntwo\r\nthree"},
+    {"utf8", 0, 9018, L"View Data UTF-8", L"one\r\ntwo\r\nthree"},
+    {"hex", 0, 9021, L"View Data Binary Hex", L"00000000  6F 6E 65 0A 74 77 6F 0D  0A 74 68 72 65 65"},
+    {"text", 0, 9022, L"View Data Binary Text", L"00000000  one two  three"},
+    {"header hex", 0, 9023, L"View Header Hex", L"00000000  "},
+    {"header text", 0, 9024, L"View Header Text", L"00000000  "},
+    {"empty member", 1, 9021, L"View Data Binary Hex", L""},
+};
+class UiView : public UiViewer, public testing::WithParamInterface<ViewCase> {};
 
-TEST_F(UiViewer, AnEmptyMemberHasOnePageAndNoPaging) {
-  UiApp app;
-  ASSERT_TRUE(app.Start(WidePath(dir.Path("view.qbx"))));
-  HWND view = OpenView(app, 1, 9021, L"View Data Binary Hex");
+TEST_P(UiView, HasItsTitleAndTextAndOnePage) {
+  const ViewCase& c = GetParam();
+  view = OpenView(c.row, c.command, c.title);
   ASSERT_NE(view, nullptr);
-  EXPECT_EQ(ItemText(view, IDC_VIEW_EDIT), L"");
+  const std::wstring text = ItemText(view, IDC_VIEW_EDIT);
+  EXPECT_EQ(text.substr(0, wcslen(c.textStart)), c.textStart);
+  if (*c.textStart == 0) {
+    EXPECT_EQ(text, L"");
+  }
   EXPECT_EQ(PagingEnabled(view), std::vector<bool>(6, false));
-  CloseView(app, view);
-  EXPECT_TRUE(app.Stop());
+  EXPECT_TRUE(WaitUntil([&] {  // nothing is selected in the edit when it shows
+    DWORD start = 1, end = 2;
+    SendDlgItemMessageW(view, IDC_VIEW_EDIT, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return start == end;
+  }, 2000));
 }
+INSTANTIATE_TEST_SUITE_P(UiViewer, UiView, testing::ValuesIn(kViews), CaseName());
 
 TEST_F(UiViewer, TwoPagesAreTitledAndPagedToTheEnd) {
-  UiApp app;
-  ASSERT_TRUE(app.Start(WidePath(dir.Path("view.qbx"))));
-  HWND view = OpenView(app, 2, 9021, L"View Data Binary Hex [1/2]");
+  view = OpenView(2, 9021, L"View Data Binary Hex [1/2]");
   ASSERT_NE(view, nullptr);
   EXPECT_EQ(PagingEnabled(view), (std::vector<bool>{false, false, false, true, true, true}));
   Press(view, IDC_VIEW_NEXT_16M);  // clipped to the last page
@@ -99,14 +89,10 @@ TEST_F(UiViewer, TwoPagesAreTitledAndPagedToTheEnd) {
   EXPECT_EQ(PagingEnabled(view), (std::vector<bool>{true, true, true, false, false, false}));
   Press(view, IDC_VIEW_BACK_1G);
   ASSERT_TRUE(WaitUntil([&] { return TextOf(view) == L"View Data Binary Hex [1/2]"; }));
-  CloseView(app, view);
-  EXPECT_TRUE(app.Stop());
 }
 
 TEST_F(UiViewer, ResizingKeepsTheButtonsOnTheBottomEdge) {
-  UiApp app;
-  ASSERT_TRUE(app.Start(WidePath(dir.Path("view.qbx"))));
-  HWND view = OpenView(app, 0, 9017, L"View Data ANSI");
+  view = OpenView(0, 9017, L"View Data ANSI");
   ASSERT_NE(view, nullptr);
   SetWindowPos(view, nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER);
   RECT client{}, first{}, last{}, edit{};
@@ -122,7 +108,5 @@ TEST_F(UiViewer, ResizingKeepsTheButtonsOnTheBottomEdge) {
   EXPECT_EQ(lastAt.x, client.right);
   EXPECT_EQ(edit.right - edit.left, client.right);
   EXPECT_EQ(edit.bottom - edit.top, client.bottom - (first.bottom - first.top));
-  CloseView(app, view);
-  EXPECT_TRUE(app.Stop());
 }
 }  // namespace

@@ -32,7 +32,7 @@ Viewed View(const Bytes& archive, const char* file, uint32_t index, uint32_t mod
   ScratchDir dir;
   WriteBytes(dir.Path(file), archive);
   ListingContext l(dir.Path(file));
-  EXPECT_EQ(l.Open(), 0u);
+  EXPECT_EQ(l.Open(), kResultOk);
   int64_t listed = 0;
   for (const ListedMember& m : l.members)
     if (m.index == index) listed = m.entry.packedSize;
@@ -78,7 +78,7 @@ TEST(ViewFetch, QbxPagesAndTitles) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Viewed v = View(archive, "a.qbx", c.index, c.mode, c.page);
-    EXPECT_EQ(v.result, 0u);
+    EXPECT_EQ(v.result, kResultOk);
     EXPECT_EQ(v.pageCount, c.pageCount);
     EXPECT_TRUE(v.bytes == c.bytes);
     EXPECT_TRUE(v.terminated);
@@ -117,19 +117,19 @@ TEST(ViewFetch, TarHeaderMaterialAndData) {
 
   // Pax block, its records in one block, then the member's own header.
   Viewed header = View(archive, "a.tar", 0, kViewHeaderText, 0);
-  EXPECT_EQ(header.result, 0u);
+  EXPECT_EQ(header.result, kResultOk);
   EXPECT_TRUE(header.bytes == Bytes(archive.begin(), archive.begin() + 1536));
   EXPECT_TRUE(header.terminated);
   EXPECT_NE(header.text.find(u"mtime=1600000000.5"), std::u16string::npos);
   EXPECT_NE(header.text.find(u"with-pax"), std::u16string::npos);
 
   Viewed body = View(archive, "a.tar", 0, kViewDataHex, 0);
-  EXPECT_EQ(body.result, 0u);
+  EXPECT_EQ(body.result, kResultOk);
   EXPECT_TRUE(body.bytes == data);
   EXPECT_EQ(body.pageCount, 1u);
 
   Viewed second = View(archive, "a.tar", 1, kViewAnsi, 0);
-  EXPECT_EQ(second.result, 0u);
+  EXPECT_EQ(second.result, kResultOk);
   EXPECT_EQ(second.text, u"hello");
 }
 
@@ -208,7 +208,7 @@ TEST(ViewFetchZip, HeadersAndStoredBytes) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Viewed f = View(*c.archive, "a.zip", c.index, c.mode, 0);
-    EXPECT_EQ(f.result, 0u);
+    EXPECT_EQ(f.result, kResultOk);
     EXPECT_TRUE(f.bytes == c.bytes);
   }
 }
@@ -236,7 +236,7 @@ TEST(ViewFetchZip, GzHeaderAndStoredBytes) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Viewed f = View(*c.archive, "a.gz", 0, c.mode, 0);
-    EXPECT_EQ(f.result, 0u);
+    EXPECT_EQ(f.result, kResultOk);
     EXPECT_TRUE(f.bytes == c.bytes);
   }
 }

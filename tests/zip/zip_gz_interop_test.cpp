@@ -76,7 +76,7 @@ TEST(ZipGzInterop, ListTestAndExtract) {
     const std::filesystem::path archive = Fixtures() / c.archive;
     {
       ListingContext l(archive);
-      ASSERT_EQ(l.Open(), 0u);
+      ASSERT_EQ(l.Open(), kResultOk);
       std::vector<std::string> names;
       for (const ListedMember& m : l.members) names.push_back(NameOf(m.entry));
       EXPECT_EQ(names, c.listed);

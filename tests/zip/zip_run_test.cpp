@@ -6,6 +6,7 @@
 #include "core/filetime.h"
 #include "core/names.h"
 #include "support/archive_walk.h"
+#include "support/case_name.h"
 #include "support/deflate_writer.h"
 #include "support/source_files.h"
 #include "support/zip_builder.h"
@@ -42,9 +43,15 @@ ZipEntryFields Damaged(ZipEntryFields s, size_t at) {
   s.data[at] ^= 0x10;
   return s;
 }
-}  // namespace
 
-TEST(ZipRun, TestVerdicts) {
+struct Verdict {
+  const char* what;
+  Bytes archive;
+  WalkOptions fields;
+  ResultCode expected;
+};
+
+std::vector<Verdict> Verdicts() {
   const ZipEntryFields stored = StoredEntry("stored", kText);
   const ZipEntryFields deflated = DeflatedEntry("deflated", kData);
   const ZipEntryFields streamed = Streamed(DeflatedEntry("streamed", kData), Descriptor::Signed);
@@ -62,13 +69,7 @@ TEST(ZipRun, TestVerdicts) {
   zip64End.resize(zip64End.size() + 52, 0);
   Bytes cut = ZipArchive({stored, deflated}, false);
   cut.resize(cut.size() - 100);
-  struct Case {
-    const char* what;
-    Bytes archive;
-    WalkOptions fields;
-    ResultCode expected;
-  };
-  const Case cases[] = {
+  return {
       {"sound members", ZipArchive({stored, deflated, streamed, streamed64, FarMatch(9)}), {}, kResultOk},
       {"only the end record", ZipArchive({}), {}, kResultOk},
       {"ZIP64 end record behind the members", zip64End, {}, kResultOk},
@@ -91,12 +92,14 @@ TEST(ZipRun, TestVerdicts) {
       {"descriptor not found", ZipArchive({Streamed(StoredEntry("lost", kText), Descriptor::None)}), {}, kResultFormat},
       {"data cut short", cut, {}, kResultUnexpectedEnd},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ScratchDir dir;
-    EXPECT_EQ(Walk(dir, c.archive, c.fields), c.expected);
-  }
 }
+
+using ZipVerdict = testing::TestWithParam<Verdict>;
+TEST_P(ZipVerdict, EndsWithItsResult) {
+  ScratchDir dir;
+  EXPECT_EQ(Walk(dir, GetParam().archive, GetParam().fields), GetParam().expected);
+}
+INSTANTIATE_TEST_SUITE_P(ZipRun, ZipVerdict, testing::ValuesIn(Verdicts()), CaseName());
 
 TEST(ZipRun, ExtractionWritesNamesDataAndTimes) {
   ZipEntryFields utf8 = StoredEntry("\xC3\xBC.txt", kText);  // ü, flagged UTF-8
@@ -108,7 +111,7 @@ TEST(ZipRun, ExtractionWritesNamesDataAndTimes) {
                Encrypted(DeflatedEntry("secret.txt", kText), "pw")});
   ScratchDir dir;
   std::vector<std::u16string> offered;
-  ASSERT_EQ(Walk(dir, archive, {0, "pw", {}}, &offered), 0u);
+  ASSERT_EQ(Walk(dir, archive, {0, "pw", {}}, &offered), kResultOk);
   const std::vector<std::u16string> names = {u"d/", u"d/e.txt", u"file2", u"s.bin", u"\u00FC.txt", u"\u00FC2.txt", u"secret.txt"};
   EXPECT_EQ(offered, names);
   const std::pair<std::u16string, Bytes> files[] = {
@@ -126,41 +129,42 @@ TEST(ZipRun, AFailingMemberLeavesNoFileOfItsOwn) {
   WriteBytes(dir.Path("out/bad"), BytesOf("old"));
   const Bytes archive = ZipArchive({StoredEntry("good", kText), Damaged(DeflatedEntry("bad", kData), 3000),
                                  StoredEntry("never", kText)});
-  EXPECT_EQ(Walk(dir, archive, {0, nullptr, {}}), 21u);
+  EXPECT_EQ(Walk(dir, archive, {0, nullptr, {}}), kResultChecksum);
   EXPECT_EQ(ReadBytes(dir.Path("out/good")), kText);
   EXPECT_EQ(ReadBytes(dir.Path("out/bad")), BytesOf("old"));
   EXPECT_FALSE(std::filesystem::exists(dir.Path("out/never")));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("out")), {}), 2);
 }
 
-TEST(ZipRun, PlatformFailures) {
-  struct Case {
-    const char* what;
-    uint32_t testFlag;
-    FaultOp op;
-    uint32_t nth;
-    ResultCode expected;
-  };
-  // Reads after arming: the member's header, name, then its data.
-  const Case cases[] = {{"data read", 1, kFaultRead, 3, kResultRead}, {"header read", 1, kFaultRead, 1, kResultRead},
-                        {"write", 0, kFaultWrite, 1, kResultWrite}};
-  const Bytes archive = ZipArchive({DeflatedEntry("x", kData)});
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ScratchDir dir;
-    WriteBytes(dir.Path("a.zip"), archive);
-    std::filesystem::create_directories(dir.Path("out"));
-    ListingContext l(dir.Path("a.zip"));
-    ASSERT_EQ(l.Open(), 0u);
-    l.context.onMember = [](ArchiveContext*) -> uint32_t { return 1; };
-    char16_t previous[4096];
-    ASSERT_TRUE(GetCurrentFolder(previous, 4096));
-    std::u16string out = Wide(dir.Path("out"));
-    ASSERT_TRUE(SetCurrentFolder(out.c_str()));
-    ArmFault(c.op, c.nth);
-    EXPECT_EQ(RunMembers(&l.context, 0, c.testFlag), c.expected);
-    DisarmFaults();
-    SetCurrentFolder(previous);
-    EXPECT_TRUE(std::filesystem::is_empty(dir.Path("out")));
-  }
+struct Failure {
+  const char* what;
+  uint32_t testFlag;
+  FaultOp op;
+  uint32_t nth;  // reads after arming: the member's header, name, then its data
+  ResultCode expected;
+};
+const Failure kFailures[] = {{"data read", 1, kFaultRead, 3, kResultRead},
+                             {"header read", 1, kFaultRead, 1, kResultRead},
+                             {"write", 0, kFaultWrite, 1, kResultWrite}};
+
+using ZipFailure = testing::TestWithParam<Failure>;
+TEST_P(ZipFailure, EndsWithItsResultAndLeavesNoFile) {
+  const Failure& c = GetParam();
+  ScratchDir dir;
+  WriteBytes(dir.Path("a.zip"), ZipArchive({DeflatedEntry("x", kData)}));
+  std::filesystem::create_directories(dir.Path("out"));
+  ListingContext l(dir.Path("a.zip"));
+  ASSERT_EQ(l.Open(), kResultOk);
+  l.context.onMember = [](ArchiveContext*) -> uint32_t { return 1; };
+  char16_t previous[4096];
+  ASSERT_TRUE(GetCurrentFolder(previous, 4096));
+  std::u16string out = Wide(dir.Path("out"));
+  ASSERT_TRUE(SetCurrentFolder(out.c_str()));
+  ArmFault(c.op, c.nth);
+  EXPECT_EQ(RunMembers(&l.context, 0, c.testFlag), c.expected);
+  DisarmFaults();
+  SetCurrentFolder(previous);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.Path("out")));
 }
+INSTANTIATE_TEST_SUITE_P(ZipRun, ZipFailure, testing::ValuesIn(kFailures), CaseName());
+}  // namespace
