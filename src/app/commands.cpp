@@ -94,7 +94,7 @@ void DeleteLast(HWND window) {
 void StartRename() {
   MainState* s = S();
   SetFocus(Hwnd(s->ListView));
-  SendMessageW(Hwnd(s->ListView), LVM_EDITLABELW, s->CurrentRow, 0);
+  SendMessageW(Hwnd(s->ListView), LVM_EDITLABELW, IndexParam(s->CurrentRow), 0);
 }
 
 void Prepend(HWND window) {

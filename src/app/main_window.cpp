@@ -119,7 +119,7 @@ LRESULT OnListNotify(HWND window, const NMHDR* header) {
       return FALSE;
     }
     case LVN_KEYDOWN: OnKeyDown(window, reinterpret_cast<const NMLVKEYDOWN*>(header)); return 0;
-    case LVN_COLUMNCLICK: SortBy(reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem); return 0;
+    case LVN_COLUMNCLICK: SortBy(static_cast<uint32_t>(reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem)); return 0;
     case LVN_ITEMCHANGED: OnItemChanged(reinterpret_cast<const NMLISTVIEW*>(header)); return 0;
     case NM_RCLICK: s->CurrentRow = reinterpret_cast<const NMITEMACTIVATE*>(header)->iItem; return 0;
     default: return 0;

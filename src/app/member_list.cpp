@@ -34,18 +34,18 @@ void StopSelectionTimer() {
 }
 
 void SetStatusPart(int part, const char16_t* text) {
-  SendMessageW(Hwnd(App()->StatusBar), SB_SETTEXTW, part, reinterpret_cast<LPARAM>(text));
+  SendMessageW(Hwnd(App()->StatusBar), SB_SETTEXTW, IndexParam(part), reinterpret_cast<LPARAM>(text));
 }
 
 void SetRowSelected(int32_t row, bool selected) {
   LVITEMW item{};
   item.stateMask = LVIS_SELECTED;
   item.state = selected ? LVIS_SELECTED : 0;
-  SendMessageW(List(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+  SendMessageW(List(), LVM_SETITEMSTATE, IndexParam(row), reinterpret_cast<LPARAM>(&item));
 }
 
 bool RowSelected(int32_t row) {
-  return (SendMessageW(List(), LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+  return (SendMessageW(List(), LVM_GETITEMSTATE, IndexParam(row), LVIS_SELECTED) & LVIS_SELECTED) != 0;
 }
 
 // The sort column's texts by member index, read before the list starts sorting: the list
@@ -73,7 +73,7 @@ void CollectSortTexts() {
   v.clear();
   if (s->SortColumn >= kListColumnCount) return;
   int32_t rows = static_cast<int32_t>(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0));
-  v.reserve(rows);
+  v.reserve(static_cast<size_t>(rows));
   char16_t text[kCompareCellChars];
   for (int32_t row = 0; row < rows; ++row) {
     LVITEMW item{};
@@ -262,7 +262,7 @@ uint32_t RemoveRowCallback(ArchiveContext* context) {
   // not the list reports the deselection of a removed row.
   bool selected = RowSelected(s->CurrentRow);
   s->BulkSelect = 1;
-  SendMessageW(List(), LVM_DELETEITEM, s->CurrentRow, 0);
+  SendMessageW(List(), LVM_DELETEITEM, IndexParam(s->CurrentRow), 0);
   s->BulkSelect = 0;
   if (selected) {
     t.SelectedCount -= 1;
@@ -294,7 +294,7 @@ bool ReadCell(int32_t row, uint32_t column, char16_t* text, uint32_t capacity) {
   item.iSubItem = static_cast<int>(column);
   item.pszText = Wide(text);
   item.cchTextMax = static_cast<int>(capacity);
-  SendMessageW(List(), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  SendMessageW(List(), LVM_GETITEMTEXTW, IndexParam(row), reinterpret_cast<LPARAM>(&item));
   return true;
 }
 

@@ -9,6 +9,10 @@
 #include "core/context.h"
 #include "jobs/list_columns.h"
 
+// List view and status bar messages take a row or part as an int in wParam; -1 ("every
+// row", "no row") arrives as all ones and the control reads it back as -1.
+inline WPARAM IndexParam(int32_t index) { return static_cast<WPARAM>(index); }
+
 enum : uint32_t { kStatusItems = 1, kStatusSelection = 2, kStatusBoth = 3 };
 
 // Creates the list view (control 101) with its six columns; false on failure.

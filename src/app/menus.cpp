@@ -19,7 +19,7 @@ constexpr Labelled kViewDataItems[] = {
 };
 constexpr Labelled kViewHeaderItems[] = {{9023, L"Hex"}, {9024, L"Text"}};
 
-UINT Grayed(bool enabled) { return MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED); }
+UINT Grayed(bool enabled) { return static_cast<UINT>(MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED)); }
 
 void EnableSubmenu(WindowHandle submenu, bool enabled) {
   if (submenu != 0) EnableMenuItem(Hmenu(App()->ContextMenu), static_cast<UINT>(submenu), Grayed(enabled));
@@ -153,7 +153,7 @@ void PrepareMainMenu(HMENU dropDown, UINT position) {
     case 2:
       for (UINT id = CMD_SORT_NAME; id <= CMD_SORT_UNSORTED; ++id) {
         uint32_t column = id == CMD_SORT_UNSORTED ? kUnsorted : id - CMD_SORT_NAME;
-        CheckMenuItem(dropDown, id, MF_BYCOMMAND | (column == s->SortColumn ? MF_CHECKED : MF_UNCHECKED));
+        CheckMenuItem(dropDown, id, static_cast<UINT>(MF_BYCOMMAND | (column == s->SortColumn ? MF_CHECKED : MF_UNCHECKED)));
       }
       break;
     default:

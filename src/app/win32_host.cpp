@@ -41,7 +41,7 @@ void ClearStatusBar(MainState* s) {
   SendMessageW(Hwnd(s->StatusBar), SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(L""));
 }
 bool IsRowSelected(MainState* s, int32_t row) {
-  return (SendMessageW(List(s), LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+  return (SendMessageW(List(s), LVM_GETITEMSTATE, IndexParam(row), LVIS_SELECTED) & LVIS_SELECTED) != 0;
 }
 bool RowMember(MainState* s, int32_t row, uint32_t* memberIndex) {
   LVITEMW item{};
@@ -65,7 +65,7 @@ void SetCell(MainState* s, int32_t row, uint32_t column, const char16_t* text) {
   LVITEMW item{};
   item.iSubItem = static_cast<int>(column);
   item.pszText = const_cast<wchar_t*>(Wide(text));
-  SendMessageW(List(s), LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  SendMessageW(List(s), LVM_SETITEMTEXTW, IndexParam(row), reinterpret_cast<LPARAM>(&item));
 }
 
 constexpr JobHost kWin32Host = {

@@ -6,16 +6,17 @@ constexpr char kHexDigits[] = "0123456789abcdef";
 
 void AppendJsonString(std::string& out, const std::string& utf8) {
   out += '"';
-  for (unsigned char c : utf8) {
+  for (char byte : utf8) {
+    const auto c = static_cast<unsigned char>(byte);
     if (c == '"' || c == '\\') {
       out += '\\';
-      out += static_cast<char>(c);
+      out += byte;
     } else if (c < 0x20) {
       out += "\\u00";
       out += kHexDigits[c >> 4];
       out += kHexDigits[c & 15];
     } else {
-      out += static_cast<char>(c);
+      out += byte;
     }
   }
   out += '"';

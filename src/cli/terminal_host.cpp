@@ -18,7 +18,7 @@ constexpr uint32_t kBarWidth = 24;
 TerminalHost* HostOf(MainState* state) { return static_cast<TerminalHost*>(state->HostUser); }
 TerminalRow* RowAt(MainState* state, int32_t row) {
   TerminalHost* h = HostOf(state);
-  return row >= 0 && static_cast<size_t>(row) < h->rows.size() ? &h->rows[row] : nullptr;
+  return row >= 0 && static_cast<size_t>(row) < h->rows.size() ? &h->rows[static_cast<size_t>(row)] : nullptr;
 }
 
 void NotifyUpdate(MainState* state, uint32_t code, uint32_t argument) {
@@ -194,8 +194,9 @@ void SelectMembers(CliJobs* jobs, const std::vector<uint32_t>& members) {
   ListTotals& t = jobs->state.Totals;
   for (uint32_t member : members) {
     int32_t row = FindRow(&jobs->state, member);
-    if (row < 0 || jobs->host.rows[row].selected) continue;
-    TerminalRow& r = jobs->host.rows[row];
+    if (row < 0) continue;
+    TerminalRow& r = jobs->host.rows[static_cast<size_t>(row)];
+    if (r.selected) continue;
     r.selected = true;
     t.SelectedCount += 1;
     t.SelectedSize += CellNumber(r.cells[kColumnSize].c_str());

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/platform.h"
+
 struct EntryRecord {
   uint32_t signature;
   uint32_t attributes;
@@ -42,13 +44,8 @@ static_assert(offsetof(EntryRecord, checksum) == 508);
 inline constexpr uint32_t kEntryRecordSize = 512;
 inline constexpr uint32_t kEntryNameSize = 256;
 
-// attributes: Windows file attribute bits (low 16) and the ZIP reader's flags (high bits).
-inline constexpr uint32_t kAttrReadOnly = 0x01;
-inline constexpr uint32_t kAttrHidden = 0x02;
-inline constexpr uint32_t kAttrSystem = 0x04;
-inline constexpr uint32_t kAttrDirectory = 0x10;
-inline constexpr uint32_t kAttrArchive = 0x20;
-inline constexpr uint32_t kAttrNotContentIndexed = 0x2000;
+// attributes: Windows file attribute bits (low 16, kAttr... in platform.h) and the ZIP
+// reader's flags (high bits).
 inline constexpr uint32_t kAttrZipCompressed = 0x800;
 inline constexpr uint32_t kAttrZipEncrypted = 0x4000;
 inline constexpr uint32_t kAttrZipDescriptor = 0x10000000;

@@ -3,8 +3,6 @@
 #include "platform/platform.h"
 
 namespace {
-constexpr uint32_t kAttrDirectory = 0x10;
-
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 bool IsLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
 

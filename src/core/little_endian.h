@@ -1,4 +1,4 @@
-// Little-endian numbers inside ZIP and gzip headers, read byte by byte (any alignment).
+// Little-endian numbers inside archive headers, read byte by byte (any alignment).
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "core/extract.h"
+#include "core/little_endian.h"
 #include "core/names.h"
 #include "core/progress.h"
 #include "core/qbx.h"
@@ -61,8 +62,7 @@ ResultCode CopyQbxData(ArchiveContext* context) {
   uint32_t got = 0;
   if (!FileRead(context->archiveFile, stored, kQbxChecksumSize, &got)) return Fail(context, kResultRead);
   if (got < kQbxChecksumSize) return Fail(context, kResultUnexpectedEnd);
-  uint32_t value = stored[0] | stored[1] << 8 | stored[2] << 16 | static_cast<uint32_t>(stored[3]) << 24;
-  if (value != context->dataChecksum) return Fail(context, kResultChecksum);
+  if (Le32(stored) != context->dataChecksum) return Fail(context, kResultChecksum);
   return context->result;
 }
 

@@ -7,6 +7,7 @@
 
 inline constexpr uint16_t kGzMagic = 0x8B1F;  // bytes 1F 8B
 inline constexpr uint8_t kGzMethodDeflate = 8;
+inline constexpr uint32_t kGzTrailerSize = 8;  // CRC-32 and length of the data
 inline constexpr uint16_t kGzMethodUnknown = 256;  // no ZIP method has it
 inline constexpr uint32_t kGzDefaultNameSize = 1024;
 

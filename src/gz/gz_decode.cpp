@@ -4,16 +4,15 @@
 #include "deflate/member_decode.h"
 
 namespace {
-constexpr uint32_t kTrailerSize = 8;
 
 enum class Behind { End, Member, Garbage };
 
 // The trailer right behind a member's stream: CRC-32 and length of what was decoded.
 ResultCode CheckTrailer(ArchiveContext* context, uint64_t total) {
-  uint8_t trailer[kTrailerSize];
+  uint8_t trailer[kGzTrailerSize];
   uint32_t got = 0;
-  if (!FileRead(context->archiveFile, trailer, kTrailerSize, &got)) return Fail(context, kResultRead);
-  if (got < kTrailerSize) return Fail(context, kResultUnexpectedEnd);
+  if (!FileRead(context->archiveFile, trailer, kGzTrailerSize, &got)) return Fail(context, kResultRead);
+  if (got < kGzTrailerSize) return Fail(context, kResultUnexpectedEnd);
   if (Le32(trailer) != context->dataChecksum || Le32(trailer + 4) != static_cast<uint32_t>(total))
     return Fail(context, kResultChecksum);
   return kResultOk;

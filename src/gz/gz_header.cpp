@@ -14,7 +14,6 @@ constexpr uint8_t kFlagComment = 0x10;
 constexpr uint8_t kFlagsReserved = 0xE0;
 // Names and comments must end before this offset of the header's first read.
 constexpr uint32_t kScanLimit = kIoBufferSize - 2;
-constexpr uint32_t kTrailerSize = 8;
 
 // Length of the zero-terminated field at *at, zero included, moving *at behind it; 0 when
 // it does not end before the scan limit.
@@ -66,13 +65,13 @@ ResultCode ParseOptionalFields(const uint8_t* buffer, uint32_t got, GzHeader* h,
 
 // Sizes from the trailer at the file's end.
 ResultCode ReadTrailer(FileHandle file, GzHeader* h, EntryRecord* entry, uint64_t fileSize) {
-  h->trailerOffset = fileSize - kTrailerSize;
-  uint8_t trailer[kTrailerSize];
+  h->trailerOffset = fileSize - kGzTrailerSize;
+  uint8_t trailer[kGzTrailerSize];
   uint32_t got = 0;
   if (!FileSeek(file, static_cast<int64_t>(h->trailerOffset), kSeekBegin, nullptr) ||
-      !FileRead(file, trailer, kTrailerSize, &got))
+      !FileRead(file, trailer, kGzTrailerSize, &got))
     return kResultRead;
-  if (got < kTrailerSize) return kResultUnexpectedEnd;
+  if (got < kGzTrailerSize) return kResultUnexpectedEnd;
   h->trailerCrc = Le32(trailer);
   h->trailerSize = Le32(trailer + 4);
   h->compressedSize = h->trailerOffset - h->dataOffset;
@@ -99,7 +98,7 @@ ResultCode ReadGzHeader(FileHandle file, GzHeader* header, EntryRecord* entry, u
   if (ResultCode r = ParseOptionalFields(buffer, got, header, entry, &at)) return r;
   entry->modified = UnixToFileTime(header->modificationTime);
   header->dataOffset = start + at;
-  if (fileSize >= kTrailerSize && fileSize - kTrailerSize >= header->dataOffset) {
+  if (fileSize >= kGzTrailerSize && fileSize - kGzTrailerSize >= header->dataOffset) {
     if (ResultCode r = ReadTrailer(file, header, entry, fileSize)) return r;
   }
   if (!FileSeek(file, static_cast<int64_t>(header->dataOffset), kSeekBegin, nullptr)) return kResultRead;

@@ -47,6 +47,14 @@ CopyOutcome FileCopyRange(FileHandle from, FileHandle to, uint32_t count, uint8_
 
 // Sets only the last-write time (FILETIME) of an open file.
 bool FileSetWriteTime(FileHandle file, uint64_t fileTime);
+// The Windows file attribute bits, on every system.
+inline constexpr uint32_t kAttrReadOnly = 0x01;
+inline constexpr uint32_t kAttrHidden = 0x02;
+inline constexpr uint32_t kAttrSystem = 0x04;
+inline constexpr uint32_t kAttrDirectory = 0x10;
+inline constexpr uint32_t kAttrArchive = 0x20;
+inline constexpr uint32_t kAttrNotContentIndexed = 0x2000;
+
 // Windows attributes, size and last-write time (FILETIME) of an open file.
 struct FileFacts {
   uint32_t attributes;

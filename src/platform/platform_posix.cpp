@@ -165,10 +165,6 @@ void SleepMs(uint32_t milliseconds) {
 }
 
 namespace {
-constexpr uint32_t kAttrReadOnly = 0x01;
-constexpr uint32_t kAttrHidden = 0x02;
-constexpr uint32_t kAttrDirectory = 0x10;
-constexpr uint32_t kAttrArchive = 0x20;
 constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 constexpr int64_t kUnixEpochInFileTime = 11644473600LL;
 constexpr int64_t kTicksPerSecond = 10000000LL;

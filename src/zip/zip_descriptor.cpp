@@ -5,13 +5,12 @@
 #include "zip/zip_header.h"
 
 namespace {
-constexpr uint32_t kSignatureSize = 4;
 constexpr uint32_t kDescriptor32 = 12;  // CRC-32 and two 4-byte sizes
 constexpr uint32_t kDescriptor64 = 20;  // CRC-32 and two 8-byte sizes (ZIP64 members)
 constexpr uint32_t kDescriptorSignatureSize = 4;  // the optional signature in front
 // Bytes kept from one read for the next, so that a descriptor and the header signature
 // behind it may straddle two reads.
-constexpr uint32_t kCarry = kDescriptor64 + kSignatureSize - 1;
+constexpr uint32_t kCarry = kDescriptor64 + kZipSignatureSize - 1;
 constexpr uint32_t kScanRead = kIoBufferSize - kCarry;
 
 bool IsHeaderSignature(const uint8_t* p) {
@@ -57,8 +56,8 @@ bool TakeAnyDescriptor(EntryRecord* e, const uint8_t* buffer, uint32_t end, int6
 // base counts the bytes of data scanned before this buffer.
 uint32_t ScanChunk(EntryRecord* e, const uint8_t* buffer, uint32_t end, int64_t base, bool zip64) {
   const uint8_t* p = buffer;
-  const uint8_t* last = buffer + end - kSignatureSize;
-  while (end >= kSignatureSize && p <= last) {
+  const uint8_t* last = buffer + end - kZipSignatureSize;
+  while (end >= kZipSignatureSize && p <= last) {
     p = static_cast<const uint8_t*>(std::memchr(p, 'P', static_cast<size_t>(last - p) + 1));
     if (p == nullptr) break;
     const uint32_t at = static_cast<uint32_t>(p - buffer);

@@ -6,6 +6,7 @@
 
 #include "core/context.h"
 
+inline constexpr uint32_t kZipSignatureSize = 4;
 inline constexpr uint32_t kZipLocalSignature = 0x04034B50;
 inline constexpr uint32_t kZipCentralSignature = 0x02014B50;
 inline constexpr uint32_t kZipArchiveExtraSignature = 0x08064B50;

@@ -6,7 +6,6 @@
 #include "zip/zip_header.h"
 
 namespace {
-constexpr uint32_t kSignatureSize = 4;
 constexpr uint32_t kFixedRest = 26;  // the local header behind its signature
 constexpr uint16_t kZip64FieldId = 1;
 constexpr uint32_t kZip64SizesBytes = 16;
@@ -38,16 +37,16 @@ ResultCode ReadExactly(FileHandle file, uint8_t* into, uint32_t count, ResultCod
 }
 
 ResultCode ReadSignature(FileHandle file, ZipLocalHeader* header, EntryRecord* entry) {
-  uint8_t bytes[kSignatureSize];
-  if (ResultCode r = ReadExactly(file, bytes, kSignatureSize, kResultFormat)) return r;
-  header->headerBytes = kSignatureSize;
+  uint8_t bytes[kZipSignatureSize];
+  if (ResultCode r = ReadExactly(file, bytes, kZipSignatureSize, kResultFormat)) return r;
+  header->headerBytes = kZipSignatureSize;
   header->signature = entry->signature = Le32(bytes);
   if (header->signature == kZipLocalSignature) return kResultOk;
   if (ClosesMembers(header->signature)) return kResultEndOfMembers;
   // A single marker, such as the one that opens a split archive, may precede the first header.
   if (header->memberIndex != 0) return kResultFormat;
-  if (ResultCode r = ReadExactly(file, bytes, kSignatureSize, kResultUnexpectedEnd)) return r;
-  header->headerBytes += kSignatureSize;
+  if (ResultCode r = ReadExactly(file, bytes, kZipSignatureSize, kResultUnexpectedEnd)) return r;
+  header->headerBytes += kZipSignatureSize;
   header->signature = Le32(bytes);
   return header->signature == kZipLocalSignature ? kResultOk : kResultFormat;
 }
