@@ -11,7 +11,7 @@ CliJobs* OpenWithJobs(const CliOptions& options, const std::u16string& archive, 
 // Opens the archive named by the first positional option and selects the rows of the
 // indexes that follow it; null (reported, status set) when either fails.
 CliJobs* OpenAndSelect(const CliOptions& options, const CliIo& io, int* status);
-// Selects the rows of the indexes; false (reported, status 9) when one is not listed.
+// Selects the rows of the indexes; false (reported, status kResultNotFound) when one is not listed.
 bool SelectIndexes(CliJobs* jobs, const std::vector<uint32_t>& indexes, const CliIo& io, int* status);
 // Reports the job's result: the message on stderr, then the outcome's text on stdout.
 int FinishJob(CliJobs* jobs, const CliIo& io);

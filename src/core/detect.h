@@ -8,5 +8,5 @@
 // Index of the last "." behind the last "\" and "/", or the length of the path.
 uint32_t ExtensionOf(const char16_t* path);
 
-// Sets context->format (0 when unknown) and returns 0 or 19.
+// Sets context->format (kFormatNone when unknown) and returns kResultOk or kResultNotArchive.
 ResultCode DetectFormat(ArchiveContext* context);

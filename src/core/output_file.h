@@ -9,8 +9,9 @@ struct OutputTarget {
   const char16_t* path;  // where the file goes when it is complete
 };
 
-// Creates the temporary file and puts its handle in outputFile. 16 when it cannot.
+// Creates the temporary file and puts its handle in outputFile. kResultSave when it cannot.
 ResultCode OpenOutputFile(ArchiveContext* context, const char16_t* path, OutputTarget* target);
-// Closes outputFile. When result is 0 the file takes the target's place (16 if it cannot);
+// Closes outputFile. When result is kResultOk the file takes the target's place (kResultSave
+// if it cannot);
 // otherwise it is deleted. Returns the result the member ends with.
 ResultCode CloseOutputFile(ArchiveContext* context, OutputTarget* target, ResultCode result);

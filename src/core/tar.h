@@ -50,7 +50,8 @@ inline uint32_t TarPadding(uint64_t size) {
 }
 
 // Reads the header material of the member at the file position into buffer (at least
-// 256 KiB) and fills entry. Returns 0, 2 (end), 3 (empty block), 15, 21, 23 or 24.
+// 256 KiB) and fills entry. Returns kResultOk, kResultEndOfMembers, kResultEmptyBlock,
+// kResultRead, kResultChecksum, kResultUnexpectedEnd or kResultFormat.
 ResultCode ReadTarHeader(FileHandle file, TarHeaderState* state, EntryRecord* entry,
                          uint8_t* buffer);
 // The listing walk of OpenArchive.

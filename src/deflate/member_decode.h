@@ -14,16 +14,16 @@ using ChunkFilter = void (*)(ArchiveContext* context, uint8_t* bytes, uint32_t c
 // I/O buffer, passes them through `filter` when it is set, decodes them with `decoder`
 // into outBuffer (which must exist), writes the output to outputFile when it is valid and
 // keeps its CRC-32 in dataChecksum. A null decoder copies the data as stored.
-// *outputTotal gets the bytes produced. Results: 7 no memory, 15 read failure, 23 short
-// read, 17 write failure, 24 invalid or incomplete stream (35 with a filter, where a wrong
-// key is the likely cause), 1 cancel.
+// *outputTotal gets the bytes produced. Results: kResultNoMemory, kResultRead, kResultUnexpectedEnd
+// (short read), kResultWrite, kResultFormat for an invalid or incomplete stream
+// (kResultPassword with a filter, where a wrong key is the likely cause), kResultCancelled.
 ResultCode DecodeMemberData(ArchiveContext* context, InflateFunction decoder, ChunkFilter filter,
                             uint64_t* outputTotal);
 
 // The same loop for data whose compressed length only the stream itself tells (a gzip
 // member, followed by its trailer): reads at most context->remaining bytes but stops in the
 // chunk where the stream ends, and *unused gets the bytes read behind that end, so the file
-// position is that far past it. Data that run out before the stream ends give 24, unless
+// position is that far past it. Data that run out before the stream ends give kResultFormat, unless
 // there were none at all.
 ResultCode DecodeStreamData(ArchiveContext* context, InflateFunction decoder,
                             uint64_t* outputTotal, uint32_t* unused);

@@ -32,8 +32,9 @@ struct GzHeader {
 // Reads and checks the gzip header at the file's position and fills header and the
 // member's entry fields (not the fallback name); the sizes come from the file's last 8
 // bytes. Leaves the file at dataOffset. buffer holds kIoBufferSize bytes.
-// 19 not gzip; 24 reserved flags or an unterminated name or comment; 21 header CRC;
-// 23 the file ends inside the header or the trailer; 15 read failure.
+// kResultNotArchive not gzip; kResultFormat reserved flags or an unterminated name or
+// comment; kResultChecksum header CRC; kResultUnexpectedEnd the file ends inside the header
+// or the trailer; kResultRead read failure.
 ResultCode ReadGzHeader(FileHandle file, GzHeader* header, EntryRecord* entry, uint8_t* buffer,
                         uint64_t fileSize);
 

@@ -18,7 +18,7 @@ enum JobKind : uint32_t {
   kJobKindCount = 8,
 };
 
-// Worker bodies: each returns 0 and always ends by notifying the done message.
+// Worker bodies: each returns kResultOk and always ends by notifying the done message.
 uint32_t RunOpenAndList(MainState* state);
 uint32_t RunAddFile(MainState* state);
 uint32_t RunAddFolder(MainState* state);

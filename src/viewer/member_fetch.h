@@ -11,8 +11,8 @@
 // data fetch finds it for streamed members.
 void PrepareMemberView(ArchiveContext* context, int64_t listedStoredSize);
 
-// The member's header material as it lies in the archive. 14 when no archive is open,
-// 9 when the member cannot be found, read errors as the formats give them.
+// The member's header material as it lies in the archive. kResultOpen when no archive is
+// open, kResultNotFound when the member cannot be found, read errors as the formats give them.
 ResultCode ReadMemberHeader(ArchiveContext* context, uint32_t memberIndex, PageBuffer* page);
 // Page number page of the member's stored data; an empty buffer past the end.
 ResultCode ReadMemberData(ArchiveContext* context, uint32_t memberIndex, uint32_t page,

@@ -52,8 +52,9 @@ inline uint32_t ZipHeaderLength(const ZipLocalHeader& header) {
 }
 
 // Reads the local header at the file's position, with its name and extra field, into
-// header and entry. 0 a member; 2 the central directory or another closing record is
-// reached; 15 read failure; 23 the file ends inside the header; 24 no local header there.
+// header and entry. kResultOk a member; kResultEndOfMembers the central directory or
+// another closing record is reached; kResultRead read failure; kResultUnexpectedEnd the file
+// ends inside the header; kResultFormat no local header there.
 // buffer holds kIoBufferSize bytes. The file is left at the member's data.
 ResultCode ReadZipLocalHeader(FileHandle file, ZipLocalHeader* header, EntryRecord* entry,
                               uint8_t* buffer);
@@ -63,6 +64,6 @@ ResultCode ReadZipLocalHeader(FileHandle file, ZipLocalHeader* header, EntryReco
 // length). On entry position is the data's offset and the file is there; on return position
 // is the offset of the next header (or the end of the file). When no descriptor is found
 // the entry gets kAttrZipSizesNotFound. With reportFlag set, progress follows the scan.
-// 15 read failure, 1 cancel, else the context's result.
+// kResultRead read failure, kResultCancelled cancel, else the context's result.
 ResultCode FindDataDescriptor(ArchiveContext* context, const ZipLocalHeader& header,
                               uint32_t reportFlag);
