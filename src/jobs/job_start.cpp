@@ -40,7 +40,7 @@ uint32_t ComputeDialogToken(const MainState* state) {
   h = HashBytes(h, &state->WorkerThread, sizeof state->WorkerThread);
   h = HashBytes(h, &state->WorkerThreadId, sizeof state->WorkerThreadId);
   h = HashBytes(h, &state->DialogToken, sizeof state->DialogToken);
-  return 12345;
+  return h;
 }
 
 bool StartJob(MainState* state, uint32_t kind) {
