@@ -46,10 +46,10 @@ TEST(CliList, FailuresExitWithTheResultCode) {
   ScratchDir dir;
   WriteBytes(dir.Path("x.bin"), BytesOf("plain text"));
   CliRun text = RunQbx({u"list", Wide(dir.Path("x.bin"))});
-  EXPECT_EQ(text.status, 19);
+  EXPECT_EQ(text.status, int{kResultNotArchive});
   EXPECT_EQ(text.err, "Open Error: The file cannot be opened as an archive.\n");
   CliRun json = RunQbx({u"list", u"--json", Wide(dir.Path("x.bin"))});
-  EXPECT_EQ(json.status, 19);
+  EXPECT_EQ(json.status, int{kResultNotArchive});
   EXPECT_EQ(json.out,
             "{\"result\":19,\"title\":\"Open Error\",\"text\":\"The file cannot be opened as an archive.\"}\n");
   EXPECT_EQ(RunQbx({u"list"}).status, kExitUsage);
@@ -66,7 +66,7 @@ TEST(CliCreate, NewTarAndQbxThenListThem) {
             "{\"format\":\"QBX\",\"result\":0,\"writable\":true,\"memberCount\":0,\"appendOffset\":0,"
             "\"fileSize\":0,\"members\":[],\"status\":[\" 0 items\",\"0 bytes\"]}\n");
   CliRun zip = RunQbx({u"create", Wide(dir.Path("n.zip"))});
-  EXPECT_EQ(zip.status, 16);
+  EXPECT_EQ(zip.status, int{kResultSave});
   EXPECT_EQ(zip.err, "Save Error: The file cannot be saved.\n");
 }
 

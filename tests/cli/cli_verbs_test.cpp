@@ -29,10 +29,10 @@ TEST(CliVerbs, AFullRoundOnATarArchive) {
       {{u"prefix", tar, u"--trim", u"4", u"1"}, 0, ""},
       {{u"chmod", tar, u"640", u"0"}, 0, ""},
       {{u"chmod", tar, u"648", u"0"}, kExitUsage, ""},
-      {{u"test", tar, u"7"}, 9, ""},
+      {{u"test", tar, u"7"}, kResultNotFound, ""},
       {{u"extract", tar, u"-o", Wide(dir.Path("out"))}, 0, ""},
       {{u"delete-last", tar}, 0, ""},
-      {{u"test", tar, u"1"}, 9, ""},
+      {{u"test", tar, u"1"}, kResultNotFound, ""},
   };
   for (const Step& step : steps) {
     CliRun r = RunQbx(step.args);
@@ -74,14 +74,14 @@ TEST(CliVerbs, FailuresReportTheirMessageAndVerdict) {
   WriteBytes(dir.Path("d.qbx"), damaged);
   // The listing tolerates the damage (read-only, no members); the test reports it.
   CliRun test = RunQbx({u"test", Wide(dir.Path("d.qbx"))});
-  EXPECT_EQ(test.status, 21);
+  EXPECT_EQ(test.status, int{kResultChecksum});
   const std::string message = "Checksum Error: Checksum failed. The file may be corrupt.\n";
   ASSERT_GE(test.err.size(), message.size());
   EXPECT_EQ(test.err.substr(test.err.size() - message.size()), message);  // after the item in work
   EXPECT_EQ(test.out, "Test failed.\n");
   WriteBytes(dir.Path("x.bin"), BytesOf("nothing"));
   CliRun notArchive = RunQbx({u"extract", Wide(dir.Path("x.bin")), u"-o", Wide(dir.Path("o"))});
-  EXPECT_EQ(notArchive.status, 19);
+  EXPECT_EQ(notArchive.status, int{kResultNotArchive});
   EXPECT_EQ(notArchive.err, "Open Error: The file cannot be opened as an archive.\n");
   EXPECT_EQ(RunQbx({u"extract", Wide(dir.Path("x.bin"))}).status, kExitUsage);
   EXPECT_EQ(RunQbx({u"list", u"--bogus", Wide(dir.Path("x.bin"))}).status, kExitUsage);

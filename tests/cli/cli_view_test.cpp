@@ -3,25 +3,9 @@
 
 #include "cli/cli.h"
 #include "support/archive_builder.h"
+#include "support/cli_run.h"
 
 namespace {
-struct Captured {
-  std::string out, err;
-  int status;
-};
-
-void Capture(void* user, CliStream stream, const char* data, size_t size) {
-  auto* c = static_cast<Captured*>(user);
-  (stream == kCliOut ? c->out : c->err).append(data, size);
-}
-
-Captured RunQbx(std::vector<std::u16string> args) {
-  Captured c;
-  args.insert(args.begin(), u"qbx");
-  c.status = QbxMain(args, CliIo{Capture, &c});
-  return c;
-}
-
 TEST(CliView, PagesModesAndFailures) {
   ScratchDir dir;
   Bytes a;
@@ -38,28 +22,28 @@ TEST(CliView, PagesModesAndFailures) {
     size_t outSize;  // 0: not checked
   };
   const Case cases[] = {
+      // The viewer's CR LF reach the terminal as LF.
       {"UTF-8 text, one line per line", {u"view", archive, u"0", u"--as", u"utf8"}, 0,
        "caf\xC3\xA9\nline two\nend\n", 0},
       {"second page with its title", {u"view", archive, u"1", u"--as", u"hex", u"--page", u"2", u"--title"}, 0,
        "View Data Binary Hex [2/2]\n00040000  7A 7A", 0},
       {"wide character dump lines", {u"view", archive, u"1", u"--as", u"text", u"--wide"}, 0,
        "00000000  " + std::string(128, 'z') + "\n00000080  ", 2048 * (10 + 128 + 1)},
-      // The viewer's CR LF reach the terminal as LF.
       {"header of the first member", {u"view", archive, u"0", u"--as", u"header-hex"}, 0,
        "00000000  58 42 51 4B 20 00 00 00  6E 6F 74 65", 16 * (10 + 3 * 32 + 4 - 1)},
-      {"a member that is not there", {u"view", archive, u"7", u"--as", u"ansi"}, 9, "", 0},
+      {"a member that is not there", {u"view", archive, u"7", u"--as", u"ansi"}, kResultNotFound, "", 0},
       {"no mode", {u"view", archive, u"0"}, kExitUsage, "", 0},
       {"unknown mode", {u"view", archive, u"0", u"--as", u"latin"}, kExitUsage, "", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Captured r = RunQbx(c.args);
+    CliRun r = RunQbx(c.args);
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.out.substr(0, c.outStart.size()), c.outStart);
     if (c.outSize != 0) {
       EXPECT_EQ(r.out.size(), c.outSize);
     }
-    if (c.status == 9) {
+    if (c.status == int{kResultNotFound}) {
       EXPECT_EQ(r.err, "Open Error: The file was not found.\n");
     }
   }

@@ -8,37 +8,12 @@
 #include "support/case_name.h"
 
 namespace {
-std::string ToUtf8(const std::u16string& wide) {
-  std::string out(wide.size() * 4 + 1, '\0');
-  out.resize(WideToUtf8(wide.c_str(), reinterpret_cast<uint8_t*>(out.data()), static_cast<uint32_t>(out.size())));
-  return out;
-}
-
 std::u16string FromUtf8(const std::string& bytes, uint32_t count) {
   std::string padded = bytes;
   padded.resize(count, '\0');
   std::u16string out(count + 1, u'\0');
   Utf8ToWide(reinterpret_cast<const uint8_t*>(padded.data()), count, out.data());
   return std::u16string(out.c_str());
-}
-
-TEST(Names, WideToUtf8) {
-  struct Case {
-    const char* what;
-    std::u16string wide;
-    std::string utf8;
-  };
-  const Case cases[] = {
-      {"ascii", u"abc", "abc"},
-      {"two and three bytes", u"\u00E9\u20AC", "\xC3\xA9\xE2\x82\xAC"},
-      {"surrogate pair", u"\U0001F600", "\xF0\x9F\x98\x80"},
-      {"characters between the halves", std::u16string{0xD83D, u'x', 0xDE00}, "x\xF0\x9F\x98\x80"},
-      {"second high surrogate replaces the first", std::u16string{0xD800, 0xD83D, 0xDE00}, "\xF0\x9F\x98\x80"},
-      {"lone low surrogate dropped", std::u16string{u'a', 0xDC00, u'b'}, "ab"},
-      {"held high surrogate at the end dropped", std::u16string{u'a', 0xD800}, "a"},
-      {"U+FFFF is three bytes", std::u16string{0xFFFF}, "\xEF\xBF\xBF"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(ToUtf8(c.wide), c.utf8) << c.what;
 }
 
 TEST(Names, Utf8ToWide) {
@@ -63,20 +38,14 @@ TEST(Names, Utf8ToWide) {
   for (const Case& c : cases) EXPECT_EQ(FromUtf8(c.bytes, c.count), c.wide) << c.what;
 }
 
-TEST(Names, BytesAndWideAsLatin1) {
-  uint8_t out[8] = {};
-  WideToBytes(u"\u00E9\u0141z", out, sizeof out);
-  EXPECT_EQ(out[0], 0xE9);
-  EXPECT_EQ(out[1], 0x41);  // the high byte of U+0141 is lost
-  EXPECT_EQ(out[2], 'z');
-  EXPECT_EQ(out[3], 0);
+TEST(Names, BytesToWideIsLatin1) {
   const uint8_t bytes[4] = {0xE9, 0x80, 'a', 0};
   char16_t wide[5];
   BytesToWide(bytes, 4, wide);
   EXPECT_EQ(std::u16string(wide), u"\u00E9\u0080a");
 }
 
-// The encoders never write past their capacity, and never write part of a character.
+// The encoders convert, never write past their capacity, and never write part of a character.
 struct CapacityCase {
   const char* what;
   bool utf8;
@@ -87,7 +56,7 @@ struct CapacityCase {
 
 class NamesCapacity : public testing::TestWithParam<CapacityCase> {};
 
-TEST_P(NamesCapacity, StopsInsideTheOutput) {
+TEST_P(NamesCapacity, ConvertsInsideTheOutput) {
   const CapacityCase& c = GetParam();
   constexpr uint8_t kUntouched = 0xAA;
   uint8_t out[16];
@@ -102,6 +71,14 @@ TEST_P(NamesCapacity, StopsInsideTheOutput) {
 }
 
 const CapacityCase kCapacityCases[] = {
+    {"utf8 ascii", true, u"abc", 16, "abc"},
+    {"utf8 two and three bytes", true, u"\u00E9\u20AC", 16, "\xC3\xA9\xE2\x82\xAC"},
+    {"utf8 surrogate pair", true, u"\U0001F600", 16, "\xF0\x9F\x98\x80"},
+    {"utf8 characters between the halves", true, std::u16string{0xD83D, u'x', 0xDE00}, 16, "x\xF0\x9F\x98\x80"},
+    {"utf8 second high surrogate replaces the first", true, std::u16string{0xD800, 0xD83D, 0xDE00}, 16, "\xF0\x9F\x98\x80"},
+    {"utf8 lone low surrogate dropped", true, std::u16string{u'a', 0xDC00, u'b'}, 16, "ab"},
+    {"utf8 held high surrogate at the end dropped", true, std::u16string{u'a', 0xD800}, 16, "a"},
+    {"utf8 U+FFFF is three bytes", true, std::u16string{0xFFFF}, 16, "\xEF\xBF\xBF"},
     {"utf8 exact fit", true, u"abc", 4, "abc"},
     {"utf8 one short", true, u"abc", 3, "ab"},
     {"utf8 three bytes fit", true, u"a\u20AC", 5, "a\xE2\x82\xAC"},
@@ -112,6 +89,7 @@ const CapacityCase kCapacityCases[] = {
     {"bytes exact fit", false, u"abc", 4, "abc"},
     {"bytes one short", false, u"abc", 3, "ab"},
     {"bytes no room at all", false, u"abc", 0, ""},
+    {"bytes keep the low byte", false, u"\u00E9\u0141z", 16, "\xE9\x41z"},
 };
 INSTANTIATE_TEST_SUITE_P(Names, NamesCapacity, testing::ValuesIn(kCapacityCases), CaseName());
 }  // namespace

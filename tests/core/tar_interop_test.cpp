@@ -33,14 +33,9 @@ std::vector<Expected> WithoutLong() {
 
 // Where the end-of-archive zero blocks begin: behind the last block holding a non-zero byte.
 uint64_t EndOfMembers(const Bytes& archive) {
-  uint64_t end = 0;
-  for (uint64_t block = 0; block * 512 < archive.size(); ++block)
-    for (uint64_t i = block * 512; i < (block + 1) * 512 && i < archive.size(); ++i)
-      if (archive[i] != 0) {
-        end = (block + 1) * 512;
-        break;
-      }
-  return end;
+  size_t end = archive.size();
+  while (end > 0 && archive[end - 1] == 0) --end;
+  return (end + 511) / 512 * 512;
 }
 
 TEST(TarInterop, ListsWhatGnuTarAndBsdtarWrote) {

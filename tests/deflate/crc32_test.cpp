@@ -18,21 +18,12 @@ uint32_t BitwiseCrc(uint32_t crc, const uint8_t* p, size_t n) {
   return ~crc;
 }
 
-TEST(Crc32, KnownValues) {
-  struct Case {
-    const char* text;
-    uint32_t crc;
-  };
-  const Case cases[] = {{"", 0},
-                        {"a", 0xE8B7BE43},
-                        {"123456789", 0xCBF43926},
-                        {"The quick brown fox jumps over the lazy dog", 0x414FA339}};
-  for (const Case& c : cases) {
-    const Bytes b = BytesOf(c.text);
-    EXPECT_EQ(Crc32Update(0, b.data(), b.size()), c.crc) << c.text;
-    EXPECT_EQ(Crc32UpdatePortable(0, b.data(), b.size()), c.crc) << c.text;
-  }
-  EXPECT_EQ(Crc32Step(0xFFFFFFFF, 'a'), ~0xE8B7BE43u);  // the byte step keeps the inverted running value
+TEST(Crc32, TheCheckValue) {
+  // Every other length is compared with the bitwise reference below.
+  const Bytes b = BytesOf("123456789");
+  EXPECT_EQ(Crc32Update(0, b.data(), b.size()), 0xCBF43926u);
+  EXPECT_EQ(Crc32UpdatePortable(0, b.data(), b.size()), 0xCBF43926u);
+  EXPECT_EQ(Crc32Step(0xFFFFFFFF, '1'), ~Crc32Update(0, b.data(), 1));  // the byte step keeps the inverted running value
 }
 
 TEST(Crc32, BothPathsMatchTheReferenceAtEveryLengthAndAlignment) {

@@ -1,10 +1,13 @@
 // The Deflate and Deflate64 decoders on hand-made streams, each run whole, split at every
 // byte, a byte at a time, in random pieces and with surplus input behind it; all must agree.
+// Then streams made by gzip, pigz, Info-ZIP zip and 7zz (tests/fixtures/zip_fixtures.sh),
+// fed in awkward pieces, against the sample they were made from.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <random>
 
+#include "deflate/crc32.h"
 #include "deflate/inflate.h"
 #include "support/case_name.h"
 #include "support/deflate_writer.h"
@@ -71,6 +74,13 @@ Outcome Done(const std::string& out) { return {kInflateDone, BytesOf(out)}; }
 Outcome Bad() { return {kInflateBadData, {}}; }
 Outcome Cut() { return {kInflateNoProgress, {}}; }
 
+// 64 piece sizes from 1 to most, taken in turn.
+std::vector<size_t> RandomPieces(std::mt19937& random, size_t most) {
+  std::vector<size_t> pieces;
+  for (int i = 0; i < 64; i++) pieces.push_back(1 + random() % most);
+  return pieces;
+}
+
 void CheckEveryWay(InflateFunction decoder, const Bytes& in, const Outcome& expect) {
   const size_t all = in.size() + 1;
   const size_t room = expect.output.size() + 1024;
@@ -83,11 +93,8 @@ void CheckEveryWay(InflateFunction decoder, const Bytes& in, const Outcome& expe
   check(Decode(decoder, in, {all}, room), "whole");
   check(Decode(decoder, in, {1}, 1), "byte by byte");
   std::mt19937 random(7);
-  for (size_t outBlock : {3u, 300u, 70000u}) {
-    std::vector<size_t> pieces;
-    for (int i = 0; i < 64; i++) pieces.push_back(1 + random() % 40);
-    check(Decode(decoder, in, pieces, outBlock), "random pieces");
-  }
+  for (size_t outBlock : {3u, 300u, 70000u})
+    check(Decode(decoder, in, RandomPieces(random, 40), outBlock), "random pieces");
   if (in.size() <= 4096)
     for (size_t at = 1; at < in.size(); at++) check(Decode(decoder, in, {at, all}, room), "split");
   if (expect.result == kInflateDone || expect.result == kInflateBadData) {
@@ -222,4 +229,53 @@ TEST(Inflate, EndlessEmptyBlocksKeepConsumingInput) {
   }
 }
 
+uint32_t Le(const Bytes& b, size_t at, int n) {
+  uint32_t v = 0;
+  for (int i = n; i-- > 0;) v = v << 8 | b[at + i];
+  return v;
+}
+
+struct RawStream {
+  Bytes bytes;
+  uint32_t crc;
+  InflateFunction decoder;
+};
+
+// The Deflate stream of a gzip member with a plain header, or of a ZIP's first member.
+RawStream Extract(const Bytes& file, bool zip) {
+  if (zip) {
+    const size_t start = 30 + Le(file, 26, 2) + Le(file, 28, 2);
+    const size_t size = Le(file, 18, 4);
+    return {Bytes(file.begin() + static_cast<long>(start), file.begin() + static_cast<long>(start + size)),
+            Le(file, 14, 4), Le(file, 8, 2) == 9 ? Inflate64 : Inflate};
+  }
+  EXPECT_EQ(file[3], 0) << "gzip header with optional fields";
+  return {Bytes(file.begin() + 10, file.end() - 8), Le(file, file.size() - 8, 4), Inflate};
+}
+
+TEST(InflateInterop, StreamsOfIndependentToolsDecodeToTheirSample) {
+  const auto dir = FixturesDir() / "inflate";
+  const Bytes sample = ReadBytes(dir / "sample.bin");
+  ASSERT_GT(sample.size(), 500000u);
+  const char* files[] = {"gzip1.gz",        "gzip6.gz",          "gzip9.gz",
+                         "pigz9.gz",        "pigz11.gz",         "infozip.zip",
+                         "7zz-deflate.zip", "7zz-deflate64.zip", "7zz-deflate64-fast.zip"};
+  // Input pieces up to the first number, output blocks of the second; the last way, a byte
+  // in and a byte out per call, tries the mode machine and the window alone.
+  const std::pair<size_t, size_t> ways[] = {{1u << 30, 524288}, {262144, 524288}, {5000, 70000}, {40, 300}, {1, 1}};
+  for (const char* name : files) {
+    const std::string n = name;
+    const RawStream s = Extract(ReadBytes(dir / name), n.substr(n.size() - 4) == ".zip");
+    EXPECT_EQ(s.crc, Crc32Update(0, sample.data(), sample.size())) << name;
+    std::mt19937 random(1);
+    for (const auto& [maxPiece, outBlock] : ways) {
+      if (maxPiece == 1 && n != "gzip6.gz" && n != "7zz-deflate64.zip") continue;
+      const Outcome got = Decode(s.decoder, s.bytes, RandomPieces(random, maxPiece), outBlock);
+      SCOPED_TRACE(std::string(name) + " pieces up to " + std::to_string(maxPiece));
+      EXPECT_EQ(got.result, kInflateDone);
+      EXPECT_EQ(got.surplusLeft, 0u) << "the stream must end where its maker ended it";
+      EXPECT_TRUE(got.output == sample);
+    }
+  }
+}
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "core/progress.h"
 #include "support/deflate_writer.h"
+#include "support/zip_builder.h"
 #include "deflate/crc32.h"
 #include "deflate/member_decode.h"
 #include "zip/zip_crypto.h"
@@ -65,15 +66,9 @@ Bytes StoredStream(const Bytes& data) {
   return w.bytes;
 }
 
-Bytes Encrypt(Bytes b) {
+Bytes Encrypt(const Bytes& b) {
   uint32_t keys[3] = {kKeys[0], kKeys[1], kKeys[2]};
-  for (auto& x : b) {
-    const uint32_t t = (keys[2] | 2) & 0xFFFF;
-    const uint8_t plain = x;
-    x ^= static_cast<uint8_t>((t * (t ^ 1)) >> 8);
-    ZipCryptoUpdateKeys(keys, plain);
-  }
-  return b;
+  return EncryptWithKeys(keys, b);
 }
 
 void ExpectDecoded(const Decoded& d, const Bytes& expect) {

@@ -1,44 +1,50 @@
-// Folders the scan cannot enter stop an add, as files it cannot open do.
+// What a folder add cannot take stops it: a folder or file path without room, or a file
+// another program holds. Nothing is appended, and the status names the path.
 #include <gtest/gtest.h>
 
-#include "cli/terminal_host.h"
-#include "core/archive.h"
-#include "jobs/jobs.h"
-#include "support/test_files.h"
+#include "jobs/job_session.h"
 
 namespace {
-void Ignore(void*, CliStream, const char*, size_t) {}
-const CliIo kQuiet = {Ignore, nullptr};
-
-void SetJobPath(CliJobs* jobs, const std::u16string& path) {
-  std::fill(std::begin(jobs->state.JobPath), std::end(jobs->state.JobPath), 0);
-  std::copy(path.begin(), path.end(), jobs->state.JobPath);
-}
-
+TEST(FolderScan, WhatCannotBeAddedStopsTheAdd) {
+  struct Case {
+    size_t folderPath;  // length of the scan's path of the inner folder
+    size_t fileName;
+    bool held;          // the file held exclusively, as another program would hold it
+  };
+  const Case cases[] = {
 #ifndef _WIN32
-// Windows itself cannot make such a folder without its long-path prefix.
-TEST(FolderScan, AFolderWithoutRoomForANameStopsTheAdd) {
-  for (size_t length : {size_t{258}, size_t{259}}) {
-    SCOPED_TRACE(length);
+      // Windows itself cannot make such paths without its long-path prefix.
+      {258, 1, false},    // no room for a separator and a name
+      {259, 1, false},
+      {200, 120, false},  // the folder fits, its file does not
+#endif
+      {100, 8, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folderPath);
     ScratchDir dir;
     std::u16string tree = Wide(dir.Path("tree"));
-    ASSERT_LT(tree.size() + 2, length);
+    ASSERT_LT(tree.size() + 2, c.folderPath);
     // The scan's path of the folder: the tree, a separator and the folder's name.
-    std::string name(length - tree.size() - 1, 'd');
+    std::string name(c.folderPath - tree.size() - 1, 'd');
     std::filesystem::create_directories(dir.Path("tree") / name);
     WriteBytes(dir.Path("tree") / "short.txt", BytesOf("1"));
-    WriteBytes(dir.Path("tree") / name / "f", BytesOf("2"));
-    CliJobs* jobs = NewCliJobs(kQuiet);
-    SetJobPath(jobs, Wide(dir.Path("a.tar")));
-    ASSERT_EQ(RunCliJob(jobs, kJobOpenAndList), kResultOk);
-    SetJobPath(jobs, tree);
-    EXPECT_EQ(RunCliJob(jobs, kJobAddFolder), kResultFolderOpen);
-    EXPECT_EQ(jobs->state.Archive.memberCount, 0u);
-    EXPECT_NE(jobs->host.statusText.find(std::u16string(name.begin(), name.end())), std::u16string::npos);
-    CloseArchive(&jobs->state.Archive);
-    DeleteCliJobs(jobs);
+    const std::filesystem::path file = dir.Path("tree") / name / std::string(c.fileName, 'f');
+    WriteBytes(file, BytesOf("2"));
+    const std::u16string wideFile = Wide(file);
+    FileHandle holder = c.held ? FileOpen(wideFile.c_str(), kAccessReadWrite, kShareNone, kOpenExisting) : kInvalidFile;
+    ASSERT_EQ(holder != kInvalidFile, c.held);
+    {
+      JobSession s;
+      ASSERT_EQ(s.Open(dir.Path("a.tar")), kResultOk);
+      s.SetJobPath(dir.Path("tree"));
+      EXPECT_EQ(s.Run(kJobAddFolder), kResultFolderOpen);
+      EXPECT_EQ(s.jobs->host.outcome, kOutcomeInsertionFailed);
+      EXPECT_EQ(s.state().Archive.memberCount, 0u);
+      EXPECT_NE(s.jobs->host.statusText.find(std::u16string(name.begin(), name.end())), std::u16string::npos);
+    }
+    if (c.held) FileClose(holder);
     EXPECT_TRUE(ReadBytes(dir.Path("a.tar")).empty());  // opened missing, nothing appended
   }
 }
-#endif
 }  // namespace

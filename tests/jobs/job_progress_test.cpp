@@ -2,28 +2,21 @@
 // and prompt time kept out of the working time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
-#include "cli/terminal_host.h"
-#include "core/archive.h"
-#include "jobs/jobs.h"
+#include "jobs/job_session.h"
+#include "jobs/list_texts.h"
 #include "support/archive_builder.h"
 #include "support/case_name.h"
 #include "support/zip_builder.h"
 
 namespace {
-void Ignore(void*, CliStream, const char*, size_t) {}
-const CliIo kQuiet = {Ignore, nullptr};
-
 // ---- The throttle: one report per 250 ms, and always the final one.
 
-struct SentReports {
-  std::vector<uint32_t> codes;
-};
-
 void RecordProgress(MainState* state, uint32_t code, const ProgressBlock*) {
-  static_cast<SentReports*>(state->HostUser)->codes.push_back(code);
+  static_cast<std::vector<uint32_t>*>(state->HostUser)->push_back(code);
 }
 
 struct ThrottleCase {
@@ -40,7 +33,7 @@ class JobProgressThrottle : public testing::TestWithParam<ThrottleCase> {};
 TEST_P(JobProgressThrottle, SendsOnlyPastTheIntervalOrAtTheEnd) {
   const ThrottleCase& c = GetParam();
   auto state = std::make_unique<MainState>();
-  SentReports sent;
+  std::vector<uint32_t> sent;
   JobHost host{};
   host.sendProgress = RecordProgress;
   state->Host = &host;
@@ -53,10 +46,10 @@ TEST_P(JobProgressThrottle, SendsOnlyPastTheIntervalOrAtTheEnd) {
   block.lastTick = c.lastSent + c.sinceLast;
   (c.bar ? BarProgressCallback : FullProgressCallback)(&block);
   if (c.sent) {
-    EXPECT_EQ(sent.codes, std::vector<uint32_t>{c.bar ? kUpdateBarProgress : kUpdateFullProgress});
+    EXPECT_EQ(sent, std::vector<uint32_t>{c.bar ? kUpdateBarProgress : kUpdateFullProgress});
     EXPECT_EQ(state->LastProgressTick, block.lastTick);  // the next interval starts here
   } else {
-    EXPECT_TRUE(sent.codes.empty());
+    EXPECT_TRUE(sent.empty());
     EXPECT_EQ(state->LastProgressTick, c.lastSent);
   }
 }
@@ -74,53 +67,6 @@ const ThrottleCase kThrottleCases[] = {
 INSTANTIATE_TEST_SUITE_P(Jobs, JobProgressThrottle, testing::ValuesIn(kThrottleCases), CaseName());
 
 // ---- Extraction through the terminal host: totals and working time.
-
-// A prompt that keeps the user a minute before the terminal's own answer.
-uint32_t AskAfterAMinute(MainState* state, uint32_t code, const char16_t* text) {
-  AdvanceTicks(60000);
-  return TerminalJobHost()->askPrompt(state, code, text);
-}
-
-struct Extraction {
-  CliJobs* jobs = NewCliJobs(kQuiet);
-  JobHost host = *TerminalJobHost();
-  ScratchDir dir;
-  Extraction() {
-    jobs->state.Host = &host;
-    jobs->host.keepEntries = true;
-    std::filesystem::create_directories(dir.Path("out"));
-  }
-  ~Extraction() {
-    CloseArchive(&jobs->state.Archive);
-    DeleteCliJobs(jobs);
-  }
-  void SetJobPath(const std::filesystem::path& p) {
-    std::u16string w = Wide(p);
-    std::fill(std::begin(jobs->state.JobPath), std::end(jobs->state.JobPath), 0);
-    std::copy(w.begin(), w.end(), jobs->state.JobPath);
-  }
-  ResultCode Open(const std::string& name, const Bytes& archive) {
-    WriteBytes(dir.Path(name), archive);
-    SetJobPath(dir.Path(name));
-    return RunCliJob(jobs, kJobOpenAndList);
-  }
-  ResultCode Extract() {
-    char16_t previous[4096];
-    EXPECT_TRUE(GetCurrentFolder(previous, 4096));
-    SetJobPath(dir.Path("out"));
-    ResultCode r = RunCliJob(jobs, kJobExtract);
-    SetCurrentFolder(previous);
-    return r;
-  }
-  // The stored size of the listed member of that name.
-  int64_t PackedSize(const std::u16string& name) const {
-    for (const TerminalRow& r : jobs->host.rows)
-      if (r.cells[kColumnName] == name) return jobs->host.entries[r.entry].packedSize;
-    ADD_FAILURE() << "no member of that name";
-    return 0;
-  }
-  const ProgressBlock& Progress() const { return jobs->state.Archive.progress; }
-};
 
 Bytes ThreeFileTar() {
   Bytes a;
@@ -140,59 +86,46 @@ struct ArchiveCase {
   const char* what;
   bool zip;                               // EncryptedZip, else ThreeFileTar
   std::vector<std::string> existing;      // files already in the destination
-  uint32_t overwriteAnswer;
-  uint32_t passwordAnswer;
-  std::vector<std::u16string> skipped;    // members the answers leave out
+  uint32_t answer;                        // to the one prompt that comes
+  std::vector<std::u16string> skipped;    // members the answer leaves out
 };
 
-// The total shrinks by what is skipped, so the bar still ends full.
-class JobProgressSkip : public testing::TestWithParam<ArchiveCase> {};
-
-TEST_P(JobProgressSkip, TakesSkippedMembersOutOfTheTotal) {
-  const ArchiveCase& c = GetParam();
-  Extraction x;
-  ASSERT_EQ(x.Open(c.zip ? "e.zip" : "a.tar", c.zip ? EncryptedZip() : ThreeFileTar()), kResultOk);
-  for (const std::string& name : c.existing) WriteBytes(x.dir.Path("out") / name, BytesOf("old"));
-  x.jobs->host.overwriteAnswer = c.overwriteAnswer;
-  x.jobs->host.passwordAnswer = c.passwordAnswer;
-  int64_t skipped = 0;
-  for (const std::u16string& name : c.skipped) skipped += x.PackedSize(name);
-  ASSERT_GT(skipped, 0);
-  int64_t listed = static_cast<int64_t>(x.jobs->state.Totals.TotalSize);
-  EXPECT_EQ(x.Extract(), kResultOk);
-  EXPECT_EQ(x.Progress().totalBytes, listed - skipped);
-  EXPECT_EQ(x.Progress().doneBytes, static_cast<uint64_t>(listed - skipped));
-}
-
-const ArchiveCase kSkipCases[] = {
-    {"existing file kept", false, {"b.txt"}, kAnswerSkip, 0, {u"b.txt"}},
-    {"every existing file kept", false, {"a.txt", "c.txt"}, kAnswerSkipAll, 0, {u"a.txt", u"c.txt"}},
-    {"encrypted member skipped", true, {}, 0, kAnswerSkipAll, {u"locked"}},
-};
-INSTANTIATE_TEST_SUITE_P(Jobs, JobProgressSkip, testing::ValuesIn(kSkipCases), CaseName());
-
-// Time spent answering a prompt is paused time, not working time.
+// The total shrinks by what is skipped, so the bar still ends full; and the minute the user
+// takes to answer is paused time, not working time.
 class JobProgressPrompt : public testing::TestWithParam<ArchiveCase> {};
 
-TEST_P(JobProgressPrompt, WaitingIsNotWorkingTime) {
+TEST_P(JobProgressPrompt, SkippedBytesLeaveTheTotalAndWaitingIsNotWorking) {
   const ArchiveCase& c = GetParam();
-  Extraction x;
-  ASSERT_EQ(x.Open(c.zip ? "e.zip" : "a.tar", c.zip ? EncryptedZip() : ThreeFileTar()), kResultOk);
-  for (const std::string& name : c.existing) WriteBytes(x.dir.Path("out") / name, BytesOf("old"));
-  x.jobs->host.overwriteAnswer = c.overwriteAnswer;
-  x.jobs->host.passwordAnswer = c.passwordAnswer;
+  ScratchDir dir;
+  const std::filesystem::path archive = dir.Path(c.zip ? "e.zip" : "a.tar");
+  WriteBytes(archive, c.zip ? EncryptedZip() : ThreeFileTar());
+  JobSession x;
+  ASSERT_EQ(x.Open(archive), kResultOk);
+  std::filesystem::create_directories(dir.Path("out"));
+  for (const std::string& name : c.existing) WriteBytes(dir.Path("out") / name, BytesOf("old"));
   x.jobs->host.password = "secret";
-  x.host.askPrompt = AskAfterAMinute;
-  uint32_t advancedBefore = TicksAdvanced();
-  EXPECT_EQ(x.Extract(), kResultOk);
+  x.script.answers = {c.answer};
+  x.script.waitTicks = 60000;
+  uint64_t skipped = 0;  // the stored sizes of the skipped members' rows
+  for (const TerminalRow& r : x.jobs->host.rows)
+    if (std::count(c.skipped.begin(), c.skipped.end(), r.cells[kColumnName]) != 0)
+      skipped += CellNumber(r.cells[kColumnSize].c_str());
+  const uint64_t expected = x.state().Totals.TotalSize - skipped;
+  const uint32_t advancedBefore = TicksAdvanced();
+  EXPECT_EQ(x.Extract(dir.Path("out")), kResultOk);
   ASSERT_EQ(TicksAdvanced() - advancedBefore, 60000u);  // one prompt, answered after a minute
-  EXPECT_LT(x.Progress().elapsedSec, 30.0);
-  EXPECT_EQ(x.Progress().doneBytes, x.jobs->state.Totals.TotalSize);  // and nothing was skipped
+  const ProgressBlock& progress = x.state().Archive.progress;
+  EXPECT_LT(progress.elapsedSec, 30.0);
+  EXPECT_EQ(progress.totalBytes, static_cast<int64_t>(expected));
+  EXPECT_EQ(progress.doneBytes, expected);
 }
 
 const ArchiveCase kPromptCases[] = {
-    {"overwrite prompt", false, {"b.txt"}, kAnswerDo, 0, {}},
-    {"password prompt", true, {}, 0, kAnswerDo, {}},
+    {"existing file kept", false, {"b.txt"}, kAnswerSkip, {u"b.txt"}},
+    {"every existing file kept", false, {"a.txt", "c.txt"}, kAnswerSkipAll, {u"a.txt", u"c.txt"}},
+    {"encrypted member skipped", true, {}, kAnswerSkipAll, {u"locked"}},
+    {"existing file replaced", false, {"b.txt"}, kAnswerDo, {}},
+    {"password given", true, {}, kAnswerDo, {}},
 };
 INSTANTIATE_TEST_SUITE_P(Jobs, JobProgressPrompt, testing::ValuesIn(kPromptCases), CaseName());
 }  // namespace

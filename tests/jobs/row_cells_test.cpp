@@ -62,17 +62,25 @@ TEST(RowCells, DetailsByFormat) {
 }
 
 TEST(RowCells, TypeNamesAndTheirCache) {
-  const std::pair<const char16_t*, const char*> cases[] = {
-      {u"", "Unknown"},          {u"dir/", "Directory"},   {u"dir\\", "Directory"},
-      {u"README", "File"},       {u"a.b/c", "File"},       {u"x.", "File"},
-      {u"x.qqq", "QQQ File"},    {u"deep/a.Qqq", "QQQ File"},
-      {u".profile", "PROFILE File"},
-      {u"a.abcdefghijklmnopqrstuvwxyz", "ABCDEFGHIJKLMNOPQRSTUVWX File"},
+  // The fallback from an extension the system does not know is upper-cased in every script,
+  // one character for one.
+  const std::pair<const char16_t*, const char16_t*> cases[] = {
+      {u"", u"Unknown"},          {u"dir/", u"Directory"},   {u"dir\\", u"Directory"},
+      {u"README", u"File"},       {u"a.b/c", u"File"},       {u"x.", u"File"},
+      {u"x.qqq", u"QQQ File"},    {u"deep/a.Qqq", u"QQQ File"},
+      {u".profile", u"PROFILE File"},
+      {u"a.abcdefghijklmnopqrstuvwxyz", u"ABCDEFGHIJKLMNOPQRSTUVWX File"},
+      {u"a.\u00E9t\u00E9", u"\u00C9T\u00C9 File"},                  // Latin-1
+      {u"a.stra\u00DFe", u"STRA\u00DFE File"},                         // sharp s has no one-letter capital
+      {u"a.\u00FF\u0101\u0142", u"\u0178\u0100\u0141 File"},           // Latin Extended
+      {u"a.\u03B1\u03B2\u03C3", u"\u0391\u0392\u03A3 File"},           // Greek
+      {u"a.\u0436\u0444\u0451", u"\u0416\u0424\u0401 File"},           // Cyrillic
+      {u"a.\u4E2D\u6587", u"\u4E2D\u6587 File"},                       // no case at all
   };
   for (const auto& [name, text] : cases) {
     char16_t out[kTypeTextChars];
     TypeName(name, nullptr, out);
-    EXPECT_EQ(Narrow(out), text) << Narrow(name);
+    EXPECT_EQ(std::u16string(out), std::u16string(text)) << Narrow(name);
   }
   // ".tar.gz" is typed by its last extension, whatever the system calls it.
   char16_t gz[kTypeTextChars], tgz[kTypeTextChars];
@@ -95,21 +103,14 @@ TEST(RowCells, TypeNamesAndTheirCache) {
 }
 
 TEST(ListTexts, StatusBarParts) {
+  // The unselected texts reach qbx list's output (CliList tests); the selected ones only the window.
   char16_t out[kStatusPartChars];
-  StatusItemsText(1, out);
-  EXPECT_EQ(Narrow(out), " 1 item");
-  StatusItemsText(0, out);
-  EXPECT_EQ(Narrow(out), " 0 items");
   ListTotals t{};
   t.SelectedCount = 2;
   t.SelectedSize = 1500;
   t.SelectedExtractedSize = 3500;
   StatusSizesText(t, out);
   EXPECT_EQ(std::u16string(out), u"2 selected  1 KB  \u2192  3 KB");
-  t = {};
-  t.TotalSize = t.TotalExtractedSize = 2048;
-  StatusSizesText(t, out);
-  EXPECT_EQ(std::u16string(out), u"2 KB");
   EXPECT_EQ(CellNumber(u"1 234"), 1234u);
   EXPECT_EQ(CellNumber(u""), 0u);
 }

@@ -46,6 +46,12 @@ Bytes ReadBytes(const fs::path& path) {
 
 Bytes BytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
+Bytes Joined(std::initializer_list<Bytes> pieces) {
+  Bytes all;
+  for (const Bytes& piece : pieces) all.insert(all.end(), piece.begin(), piece.end());
+  return all;
+}
+
 fs::path FixturesDir() {
   const char* dir = std::getenv("QBX_FIXTURES");
   if (dir == nullptr || *dir == 0) {

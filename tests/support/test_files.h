@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ std::u16string Wide(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const Bytes& bytes);
 Bytes ReadBytes(const std::filesystem::path& path);
 Bytes BytesOf(const std::string& text);
+// The pieces one after another.
+Bytes Joined(std::initializer_list<Bytes> pieces);
 
 // Folder of the archives made by the independent tools (env QBX_FIXTURES); fails the test
 // when it is not set, so that a missing step is never mistaken for a pass.

@@ -71,18 +71,22 @@ ZipEntryFields Streamed(ZipEntryFields fields, Descriptor kind) {
   return fields;
 }
 
+Bytes EncryptWithKeys(uint32_t keys[3], Bytes data) {
+  for (uint8_t& x : data) {
+    const uint32_t t = (keys[2] | 2) & 0xFFFF;
+    const uint8_t plain = x;
+    x ^= static_cast<uint8_t>((t * (t ^ 1)) >> 8);
+    ZipCryptoUpdateKeys(keys, plain);
+  }
+  return data;
+}
+
 ZipEntryFields Encrypted(ZipEntryFields fields, const std::string& password) {
   uint32_t keys[3] = {0x12345678, 0x23456789, 0x34567890};
   for (char c : password) ZipCryptoUpdateKeys(keys, static_cast<uint8_t>(c));
   Bytes plain = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, static_cast<uint8_t>(fields.crc >> 24)};
   Append(plain, fields.data);
-  for (uint8_t& x : plain) {
-    const uint32_t t = (keys[2] | 2) & 0xFFFF;
-    const uint8_t p = x;
-    x ^= static_cast<uint8_t>((t * (t ^ 1)) >> 8);
-    ZipCryptoUpdateKeys(keys, p);
-  }
-  fields.data = plain;
+  fields.data = EncryptWithKeys(keys, plain);
   fields.flags |= 0x0001;
   return fields;
 }

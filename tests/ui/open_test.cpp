@@ -43,17 +43,6 @@ INSTANTIATE_TEST_SUITE_P(UiOpen, UiOpenFormat, testing::ValuesIn(kFormats), Case
 
 using UiOpen = UiTest;
 
-TEST_F(UiOpen, TheCommandLineIsOnePathQuotedOrNot) {
-  std::filesystem::create_directories(dir.Path("with space"));
-  std::filesystem::copy_file(Fixture("sample.tar"), dir.Path("with space/my archive.tar"));
-  const std::wstring path = WidePath(dir.Path("with space/my archive.tar"));
-  for (const std::wstring& line : {L"\"" + path + L"\" ignored after the quote", path}) {
-    Restart(line);
-    EXPECT_EQ(app.Title(), L"my archive.tar");
-    EXPECT_EQ(app.RowCount(), 3);
-  }
-}
-
 TEST_F(UiOpen, NoCommandLineStartsEmptyAndTheOpenDialogOpensTheChosenArchive) {
   EXPECT_EQ(app.Title(), L"Quillbox");
   EXPECT_EQ(app.RowCount(), 0);

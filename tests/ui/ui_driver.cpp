@@ -120,7 +120,6 @@ UiApp::~UiApp() {
 
 MainState* UiApp::State() const { return App(); }
 HWND UiApp::List() const { return Hwnd(App()->ListView); }
-HWND UiApp::StatusBar() const { return Hwnd(App()->StatusBar); }
 
 void UiApp::Command(UINT id) {
   commandDone = false;
@@ -182,7 +181,7 @@ std::wstring UiApp::Heading(int column) const {
 
 std::wstring UiApp::StatusPart(int part) const {
   wchar_t text[256] = {};
-  SendMessageW(StatusBar(), SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
+  SendMessageW(Hwnd(App()->StatusBar), SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
   return text;
 }
 

@@ -40,7 +40,6 @@ struct UiApp {
 
   MainState* State() const;
   HWND List() const;
-  HWND StatusBar() const;
 
   // Sends a command without waiting for it; Finished() tells when its handling returned.
   void Command(UINT id);

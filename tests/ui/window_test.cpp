@@ -6,7 +6,6 @@
 #include <commctrl.h>
 
 #include "app/resource_ids.h"
-#include "app/settings.h"
 #include "ui_driver.h"
 
 namespace {
@@ -69,23 +68,6 @@ TEST_F(UiWindow, ExtractTakesOnlyTheSelectedRows) {
   EXPECT_TRUE(std::filesystem::exists(dir.Path("out/numbers.txt")));
   EXPECT_FALSE(std::filesystem::exists(dir.Path("out/alpha.txt")));
   EXPECT_FALSE(std::filesystem::exists(dir.Path("out/docs")));
-}
-
-TEST_F(UiWindow, TheBaseFolderSettingPutsTheFoldersNameInFront) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  DWORD on = 1;
-  RegSetValueExW(key, L"BaseFolder", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
-  RegCloseKey(key);
-  Restart();
-  std::filesystem::create_directories(dir.Path("tree"));
-  WriteBytes(dir.Path("tree/x.txt"), BytesOf("x"));
-  app.answers.newArchive = WidePath(dir.Path("based.qbx"));
-  ASSERT_TRUE(app.Run(CMD_NEW_ARCHIVE));
-  app.answers.folder = WidePath(dir.Path("tree"));
-  ASSERT_TRUE(app.Run(CMD_ADD_FOLDER));
-  EXPECT_EQ(app.Column(0), std::vector<std::wstring>{L"tree/x.txt"});
 }
 
 TEST_F(UiWindow, CommandsWhoseConditionsFailDoNothing) {

@@ -50,14 +50,6 @@ TEST(HexDump, LinesAndOffsets) {
   }
 }
 
-TEST(HexDump, FullPageSizeMatchesItsAllocation) {
-  std::vector<uint8_t> page(262144, 0xAB);
-  std::u16string text = HexDump(page.data(), 262144, 0);
-  EXPECT_EQ(text.size(), 901120u);
-  EXPECT_EQ(HexDumpLength(262144), 901120u);
-  EXPECT_EQ(Narrow(text.substr(text.size() - 10)), "AB AB AB\r\n");
-}
-
 TEST(TextDump, CharactersLinesAndSizes) {
   const std::vector<uint8_t> shown = {0x00, 0x09, 0x20, 0x21, 0x41, 0x7E, 0x7F,
                                       0x80, 0x9F, 0xA0, 0xA1, 0xE9, 0xFF};
@@ -69,24 +61,22 @@ TEST(TextDump, CharactersLinesAndSizes) {
     uint32_t count;
     uint32_t width;
     uint64_t base;
+    std::string text;
   };
+  const std::string x64(64, 'x');
   const Case cases[] = {
-      {"empty", 0, 64, 0}, {"full and short", 65, 64, 0x40000}, {"wide, past 4 GiB", 300, 128, 0x100000000ull},
+      {"empty", 0, 64, 0, ""},
+      {"a full line ends with CR LF", 64, 64, 0x40000, "00040000  " + x64 + "\r\n"},
+      {"a short last line has no break", 65, 64, 0x40000, "00040000  " + x64 + "\r\n00040040  x"},
+      {"wide, past 4 GiB the offset wraps", 130, 128, 0x100000000ull,
+       "00000000  " + x64 + x64 + "\r\n00000080  xx"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::vector<uint8_t> bytes(c.count, 'x');
     std::u16string dump = TextDump(bytes.data(), c.count, c.width, c.base);
+    EXPECT_EQ(Narrow(dump), c.text);
     EXPECT_EQ(dump.size(), TextDumpLength(c.count, c.width));
-    uint32_t lines = (c.count + c.width - 1) / c.width;
-    for (uint32_t line = 0; line < lines; ++line) {
-      size_t at = line * (10 + c.width + 2);
-      char offset[9];
-      std::snprintf(offset, sizeof offset, "%08x", static_cast<uint32_t>(c.base + line * c.width));
-      EXPECT_EQ(Narrow(dump.substr(at, 10)), std::string(offset) + "  ");
-    }
-    bool endsWithBreak = c.count > 0 && c.count % c.width == 0;
-    EXPECT_EQ(dump.size() >= 2 && dump.substr(dump.size() - 2) == u"\r\n", endsWithBreak);
   }
 }
 }  // namespace

@@ -86,7 +86,7 @@ TEST(ZipGzInterop, ListTestAndExtract) {
     if (c.extracted.empty()) continue;
     WalkOptions extract = c.test;
     extract.testFlag = 0;
-    ASSERT_EQ(WalkArchive(archive, dir.Path("out"), extract), 0u);
+    ASSERT_EQ(WalkArchive(archive, dir.Path("out"), extract), kResultOk);
     size_t files = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.Path("out")))
       files += entry.is_regular_file();

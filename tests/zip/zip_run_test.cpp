@@ -62,11 +62,8 @@ std::vector<Verdict> Verdicts() {
   strong.flags = 0x41;
   ZipEntryFields shortCrypt = Encrypted(StoredEntry("short", {}), "pw");
   shortCrypt.data.resize(5);
-  Bytes garbage = ZipArchive({stored, deflated}, false);
-  for (uint8_t b : BytesOf("garbage!")) garbage.push_back(b);
-  Bytes zip64End = ZipArchive({stored}, false);
-  for (uint8_t b : Le32Bytes(0x06064B50)) zip64End.push_back(b);
-  zip64End.resize(zip64End.size() + 52, 0);
+  const Bytes garbage = Joined({ZipArchive({stored, deflated}, false), BytesOf("garbage!")});
+  const Bytes zip64End = Joined({ZipArchive({stored}, false), Le32Bytes(0x06064B50), Bytes(52, 0)});
   Bytes cut = ZipArchive({stored, deflated}, false);
   cut.resize(cut.size() - 100);
   return {

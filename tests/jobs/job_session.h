@@ -1,0 +1,81 @@
+// A job session on the terminal host as the job tests drive it: quiet, the prompts answered
+// from a script, extraction into a folder of the test's own.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/terminal_host.h"
+#include "core/archive.h"
+#include "jobs/jobs.h"
+#include "support/test_files.h"
+
+// Prompt answers given in turn (Skip once they run out), and how often each prompt came.
+struct PromptScript {
+  std::vector<uint32_t> answers;
+  size_t next = 0;
+  uint32_t asked[16] = {};
+  uint32_t waitTicks = 0;  // how long the user thinks before each answer
+};
+
+inline PromptScript* gPromptScript = nullptr;
+
+// The terminal's own prompt, given the scripted answer as if on the command line.
+inline uint32_t ScriptedAsk(MainState* state, uint32_t code, const char16_t* text) {
+  PromptScript& script = *gPromptScript;
+  script.asked[code] += 1;
+  AdvanceTicks(script.waitTicks);
+  auto* terminal = static_cast<TerminalHost*>(state->HostUser);
+  terminal->overwriteAnswer = terminal->passwordAnswer =
+      script.next < script.answers.size() ? script.answers[script.next++] : kAnswerSkip;
+  return TerminalJobHost()->askPrompt(state, code, text);
+}
+
+inline void IgnoreOutput(void*, CliStream, const char*, size_t) {}
+
+struct JobSession {
+  CliJobs* jobs = NewCliJobs(CliIo{IgnoreOutput, nullptr});
+  JobHost host = *TerminalJobHost();
+  PromptScript script;
+
+  JobSession() {
+    host.askPrompt = ScriptedAsk;
+    jobs->state.Host = &host;
+    gPromptScript = &script;
+  }
+  ~JobSession() {
+    CloseArchive(&jobs->state.Archive);
+    DeleteCliJobs(jobs);
+    gPromptScript = nullptr;
+  }
+  MainState& state() { return jobs->state; }
+  void SetJobPath(const std::filesystem::path& path) {
+    std::u16string wide = Wide(path);
+    std::fill(std::begin(state().JobPath), std::end(state().JobPath), 0);
+    std::copy(wide.begin(), wide.end(), state().JobPath);
+  }
+  ResultCode Run(uint32_t kind) { return RunCliJob(jobs, kind); }
+  ResultCode Open(const std::filesystem::path& archive) {
+    SetJobPath(archive);
+    return Run(kJobOpenAndList);
+  }
+  // Extracts into out (made first), then returns to the test's own current folder.
+  ResultCode Extract(const std::filesystem::path& out) {
+    std::filesystem::create_directories(out);
+    char16_t previous[4096];
+    EXPECT_TRUE(GetCurrentFolder(previous, 4096));
+    SetJobPath(out);
+    ResultCode r = Run(kJobExtract);
+    SetCurrentFolder(previous);
+    return r;
+  }
+  std::vector<std::u16string> Names() const {
+    std::vector<std::u16string> names;
+    for (const TerminalRow& r : jobs->host.rows) names.push_back(r.cells[kColumnName]);
+    return names;
+  }
+};
