@@ -28,7 +28,7 @@ bool ClosesMembers(uint32_t signature) {
   }
 }
 
-// 0 read, 15 failure, shortResult when fewer bytes than asked are there.
+// kResultOk read, kResultRead failure, shortResult when fewer bytes than asked are there.
 ResultCode ReadExactly(FileHandle file, uint8_t* into, uint32_t count, ResultCode shortResult) {
   if (count == 0) return kResultOk;
   uint32_t got = 0;

@@ -64,12 +64,14 @@ std::vector<Verdict> Verdicts() {
   shortCrypt.data.resize(5);
   const Bytes garbage = Joined({ZipArchive({stored, deflated}, false), BytesOf("garbage!")});
   const Bytes zip64End = Joined({ZipArchive({stored}, false), Le32Bytes(0x06064B50), Bytes(52, 0)});
+  const Bytes extraData = Joined({ZipArchive({stored}, false), Le32Bytes(0x08064B50), Bytes(52, 0)});
   Bytes cut = ZipArchive({stored, deflated}, false);
   cut.resize(cut.size() - 100);
   return {
       {"sound members", ZipArchive({stored, deflated, streamed, streamed64, FarMatch(9)}), {}, kResultOk},
       {"only the end record", ZipArchive({}), {}, kResultOk},
       {"ZIP64 end record behind the members", zip64End, {}, kResultOk},
+      {"archive extra data behind the members", extraData, {}, kResultOk},
       {"changed data byte", ZipArchive({stored, Damaged(deflated, 3000)}), {}, kResultChecksum},
       {"changed block header", ZipArchive({stored, Damaged(deflated, 2)}), {}, kResultFormat},
       {"changed byte of a streamed member", ZipArchive({Damaged(streamed, 3000)}), {}, kResultFormat},
