@@ -1,4 +1,7 @@
 // Upper case without a locale: the C library's towupper knows only what the locale loaded.
+#include <algorithm>
+#include <iterator>
+
 #include "platform/platform.h"
 
 namespace {
@@ -76,16 +79,12 @@ constexpr CaseRun kUpperRuns[] = {
 };
 
 char16_t UpperCaseUnit(char16_t c) {
-  uint32_t low = 0, high = sizeof kUpperRuns / sizeof kUpperRuns[0];
-  while (low < high) {
-    uint32_t mid = (low + high) / 2;
-    if (kUpperRuns[mid].last < c) low = mid + 1;
-    else high = mid;
-  }
-  if (low == sizeof kUpperRuns / sizeof kUpperRuns[0]) return c;
-  const CaseRun& run = kUpperRuns[low];
-  if (c < run.first || static_cast<uint32_t>(c - run.first) % run.step != 0) return c;
-  return static_cast<char16_t>(c + run.delta);
+  // The first run that does not end before c; the runs are sorted and do not overlap.
+  const CaseRun* run = std::lower_bound(std::begin(kUpperRuns), std::end(kUpperRuns), c,
+                                        [](const CaseRun& r, char16_t unit) { return r.last < unit; });
+  if (run == std::end(kUpperRuns)) return c;
+  if (c < run->first || static_cast<uint32_t>(c - run->first) % run->step != 0) return c;
+  return static_cast<char16_t>(c + run->delta);
 }
 }  // namespace
 
