@@ -12,8 +12,17 @@ uint32_t NoteListedMember(ArchiveContext* context) {
 }
 }  // namespace
 
+bool ArchiveExists(const std::u16string& path, const CliIo& io, bool json) {
+  uint32_t attributes = 0;
+  if (GetPathAttributes(path.c_str(), &attributes) && (attributes & kAttrDirectory) == 0) return true;
+  if (!json) CliWrite(io, kCliErr, "qbx: " + ToUtf8(path) + ": no such archive\n");
+  ReportResult(io, kResultOpen, json);
+  return false;
+}
+
 ResultCode OpenForVerb(OpenedArchive* opened, const std::u16string& path, bool utf8, const CliIo& io) {
   InitCliSession(&opened->session, path);
+  if (!ArchiveExists(path, io, false)) return Fail(&opened->session.context, kResultOpen);
   opened->lastIndex = 0;
   opened->anyMember = false;
   opened->listedBytes = 0;

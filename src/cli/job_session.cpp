@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "cli/archive_session.h"
 #include "core/archive.h"
 #include "jobs/job_host.h"
 #include "jobs/jobs.h"
@@ -24,7 +25,11 @@ void CopyToJobPath(MainState* state, const std::u16string& text) {
 }
 
 CliJobs* OpenWithJobs(const CliOptions& o, const std::u16string& archive, const CliIo& io, int* status,
-                      bool keepEntries) {
+                      bool keepEntries, MissingArchive missing) {
+  if (missing == MissingArchive::kRefuse && !ArchiveExists(archive, io, o.json)) {
+    *status = static_cast<int>(kResultOpen);
+    return nullptr;
+  }
   CliJobs* jobs = NewCliJobs(io);
   if (jobs == nullptr) {
     *status = ReportResult(io, kResultNoMemory, o.json);

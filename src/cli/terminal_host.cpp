@@ -136,7 +136,11 @@ int32_t FindRow(MainState* state, uint32_t member) {
 void InsertRow(MainState* state, int32_t row, const char16_t* text, uint32_t member) {
   TerminalHost* h = HostOf(state);
   TerminalRow r{member, false, {}, static_cast<uint32_t>(h->entries.size())};
-  if (h->keepEntries) h->entries.push_back(state->Archive.entry);
+  if (h->keepEntries) {
+    const StoredName& name = state->Archive.storedName;
+    h->entries.push_back(state->Archive.entry);
+    h->storedNames.emplace_back(reinterpret_cast<const char*>(name.bytes), name.length);
+  }
   r.cells[kColumnName] = text;
   size_t at = std::min<size_t>(static_cast<size_t>(row), h->rows.size());
   h->rows.insert(h->rows.begin() + static_cast<std::ptrdiff_t>(at), std::move(r));

@@ -28,6 +28,7 @@ struct TerminalHost {
   // The members as they were listed, kept only when asked for (JSON needs them).
   bool keepEntries;
   std::vector<EntryRecord> entries;
+  std::vector<std::string> storedNames;  // each entry's whole name as stored, however long
   std::unordered_map<uint32_t, int32_t> rowOfMember;
   uint32_t outcome;
   std::u16string statusText;

@@ -38,7 +38,7 @@ int RunAddVerb(const std::vector<std::u16string>& args, const CliIo& io) {
   if (!ParseOptions(args, kOptSettings, &o, io) || o.positional.size() < 2)
     return Usage(io, "qbx add [--utf8] [--base-folder] [--hidden] ARCHIVE PATH...");
   int status = 0;
-  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, &status);
+  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, &status, false, MissingArchive::kCreate);
   if (jobs == nullptr) return status;
   for (size_t i = 1; i < o.positional.size(); ++i) {
     CopyToJobPath(&jobs->state, o.positional[i]);

@@ -18,14 +18,15 @@ void AppendNumber(std::string& out, const char* key, uint64_t value, bool comma 
   if (comma) out += ',';
 }
 
-void AppendMemberJson(std::string& out, const TerminalRow& row, const EntryRecord& e) {
+void AppendMemberJson(std::string& out, const TerminalRow& row, const EntryRecord& e,
+                      const std::string& storedName) {
   out += '{';
   AppendNumber(out, "index", row.member);
   AppendJsonKey(out, "name");
   AppendJsonString(out, ToUtf8(row.cells[kColumnName]));
   out += ',';
   AppendJsonKey(out, "nameHex");
-  AppendJsonString(out, HexOf(e.name, strnlen(reinterpret_cast<const char*>(e.name), kEntryNameSize)));
+  AppendJsonString(out, HexOf(reinterpret_cast<const uint8_t*>(storedName.data()), storedName.size()));
   out += ',';
   AppendJsonKey(out, "packedSize");
   out += std::to_string(e.packedSize) + ',';
@@ -70,7 +71,7 @@ void PrintJson(CliJobs* jobs, const CliIo& io) {
   for (size_t i = 0; i < jobs->host.rows.size(); ++i) {
     if (i != 0) out += ',';
     const TerminalRow& row = jobs->host.rows[i];
-    AppendMemberJson(out, row, jobs->host.entries[row.entry]);
+    AppendMemberJson(out, row, jobs->host.entries[row.entry], jobs->host.storedNames[row.entry]);
   }
   out += "],";
   std::string items, sizes;

@@ -94,6 +94,7 @@ int RunViewVerb(const std::vector<std::u16string>& args, const CliIo& io) {
     CliWrite(io, kCliErr, kViewUsage);
     return kExitUsage;
   }
+  if (!ArchiveExists(request.archive, io, false)) return static_cast<int>(kResultOpen);
   ViewListing listing;
   InitCliSession(&listing.session, request.archive);
   listing.index = request.index;

@@ -40,16 +40,16 @@ ResultCode AppendMember(ArchiveContext* context, const AppendSteps* steps) {
   context->memberIndex = context->memberCount;
   if (!FileSeek(context->archiveFile, static_cast<int64_t>(context->appendOffset), kSeekBegin, nullptr))
     return Fail(context, kResultRead);
-  uint8_t header[kEntryRecordSize];
-  steps->buildHeader(context, header, size);
+  uint8_t header[kMaxAppendHeader] = {};
+  uint32_t headerLength = steps->buildHeader(context, header, size);
   context->appendPending = 1;
   uint64_t stored = 0;
-  if (WriteArchive(context, header, kEntryRecordSize) != kResultOk) return context->result;
+  if (WriteArchive(context, header, headerLength) != kResultOk) return context->result;
   if (steps->writeData(context, size, &stored) != kResultOk) return context->result;
   if (steps->endSize != 0 && WriteArchive(context, kTarEndMarker, steps->endSize) != kResultOk)
     return context->result;
   if (!FileTruncate(context->archiveFile)) return Fail(context, kResultWrite);
-  context->appendOffset += kEntryRecordSize + stored;
+  context->appendOffset += headerLength + stored;
   context->fileSize = context->appendOffset + steps->endSize;
   context->memberCount += 1;
   e.size = size;

@@ -17,10 +17,15 @@ ResultCode TruncateArchive(ArchiveContext* context, uint32_t memberCount, uint64
 // restoring the length it had then (revertSize).
 ResultCode RevertAdditions(ArchiveContext* context, uint32_t openMemberCount, uint64_t openEndOffset);
 
+// The header material of one appended member: a TAR member whose name needs a pax record
+// takes the record's header, its data and its own header.
+inline constexpr uint32_t kMaxAppendHeader = 2 * 512 + ((kMaxNameBytes + 32 + 511) / 512) * 512;
+
 // What differs between the formats when a member is appended; AppendMember does the rest.
 struct AppendSteps {
-  // Fills the member's header block from entry, memberName and the source size.
-  void (*buildHeader)(ArchiveContext* context, uint8_t* header, uint64_t size);
+  // Fills the member's header material (at most kMaxAppendHeader bytes, zero when it
+  // comes) from entry, memberName and the source size; returns its length.
+  uint32_t (*buildHeader)(ArchiveContext* context, uint8_t* header, uint64_t size);
   // Copies the source behind the header and closes its data (padding, checksum);
   // *stored gets the bytes written behind the header.
   ResultCode (*writeData)(ArchiveContext* context, uint64_t size, uint64_t* stored);

@@ -35,7 +35,8 @@ ResultCode OpenExistingArchive(ArchiveContext* context) {
   }
   if (context->archiveFile == kInvalidFile) {
     context->openMode = kModeReadOnly;
-    context->archiveFile = FileOpen(context->archivePath, kAccessRead, kShareRead, kOpenAlways);
+    // Reading never makes a file: a missing archive is an error, not a new empty one.
+    context->archiveFile = FileOpen(context->archivePath, kAccessRead, kShareRead, kOpenExisting);
     if (context->archiveFile == kInvalidFile) return Fail(context, kResultOpen);
   }
   if (!FileGetSize(context->archiveFile, &context->fileSize)) return Fail(context, kResultRead);
@@ -95,6 +96,9 @@ void CloseArchive(ArchiveContext* context) {
   context->ioBuffer = nullptr;
   delete[] context->outBuffer;
   context->outBuffer = nullptr;
+  delete[] context->sparseMap;
+  context->sparseMap = nullptr;
+  context->sparseCount = 0;
 }
 
 ResultCode RunMembers(ArchiveContext* context, int64_t totalBytes, uint32_t testFlag) {

@@ -27,9 +27,32 @@ enum : uint32_t {
 inline constexpr uint32_t kIoBufferSize = 262144;
 inline constexpr uint32_t kOutBufferSize = 524288;
 inline constexpr uint32_t kMaxMembers = 2147483647;
-inline constexpr uint32_t kMemberNameChars = 260;  // extraction's name buffer, terminator included
+// The longest member name kept whole, in bytes; a longer one is cut and marked as cut.
+inline constexpr uint32_t kMaxNameBytes = 4096;
+// A member name as wide text: the name, a "/" a directory may gain, and the terminator.
+inline constexpr uint32_t kMemberNameChars = kMaxNameBytes + 2;
 // The headerCodePage value for UTF-8 TAR names; any other value means Latin-1.
 inline constexpr uint32_t kCodePageUtf8 = 65001;
+
+// How a stored name's bytes are text.
+enum NameEncoding : uint32_t { kNameUtf8 = 0, kNameLatin1 = 1, kNameOem = 2 };
+
+// The whole name of the member in work, as its format stores it (the EntryRecord keeps only
+// the first 256 bytes, its QBX field).
+struct StoredName {
+  uint8_t bytes[kMaxNameBytes + 1];  // zero after the last byte
+  uint32_t length;
+  NameEncoding encoding;
+  uint32_t fillsField;  // the name fills a fixed field, so its writer may have cut it there
+  uint32_t tooLong;     // the archive's name is longer than kMaxNameBytes: bytes is its start
+};
+
+// One stretch of data of a sparse TAR member: where it lies in the file it stands for.
+struct SparseSegment {
+  uint64_t offset;
+  uint64_t length;
+};
+inline constexpr uint32_t kMaxSparseSegments = 65536;
 
 struct ProgressBlock;
 struct ArchiveContext;
@@ -59,6 +82,8 @@ struct ProgressBlock {
 struct FormatOps {
   ResultCode (*list)(ArchiveContext* context);
   ResultCode (*run)(ArchiveContext* context, uint32_t testFlag);
+  // Recognises the format in a file whose first bytes did not (ZIP: by its end records).
+  bool (*recognize)(FileHandle file) = nullptr;
 };
 
 struct ArchiveContext {
@@ -83,6 +108,7 @@ struct ArchiveContext {
   uint64_t progressUser;
   uint32_t memberIndex;
   EntryRecord entry;
+  StoredName storedName;
   uint32_t openMode;
   FormatKind format;
   uint32_t zipKeys[3];
@@ -102,6 +128,10 @@ struct ArchiveContext {
   uint32_t dataChecksum;
   uint8_t* ioBuffer;
   uint8_t* outBuffer;
+  // The map of the sparse TAR member in work (kMaxSparseSegments entries, made when the
+  // first sparse member is met); sparseCount 0 for every other member.
+  SparseSegment* sparseMap;
+  uint32_t sparseCount;
   // Table of kFormatKindCount entries indexed by FormatKind.
   const FormatOps* formats;
 };

@@ -29,6 +29,16 @@ FormatKind FormatFromContent(const uint8_t* head, uint32_t count) {
   if (count >= kMinGzSize && head[0] == 0x1F && head[1] == 0x8B) return kFormatGz;
   return kFormatNone;
 }
+
+// Last, once no format knew the first bytes: a format that is recognised by the end of the
+// file (a ZIP with a program in front of it).
+FormatKind FormatFromEnd(const FormatOps* formats, FileHandle file) {
+  if (formats == nullptr) return kFormatNone;
+  for (FormatKind kind = 0; kind < kFormatKindCount; ++kind) {
+    if (formats[kind].recognize != nullptr && formats[kind].recognize(file)) return kind;
+  }
+  return kFormatNone;
+}
 }  // namespace
 
 uint32_t ExtensionOf(const char16_t* path) {
@@ -56,7 +66,8 @@ ResultCode DetectFormat(ArchiveContext* context) {
   uint8_t head[kSniffSize];
   uint32_t got = 0;
   bool ok = FileRead(file, head, kSniffSize, &got);
-  FileClose(file);
   context->format = ok ? FormatFromContent(head, got) : kFormatNone;
+  if (ok && context->format == kFormatNone) context->format = FormatFromEnd(context->formats, file);
+  FileClose(file);
   return context->format == kFormatNone ? Fail(context, kResultNotArchive) : kResultOk;
 }

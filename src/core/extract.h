@@ -13,6 +13,8 @@ ResultCode CopyQbxData(ArchiveContext* context);
 // remaining data into ioBuffer and writes it to outputFile when there is one. Returns the
 // block's size in *count.
 ResultCode CopyNextBlock(ArchiveContext* context, uint32_t* count);
+// The same for the next n bytes (at most 256 KiB) of the member's data.
+ResultCode CopyBlock(ArchiveContext* context, uint32_t n);
 
 // Shared by every extractor: the member callback said "process"; make the folders, write
 // the data through copy into a temporary file, and put it in place when all went well.

@@ -3,6 +3,8 @@
 #include "core/output_file.h"
 
 ResultCode ExtractMemberFile(ArchiveContext* context, ResultCode (*copy)(ArchiveContext*)) {
+  // A name we could keep only in part would put the file somewhere it does not belong.
+  if (context->storedName.tooLong != 0) return Fail(context, kResultLimit);
   if (!MakeParentFolders(context->memberName)) return Fail(context, kResultSave);
   OutputTarget target;
   if (OpenOutputFile(context, context->memberName, &target) != kResultOk) return context->result;
@@ -16,6 +18,10 @@ ResultCode ExtractMemberFile(ArchiveContext* context, ResultCode (*copy)(Archive
 ResultCode CopyNextBlock(ArchiveContext* context, uint32_t* count) {
   uint32_t n = context->remaining < kIoBufferSize ? static_cast<uint32_t>(context->remaining) : kIoBufferSize;
   *count = n;
+  return CopyBlock(context, n);
+}
+
+ResultCode CopyBlock(ArchiveContext* context, uint32_t n) {
   context->remaining -= n;
   if (!FileRead(context->archiveFile, context->ioBuffer, n, &context->bytesRead)) return Fail(context, kResultRead);
   if (context->bytesRead < n) return Fail(context, kResultUnexpectedEnd);

@@ -39,10 +39,10 @@ uint32_t FolderPrefixLengths(const char16_t* path, uint32_t* lengths, uint32_t c
 uint32_t MakeParentFolders(const char16_t* path) {
   uint32_t lengths[kMaxFolderPrefixes];
   uint32_t count = FolderPrefixLengths(path, lengths, kMaxFolderPrefixes);
-  char16_t work[kMaxFolderPrefixes + 1];
+  char16_t work[kMemberNameChars];
   for (uint32_t n = 0; n < count; ++n) {
     uint32_t length = lengths[n];
-    if (length > kMaxFolderPrefixes) return 0;
+    if (length >= kMemberNameChars) return 0;
     for (uint32_t i = 0; i < length; ++i) work[i] = path[i];
     work[length] = 0;
     if (!FolderExists(work) && !CreateFolder(work)) return 0;

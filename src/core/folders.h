@@ -3,12 +3,16 @@
 
 #include <cstdint>
 
-inline constexpr uint32_t kMaxFolderPrefixes = 260;
+#include "core/context.h"
+
+// Every folder takes a name and a separator, so a member name holds at most this many.
+inline constexpr uint32_t kMaxFolderPrefixes = kMemberNameChars / 2;
 
 // Lengths of the path's leading parts that name folders which may be created, shortest
 // first: each ends just behind a separator. Network servers and shares, drive roots and
 // the root itself are never among them. Returns how many were stored.
 uint32_t FolderPrefixLengths(const char16_t* path, uint32_t* lengths, uint32_t capacity);
-// Creates every missing folder named in path up to its last separator. 1 on success, 0
-// when a folder cannot be created (for example because a file stands in its place).
+// Creates every missing folder named in path (at most kMemberNameChars units) up to its last
+// separator. 1 on success, 0 when a folder cannot be created (for example because a file
+// stands in its place).
 uint32_t MakeParentFolders(const char16_t* path);

@@ -4,27 +4,50 @@
 
 #include "core/names.h"
 
-namespace {
-bool NameIsUtf8(const ArchiveContext* context, const EntryRecord* entry) {
-  switch (context->format) {
-    case kFormatQbx:
-    case kFormatGz:
-      return true;
-    case kFormatTar:
-      return context->headerCodePage == kCodePageUtf8;
-    case kFormatZip:
-      return (entry->attributes & kAttrZipUtf8) != 0;
-    default:
-      return false;
-  }
+void SetStoredName(ArchiveContext* context, const uint8_t* bytes, uint32_t length,
+                   NameEncoding encoding, bool fixedField) {
+  StoredName& name = context->storedName;
+  uint32_t n = 0;
+  while (n < length && n < kMaxNameBytes && bytes[n] != 0) ++n;
+  name.tooLong = n == kMaxNameBytes && n < length && bytes[n] != 0;
+  name.fillsField = name.tooLong || (fixedField && n == length);
+  std::memmove(name.bytes, bytes, n);
+  name.bytes[n] = 0;
+  name.length = n;
+  name.encoding = encoding;
+  uint8_t* field = context->entry.name;
+  uint32_t kept = n < kEntryNameSize ? n : kEntryNameSize;
+  std::memmove(field, name.bytes, kept);
+  std::memset(field + kept, 0, kEntryNameSize - kept);
 }
-}  // namespace
 
-void DecodeMemberName(const ArchiveContext* context, const EntryRecord* entry, char16_t* out) {
-  if (NameIsUtf8(context, entry))
-    Utf8ToWide(entry->name, kEntryNameSize, out);
-  else
-    BytesToWide(entry->name, kEntryNameSize, out);
+NameEncoding TarNameEncoding(const ArchiveContext* context, const uint8_t* bytes, uint32_t length) {
+  if (context->headerCodePage == kCodePageUtf8 || IsUtf8Text(bytes, length)) return kNameUtf8;
+  return kNameLatin1;
+}
+
+bool WritesAsUtf8(const char16_t* name, NameEncoding preferred) {
+  if (preferred == kNameUtf8) return true;
+  for (; *name != 0; ++name)
+    if (*name > 0xFF) return true;
+  return false;
+}
+
+void DecodeMemberName(const ArchiveContext* context, char16_t* out) {
+  const StoredName& name = context->storedName;
+  // A name cut to its field: the sequence it cut is dropped, not replaced.
+  uint32_t count = name.fillsField ? name.length : name.length + 1;
+  switch (name.encoding) {
+    case kNameUtf8:
+      Utf8ToWide(name.bytes, count, out);
+      break;
+    case kNameOem:
+      OemToWide(name.bytes, name.length, out);
+      break;
+    default:
+      BytesToWide(name.bytes, name.length, out);
+      break;
+  }
 }
 
 void EncodeMemberName(ArchiveContext* context, bool utf8) {

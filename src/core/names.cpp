@@ -1,6 +1,8 @@
 #include "core/names.h"
 
 namespace {
+constexpr char16_t kReplacementCharacter = 0xFFFD;
+
 bool IsHighSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLowSurrogate(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
@@ -35,6 +37,51 @@ char16_t* PutWide(char16_t* out, uint32_t cp) {
   }
   return out;
 }
+
+// Length of the well-formed sequence that starts at bytes[0] (Unicode's table of well-formed
+// byte sequences: no overlong forms, no surrogates, nothing above U+10FFFF), or 0 when it is
+// not one. *valid tells how many of its bytes were right before it went wrong (at least 1).
+uint32_t SequenceLength(const uint8_t* bytes, uint32_t count, uint32_t* valid) {
+  uint32_t b = bytes[0];
+  *valid = 1;
+  if (b < 0x80) return 1;
+  uint32_t length = 0;
+  uint8_t low = 0x80, high = 0xBF;  // the range of the second byte
+  if (b >= 0xC2 && b <= 0xDF) {
+    length = 2;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    length = 3;
+    if (b == 0xE0) low = 0xA0;
+    if (b == 0xED) high = 0x9F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    length = 4;
+    if (b == 0xF0) low = 0x90;
+    if (b == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  for (uint32_t i = 1; i < length; ++i) {
+    if (i >= count) return 0;
+    uint8_t c = bytes[i];
+    bool inRange = i == 1 ? (c >= low && c <= high) : (c >= 0x80 && c <= 0xBF);
+    if (!inRange) return 0;
+    *valid = i + 1;
+  }
+  return length;
+}
+
+uint32_t DecodeSequence(const uint8_t* bytes, uint32_t length) {
+  static constexpr uint8_t kLeadMask[5] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+  uint32_t cp = bytes[0] & kLeadMask[length];
+  for (uint32_t i = 1; i < length; ++i) cp = (cp << 6) | (bytes[i] & 0x3Fu);
+  return cp;
+}
+
+uint32_t BytesBeforeZero(const uint8_t* bytes, uint32_t count) {
+  uint32_t n = 0;
+  while (n < count && bytes[n] != 0) ++n;
+  return n;
+}
 }  // namespace
 
 uint32_t WideLength(const char16_t* wide) {
@@ -67,27 +114,35 @@ uint32_t WideToUtf8(const char16_t* wide, uint8_t* out, uint32_t capacity) {
 }
 
 void Utf8ToWide(const uint8_t* bytes, uint32_t count, char16_t* out) {
-  uint32_t pending = 0;  // continuation bytes still expected
-  uint32_t cp = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint32_t b = bytes[i];
-    if (b < 0x80) {
-      *out++ = static_cast<char16_t>(b);  // an ASCII byte never joins a sequence
-    } else if (pending != 0) {
-      cp = (cp << 6) | (b & 0x3F);
-      if (--pending == 0) out = PutWide(out, cp);
-    } else if (b < 0xE0) {
-      cp = b & 0x1F;
-      pending = 1;
-    } else if (b < 0xF0) {
-      cp = b & 0x0F;
-      pending = 2;
-    } else if (b < 0xF8) {
-      cp = b & 0x07;
-      pending = 3;
+  uint32_t n = BytesBeforeZero(bytes, count);
+  uint32_t i = 0;
+  while (i < n) {
+    uint32_t valid = 0;
+    uint32_t length = SequenceLength(bytes + i, n - i, &valid);
+    if (length != 0) {
+      out = PutWide(out, DecodeSequence(bytes + i, length));
+      i += length;
+    } else if (n == count && i + valid == n) {
+      break;  // a sequence cut by the end of a full field: the writer cut the name there
+    } else {
+      *out++ = kReplacementCharacter;  // never a byte's own value: C0 AE must not become "."
+      i += valid;
     }
   }
   *out = 0;
+}
+
+bool IsUtf8Text(const uint8_t* bytes, uint32_t count) {
+  uint32_t n = BytesBeforeZero(bytes, count);
+  bool nonAscii = false;
+  for (uint32_t i = 0; i < n;) {
+    uint32_t valid = 0;
+    uint32_t length = SequenceLength(bytes + i, n - i, &valid);
+    if (length == 0) return false;
+    nonAscii = nonAscii || length > 1;
+    i += length;
+  }
+  return nonAscii;
 }
 
 uint32_t WideToBytes(const char16_t* wide, uint8_t* out, uint32_t capacity) {

@@ -6,13 +6,14 @@
 #include "core/qbx.h"
 
 namespace {
-void BuildQbxHeader(ArchiveContext* context, uint8_t* header, uint64_t) {
+uint32_t BuildQbxHeader(ArchiveContext* context, uint8_t* header, uint64_t) {
   EntryRecord& e = context->entry;
   e.signature = kQbxSignature;
   EncodeMemberName(context, true);
-  std::memcpy(e.name, context->ioBuffer, kEntryNameSize);
+  SetStoredName(context, context->ioBuffer, kEntryNameSize, kNameUtf8, true);
   e.checksum = QbxChecksum(reinterpret_cast<const uint8_t*>(&e), kQbxHeaderChecksummed, 0);
   std::memcpy(header, &e, kEntryRecordSize);
+  return kEntryRecordSize;
 }
 
 // Copies the source behind the header, folding each block into the data checksum.

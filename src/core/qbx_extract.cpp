@@ -2,7 +2,7 @@
 
 #include "core/extract.h"
 #include "core/little_endian.h"
-#include "core/names.h"
+#include "core/member_name.h"
 #include "core/progress.h"
 #include "core/qbx.h"
 
@@ -17,6 +17,8 @@ ResultCode CheckQbxHeader(ArchiveContext* context) {
   if (e.checksum != QbxChecksum(reinterpret_cast<const uint8_t*>(&e), kQbxHeaderChecksummed, 0))
     return Fail(context, kResultChecksum);
   if (e.formatVersion != 0) return Fail(context, kResultNewerVersion);
+  // Checked before any file is made for the member, so a lying size leaves nothing behind.
+  if (e.packedSize < 0 || e.packedSize > kQbxMaxArchiveSize) return Fail(context, kResultFormat);
   return kResultOk;
 }
 
@@ -34,8 +36,8 @@ ResultCode WalkQbxMember(ArchiveContext* context, uint32_t testFlag, char16_t* n
   // A size of 0 or below means no data and no checksum behind the header.
   context->remaining = e.packedSize > 0 ? e.packedSize : 0;
   e.size = static_cast<uint64_t>(context->remaining);
-  std::memset(nameBuffer, 0, kMemberNameChars * sizeof(char16_t));
-  Utf8ToWide(e.name, kEntryNameSize, nameBuffer);
+  SetStoredName(context, e.name, kEntryNameSize, kNameUtf8, true);
+  DecodeMemberName(context, nameBuffer);
   if (context->onMember(context) == 0) {
     if (context->remaining > 0 &&
         !FileSeek(context->archiveFile, context->remaining + kQbxChecksumSize, kSeekCurrent, nullptr))

@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "core/list_walk.h"
+#include "core/member_name.h"
 #include "core/progress.h"
 #include "core/qbx.h"
 
@@ -29,12 +30,14 @@ ResultCode ListQbx(ArchiveContext* context) {
     uint32_t got = 0;
     if (!FileRead(context->archiveFile, &e, kEntryRecordSize, &got)) return Fail(context, kResultRead);
     if (got == 0) break;
-    // A partial header or damage ends the list; nothing may be appended behind it.
-    if (got < kEntryRecordSize || !IsValidQbxHeader(&e) || e.packedSize > kQbxMaxArchiveSize) {
+    // A partial header or damage ends the list; nothing may be appended behind it. No
+    // writer stores a negative size: it is damage too, not a member of 16 384 PB.
+    if (got < kEntryRecordSize || !IsValidQbxHeader(&e) || e.packedSize < 0 || e.packedSize > kQbxMaxArchiveSize) {
       context->openMode = kModeReadOnly;
       break;
     }
     e.size = static_cast<uint64_t>(e.packedSize);
+    SetStoredName(context, e.name, kEntryNameSize, kNameUtf8, true);
     uint64_t next = context->position + kEntryRecordSize;
     if (e.packedSize > 0 &&
         !FileSeek(context->archiveFile, e.packedSize + kQbxChecksumSize, kSeekCurrent, &next))

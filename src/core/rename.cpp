@@ -15,7 +15,7 @@ ResultCode RenameQbxMember(ArchiveContext* context, uint32_t memberIndex) {
   if (!FileRead(context->archiveFile, &e, kEntryRecordSize, &got) || got < kEntryRecordSize)
     return Fail(context, kResultRead);
   EncodeMemberName(context, true);
-  std::memcpy(e.name, context->ioBuffer, kEntryNameSize);
+  SetStoredName(context, context->ioBuffer, kEntryNameSize, kNameUtf8, true);
   e.attributes &= kQbxEditableAttributes;
   if (NameEndsInSlash(e.name, kEntryNameSize)) e.attributes |= kAttrDirectory;
   e.checksum = QbxChecksum(reinterpret_cast<const uint8_t*>(&e), kQbxHeaderChecksummed, 0);

@@ -30,6 +30,8 @@ constexpr ResultMessage kMessages[] = {
      u"Only Store and Deflate methods can be Tested or Extracted."},
     {kResultPassword, u"Password Error", u"The password you have entered is incorrect."},
     {kResultFolderOpen, u"Open Error", u"One or more files cannot be opened."},
+    {kResultNameDoesNotFit, u"Rename Error",
+     u"The new name does not fit in this member's header. The archive is unchanged."},
 };
 
 constexpr ResultMessage kOther = {kResultOk, u"Error", u"Error"};

@@ -11,6 +11,12 @@ inline constexpr uint32_t kTarNameSize = 100;
 inline constexpr uint32_t kTarEndMarkerSize = 2 * kTarBlockSize;
 inline constexpr uint8_t kTarEndMarker[kTarEndMarkerSize] = {};
 inline constexpr uint32_t kTarMaxExtendedLength = 196608;
+// The name of pax extended headers as we write them; our earlier readers know it by name.
+inline constexpr char kPaxHeaderName[] = "././@PaxHeader";
+// POSIX magic (6 bytes) and version: prefix fields and pax members are POSIX.
+inline constexpr uint32_t kTarMagicOffset = 257;
+inline constexpr uint32_t kUstarMagicSize = 6;
+inline constexpr uint8_t kUstarMagicVersion[8] = {'u', 's', 't', 'a', 'r', 0, '0', '0'};
 inline constexpr uint32_t kTarMaxSparseMaterial = 65536;
 
 // Field offsets and widths inside a header block.
@@ -26,8 +32,29 @@ inline constexpr uint32_t kTarSparseBlockExtendedOffset = 504;
 inline constexpr uint32_t kTarShortField = 8;
 inline constexpr uint32_t kTarLongField = 12;
 
+// Where the member's long name lies in its header material, and which record gave it.
+// Ranked: a sparse file's own name over a pax path over a GNU long name.
+enum LongNameSource : uint32_t { kLongNameNone = 0, kLongNamePax = 1, kLongNameGnu = 2, kLongNameSparse = 3 };
+struct TarLongName {
+  uint32_t offset;
+  uint32_t length;
+  LongNameSource source;
+};
+
+// How a sparse member describes its map: GNU's old "S" header and extension blocks, pax
+// records (formats 0.0 and 0.1), or a text map at the start of its data (format 1.0).
+enum TarSparseKind : uint32_t { kSparseNone = 0, kSparseOldGnu, kSparsePaxRecords, kSparsePaxData };
+struct TarSparse {
+  TarSparseKind kind;
+  int64_t realSize;
+  uint32_t paxOffset, paxLength;  // the pax data holding the records
+  uint32_t mapOffset;             // the map's first block in the material (old GNU, 1.0)
+};
+
 struct TarHeaderState {
   uint8_t header[kTarBlockSize];
+  TarLongName longName;
+  TarSparse sparse;
   uint32_t extendedPadding;
   uint32_t headerOffset;
   uint32_t consumed;
@@ -49,10 +76,33 @@ inline uint32_t TarPadding(uint64_t size) {
   return static_cast<uint32_t>((kTarBlockSize - (size % kTarBlockSize)) % kTarBlockSize);
 }
 
-// Reads the header material of the member at the file position into buffer (at least
-// 256 KiB) and fills entry. Returns kResultOk, kResultEndOfMembers, kResultEmptyBlock,
+// Reads the header material of the member at the archive's file position into ioBuffer and
+// fills entry and storedName. Returns kResultOk, kResultEndOfMembers (nothing more to
+// read), kResultEmptyBlock,
 // kResultRead, kResultChecksum, kResultUnexpectedEnd or kResultFormat.
-ResultCode ReadTarHeader(FileHandle file, TarHeaderState* state, EntryRecord* entry,
-                         uint8_t* buffer);
+ResultCode ReadTarHeader(ArchiveContext* context, TarHeaderState* state);
+// Reads one 512-byte block behind the material read so far (which stays in ioBuffer).
+ResultCode ReadMaterialBlock(FileHandle file, uint8_t* buffer, TarHeaderState* state);
+
+// One pax record "LENGTH KEY=VALUE\n" of extended data, as key and value.
+struct PaxField {
+  const uint8_t* key;
+  const uint8_t* keyEnd;
+  const uint8_t* value;
+  const uint8_t* valueEnd;  // before the closing line feed
+};
+// The record at *at (moved behind it); false at the end or at a malformed record.
+bool NextPaxRecord(const uint8_t** at, const uint8_t* end, PaxField* record);
+bool PaxKeyIs(const PaxField& record, const char* name);
+// The value's leading decimal digits (at most 15).
+uint64_t PaxDecimal(const PaxField& record);
+
+// Reads the sparse map of the member just read (format by state->sparse) into the
+// context's sparseMap, reading a format 1.0 map from the data into the material. Sets the
+// entry's size to the file's real size and packedSize and padding to the stored data.
+// kResultFormat for a map that does not add up, kResultNoMemory without room for one.
+ResultCode ReadTarSparseMap(ArchiveContext* context, TarHeaderState* state);
+// Writes the stored stretches of a sparse member where the map puts them, holes between.
+ResultCode CopySparseTarData(ArchiveContext* context);
 // The listing walk of OpenArchive.
 ResultCode ListTar(ArchiveContext* context);

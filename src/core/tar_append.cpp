@@ -3,35 +3,88 @@
 #include "core/append.h"
 #include "core/filetime.h"
 #include "core/member_name.h"
+#include "core/names.h"
 #include "core/progress.h"
 #include "core/tar.h"
 
 namespace {
 constexpr uint32_t kAppendedMode = 0777;
+constexpr uint32_t kPaxHeaderMode = 0644;
 constexpr uint64_t kMaxTarTime = 077777777777ULL;  // 11 octal digits
+constexpr char kPaxPathKey[] = " path=";
 
-void StoreTarName(ArchiveContext* context, uint8_t* header) {
-  EncodeMemberName(context, context->headerCodePage == kCodePageUtf8);
-  context->ioBuffer[kTarNameSize - 1] = 0;
-  std::memcpy(header, context->ioBuffer, kTarNameSize);
-  std::memcpy(context->entry.name, context->ioBuffer, kTarNameSize);
+uint32_t DecimalDigits(uint32_t n) {
+  uint32_t digits = 1;
+  for (; n >= 10; n /= 10) ++digits;
+  return digits;
 }
 
-void BuildTarHeader(ArchiveContext* context, uint8_t* header, uint64_t size) {
-  EntryRecord& e = context->entry;
-  std::memset(header, 0, kTarBlockSize);
-  StoreTarName(context, header);
-  WriteOctal(header + kTarModeOffset, 7, kAppendedMode);
+// "LENGTH path=NAME\n", LENGTH counting the whole record, its own digits included.
+uint32_t WritePaxPathRecord(uint8_t* out, const uint8_t* name, uint32_t nameLength) {
+  uint32_t rest = static_cast<uint32_t>(sizeof kPaxPathKey - 1) + nameLength + 1;
+  uint32_t total = rest + DecimalDigits(rest);
+  if (DecimalDigits(total) != DecimalDigits(rest)) ++total;
+  uint32_t digits = DecimalDigits(total);
+  for (uint32_t i = digits, v = total; i > 0; --i, v /= 10) out[i - 1] = static_cast<uint8_t>('0' + v % 10);
+  std::memcpy(out + digits, kPaxPathKey, sizeof kPaxPathKey - 1);
+  std::memcpy(out + digits + sizeof kPaxPathKey - 1, name, nameLength);
+  out[total - 1] = '\n';
+  return total;
+}
+
+// Mode, owner, size, time and type: the fields every header we write shares.
+void WriteTarFields(uint8_t* header, uint32_t mode, uint64_t size, uint64_t modified, uint8_t type) {
+  WriteOctal(header + kTarModeOffset, 7, mode);
   WriteOctal(header + kTarUidOffset, 7, 0);
   WriteOctal(header + kTarGidOffset, 7, 0);
   WriteOctal(header + kTarSizeOffset, 11, size);
-  uint64_t seconds = FileTimeToUnix(e.modified);  // before 1970 becomes 0, never a wrapped value
+  uint64_t seconds = FileTimeToUnix(modified);  // before 1970 becomes 0, never a wrapped value
   WriteOctal(header + kTarMtimeOffset, 11, seconds < kMaxTarTime ? seconds : kMaxTarTime);
-  header[kTarTypeflagOffset] = '0';
+  header[kTarTypeflagOffset] = type;
+}
+
+// The pax record that carries a name the name field cannot hold, always in UTF-8, and the
+// member's header with as much of the name as fits whole characters in 99 bytes; returns
+// where the member's own header starts.
+uint32_t WritePaxName(ArchiveContext* context, uint8_t* material) {
+  uint32_t length = WideToUtf8(context->memberName, context->ioBuffer, kNameArea);
+  uint8_t* record = material + kTarBlockSize;
+  uint32_t recordLength = WritePaxPathRecord(record, context->ioBuffer, length);
+  uint32_t padded = recordLength + TarPadding(recordLength);
+  std::memcpy(material, kPaxHeaderName, sizeof kPaxHeaderName - 1);
+  WriteTarFields(material, kPaxHeaderMode, recordLength, context->entry.modified, 'x');
+  std::memcpy(material + kTarMagicOffset, kUstarMagicVersion, sizeof kUstarMagicVersion);
+  StoreTarChecksum(material);
+  SetStoredName(context, context->ioBuffer, length, kNameUtf8, false);
+  uint8_t* header = record + padded;
+  WideToUtf8(context->memberName, header, kTarNameSize);
+  std::memcpy(header + kTarMagicOffset, kUstarMagicVersion, sizeof kUstarMagicVersion);
+  return kTarBlockSize + padded;
+}
+
+// The name in the name field when it fits in 99 bytes, behind a pax record otherwise;
+// returns where the member's own header starts in the material.
+uint32_t StoreTarName(ArchiveContext* context, uint8_t* material) {
+  NameEncoding preferred = context->headerCodePage == kCodePageUtf8 ? kNameUtf8 : kNameLatin1;
+  bool utf8 = WritesAsUtf8(context->memberName, preferred);
+  EncodeMemberName(context, utf8);
+  if (std::strlen(reinterpret_cast<const char*>(context->ioBuffer)) >= kTarNameSize)
+    return WritePaxName(context, material);
+  std::memcpy(material, context->ioBuffer, kTarNameSize);
+  SetStoredName(context, material, kTarNameSize, utf8 ? kNameUtf8 : kNameLatin1, true);
+  return 0;
+}
+
+uint32_t BuildTarHeader(ArchiveContext* context, uint8_t* material, uint64_t size) {
+  EntryRecord& e = context->entry;
+  uint32_t headerOffset = StoreTarName(context, material);
+  uint8_t* header = material + headerOffset;
+  WriteTarFields(header, kAppendedMode, size, e.modified, '0');
   e.mode = kAppendedMode;
   e.padding = TarPadding(size);
   e.packedSize = static_cast<int64_t>(size + e.padding);
   e.checksum = StoreTarChecksum(header);
+  return headerOffset + kTarBlockSize;
 }
 
 // TAR data need no checksum, so the system may copy it without passing it through us.

@@ -6,12 +6,11 @@
 #include "core/tar.h"
 
 namespace {
-constexpr char16_t kPaxHeaderName[] = u"././@PaxHeader";
 constexpr uint32_t kModeDigitEndDefault = 3;
 
 bool StartsWithPaxHeaderName(const char16_t* name) {
   for (uint32_t i = 0; kPaxHeaderName[i] != 0; ++i)
-    if (name[i] != kPaxHeaderName[i]) return false;
+    if (name[i] != static_cast<char16_t>(kPaxHeaderName[i])) return false;
   return true;
 }
 
@@ -26,6 +25,13 @@ ResultCode EditableTarResult(ArchiveContext* context, ResultCode r) {
   if (r == kResultEndOfMembers || r == kResultEmptyBlock) return Fail(context, kResultNotFound);
   if (r != kResultOk) return Fail(context, r);
   return kResultOk;
+}
+
+bool NameFieldHoldsWholeName(const ArchiveContext* context, const TarHeaderState* state) {
+  if (state->longName.source != kLongNameNone) return false;
+  const StoredName& name = context->storedName;
+  return name.length <= kTarNameSize &&
+         std::memcmp(name.bytes, state->header, name.length) == 0;
 }
 
 // The name's last byte decides the type: a trailing slash makes a directory, losing it a file.
@@ -48,15 +54,20 @@ ResultCode RenameTarMember(ArchiveContext* context, uint32_t memberIndex) {
   if (StartsWithPaxHeaderName(context->memberName)) return context->result;
   if (FindMember(context, memberIndex) != kResultOk) return context->result;
   TarHeaderState state;
-  ResultCode r = ReadTarHeader(context->archiveFile, &state, &context->entry, context->ioBuffer);
-  EncodeMemberName(context, context->headerCodePage == kCodePageUtf8);
-  context->ioBuffer[kTarNameSize - 1] = 0;
-  std::memcpy(context->entry.name, context->ioBuffer, kTarNameSize);
+  ResultCode r = ReadTarHeader(context, &state);
+  if (EditableTarResult(context, r) != kResultOk) return context->result;
+  // An edit in place never moves data: a name held outside the name field, or one that
+  // would need such a record, cannot change here.
+  if (!NameFieldHoldsWholeName(context, &state)) return Fail(context, kResultNameDoesNotFit);
+  bool utf8 = WritesAsUtf8(context->memberName, context->storedName.encoding);
+  EncodeMemberName(context, utf8);
+  if (std::strlen(reinterpret_cast<const char*>(context->ioBuffer)) >= kTarNameSize)
+    return Fail(context, kResultNameDoesNotFit);
   std::memcpy(state.header, context->ioBuffer, kTarNameSize);
+  SetStoredName(context, state.header, kTarNameSize, utf8 ? kNameUtf8 : kNameLatin1, true);
   MatchTypeToName(state.header);
   SealTarHeader(context, state.header);
   context->entry.mode = static_cast<uint32_t>(ReadOctal(state.header + kTarModeOffset, kTarShortField));
-  if (EditableTarResult(context, r) != kResultOk) return context->result;
   return WriteMemberHeader(context, context->position + state.headerOffset, state.header);
 }
 
@@ -65,7 +76,7 @@ ResultCode SetTarMode(ArchiveContext* context, uint32_t memberIndex, uint32_t mo
   if (CheckWritable(context) != kResultOk) return context->result;
   if (FindMember(context, memberIndex) != kResultOk) return context->result;
   TarHeaderState state;
-  ResultCode r = ReadTarHeader(context->archiveFile, &state, &context->entry, context->ioBuffer);
+  ResultCode r = ReadTarHeader(context, &state);
   uint8_t* field = state.header + kTarModeOffset;
   uint32_t e = ModeDigitEnd(field);
   field[e - 2] = static_cast<uint8_t>('0' + ((mode >> 6) & 7));

@@ -1,32 +1,24 @@
 #include <cstring>
 
 #include "core/extract.h"
-#include "core/names.h"
+#include "core/member_name.h"
 #include "core/progress.h"
 #include "core/tar.h"
 
 namespace {
-void FillTarName(ArchiveContext* context, char16_t* buffer) {
-  std::memset(buffer, 0, kMemberNameChars * sizeof(char16_t));
-  if (context->headerCodePage == kCodePageUtf8)
-    Utf8ToWide(context->entry.name, kTarNameSize, buffer);
-  else
-    BytesToWide(context->entry.name, kTarNameSize, buffer);
-}
-
 // One member whose header was just read: hand it to the callback, then move past it.
 ResultCode WalkTarMember(ArchiveContext* context, uint32_t testFlag, char16_t* nameBuffer) {
   EntryRecord& e = context->entry;
   context->remaining = e.packedSize;
   e.packedSize += e.padding;  // the space the member takes, as the listing reports it
-  FillTarName(context, nameBuffer);
+  DecodeMemberName(context, nameBuffer);
   if (context->onMember(context) != 0) {
     ResultCode r;
     if (testFlag != 0) {
       context->outputFile = kInvalidFile;
-      r = CopyTarData(context);
+      r = context->sparseCount > 0 ? CopySparseTarData(context) : CopyTarData(context);
     } else {
-      r = ExtractMemberFile(context, CopyTarData);
+      r = ExtractMemberFile(context, context->sparseCount > 0 ? CopySparseTarData : CopyTarData);
     }
     if (r != kResultOk) return Fail(context, r);
   }
@@ -61,7 +53,7 @@ ResultCode ExtractTar(ArchiveContext* context, uint32_t testFlag) {
   for (context->memberIndex = 0; r == kResultOk && context->memberIndex < kMaxMembers;
        ++context->memberIndex) {
     if (WaitWhilePaused(context) != kResultOk) break;
-    r = ReadTarHeader(context->archiveFile, &state, &context->entry, context->ioBuffer);
+    r = ReadTarHeader(context, &state);
     if (r == kResultOk) {
       r = WalkTarMember(context, testFlag, nameBuffer);
     } else if (r == kResultEmptyBlock) {

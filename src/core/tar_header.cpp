@@ -3,14 +3,17 @@
 #include <cstring>
 
 #include "core/filetime.h"
+#include "core/member_name.h"
 
 namespace {
 // Header material of one member: its extended headers with their data, then its own header.
 // Sparse extension blocks stay under kTarMaxSparseMaterial, far inside this bound.
 constexpr uint32_t kMaxHeaderMaterial = kTarMaxExtendedLength + 2 * kTarBlockSize;
 constexpr uint32_t kMaxPaxDigits = 15;
-constexpr char kPaxHeaderName[] = "././@PaxHeader";
+constexpr uint32_t kOldGnuRealSizeOffset = 483;
 constexpr int64_t kMaxMemberSize = int64_t{1} << 62;
+constexpr uint32_t kTarPrefixOffset = 345;
+constexpr uint32_t kTarPrefixSize = 155;
 
 bool IsAllZero(const uint8_t* block) {
   for (uint32_t i = 0; i < kTarBlockSize; ++i)
@@ -20,13 +23,17 @@ bool IsAllZero(const uint8_t* block) {
 
 uint32_t RoundUpToBlock(uint64_t n) { return static_cast<uint32_t>(n + TarPadding(n)); }
 
-// GNU tar writes "x" headers named "./PaxHeaders.N/..." and libarchive "PaxHeader/...":
-// the typeflag marks them, not the name. "g" is a global header, stepped over.
-bool IsExtendedHeader(const uint8_t* block) {
+// Blocks that describe the member behind them instead of being members: pax "x" headers
+// (GNU tar names them "./PaxHeaders.N/...", libarchive "PaxHeader/...": the typeflag marks
+// them, not the name), "g" global headers (stepped over), GNU long name "L" and long link
+// "K" records, and a GNU volume label "V", which names the tape, not a file.
+bool IsHeaderMaterial(const uint8_t* block) {
   uint8_t type = block[kTarTypeflagOffset];
-  return type == 'x' || type == 'g' ||
+  return type == 'x' || type == 'g' || type == 'L' || type == 'K' || type == 'V' ||
          std::memcmp(block, kPaxHeaderName, sizeof kPaxHeaderName - 1) == 0;
 }
+
+bool IsPaxHeader(uint8_t type) { return type != 'g' && type != 'L' && type != 'K' && type != 'V'; }
 
 bool ChecksumMatches(const uint8_t* block, uint32_t stored) {
   uint32_t unsignedSum, signedSum;
@@ -52,41 +59,28 @@ int64_t ReadSizeField(const uint8_t* header) {
   return static_cast<int64_t>(ReadOctal(field, kTarLongField));
 }
 
-uint64_t ReadDecimal(const uint8_t* p, const uint8_t* end) {
-  uint64_t value = 0;
-  for (uint32_t n = 0; n < kMaxPaxDigits && p < end && *p >= '0' && *p <= '9'; ++n, ++p)
-    value = value * 10 + (*p - '0');
-  return value;
-}
-
-bool KeyIs(const uint8_t* key, const uint8_t* keyEnd, const char* name) {
-  size_t length = std::strlen(name);
-  return static_cast<size_t>(keyEnd - key) == length && std::memcmp(key, name, length) == 0;
+void TakePaxName(const uint8_t* buffer, const PaxField& r, LongNameSource source, TarHeaderState* state) {
+  state->longName = {static_cast<uint32_t>(r.value - buffer), static_cast<uint32_t>(r.valueEnd - r.value), source};
 }
 
 // Extended data is a run of records "LENGTH KEY=VALUE\n". Keys are matched whole, so a
 // path containing "size=" or GNU's "GNU.sparse.realsize=" is never taken for the size.
-void ParsePaxRecords(const uint8_t* data, uint32_t length, TarHeaderState* state) {
+void ParsePaxRecords(const uint8_t* buffer, const uint8_t* data, uint32_t length,
+                     TarHeaderState* state) {
+  state->sparse = {kSparseNone, 0, static_cast<uint32_t>(data - buffer), length, 0};
   const uint8_t* p = data;
-  const uint8_t* end = data + length;
-  while (p < end) {
-    uint64_t recordLength = 0;
-    const uint8_t* q = p;
-    while (q < end && *q >= '0' && *q <= '9' && recordLength < length)
-      recordLength = recordLength * 10 + (*q++ - '0');
-    if (q == p || q >= end || *q != ' ' || recordLength == 0 ||
-        recordLength > static_cast<uint64_t>(end - p))
-      return;
-    const uint8_t* recordEnd = p + recordLength;
-    const uint8_t* key = q + 1;
-    const uint8_t* equals = key;
-    while (equals < recordEnd && *equals != '=') ++equals;
-    if (equals < recordEnd) {
-      if (KeyIs(key, equals, "mtime")) state->extendedMtime = ReadDecimal(equals + 1, recordEnd);
-      if (KeyIs(key, equals, "size"))
-        state->extendedSize = static_cast<int64_t>(ReadDecimal(equals + 1, recordEnd));
-    }
-    p = recordEnd;
+  PaxField r;
+  while (NextPaxRecord(&p, data + length, &r)) {
+    if (PaxKeyIs(r, "mtime")) state->extendedMtime = PaxDecimal(r);
+    if (PaxKeyIs(r, "size")) state->extendedSize = static_cast<int64_t>(PaxDecimal(r));
+    // Pax text is always UTF-8. A sparse file's own name outranks the stand-in path.
+    if (PaxKeyIs(r, "path") && state->longName.source != kLongNameSparse) TakePaxName(buffer, r, kLongNamePax, state);
+    if (PaxKeyIs(r, "GNU.sparse.name")) TakePaxName(buffer, r, kLongNameSparse, state);
+    if (PaxKeyIs(r, "GNU.sparse.size") || PaxKeyIs(r, "GNU.sparse.realsize"))
+      state->sparse.realSize = static_cast<int64_t>(PaxDecimal(r));
+    if (PaxKeyIs(r, "GNU.sparse.major") && PaxDecimal(r) == 1) state->sparse.kind = kSparsePaxData;
+    if ((PaxKeyIs(r, "GNU.sparse.map") || PaxKeyIs(r, "GNU.sparse.offset")) && state->sparse.kind != kSparsePaxData)
+      state->sparse.kind = kSparsePaxRecords;
   }
 }
 
@@ -104,15 +98,6 @@ uint32_t AttributesOfType(uint8_t type) {
   }
 }
 
-// Reads one 512-byte block behind the material read so far.
-ResultCode ReadBlock(FileHandle file, uint8_t* buffer, TarHeaderState* state) {
-  uint32_t got = 0;
-  if (!FileRead(file, buffer + state->consumed, kTarBlockSize, &got)) return kResultRead;
-  if (got < kTarBlockSize) return kResultUnexpectedEnd;
-  state->consumed += kTarBlockSize;
-  return kResultOk;
-}
-
 // Reads the data of the extended header whose block was just read, and takes its keys.
 ResultCode ReadExtendedData(FileHandle file, TarHeaderState* state, EntryRecord* entry,
                             uint8_t* buffer) {
@@ -123,33 +108,86 @@ ResultCode ReadExtendedData(FileHandle file, TarHeaderState* state, EntryRecord*
   if (length < 0 || length > kTarMaxExtendedLength) return kResultFormat;
   uint32_t padded = RoundUpToBlock(static_cast<uint64_t>(length));
   if (state->consumed + padded + kTarBlockSize > kMaxHeaderMaterial) return kResultFormat;
-  bool global = block[kTarTypeflagOffset] == 'g';
+  uint8_t type = block[kTarTypeflagOffset];
   state->extendedPadding = padded - static_cast<uint32_t>(length);
   uint8_t* data = buffer + state->consumed;
   uint32_t got = 0;
   if (!FileRead(file, data, padded, &got)) return kResultRead;
   if (got < padded) return kResultUnexpectedEnd;
   state->consumed += padded;
-  if (!global) {
+  // A pax path outranks a GNU long name, whichever comes first.
+  if (type == 'L' && state->longName.source == kLongNameNone)
+    state->longName = {static_cast<uint32_t>(data - buffer), static_cast<uint32_t>(length), kLongNameGnu};
+  if (IsPaxHeader(type)) {
     state->extendedSize = 0;
     state->extendedMtime = 0;
-    ParsePaxRecords(data, static_cast<uint32_t>(length), state);
+    ParsePaxRecords(buffer, data, static_cast<uint32_t>(length), state);
   }
   return kResultOk;
 }
 
-void FillEntry(const TarHeaderState* state, EntryRecord* entry, int64_t ownSize) {
+// The ustar prefix holds the folders of a long path; GNU's "ustar  " magic keeps times and
+// sparse data in the same bytes, so only the POSIX magic makes them a prefix.
+uint32_t UstarPrefixLength(const uint8_t* header) {
+  if (std::memcmp(header + kTarMagicOffset, kUstarMagicVersion, kUstarMagicSize) != 0) return 0;
+  uint32_t n = 0;
+  while (n < kTarPrefixSize && header[kTarPrefixOffset + n] != 0) ++n;
+  return n;
+}
+
+void StoreTarName(ArchiveContext* context, const uint8_t* bytes, uint32_t length, bool fixedField) {
+  SetStoredName(context, bytes, length, TarNameEncoding(context, bytes, length), fixedField);
+}
+
+// The member's whole name: a pax path, else a GNU long name, else the ustar prefix and the
+// name field joined by "/", else the name field.
+void TakeTarName(ArchiveContext* context, const TarHeaderState* state) {
+  const TarLongName& longName = state->longName;
+  const uint8_t* material = context->ioBuffer;
+  if (longName.source == kLongNamePax || longName.source == kLongNameSparse) {
+    SetStoredName(context, material + longName.offset, longName.length, kNameUtf8, false);
+    return;
+  }
+  if (longName.source == kLongNameGnu) {
+    StoreTarName(context, material + longName.offset, longName.length, false);
+    return;
+  }
   const uint8_t* h = state->header;
-  std::memcpy(entry->name, h, kTarNameSize);
+  uint32_t prefixLength = UstarPrefixLength(h);
+  if (prefixLength == 0) {
+    StoreTarName(context, h, kTarNameSize, true);
+    return;
+  }
+  uint8_t joined[kTarPrefixSize + 1 + kTarNameSize];
+  std::memcpy(joined, h + kTarPrefixOffset, prefixLength);
+  joined[prefixLength] = '/';
+  std::memcpy(joined + prefixLength + 1, h, kTarNameSize);
+  StoreTarName(context, joined, prefixLength + 1 + kTarNameSize, false);
+}
+
+// A directory holds no data whatever its size field says; old tars mark one only by the
+// slash at the end of its name.
+bool IsDirectoryMember(const ArchiveContext* context, uint8_t type) {
+  const StoredName& name = context->storedName;
+  bool slash = name.length > 0 && name.bytes[name.length - 1] == '/';
+  return type == '5' || ((type == '0' || type == 0) && slash);
+}
+
+void FillEntry(ArchiveContext* context, const TarHeaderState* state, int64_t ownSize) {
+  EntryRecord* entry = &context->entry;
+  const uint8_t* h = state->header;
+  TakeTarName(context, state);
   entry->mode = static_cast<uint32_t>(ReadOctal(h + kTarModeOffset, kTarShortField));
+  bool directory = IsDirectoryMember(context, h[kTarTypeflagOffset]);
   int64_t size = ownSize > state->extendedSize ? ownSize : state->extendedSize;
+  if (directory) size = 0;
   entry->packedSize = size;
   entry->size = static_cast<uint64_t>(size);
   entry->padding = TarPadding(static_cast<uint64_t>(size));
   uint64_t mtime = ReadOctal(h + kTarMtimeOffset, kTarLongField);
   if (state->extendedMtime > mtime) mtime = state->extendedMtime;
   entry->modified = UnixToFileTime(mtime);
-  entry->attributes = AttributesOfType(h[kTarTypeflagOffset]);
+  entry->attributes = directory ? kAttrDirectory : AttributesOfType(h[kTarTypeflagOffset]);
 }
 
 ResultCode SkipSparseExtensions(FileHandle file, TarHeaderState* state, uint8_t* buffer) {
@@ -157,13 +195,62 @@ ResultCode SkipSparseExtensions(FileHandle file, TarHeaderState* state, uint8_t*
     return kResultOk;
   for (;;) {
     if (state->consumed >= kTarMaxSparseMaterial) return kResultFormat;
-    ResultCode r = ReadBlock(file, buffer, state);
+    ResultCode r = ReadMaterialBlock(file, buffer, state);
     if (r != kResultOk) return r;
     if (buffer[state->consumed - kTarBlockSize + kTarSparseBlockExtendedOffset] != 1)
       return kResultOk;
   }
 }
+// An old GNU sparse header keeps its map in the header and the blocks behind it.
+void NoteOldGnuSparse(TarHeaderState* state) {
+  if (state->header[kTarTypeflagOffset] != 'S') return;
+  state->sparse.kind = kSparseOldGnu;
+  state->sparse.realSize = static_cast<int64_t>(ReadOctal(state->header + kOldGnuRealSizeOffset, kTarLongField));
+  state->sparse.mapOffset = state->headerOffset;
+}
 }  // namespace
+
+ResultCode ReadMaterialBlock(FileHandle file, uint8_t* buffer, TarHeaderState* state) {
+  if (state->consumed + kTarBlockSize > kIoBufferSize) return kResultFormat;
+  uint32_t got = 0;
+  if (!FileRead(file, buffer + state->consumed, kTarBlockSize, &got)) return kResultRead;
+  if (got < kTarBlockSize) return kResultUnexpectedEnd;
+  state->consumed += kTarBlockSize;
+  return kResultOk;
+}
+
+bool NextPaxRecord(const uint8_t** at, const uint8_t* end, PaxField* record) {
+  const uint8_t* p = *at;
+  uint64_t recordLength = 0;
+  const uint8_t* q = p;
+  while (q < end && *q >= '0' && *q <= '9' && recordLength <= static_cast<uint64_t>(end - p))
+    recordLength = recordLength * 10 + static_cast<uint64_t>(*q++ - '0');
+  if (q == p || q >= end || *q != ' ' || recordLength == 0 || recordLength > static_cast<uint64_t>(end - p))
+    return false;
+  const uint8_t* recordEnd = p + recordLength;
+  record->key = q + 1;
+  record->keyEnd = record->key;
+  while (record->keyEnd < recordEnd && *record->keyEnd != '=') ++record->keyEnd;
+  record->value = record->keyEnd < recordEnd ? record->keyEnd + 1 : recordEnd;
+  // The value runs to the record's closing line feed.
+  record->valueEnd = recordEnd[-1] == '\n' && recordEnd - 1 >= record->value ? recordEnd - 1 : recordEnd;
+  *at = recordEnd;
+  return true;
+}
+
+bool PaxKeyIs(const PaxField& record, const char* name) {
+  size_t length = std::strlen(name);
+  return record.value > record.keyEnd && static_cast<size_t>(record.keyEnd - record.key) == length &&
+         std::memcmp(record.key, name, length) == 0;
+}
+
+uint64_t PaxDecimal(const PaxField& record) {
+  uint64_t value = 0;
+  const uint8_t* p = record.value;
+  for (uint32_t n = 0; n < kMaxPaxDigits && p < record.valueEnd && *p >= '0' && *p <= '9'; ++n, ++p)
+    value = value * 10 + static_cast<uint64_t>(*p - '0');
+  return value;
+}
 
 void TarChecksum(const uint8_t* header, uint32_t* unsignedSum, uint32_t* signedSum) {
   // Sum every byte, then count the chksum field as spaces: one branch-free pass.
@@ -203,20 +290,25 @@ uint64_t ReadOctal(const uint8_t* field, uint32_t width) {
   return value;
 }
 
-ResultCode ReadTarHeader(FileHandle file, TarHeaderState* state, EntryRecord* entry,
-                         uint8_t* buffer) {
+ResultCode ReadTarHeader(ArchiveContext* context, TarHeaderState* state) {
   std::memset(state, 0, sizeof *state);
+  context->sparseCount = 0;
+  FileHandle file = context->archiveFile;
+  uint8_t* buffer = context->ioBuffer;
+  EntryRecord* entry = &context->entry;
   uint32_t got = 0;
   if (!FileRead(file, buffer, kTarBlockSize, &got)) return kResultRead;
-  if (got < kTarBlockSize) return kResultEndOfMembers;
+  if (got == 0) return kResultEndOfMembers;
+  // Part of a block is not an end: appending there would overwrite what we did not read.
+  if (got < kTarBlockSize) return kResultUnexpectedEnd;
   state->consumed = kTarBlockSize;
-  // Any number of extended headers may precede the member's own header.
-  while (IsExtendedHeader(buffer + state->consumed - kTarBlockSize)) {
+  // Any number of extended headers and long-name records may precede the member's header.
+  while (IsHeaderMaterial(buffer + state->consumed - kTarBlockSize)) {
     ResultCode r = ReadExtendedData(file, state, entry, buffer);
     if (r != kResultOk) return r;
     if (state->consumed + kTarBlockSize > kMaxHeaderMaterial) return kResultFormat;
     state->headerOffset = state->consumed;
-    r = ReadBlock(file, buffer, state);
+    r = ReadMaterialBlock(file, buffer, state);
     if (r != kResultOk) return r;
   }
   std::memcpy(state->header, buffer + state->headerOffset, kTarBlockSize);
@@ -225,6 +317,9 @@ ResultCode ReadTarHeader(FileHandle file, TarHeaderState* state, EntryRecord* en
   if (!ChecksumMatches(state->header, entry->checksum)) return kResultChecksum;
   int64_t ownSize = ReadSizeField(state->header);
   if (ownSize < 0) return kResultFormat;
-  FillEntry(state, entry, ownSize);
-  return SkipSparseExtensions(file, state, buffer);
+  FillEntry(context, state, ownSize);
+  ResultCode r = SkipSparseExtensions(file, state, buffer);
+  if (r != kResultOk) return r;
+  NoteOldGnuSparse(state);
+  return state->sparse.kind == kSparseNone ? kResultOk : ReadTarSparseMap(context, state);
 }

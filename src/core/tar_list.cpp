@@ -29,7 +29,7 @@ ResultCode ListTar(ArchiveContext* context) {
   for (context->memberIndex = 0; context->memberIndex < kMaxMembers; ++context->memberIndex) {
     if (WaitWhilePaused(context) != kResultOk) return context->result;
     RecordMemberOffset(context);
-    ResultCode r = ReadTarHeader(context->archiveFile, &state, &context->entry, context->ioBuffer);
+    ResultCode r = ReadTarHeader(context, &state);
     if (r == kResultOk) {
       if (ListTarMember(context) != kResultOk) return context->result;
     } else if (r == kResultEndOfMembers) {

@@ -28,7 +28,7 @@ ResultCode ReadChunk(ArchiveContext* context, uint32_t n, ChunkFilter filter) {
 // Decodes one chunk of input. At the last chunk it goes on while the decoder still has
 // output to give. *finished is set once the decoder reports the stream's end.
 ResultCode DecodeChunk(ArchiveContext* context, InflateFunction decoder, InflateStream* stream,
-                       uint32_t n, ChunkFilter filter, uint64_t* chunkOut, bool* finished) {
+                       uint32_t n, ChunkFilter filter, uint64_t room, uint64_t* chunkOut, bool* finished) {
   stream->input = context->ioBuffer;
   stream->inputLeft = n;
   while (stream->inputLeft > 0 || context->remaining == 0) {
@@ -40,6 +40,8 @@ ResultCode DecodeChunk(ArchiveContext* context, InflateFunction decoder, Inflate
     if (r == kInflateDone) *finished = true;
     const uint32_t k = kOutBufferSize - stream->outputLeft;
     if (k == 0) break;
+    // More than the member says it holds: a bomb or damage, stopped before it is written.
+    if (k > room - *chunkOut) return filter ? kResultPassword : kResultFormat;
     if (ResultCode w = DeliverOutput(context, context->outBuffer, k)) return w;
     *chunkOut += k;
     if (r == kInflateDone) break;
@@ -50,7 +52,7 @@ ResultCode DecodeChunk(ArchiveContext* context, InflateFunction decoder, Inflate
 // With unused set, reading stops at the chunk in which the stream ends and *unused gets
 // the bytes of that chunk behind the end.
 ResultCode RunChunks(ArchiveContext* context, InflateFunction decoder, InflateStream* stream,
-                     ChunkFilter filter, uint64_t* total, uint32_t* unused) {
+                     ChunkFilter filter, uint64_t limit, uint64_t* total, uint32_t* unused) {
   bool finished = false;
   const bool hadData = context->remaining > 0;
   while (context->remaining > 0) {
@@ -60,8 +62,10 @@ ResultCode RunChunks(ArchiveContext* context, InflateFunction decoder, InflateSt
     uint64_t chunkOut = n;
     if (decoder) {
       chunkOut = 0;
-      if (ResultCode r = DecodeChunk(context, decoder, stream, n, filter, &chunkOut, &finished))
+      if (ResultCode r = DecodeChunk(context, decoder, stream, n, filter, limit - *total, &chunkOut, &finished))
         return r;
+    } else if (n > limit - *total) {
+      return kResultFormat;
     } else if (ResultCode r = DeliverOutput(context, context->ioBuffer, n)) {
       return r;
     }
@@ -81,7 +85,7 @@ ResultCode RunChunks(ArchiveContext* context, InflateFunction decoder, InflateSt
 }
 
 ResultCode DecodeData(ArchiveContext* context, InflateFunction decoder, ChunkFilter filter,
-                      uint64_t* outputTotal, uint32_t* unused) {
+                      uint64_t limit, uint64_t* outputTotal, uint32_t* unused) {
   InflateStream stream{};
   *outputTotal = 0;
   if (decoder) {
@@ -89,7 +93,7 @@ ResultCode DecodeData(ArchiveContext* context, InflateFunction decoder, ChunkFil
     if (!stream.state) return Fail(context, kResultNoMemory);
   }
   context->dataChecksum = 0;
-  const ResultCode result = RunChunks(context, decoder, &stream, filter, outputTotal, unused);
+  const ResultCode result = RunChunks(context, decoder, &stream, filter, limit, outputTotal, unused);
   EndInflateStream(&stream);
   context->result = result;
   return result;
@@ -97,12 +101,12 @@ ResultCode DecodeData(ArchiveContext* context, InflateFunction decoder, ChunkFil
 }  // namespace
 
 ResultCode DecodeMemberData(ArchiveContext* context, InflateFunction decoder, ChunkFilter filter,
-                            uint64_t* outputTotal) {
-  return DecodeData(context, decoder, filter, outputTotal, nullptr);
+                            uint64_t outputLimit, uint64_t* outputTotal) {
+  return DecodeData(context, decoder, filter, outputLimit, outputTotal, nullptr);
 }
 
 ResultCode DecodeStreamData(ArchiveContext* context, InflateFunction decoder,
                             uint64_t* outputTotal, uint32_t* unused) {
   *unused = 0;
-  return DecodeData(context, decoder, nullptr, outputTotal, unused);
+  return DecodeData(context, decoder, nullptr, kNoOutputLimit, outputTotal, unused);
 }

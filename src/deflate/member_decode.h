@@ -14,11 +14,14 @@ using ChunkFilter = void (*)(ArchiveContext* context, uint8_t* bytes, uint32_t c
 // I/O buffer, passes them through `filter` when it is set, decodes them with `decoder`
 // into outBuffer (which must exist), writes the output to outputFile when it is valid and
 // keeps its CRC-32 in dataChecksum. A null decoder copies the data as stored.
-// *outputTotal gets the bytes produced. Results: kResultNoMemory, kResultRead, kResultUnexpectedEnd
-// (short read), kResultWrite, kResultFormat for an invalid or incomplete stream
-// (kResultPassword with a filter, where a wrong key is the likely cause), kResultCancelled.
+// *outputTotal gets the bytes produced; output beyond outputLimit stops the member before it
+// is written. Results: kResultNoMemory, kResultRead, kResultUnexpectedEnd (short read),
+// kResultWrite, kResultFormat for an invalid or incomplete stream or one that gives more
+// than outputLimit (kResultPassword with a filter, where a wrong key is the likely cause),
+// kResultCancelled.
+inline constexpr uint64_t kNoOutputLimit = ~uint64_t{0};
 ResultCode DecodeMemberData(ArchiveContext* context, InflateFunction decoder, ChunkFilter filter,
-                            uint64_t* outputTotal);
+                            uint64_t outputLimit, uint64_t* outputTotal);
 
 // The same loop for data whose compressed length only the stream itself tells (a gzip
 // member, followed by its trailer): reads at most context->remaining bytes but stops in the

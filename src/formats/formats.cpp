@@ -6,6 +6,6 @@
 
 const FormatOps* AllFormatTable() {
   static constexpr FormatOps kTable[kFormatKindCount] = {
-      {}, kQbxFormatOps, kTarFormatOps, {ListZip, RunZip}, {ListGz, RunGz}};
+      {}, kQbxFormatOps, kTarFormatOps, {ListZip, RunZip, EndsAsZip}, {ListGz, RunGz}};
   return kTable;
 }

@@ -20,6 +20,7 @@ struct GzHeader {
   uint8_t operatingSystem;
   uint16_t headerCrc;
   uint32_t extraLength;
+  uint32_t nameStart;      // where the name begins in the header buffer
   uint32_t nameLength;     // with the terminating zero
   uint32_t commentLength;  // with the terminating zero
   uint64_t dataOffset;     // the first compressed byte

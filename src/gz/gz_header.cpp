@@ -44,11 +44,9 @@ ResultCode ParseOptionalFields(const uint8_t* buffer, uint32_t got, GzHeader* h,
   }
   if (h->headerFlags & kFlagName) {
     const uint32_t start = *at;
+    h->nameStart = start;
     h->nameLength = TerminatedLength(buffer, at);
     if (h->nameLength == 0) return kResultFormat;
-    // A name too long for the entry keeps its end, where the extension is.
-    const uint32_t kept = h->nameLength < kEntryNameSize ? h->nameLength : kEntryNameSize;
-    std::memcpy(entry->name, buffer + start + h->nameLength - kept, kept);
   }
   if (h->headerFlags & kFlagComment) {
     h->commentLength = TerminatedLength(buffer, at);

@@ -14,7 +14,7 @@ ResultCode RunGz(ArchiveContext* context, uint32_t testFlag) {
   ResultCode r = ReadGzMemberHeader(context, &header);
   if (r == kResultOk) {
     // UTF-8, as the list shows it, so that the written file carries the name seen there.
-    DecodeMemberName(context, &context->entry, nameBuffer);
+    DecodeMemberName(context, nameBuffer);
     if (context->onMember(context) == 0) {
       r = kResultOk;
     } else if (header.compressionMethod != kGzMethodDeflate) {

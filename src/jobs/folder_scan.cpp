@@ -7,7 +7,6 @@
 #include "jobs/job_host.h"
 
 namespace {
-constexpr uint32_t kMaxPathChars = 260;
 constexpr uint32_t kCountNameIntervalMs = 200;
 constexpr uint32_t kMaxFiles = 1u << 30;
 constexpr uint64_t kMaxTotalBytes = uint64_t{1} << 60;
@@ -48,7 +47,7 @@ void VisitEntry(FolderScan* scan, uint32_t n) {
   const FolderEntry& e = scan->Entry;
   if (scan->SkipHidden != 0 && (e.attributes & kAttrHidden) != 0) return;
   scan->NameLength = Length(e.name);
-  if (scan->NameLength + n >= kMaxPathChars) {
+  if (scan->NameLength + n >= kScanPathChars) {
     // Too long a path to add: the count stops the add rather than let it go missing.
     if (scan->Visitor == CountVisitor && (e.name[0] != u'.' || (e.attributes & kAttrDirectory) == 0))
       RefuseTooLong(scan, n);
@@ -95,7 +94,7 @@ void ScanFolder(FolderScan* scan) {
   uint32_t separator = n > 0 && !IsSeparator(scan->FolderPath[n - 1]) ? 1 : 0;
   // A folder without room for a separator and a name: nothing in it could be added, so
   // the count stops the add rather than let the folder go missing.
-  if (n + separator + scan->ReservedLength >= kMaxPathChars) {
+  if (n + separator + scan->ReservedLength >= kScanPathChars) {
     if (scan->Visitor == CountVisitor) {
       std::memcpy(scan->ItemPath, scan->FolderPath, (n + 1) * sizeof(char16_t));
       RefusePath(scan);

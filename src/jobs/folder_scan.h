@@ -5,7 +5,7 @@
 
 #include "jobs/main_state.h"
 
-inline constexpr uint32_t kScanPathChars = 520;  // room for 260 characters and more
+inline constexpr uint32_t kScanPathChars = kAddedNameChars;
 inline constexpr int32_t kScanDepth = 256;
 
 struct FolderScan {

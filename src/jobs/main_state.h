@@ -53,8 +53,8 @@ struct TypeCache {
 
 inline constexpr uint32_t kArchivePathChars = 260;
 inline constexpr uint32_t kJobPathChars = 360;
-// Room for the name a folder add gives a file: its path has at most 259 characters.
-inline constexpr uint32_t kAddedNameChars = 300;
+// Room for the path of a file a folder add finds: the chosen folder and a member name.
+inline constexpr uint32_t kAddedNameChars = kJobPathChars + kMaxNameBytes;
 // The longest ZIP password, in bytes; its buffer holds a terminator behind it.
 inline constexpr uint32_t kPasswordMaxBytes = 255;
 inline constexpr uint32_t kStatusBarChars = 64;
@@ -98,7 +98,7 @@ struct MainState {
   // The member an extraction or test is at, shown when the job fails.
   char16_t WorkMemberName[kMemberNameChars];
   // The name and one cell text of the row being filled by a listing or an edit.
-  char16_t RowName[kDecodedNameChars];
+  char16_t RowName[kMemberNameChars];
   char16_t CellText[kCellChars];
   // The name a folder add gives the file it appends.
   char16_t AddedName[kAddedNameChars];

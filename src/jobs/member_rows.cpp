@@ -29,7 +29,7 @@ uint32_t AddRowCallback(ArchiveContext* context) {
   if (t.RowCount >= kMaxRows) return 0;
   int32_t row = static_cast<int32_t>(t.RowCount);
   t.RowCount += 1;
-  DecodeMemberName(context, &e, state->RowName);
+  DecodeMemberName(context, state->RowName);
   state->Host->insertRow(state, row, state->RowName, context->memberIndex);
   char16_t* cell = state->CellText;
   DateCell(e.modified, cell);
@@ -49,7 +49,7 @@ uint32_t AddRowCallback(ArchiveContext* context) {
 
 uint32_t UpdateRowCallback(ArchiveContext* context) {
   MainState* state = StateOf(context);
-  DecodeMemberName(context, &context->entry, state->RowName);
+  DecodeMemberName(context, state->RowName);
   SetCell(state, state->CurrentRow, kColumnName, state->RowName);
   TypeName(state->RowName, nullptr, state->CellText);
   SetCell(state, state->CurrentRow, kColumnType, state->CellText);

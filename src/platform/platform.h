@@ -112,6 +112,10 @@ bool FileTypeName(const char16_t* extension, char16_t* name, uint32_t capacity);
 // Upper-cases count units in place, one unit for one ("\u00DF" stays), in every script.
 void UpperCaseText(char16_t* text, uint32_t count);
 
+// Bytes up to the first zero (at most count) in the OEM code page into count + 1 units: the
+// system's own on Windows, code page 437 on POSIX.
+void OemToWide(const uint8_t* bytes, uint32_t count, char16_t* out);
+
 // 32-bit millisecond counter from a monotonic clock (wraps after about 49.7 days).
 uint32_t TickCount();
 void SleepMs(uint32_t milliseconds);

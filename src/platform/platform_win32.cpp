@@ -1,4 +1,5 @@
-// Win32 implementation of the platform layer: the calls pass straight through.
+// Win32 implementation of the platform layer: the calls pass straight through, long paths
+// in their long form.
 #include <windows.h>
 
 #include <string>
@@ -8,6 +9,31 @@
 namespace {
 HANDLE ToHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+
+// Folder paths from MAX_PATH - 12 characters on (a new folder must leave room for an 8.3
+// name) reach the file system only in the "\\?\" form, which takes a full path with "\"
+// separators and no "." or ".." parts: GetFullPathNameW makes one from any path.
+constexpr size_t kShortPathLimit = MAX_PATH - 12;
+constexpr wchar_t kLongPrefix[] = L"\\\\?\\";
+constexpr wchar_t kLongUncPrefix[] = L"\\\\?\\UNC\\";
+
+struct SystemPath {
+  const wchar_t* given;
+  std::wstring longForm;  // empty when the given path serves
+  const wchar_t* text() const { return longForm.empty() ? given : longForm.c_str(); }
+};
+
+SystemPath ToSystemPath(const char16_t* path) {
+  const wchar_t* given = W(path);
+  if (wcslen(given) < kShortPathLimit || wcsncmp(given, kLongPrefix, 4) == 0) return {given, {}};
+  DWORD need = GetFullPathNameW(given, 0, nullptr, nullptr);
+  std::wstring full(need, L'\0');
+  DWORD n = need == 0 ? 0 : GetFullPathNameW(given, need, full.data(), nullptr);
+  if (n == 0 || n >= need) return {given, {}};
+  full.resize(n);
+  bool unc = full.size() > 2 && full[0] == L'\\' && full[1] == L'\\';
+  return {given, unc ? kLongUncPrefix + full.substr(2) : kLongPrefix + full};
+}
 }  // namespace
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "wide text is UTF-16 on Windows");
@@ -21,7 +47,7 @@ FileHandle FileOpen(const char16_t* path, FileAccess access, FileShare share,
   DWORD shareMode = 0;
   if (share & kShareRead) shareMode |= FILE_SHARE_READ;
   if (share == kShareReadWrite) shareMode |= FILE_SHARE_WRITE;
-  HANDLE h = CreateFileW(W(path), desired, shareMode, nullptr, disposition,
+  HANDLE h = CreateFileW(ToSystemPath(path).text(), desired, shareMode, nullptr, disposition,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return kInvalidFile;
   return reinterpret_cast<FileHandle>(h);
@@ -105,22 +131,22 @@ bool FileGetFacts(FileHandle file, FileFacts* facts) {
 }
 
 bool GetPathAttributes(const char16_t* path, uint32_t* attributes) {
-  DWORD a = GetFileAttributesW(W(path));
+  DWORD a = GetFileAttributesW(ToSystemPath(path).text());
   if (a == INVALID_FILE_ATTRIBUTES) return false;
   *attributes = a;
   return true;
 }
 
 bool SetPathAttributes(const char16_t* path, uint32_t attributes) {
-  return SetFileAttributesW(W(path), attributes) != 0;
+  return SetFileAttributesW(ToSystemPath(path).text(), attributes) != 0;
 }
 
-bool CreateFolder(const char16_t* path) { return CreateDirectoryW(W(path), nullptr) != 0; }
+bool CreateFolder(const char16_t* path) { return CreateDirectoryW(ToSystemPath(path).text(), nullptr) != 0; }
 
-bool DeletePath(const char16_t* path) { return DeleteFileW(W(path)) != 0; }
+bool DeletePath(const char16_t* path) { return DeleteFileW(ToSystemPath(path).text()) != 0; }
 
 bool MoveFileOver(const char16_t* from, const char16_t* to) {
-  return MoveFileExW(W(from), W(to), MOVEFILE_REPLACE_EXISTING) != 0;
+  return MoveFileExW(ToSystemPath(from).text(), ToSystemPath(to).text(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 bool GetFreeDiskBytes(const char16_t* folder, uint64_t* bytes) {
@@ -161,7 +187,7 @@ bool NextReal(HANDLE h, WIN32_FIND_DATAW* d) {
 }  // namespace
 
 FolderSearch FolderFirst(const char16_t* folder, FolderEntry* entry) {
-  std::wstring pattern(W(folder));
+  std::wstring pattern(ToSystemPath(folder).text());
   if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
   pattern += L'*';
   WIN32_FIND_DATAW d;

@@ -23,7 +23,7 @@ ResultCode QbxDataStart(ArchiveContext* context) {
 
 // Zero blocks and the end of the archive take indexes too; there is no member there.
 ResultCode ReadTarMaterial(ArchiveContext* context, TarHeaderState* state) {
-  ResultCode r = ReadTarHeader(context->archiveFile, state, &context->entry, context->ioBuffer);
+  ResultCode r = ReadTarHeader(context, state);
   if (r == kResultEndOfMembers || r == kResultEmptyBlock) return Fail(context, kResultNotFound);
   if (r != kResultOk) return Fail(context, r);
   return context->result;

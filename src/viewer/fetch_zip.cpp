@@ -46,17 +46,18 @@ ResultCode ZipHeader(ArchiveContext* context, PageBuffer* page) {
   return context->result;
 }
 
-// After the local header: the compressed size it gives, or for a streamed member, whose
-// sizes follow its data, the size the listing found.
+// After the local header: the compressed size it gives, or for a member whose header defers
+// its sizes (to a descriptor behind the data, or to a ZIP64 record it lacks) the size the
+// listing found, by the descriptor or in the central directory.
 ResultCode ZipDataStart(ArchiveContext* context) {
   ZipLocalHeader header{};
   header.memberIndex = context->memberIndex;
-  ResultCode r = ReadZipLocalHeader(context->archiveFile, &header, &context->entry, context->ioBuffer);
+  ResultCode r = ReadZipLocalHeader(context, &header);
   if (r == kResultEndOfMembers || r == kResultNotArchive) return Fail(context, kResultNotFound);
   if (r != kResultOk) return Fail(context, r);
-  context->remaining = (header.generalFlags & kZipFlagDescriptor)
-                           ? context->listedStoredSize
-                           : static_cast<int64_t>(header.compressedSize);
+  const bool deferred = (header.generalFlags & kZipFlagDescriptor) ||
+                        (context->entry.attributes & kAttrZipSizesNotFound);
+  context->remaining = deferred ? context->listedStoredSize : static_cast<int64_t>(header.compressedSize);
   return context->result;
 }
 

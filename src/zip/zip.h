@@ -9,3 +9,6 @@ ResultCode RunZip(ArchiveContext* context, uint32_t testFlag);
 // Decrypts, decodes and checks the member whose data begin at the file's position
 // (context->remaining bytes), writing to outputFile when it is valid.
 ResultCode DecodeZipMember(ArchiveContext* context);
+// For detection of a file whose first bytes are no ZIP's (a program with a ZIP appended):
+// true when it ends in an end record whose central directory is found (FindZipDirectory).
+bool EndsAsZip(FileHandle file);

@@ -1,5 +1,5 @@
 // Reading a ZIP file forward through its local file headers, as the ZIP application note
-// lays them out; the central directory is never read.
+// lays them out; zip_directory.h reaches the members the walk cannot.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +25,12 @@ inline constexpr uint16_t kZipMethodStore = 0;
 inline constexpr uint16_t kZipMethodDeflate = 8;
 inline constexpr uint16_t kZipMethodDeflate64 = 9;
 inline constexpr uint16_t kZipMethodUnknown = 0xFFFF;  // strong encryption hides the method
+
+// A 32-bit size or offset of this value defers to the ZIP64 extra field (id 1).
+inline constexpr uint32_t kSize32Unknown = 0xFFFFFFFF;
+inline constexpr uint16_t kZip64FieldId = 1;
+// No file holds more: larger sizes could only wrap the walk's offsets around.
+inline constexpr uint64_t kMaxZipSize = 0x7FFFFFFFFFFFFFFF;
 
 struct ZipLocalHeader {
   uint32_t signature;
@@ -55,9 +61,9 @@ inline uint32_t ZipHeaderLength(const ZipLocalHeader& header) {
 // header and entry. kResultOk a member; kResultEndOfMembers the central directory or
 // another closing record is reached; kResultRead read failure; kResultUnexpectedEnd the file
 // ends inside the header; kResultFormat no local header there.
-// buffer holds kIoBufferSize bytes. The file is left at the member's data.
-ResultCode ReadZipLocalHeader(FileHandle file, ZipLocalHeader* header, EntryRecord* entry,
-                              uint8_t* buffer);
+// The name goes to the context's storedName; ioBuffer holds the name and extra field.
+// The file is left at the member's data.
+ResultCode ReadZipLocalHeader(ArchiveContext* context, ZipLocalHeader* header);
 
 // For a member whose sizes follow its data: finds the data descriptor behind the data and
 // takes the CRC-32 and sizes from it (entry checksum, packedSize, size, padding = its

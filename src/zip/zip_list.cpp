@@ -3,6 +3,7 @@
 #include "core/list_walk.h"
 #include "core/progress.h"
 #include "zip/zip.h"
+#include "zip/zip_directory.h"
 #include "zip/zip_header.h"
 
 namespace {
@@ -18,24 +19,61 @@ ResultCode StepOverData(ArchiveContext* context, const ZipLocalHeader& header) {
     return Fail(context, kResultRead);
   return kResultOk;
 }
+
+// The members the directory names from the cursor on, in its order.
+ResultCode ListDirectoryMembers(ArchiveContext* context, ZipDirectoryCursor* cursor) {
+  ZipLocalHeader header{};
+  for (; context->memberIndex < kMaxMembers; ++context->memberIndex) {
+    if (WaitWhilePaused(context) != kResultOk) return context->result;
+    header.memberIndex = context->memberIndex;
+    const ResultCode r = ReadZipDirectoryMember(context, cursor, &header);
+    if (r == kResultRead) return Fail(context, r);
+    // The directory's end, or damage in it, ends the listing quietly as in the walk.
+    if (r != kResultOk) break;
+    RecordMemberOffset(context);
+    ReportListedMember(context);
+  }
+  return context->result;
+}
+
+// Goes on through the directory where the walk lost the members; kResultNotFound is no error.
+ResultCode ListRestThroughDirectory(ArchiveContext* context) {
+  ZipDirectoryCursor cursor;
+  const ResultCode r = EnterZipDirectory(context, context->memberIndex, context->position, &cursor);
+  if (r == kResultNotFound) return kResultOk;
+  if (r != kResultOk) return Fail(context, r);
+  if (ListDirectoryMembers(context, &cursor) != kResultOk) return context->result;
+  // The archive's members end where its directory starts, as where a whole walk stops.
+  context->position = cursor.directory.start;
+  return kResultOk;
+}
 }  // namespace
 
+// Which way reads the members: the walk of the local headers from the file's start is the
+// first way, for every member it reaches. Only when it stops on bytes that are no member (a
+// stub in front of the first header, padding or junk between members) and the central
+// directory names further members at or behind that point (EnterZipDirectory has the
+// checks) are the members from there on read through the directory. An archive the walk
+// reads up to a closing record never has its directory read. RunZip decides the same way
+// at the same member, so indexes agree.
 ResultCode ListZip(ArchiveContext* context) {
   if (BeginListing(context) != kResultOk) return context->result;
   std::memset(&context->entry, 0, sizeof context->entry);
   ZipLocalHeader header{};
+  ResultCode r = kResultOk;
   for (context->memberIndex = 0; context->memberIndex < kMaxMembers; ++context->memberIndex) {
     if (WaitWhilePaused(context) != kResultOk) return context->result;
     // The previous member's end was not found: nothing behind it can be located.
     if (context->entry.attributes & kAttrZipSizesNotFound) break;
     RecordMemberOffset(context);
     header.memberIndex = context->memberIndex;
-    const ResultCode r = ReadZipLocalHeader(context->archiveFile, &header, &context->entry, context->ioBuffer);
+    r = ReadZipLocalHeader(context, &header);
     if (r == kResultRead) return Fail(context, r);
-    // Anything but a member ends the listing quietly: the directory, damage, a cut file.
+    // Anything but a member ends the walk: the directory, damage, a cut file.
     if (r != kResultOk) break;
     if (StepOverData(context, header) != kResultOk) return context->result;
     ReportListedMember(context);
   }
+  if (WalkLostMembers(r) && ListRestThroughDirectory(context) != kResultOk) return context->result;
   return EndListing(context);
 }

@@ -3,15 +3,16 @@
 
 #include "zip/dos_time.h"
 #include "core/little_endian.h"
+#include "core/member_name.h"
+#include "core/names.h"
+#include "deflate/crc32.h"
 #include "zip/zip_header.h"
 
 namespace {
 constexpr uint32_t kFixedRest = 26;  // the local header behind its signature
-constexpr uint16_t kZip64FieldId = 1;
 constexpr uint32_t kZip64SizesBytes = 16;
-constexpr uint32_t kSize32Unknown = 0xFFFFFFFF;
-// No file holds more: larger sizes could only wrap the walk's offsets around.
-constexpr uint64_t kMaxZipSize = 0x7FFFFFFFFFFFFFFF;
+constexpr uint16_t kUnicodePathFieldId = 0x7075;
+constexpr uint32_t kUnicodePathFixed = 5;  // version and CRC-32 before the name
 
 // Records that begin the central directory or follow it: the members are behind us.
 bool ClosesMembers(uint32_t signature) {
@@ -105,18 +106,53 @@ void ReadZip64Field(const uint8_t* extra, ZipLocalHeader* h, EntryRecord* entry)
   if (entry->attributes & kAttrZipSizesNotFound) h->uncompressedSize = h->compressedSize = 0;
 }
 
-void NameEntry(const uint8_t* name, const ZipLocalHeader& h, EntryRecord* entry) {
-  std::memcpy(entry->name, name, h.nameLength < kEntryNameSize ? h.nameLength : kEntryNameSize);
-  // Members without a name are still listed and extracted, under a made-up one.
-  if (entry->name[0] == 0) {
-    std::memset(entry->name, 0, kEntryNameSize);
-    std::snprintf(reinterpret_cast<char*>(entry->name), kEntryNameSize, "file%u", h.memberIndex);
+// Info-ZIP's Unicode Path field: version 1, the CRC-32 of the stored name it stands for
+// (a tool that renamed the member without knowing the field leaves it stale), the UTF-8 name.
+bool FindUnicodePath(const uint8_t* name, const uint8_t* extra, const ZipLocalHeader& h,
+                     const uint8_t** path, uint32_t* pathLength) {
+  for (uint32_t at = 0; at + 4 <= h.extraLength;) {
+    const uint32_t size = Le16(extra + at + 2);
+    if (at + 4 + size > h.extraLength) return false;
+    const uint8_t* field = extra + at + 4;
+    if (Le16(extra + at) == kUnicodePathFieldId && size > kUnicodePathFixed && field[0] == 1 &&
+        Le32(field + 1) == Crc32Update(0, name, h.nameLength)) {
+      *path = field + kUnicodePathFixed;
+      *pathLength = size - kUnicodePathFixed;
+      return true;
+    }
+    at += 4 + size;
+  }
+  return false;
+}
+
+// The flag means UTF-8; else a valid Unicode Path field gives it; else bytes that are
+// well-formed UTF-8 with a character outside ASCII are UTF-8 (Info-ZIP on Linux stores
+// them so, unflagged; OEM text almost never forms such sequences); else the bytes are in
+// the OEM code page, as the ZIP application note has it.
+void TakeZipName(ArchiveContext* context, const ZipLocalHeader& h, const uint8_t* name,
+                 const uint8_t* extra) {
+  const uint8_t* path = nullptr;
+  uint32_t pathLength = 0;
+  if (h.nameLength == 0 || name[0] == 0) {
+    // Members without a name are still listed and extracted, under a made-up one.
+    char made[kEntryNameSize];
+    int n = std::snprintf(made, sizeof made, "file%u", h.memberIndex);
+    SetStoredName(context, reinterpret_cast<const uint8_t*>(made), static_cast<uint32_t>(n), kNameUtf8, false);
+  } else if (h.generalFlags & kZipFlagUtf8) {
+    SetStoredName(context, name, h.nameLength, kNameUtf8, false);
+  } else if (FindUnicodePath(name, extra, h, &path, &pathLength)) {
+    SetStoredName(context, path, pathLength, kNameUtf8, false);
+  } else {
+    NameEncoding encoding = IsUtf8Text(name, h.nameLength) ? kNameUtf8 : kNameOem;
+    SetStoredName(context, name, h.nameLength, encoding, false);
   }
 }
 }  // namespace
 
-ResultCode ReadZipLocalHeader(FileHandle file, ZipLocalHeader* header, EntryRecord* entry,
-                              uint8_t* buffer) {
+ResultCode ReadZipLocalHeader(ArchiveContext* context, ZipLocalHeader* header) {
+  FileHandle file = context->archiveFile;
+  uint8_t* buffer = context->ioBuffer;
+  EntryRecord* entry = &context->entry;
   const uint32_t index = header->memberIndex;
   std::memset(header, 0, sizeof *header);
   header->memberIndex = index;
@@ -127,12 +163,14 @@ ResultCode ReadZipLocalHeader(FileHandle file, ZipLocalHeader* header, EntryReco
   ParseFixedFields(buffer, header);
   entry->attributes = MemberFlags(header);
   entry->method = header->method;
-  if (ResultCode r = ReadExactly(file, buffer, header->nameLength, kResultUnexpectedEnd)) return r;
-  NameEntry(buffer, *header, entry);
-  if (ResultCode r = ReadExactly(file, buffer, header->extraLength, kResultUnexpectedEnd)) return r;
+  // Name and extra field together: the name's encoding may be in the extra field.
+  const uint32_t variable = uint32_t{header->nameLength} + header->extraLength;
+  if (ResultCode r = ReadExactly(file, buffer, variable, kResultUnexpectedEnd)) return r;
+  const uint8_t* extra = buffer + header->nameLength;
   header->compressedSize = header->compressedSize32;
   header->uncompressedSize = header->uncompressedSize32;
-  ReadZip64Field(buffer, header, entry);
+  ReadZip64Field(extra, header, entry);
+  TakeZipName(context, *header, buffer, extra);
   entry->packedSize = static_cast<int64_t>(header->compressedSize);
   entry->size = header->uncompressedSize;
   entry->checksum = header->crc32;

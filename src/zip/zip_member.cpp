@@ -34,7 +34,10 @@ ResultCode DecodeZipMember(ArchiveContext* context) {
   context->dataChecksum = 0;
   if (encrypted && StartDecryption(context) != kResultOk) return context->result;
   uint64_t total = 0;
-  if (ResultCode r = DecodeMemberData(context, DecoderOf(e), encrypted ? DecryptChunk : nullptr, &total)) return r;
+  // A member whose size is known is never written past it (a Deflate bomb that declares 100
+  // bytes and inflates to gigabytes stops at the 101st).
+  const uint64_t limit = (e.attributes & kAttrZipSizesNotFound) ? kNoOutputLimit : e.size;
+  if (ResultCode r = DecodeMemberData(context, DecoderOf(e), encrypted ? DecryptChunk : nullptr, limit, &total)) return r;
   if (e.checksum == context->dataChecksum && e.size == total) return kResultOk;
   if (encrypted) return Fail(context, kResultPassword);
   // Sizes found by searching may belong to a descriptor that only looked right.

@@ -5,19 +5,34 @@
 #include "core/member_name.h"
 #include "core/progress.h"
 #include "zip/zip.h"
+#include "zip/zip_directory.h"
 #include "zip/zip_header.h"
 
 namespace {
-// Reads the next header and finds where the member's data lie. 2 when the members end.
-ResultCode LocateMember(ArchiveContext* context, ZipLocalHeader* header, uint32_t testFlag) {
+// The next member's header: from the walk, or through the directory once it is active. The
+// walk hands over at the member where the listing's did (the rule is in zip_list.cpp).
+ResultCode ReadNextHeader(ArchiveContext* context, ZipLocalHeader* header, ZipDirectoryCursor* directory) {
   header->memberIndex = context->memberIndex;
-  ResultCode r = ReadZipLocalHeader(context->archiveFile, header, &context->entry, context->ioBuffer);
+  if (directory->active) return ReadZipDirectoryMember(context, directory, header);
+  const ResultCode r = ReadZipLocalHeader(context, header);
+  if (!WalkLostMembers(r)) return r;
+  const ResultCode entered = EnterZipDirectory(context, context->memberIndex, context->position, directory);
+  if (entered == kResultNotFound) return r;
+  if (entered != kResultOk) return entered;
+  return ReadZipDirectoryMember(context, directory, header);
+}
+
+// Reads the next header and finds where the member's data lie. 2 when the members end.
+ResultCode LocateMember(ArchiveContext* context, ZipLocalHeader* header, uint32_t testFlag,
+                        ZipDirectoryCursor* directory) {
+  ResultCode r = ReadNextHeader(context, header, directory);
   // Extraction stops quietly where no header follows; a test reports it.
   if (r == kResultFormat && testFlag == 0) r = kResultEndOfMembers;
   if (r != kResultOk) return r;
   context->position += ZipHeaderLength(*header);
   const EntryRecord& e = context->entry;
-  if (header->generalFlags & kZipFlagDescriptor) {
+  // The directory gave a streamed member's sizes: no descriptor to look for.
+  if ((header->generalFlags & kZipFlagDescriptor) && !directory->active) {
     if (ResultCode f = FindDataDescriptor(context, *header, 0)) return f;
     // The descriptor's sizes: packedSize is never negative.
     context->position -= e.padding + static_cast<uint64_t>(e.packedSize);
@@ -49,11 +64,10 @@ ResultCode MoveToNextHeader(ArchiveContext* context) {
 }
 
 ResultCode WalkZipMember(ArchiveContext* context, uint32_t testFlag, ZipLocalHeader* header,
-                         char16_t* nameBuffer) {
-  if (ResultCode r = LocateMember(context, header, testFlag)) return r;
+                         ZipDirectoryCursor* directory, char16_t* nameBuffer) {
+  if (ResultCode r = LocateMember(context, header, testFlag, directory)) return r;
   context->remaining = context->entry.packedSize;
-  std::memset(nameBuffer, 0, kMemberNameChars * sizeof(char16_t));
-  DecodeMemberName(context, &context->entry, nameBuffer);
+  DecodeMemberName(context, nameBuffer);
   if (context->onMember(context) != 0) {
     if (ResultCode r = ProcessMember(context, testFlag)) return r;
   }
@@ -70,10 +84,11 @@ ResultCode RunZip(ArchiveContext* context, uint32_t testFlag) {
   ResultCode r = FileSeek(context->archiveFile, 0, kSeekBegin, nullptr) ? kResultOk : kResultRead;
   std::memset(&context->entry, 0, sizeof context->entry);
   ZipLocalHeader header{};
+  ZipDirectoryCursor directory{};
   for (context->memberIndex = 0; r == kResultOk && context->memberIndex < kMaxMembers;
        ++context->memberIndex) {
     if (WaitWhilePaused(context) != kResultOk) break;
-    r = WalkZipMember(context, testFlag, &header, nameBuffer);
+    r = WalkZipMember(context, testFlag, &header, &directory, nameBuffer);
   }
   if (r == kResultEndOfMembers) r = kResultOk;
   if (r != kResultOk) Fail(context, r);

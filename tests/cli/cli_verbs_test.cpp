@@ -15,11 +15,7 @@ TEST(CliVerbs, AFullRoundOnATarArchive) {
   std::filesystem::create_directories(dir.Path("tree/sub"));
   WriteBytes(dir.Path("tree/sub/two.bin"), Pattern(70000));
   std::u16string tar = Wide(dir.Path("a.tar"));
-  struct Step {
-    std::vector<std::u16string> args;
-    int status;
-    std::string out;
-  };
+  struct Step { std::vector<std::u16string> args; int status; std::string out; };
   const Step steps[] = {
       {{u"create", tar}, 0, ""},
       {{u"add", u"--base-folder", tar, Wide(dir.Path("one.txt")), Wide(dir.Path("tree"))}, 0, ""},
@@ -47,23 +43,20 @@ TEST(CliVerbs, AFullRoundOnATarArchive) {
   EXPECT_NE(list.out.find("\"memberCount\":1,"), std::string::npos);
 }
 
+// Without an answer and without a terminal, existing files are kept.
 TEST(CliVerbs, ExistingFilesAreKeptOrReplacedAsAsked) {
-  struct Case {
-    const char16_t* option;
-    std::string expected;
-  };
-  const Case cases[] = {{u"--skip-existing", "old"}, {u"--overwrite", "new"}, {nullptr, "old"}};
-  for (const Case& c : cases) {
-    ScratchDir dir;
-    WriteBytes(dir.Path("f.txt"), BytesOf("new"));
-    std::u16string qbx = Wide(dir.Path("a.qbx"));
-    ASSERT_EQ(RunQbx({u"add", qbx, Wide(dir.Path("f.txt"))}).status, 0);
-    std::filesystem::create_directories(dir.Path("out"));
+  ScratchDir dir;
+  WriteBytes(dir.Path("f.txt"), BytesOf("new"));
+  const std::u16string qbx = Wide(dir.Path("a.qbx"));
+  ASSERT_EQ(RunQbx({u"add", qbx, Wide(dir.Path("f.txt"))}).status, 0);
+  std::filesystem::create_directories(dir.Path("out"));
+  const std::pair<std::u16string, const char*> cases[] = {{u"--skip-existing", "old"}, {u"", "old"}, {u"--overwrite", "new"}};
+  for (const auto& [option, expected] : cases) {
     WriteBytes(dir.Path("out/f.txt"), BytesOf("old"));
     std::vector<std::u16string> args = {u"extract", qbx, u"-o", Wide(dir.Path("out"))};
-    if (c.option != nullptr) args.push_back(c.option);  // without: no terminal, so skipped
+    if (!option.empty()) args.push_back(option);
     EXPECT_EQ(RunQbx(args).status, 0);
-    EXPECT_EQ(ReadBytes(dir.Path("out/f.txt")), BytesOf(c.expected));
+    EXPECT_EQ(ReadBytes(dir.Path("out/f.txt")), BytesOf(expected));
   }
 }
 

@@ -13,14 +13,7 @@ TEST(CliView, PagesModesAndFailures) {
   AppendQbxMember(a, {"big.bin", Bytes(300000, 'z')});
   WriteBytes(dir.Path("a.qbx"), a);
   std::u16string archive = Wide(dir.Path("a.qbx"));
-
-  struct Case {
-    const char* what;
-    std::vector<std::u16string> args;
-    int status;
-    std::string outStart;
-    size_t outSize;  // 0: not checked
-  };
+  struct Case { const char* what; std::vector<std::u16string> args; int status; std::string outStart; size_t outSize; };
   const Case cases[] = {
       // The viewer's CR LF reach the terminal as LF.
       {"UTF-8 text, one line per line", {u"view", archive, u"0", u"--as", u"utf8"}, 0,
@@ -40,7 +33,7 @@ TEST(CliView, PagesModesAndFailures) {
     CliRun r = RunQbx(c.args);
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.out.substr(0, c.outStart.size()), c.outStart);
-    if (c.outSize != 0) {
+    if (c.outSize != 0) {  // 0: not checked
       EXPECT_EQ(r.out.size(), c.outSize);
     }
     if (c.status == int{kResultNotFound}) {

@@ -51,25 +51,27 @@ TEST(Append, SizesOnDiskForBothFormats) {
   }
 }
 
-// Names are cut to the header's field; TAR keeps whole seconds, and a time before 1970 as 0
-// rather than a wrapped value. GNU tar and bsdtar read the rest back in tar_roundtrip.sh.
+// TAR names that do not fit the name field go into a pax record whole; a character that one
+// byte cannot hold makes the name UTF-8; QBX cuts at its 256-byte field. TAR keeps whole
+// seconds, and a time before 1970 as 0 rather than a wrapped value. GNU tar and bsdtar read
+// the rest back in tar_roundtrip.sh.
 TEST(Append, StoredNamesAndTimes) {
   const uint64_t late = UnixToFileTime(1600000005) + 5;
   const uint64_t early = UnixToFileTime(0) - 3600 * kFileTimeTicksPerSecond;
-  std::u16string longName(150, u'n');
-  std::u16string euros(100, u'\u20AC');
+  const std::u16string longName(150, u'n'), euros(100, u'\u20AC'), latin1 = u"Gr\u00FC\u00DFe";
   struct Case {
     const char* archive;
     uint32_t codePage;
     const std::u16string* name;
-    std::string stored;
+    std::u16string shown;
+    std::string nameField;  // the first bytes of the member's own name field
     uint64_t time, listedTime;
   };
   const Case cases[] = {
-      {"a.tar", 65001, &longName, std::string(99, 'n'), late, UnixToFileTime(1600000005)},
-      {"c.tar", 0, &euros, std::string(99, '\xAC'), early, UnixToFileTime(0)},  // only the low byte of U+20AC
-      {"d.qbx", 65001, &euros, [] { std::string s; for (int i = 0; i < 85; ++i) s += "\xE2\x82\xAC"; return s + "\xE2"; }(),
-       late, late},
+      {"a.tar", 65001, &longName, longName, std::string(99, 'n'), late, UnixToFileTime(1600000005)},
+      {"c.tar", 0, &euros, euros, "\xE2\x82\xAC", early, UnixToFileTime(0)},
+      {"e.tar", 0, &latin1, latin1, "Gr\xFC\xDF" "e", late, UnixToFileTime(1600000005)},
+      {"d.qbx", 65001, &euros, std::u16string(85, u'\u20AC'), "\xE2\x82\xAC", late, late},
   };
   ScratchDir dir;
   WriteBytes(dir.Path("src"), {});
@@ -84,7 +86,8 @@ TEST(Append, StoredNamesAndTimes) {
     ListingContext again(dir.Path(c.archive), c.codePage);
     ASSERT_EQ(again.Open(), kResultOk);
     ASSERT_EQ(again.members.size(), 1u);
-    EXPECT_EQ(NameOf(again.members[0].entry), c.stored);
+    EXPECT_EQ(again.members[0].name, Utf8Of(c.shown));
+    EXPECT_EQ(NameOf(again.members[0].entry).substr(0, c.nameField.size()), c.nameField);
     EXPECT_EQ(again.members[0].entry.modified, c.listedTime);
   }
 }
@@ -114,6 +117,32 @@ std::vector<Original> Originals(const ScratchDir& dir, const std::u16string& src
   }
   out.push_back({"gnu.tar", PaddedTar()});
   return out;
+}
+
+// A name beyond the name field: a pax header as GNU tar would write it (every field it does
+// not set zero), the path record, then the member's header with the name's first 99 bytes.
+TEST(Append, LongTarNameGoesIntoAPaxRecord) {
+  const std::string name = std::string(120, 'p') + "/\xC3\xA9t\xC3\xA9.txt";
+  ScratchDir dir;
+  WriteBytes(dir.Path("src"), BytesOf("data"));
+  SetFileTime(dir.Path("src"), UnixToFileTime(1600000000));
+  {
+    ListingContext l(dir.Path("a.tar"), 0);
+    ASSERT_EQ(l.Open(1), kResultOk);
+    const std::u16string wide = Wide(std::filesystem::u8path(name)), src = Wide(dir.Path("src"));
+    ASSERT_EQ(AppendFile(&l.context, src.c_str(), wide.c_str()), kResultOk);
+  }
+  const std::string record = PaxRecord("path", name);
+  TarHeaderFields pax{"././@PaxHeader", record.size(), 1600000000, 0644, 'x'};
+  pax.magic = std::string("ustar\0" "00", 8);
+  Bytes expected = TarHeader(pax);
+  Bytes data = BytesOf(record);
+  data.resize(512, 0);
+  expected.insert(expected.end(), data.begin(), data.end());
+  const Bytes archive = ReadBytes(dir.Path("a.tar"));
+  ASSERT_EQ(archive.size(), 512 * 4 + 1024u);
+  EXPECT_EQ(Bytes(archive.begin(), archive.begin() + 1024), expected);
+  EXPECT_EQ(std::string(archive.begin() + 1024, archive.begin() + 1024 + 100), name.substr(0, 99) + '\0');
 }
 
 TEST(Append, RefusalsLeaveTheArchiveAlone) {

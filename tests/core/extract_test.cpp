@@ -34,27 +34,14 @@ Files FilesBelow(const fs::path& out) {
   return files;
 }
 
-ArchiveContext* gCancelled = nullptr;
 // Cancels once the walk has counted its first bytes: the member's file is begun by then.
-void CancelOnFirstBytes(const ProgressBlock* block) {
-  if (block->doneBytes > 0) gCancelled->jobState = kJobCancelling;
-}
-
-// Extracts every member into out, as WalkArchive does, and cancels on the first bytes.
-ResultCode ExtractCancelled(const fs::path& archive, const fs::path& out) {
-  ListingContext l(archive);
-  if (ResultCode r = l.Open(); r != kResultOk) return r;
-  l.context.onMember = [](ArchiveContext*) -> uint32_t { return 1; };
-  l.context.onProgress = CancelOnFirstBytes;
-  gCancelled = &l.context;
-  char16_t previous[4096];
-  EXPECT_TRUE(GetCurrentFolder(previous, 4096));
-  std::u16string folder = Wide(out);
-  EXPECT_TRUE(SetCurrentFolder(folder.c_str()));
-  const ResultCode r = RunMembers(&l.context, 0, 0);
-  SetCurrentFolder(previous);
-  return r;
-}
+const WalkOptions kCancelled{0, nullptr, {}, [](ArchiveContext* c) {
+  static ArchiveContext* cancelled;
+  cancelled = c;
+  c->onProgress = [](const ProgressBlock* block) {
+    if (block->doneBytes > 0) cancelled->jobState = kJobCancelling;
+  };
+}};
 
 TEST(Extract, FilesFoldersTimesAndWhereTheWalkStops) {
   Bytes tar;
@@ -68,13 +55,7 @@ TEST(Extract, FilesFoldersTimesAndWhereTheWalkStops) {
   AppendTarMember(blocked, {"blocker/inside", 1}, BytesOf("1"));
   AppendTarMember(blocked, {"after", 1}, BytesOf("2"));
   AppendZeroBlocks(blocked, 2);
-  struct Case {
-    const char* what;
-    const char* file;
-    Bytes archive;
-    ResultCode expected;
-    Files files;
-  };
+  struct Case { const char* what; const char* file; Bytes archive; ResultCode expected; Files files; };
   const Case cases[] = {
       // A link is written as a plain file of its (empty) data; no link is made.
       {"TAR files, folders and a link", "a.tar", tar, kResultOk,
@@ -163,16 +144,13 @@ TEST(Extract, OnlySoundMembersReplaceFiles) {
       putOld();
     }
     SCOPED_TRACE(std::string(name) + ": cancelled");
-    EXPECT_EQ(ExtractCancelled(dir.Path(name), out), kResultCancelled);
+    EXPECT_EQ(WalkArchive(dir.Path(name), out, kCancelled), kResultCancelled);
     EXPECT_EQ(FilesBelow(out), old);
   }
 }
 
 TEST(MakeParentFolders, PathClasses) {
-  struct Case {
-    std::u16string path;
-    std::vector<std::u16string> folders;
-  };
+  struct Case { std::u16string path; std::vector<std::u16string> folders; };
   const Case cases[] = {
       {u"a\\b\\c.txt", {u"a\\", u"a\\b\\"}},
       {u"a/b/", {u"a/", u"a/b/"}},

@@ -2,47 +2,78 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
+#include "core/member_name.h"
 #include "core/names.h"
 #include "support/case_name.h"
 
 namespace {
-std::u16string FromUtf8(const std::string& bytes, uint32_t count) {
-  std::string padded = bytes;
-  padded.resize(count, '\0');
-  std::u16string out(count + 1, u'\0');
-  Utf8ToWide(reinterpret_cast<const uint8_t*>(padded.data()), count, out.data());
-  return std::u16string(out.c_str());
+// How a stored name's bytes become the text shown, extracted and cleaned.
+enum class Read { kUtf8, kUtf8FullField, kTarWithoutSetting, kLatin1, kOem };
+
+struct DecodeCase {
+  const char* what;
+  std::string bytes;
+  Read as;
+  std::u16string text;
+};
+
+class NameDecoding : public testing::TestWithParam<DecodeCase> {};
+
+TEST_P(NameDecoding, GivesTheText) {
+  const DecodeCase& c = GetParam();
+  auto context = std::make_unique<ArchiveContext>();
+  InitArchiveContext(context.get(), nullptr);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(c.bytes.data());
+  const auto length = static_cast<uint32_t>(c.bytes.size());
+  switch (c.as) {
+    case Read::kUtf8: SetStoredName(context.get(), bytes, length, kNameUtf8, false); break;
+    case Read::kUtf8FullField: SetStoredName(context.get(), bytes, length, kNameUtf8, true); break;
+    case Read::kTarWithoutSetting:
+      context->headerCodePage = 0;
+      SetStoredName(context.get(), bytes, length, TarNameEncoding(context.get(), bytes, length), true);
+      break;
+    case Read::kLatin1: SetStoredName(context.get(), bytes, length, kNameLatin1, false); break;
+    case Read::kOem: SetStoredName(context.get(), bytes, length, kNameOem, false); break;
+  }
+  std::u16string out(kMemberNameChars, u'\0');
+  DecodeMemberName(context.get(), out.data());
+  EXPECT_EQ(std::u16string(out.c_str()), c.text);
 }
 
-TEST(Names, Utf8ToWide) {
-  struct Case {
-    const char* what;
-    std::string bytes;
-    uint32_t count;
-    std::u16string wide;
-  };
-  const Case cases[] = {
-      {"ascii", "name.txt", 100, u"name.txt"},
-      {"four bytes become a surrogate pair", "\xF0\x9F\x98\x80", 100, u"\U0001F600"},
-      {"sequence cut at 99 bytes", std::string(98, 'a') + "\xC3\xA9", 99, std::u16string(98, u'a')},
-      {"sequence cut at 256 bytes", std::string(254, 'a') + "\xE2\x82\xAC", 256, std::u16string(254, u'a')},
-      {"ascii inside a sequence is a character", "\xE2" "a\x82\xAC", 100, u"a\u20AC"},
-      {"bytes F8 and above are ignored", "a\xF8\xFF" "b", 100, u"ab"},
-      {"surrogate code points dropped", "\xED\xA0\x80z", 100, u"z"},
-      {"above U+10FFFF dropped", "\xF7\xBF\xBF\xBFz", 100, u"z"},
-      {"text ends at the first zero", std::string("ab\0cd", 5), 100, u"ab"},
-      {"all bytes used, no terminator", std::string(100, 'q'), 100, std::u16string(100, u'q')},
-  };
-  for (const Case& c : cases) EXPECT_EQ(FromUtf8(c.bytes, c.count), c.wide) << c.what;
-}
+const DecodeCase kDecodeCases[] = {
+    {"ascii", "name.txt", Read::kUtf8, u"name.txt"},
+    {"two, three and four bytes", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", Read::kUtf8, u"\u00E9\u20AC\U0001F600"},
+    {"overlong dots and slash never become a path", "\xC0\xAE\xC0\xAE\xC0\xAF", Read::kUtf8, u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
+    {"overlong three-byte slash", "\xE0\x80\xAF", Read::kUtf8, u"\uFFFD\uFFFD\uFFFD"},
+    {"surrogate code point", "\xED\xA0\x80z", Read::kUtf8, u"\uFFFD\uFFFD\uFFFDz"},
+    {"above U+10FFFF", "\xF4\x90\x80\x80z", Read::kUtf8, u"\uFFFD\uFFFD\uFFFD\uFFFDz"},
+    {"bytes F5 and above", "a\xF8\xFF" "b", Read::kUtf8, u"a\uFFFD\uFFFDb"},
+    {"stray continuation byte", "a\x80" "b", Read::kUtf8, u"a\uFFFDb"},
+    {"sequence broken by ascii: one U+FFFD for its valid start", "\xE2\x82" "a", Read::kUtf8, u"\uFFFDa"},
+    {"sequence cut at the end of the name", "ab\xE2\x82", Read::kUtf8, u"ab\uFFFD"},
+    {"sequence cut by a full field is dropped", "ab\xE2\x82", Read::kUtf8FullField, u"ab"},
+    {"text ends at the first zero", std::string("ab\0cd", 5), Read::kUtf8, u"ab"},
+    {"TAR: well-formed UTF-8 is UTF-8 without the setting", "na\xC3\xAFve", Read::kTarWithoutSetting, u"na\u00EFve"},
+    {"TAR: other bytes are one character each", "caf\xE9", Read::kTarWithoutSetting, u"caf\u00E9"},
+    {"TAR: ascii", "plain", Read::kTarWithoutSetting, u"plain"},
+    {"Latin-1", "\xE9\x80" "a", Read::kLatin1, u"\u00E9\u0080a"},
+    {"OEM code page 437", "\x81\x8E\xE1\xFC\xFF", Read::kOem, u"\u00FC\u00C4\u00DF\u207F\u00A0"},
+};
+INSTANTIATE_TEST_SUITE_P(Names, NameDecoding, testing::ValuesIn(kDecodeCases), CaseName());
 
-TEST(Names, BytesToWideIsLatin1) {
-  const uint8_t bytes[4] = {0xE9, 0x80, 'a', 0};
-  char16_t wide[5];
-  BytesToWide(bytes, 4, wide);
-  EXPECT_EQ(std::u16string(wide), u"\u00E9\u0080a");
+// A name longer than the longest we keep is marked, so that it is never extracted cut.
+TEST(Names, NameBeyondTheLimitIsMarkedTooLong) {
+  auto context = std::make_unique<ArchiveContext>();
+  InitArchiveContext(context.get(), nullptr);
+  for (uint32_t length : {kMaxNameBytes, kMaxNameBytes + 1}) {
+    const std::string name(length, 'n');
+    SetStoredName(context.get(), reinterpret_cast<const uint8_t*>(name.data()), length, kNameUtf8, false);
+    EXPECT_EQ(context->storedName.length, kMaxNameBytes);
+    EXPECT_EQ(context->storedName.tooLong != 0, length > kMaxNameBytes) << length;
+  }
 }
 
 // The encoders convert, never write past their capacity, and never write part of a character.

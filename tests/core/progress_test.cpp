@@ -1,4 +1,5 @@
-// Progress accounting and the pause and cancel poll.
+// Progress accounting and the pause and cancel poll. Prompt time kept out of the working
+// time: JobProgressPrompt.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,14 +10,14 @@
 #include "support/archive_builder.h"
 
 namespace {
-int gReports = 0;
-void CountReport(const ProgressBlock*) { ++gReports; }
+std::vector<uint64_t> gDone;  // doneBytes of each report
+void RecordDone(const ProgressBlock* block) { gDone.push_back(block->doneBytes); }
 
 // Each step reports; a skipped member leaves the total, so what was done becomes all of it.
 TEST(Progress, StepsReportAndSkipCorrectsTheTotal) {
   ListingContext f("never opened");
-  gReports = 0;
-  ProgressBegin(&f.context, 4 * 1048576, CountReport, 0);
+  gDone.clear();
+  ProgressBegin(&f.context, 4 * 1048576, RecordDone, 0);
   const ProgressBlock& b = f.context.progress;
   ProgressAdvance(&f.context, 1048576);
   EXPECT_NEAR(b.fraction, 0.25, 1e-6);
@@ -26,38 +27,18 @@ TEST(Progress, StepsReportAndSkipCorrectsTheTotal) {
   EXPECT_NEAR(b.outMiB, 4.0, 1e-5);
   ProgressSkip(&f.context, 2 * 1048576);
   EXPECT_NEAR(b.fraction, 1.0, 1e-5);
-  EXPECT_EQ(gReports, 4);
+  EXPECT_EQ(gDone.size(), 4u);
   // An empty archive never divides by zero.
   ProgressBegin(&f.context, 0, nullptr, 0);
   ProgressAdvance(&f.context, 0);
   ProgressSkip(&f.context, 0);
-  EXPECT_TRUE(std::isfinite(b.fraction));
-  EXPECT_TRUE(std::isfinite(b.remainingSec));
-  EXPECT_TRUE(std::isfinite(b.inRate));
-}
-
-TEST(Progress, PausedTimeIsTakenOutOfTheElapsedTime) {
-  ListingContext f("never opened");
-  ProgressBegin(&f.context, 1000, nullptr, 0);
-  ProgressBlock& b = f.context.progress;
-  double before = b.elapsedSec;
-  // Ten seconds ago, of which 9.5 were spent paused.
-  b.lastTick = TickCount() - 10000;
-  b.pausedMs = 9500;
-  ProgressAdvance(&f.context, 10);
-  EXPECT_GT(b.elapsedSec - before, 0.45);
-  EXPECT_LT(b.elapsedSec - before, 1.5);
-  EXPECT_EQ(b.pausedMs, 0u);
+  EXPECT_TRUE(std::isfinite(b.fraction) && std::isfinite(b.remainingSec) && std::isfinite(b.inRate));
 }
 
 TEST(WaitWhilePaused, CancelStopsAndPauseCountsItsTime) {
   ListingContext f("never opened");
   f.context.jobState = kJobRunning;
   EXPECT_EQ(WaitWhilePaused(&f.context), kResultOk);
-  f.context.jobState = kJobCancelling;
-  EXPECT_EQ(WaitWhilePaused(&f.context), kResultCancelled);
-  EXPECT_EQ(f.context.result, kResultCancelled);
-
   f.context.jobState = kJobPaused;
   f.context.progress.pausedMs = 0;
   std::thread resume([&] {
@@ -66,16 +47,12 @@ TEST(WaitWhilePaused, CancelStopsAndPauseCountsItsTime) {
   });
   EXPECT_EQ(WaitWhilePaused(&f.context), kResultCancelled);
   resume.join();
+  EXPECT_EQ(f.context.result, kResultCancelled);
   EXPECT_GE(f.context.progress.pausedMs, 500u);
-  EXPECT_EQ(f.context.progress.pausedMs % 500, 0u);
 }
 
 // What the walks report, from ProgressBegin on: the listing ends at the file's size, a TAR
 // walk counts a member's padding at once, before its data.
-std::vector<uint64_t> gDone;
-void RecordDone(const ProgressBlock* block) { gDone.push_back(block->doneBytes); }
-uint32_t TakeMember(ArchiveContext*) { return 1; }
-
 TEST(Progress, RealWalksReportTheirBytes) {
   Bytes tar;
   AppendTarMember(tar, {"a", 1}, BytesOf("1"));
@@ -83,13 +60,7 @@ TEST(Progress, RealWalksReportTheirBytes) {
   tar.resize(10240, 0);  // padded as GNU tar pads
   Bytes qbx;
   AppendQbxMember(qbx, {"q", BytesOf("abc")});
-  struct Case {
-    const char* what;
-    const char* file;
-    const Bytes* bytes;
-    int64_t runTotal;  // 0: list only
-    std::vector<uint64_t> done;
-  };
+  struct Case { const char* what; const char* file; const Bytes* bytes; int64_t runTotal; std::vector<uint64_t> done; };
   const Case cases[] = {
       {"TAR listing", "a.tar", &tar, 0, {0, 1024, 2560, 10240}},
       {"QBX listing", "a.qbx", &qbx, 0, {0, 519, 519}},
@@ -103,9 +74,9 @@ TEST(Progress, RealWalksReportTheirBytes) {
     l.context.onProgress = RecordDone;
     gDone.clear();
     ASSERT_EQ(l.Open(), kResultOk);
-    if (c.runTotal != 0) {
+    if (c.runTotal != 0) {  // 0: list only
       gDone.clear();
-      l.context.onMember = TakeMember;
+      l.context.onMember = [](ArchiveContext*) -> uint32_t { return 1; };
       ASSERT_EQ(RunMembers(&l.context, c.runTotal, 1), kResultOk);
     }
     EXPECT_EQ(gDone, c.done);

@@ -46,10 +46,19 @@ Bytes Pax(const std::string& records, char typeflag = 'x', const std::string& na
   AppendPaxHeader(a, records, typeflag, name, checksumDelta);
   return a;
 }
-// A header of an old GNU sparse file whose extension blocks follow: `more` of them that
-// say another follows, then one that ends the chain.
+// Twelve octal digits as old GNU headers write their map.
+void PutOctal12(uint8_t* field, uint64_t value) {
+  for (int i = 10; i >= 0; --i, value >>= 3) field[i] = static_cast<uint8_t>('0' + (value & 7));
+}
+
+// A header of an old GNU sparse file of size stored bytes at offset 10 in a file of size + 20,
+// whose extension blocks follow: `more` of them that say another follows, then one that
+// ends the chain.
 Bytes SparseHeader(uint64_t size, int more) {
   Bytes a = TarHeader({"sparse", size, 1, 0644, 'S'});
+  PutOctal12(&a[386], 10);
+  PutOctal12(&a[398], size);
+  PutOctal12(&a[483], size + 20);
   a[kTarSparseExtendedOffset] = 1;
   RefreshTarChecksum(a.data());
   Bytes extension = Zeros(1);
@@ -62,6 +71,43 @@ Bytes Cut(Bytes a, size_t size) {
   return a;
 }
 
+// Plexus Archiver (Maven's assemblies) right-aligns every number with spaces and ends it
+// with a zero and a space: " 14157\0 ".
+Bytes PlexusMember(const std::string& name, const Bytes& data) {
+  Bytes h = Member_({name, data.size()}, data);
+  auto put = [&](uint32_t offset, uint32_t width, uint64_t value) {
+    std::string digits;
+    for (; value > 0 || digits.empty(); value /= 8) digits.insert(digits.begin(), static_cast<char>('0' + value % 8));
+    std::string field = digits.size() + 2 <= width ? std::string(width - 2 - digits.size(), ' ') + digits + '\0' + ' '
+                                                   : digits + ' ';
+    std::memcpy(&h[offset], field.data(), width);
+  };
+  put(kTarModeOffset, 8, 0644);
+  put(kTarUidOffset, 8, 1000);
+  put(kTarGidOffset, 8, 1000);
+  put(kTarSizeOffset, 12, data.size());
+  put(kTarMtimeOffset, 12, 1600000000);
+  std::memset(&h[kTarChksumOffset], ' ', 8);
+  uint32_t sum = 0;
+  for (uint32_t i = 0; i < kTarBlockSize; ++i) sum += h[i];
+  put(kTarChksumOffset, 8, sum);
+  return h;
+}
+
+// A header in the POSIX layout, its name split between prefix and name fields.
+Bytes UstarMember(const std::string& prefix, const std::string& name, const char* magic = "ustar\0" "00") {
+  TarHeaderFields fields{name, 1};
+  fields.magic = std::string(magic, 8);
+  fields.prefix = prefix;
+  return Member_(fields, BytesOf("u"));
+}
+
+Bytes GnuLongName(const std::string& name, char typeflag = 'L') {
+  Bytes a;
+  AppendGnuLongName(a, name, typeflag);
+  return a;
+}
+
 const Bytes kKept = Member_({"kept", 2}, BytesOf("ok"));
 Case Damage(const char* what, const Bytes& tail, ResultCode verdict = kResultChecksum) {
   return {what, kKept + tail + Zeros(2), {{"kept", 2, 0, 0}}, kModeReadOnly, 1, 1024, verdict};
@@ -69,6 +115,7 @@ Case Damage(const char* what, const Bytes& tail, ResultCode verdict = kResultChe
 
 std::vector<Case> Cases() {
   const Bytes hello = BytesOf("hello");
+  const std::string longName = std::string(60, 'a') + "/" + std::string(60, 'b') + "/Gr\xC3\xBC\xC3\x9F" "e.txt";
   Bytes zeroChecksum = Zeros(1);
   zeroChecksum[0] = 'n';
   const std::string huge(kTarMaxExtendedLength + 1, 'a');
@@ -78,6 +125,24 @@ std::vector<Case> Cases() {
       {"plain header", Member_({"plain.txt", 5}, hello) + Zeros(2), {{"plain.txt", 5, 0, 0}}, kModeReadWrite, 1, 1024},
       {"numbers with spaces", Member_({.name = "s", .size = 5, .spacesInNumbers = true}, hello) + Zeros(2),
        {{"s", 5, 0, 0}}, kModeReadWrite, 1, 1024},
+      {"numbers as Plexus Archiver writes them", PlexusMember("p1", hello) + PlexusMember("p2", hello) + Zeros(2),
+       {{"p1", 5, 0, 0}, {"p2", 5, 1, 1024}}, kModeReadWrite, 2, 2048},
+      {"GNU long name: one member with the whole name",
+       GnuLongName(longName) + Member_({longName.substr(0, 99), 5}, hello) + Member_({"next", 0}) + Zeros(2),
+       {{longName, 5, 0, 0}, {"next", 0, 1, 2048}}, kModeReadWrite, 2, 2560},
+      {"GNU long link name belongs to its member", GnuLongName(longName, 'K') + Member_({"link", 0, 1600000000, 0777, '2'}) + Zeros(2),
+       {{"link", 0, 0, 0}}, kModeReadWrite, 1, 1536},
+      {"pax path outranks a GNU long name", GnuLongName("gnu/name") + Pax(PaxRecord("path", "pax/name")) + Member_({"field", 0}) + Zeros(2),
+       {{"pax/name", 0, 0, 0}}, kModeReadWrite, 1, 2560},
+      {"ustar prefix joined with a slash", UstarMember("a/b", "c.txt") + Zeros(2), {{"a/b/c.txt", 1, 0, 0}}, kModeReadWrite, 1, 1024},
+      {"GNU magic: no prefix there", UstarMember("a/b", "c.txt", "ustar  \0") + Zeros(2), {{"c.txt", 1, 0, 0}}, kModeReadWrite, 1, 1024},
+      {"directory holds no data whatever its size says",
+       Member_({"dir", 1, 1600000000, 0755, '5'}) + Member_({"after", 0}) + Zeros(2),
+       {{"dir", 0, 0, 0}, {"after", 0, 1, 512}}, kModeReadWrite, 2, 1024},
+      {"old-style directory: a name ending in a slash", Member_({"old/", 1}) + Member_({"after", 0}) + Zeros(2),
+       {{"old/", 0, 0, 0}, {"after", 0, 1, 512}}, kModeReadWrite, 2, 1024},
+      {"volume label is not a member", Member_({"Backup 1", 0, 1600000000, 0, 'V'}) + Member_({"m", 1}, BytesOf("1")) + Zeros(2),
+       {{"m", 1, 0, 0}}, kModeReadWrite, 1, 1536},
       {"signed checksum", Member_({.name = "\xC3\xA9t\xC3\xA9", .size = 5, .signedChecksum = true}, hello) + Zeros(2),
        {{"\xC3\xA9t\xC3\xA9", 5, 0, 0}}, kModeReadWrite, 1, 1024},
       {"name of exactly 100 bytes", Member_({std::string(100, 'n'), 0}) + Zeros(2), {{std::string(100, 'n'), 0, 0, 0}},
@@ -91,16 +156,21 @@ std::vector<Case> Cases() {
       Damage("pax header too long", Pax(huge), kResultFormat),
       Damage("file ends in a pax header", paxCutOff, kResultUnexpectedEnd),
       Damage("sparse extension blocks without end", SparseHeader(0, 200), kResultFormat),
+      {"a text file is no archive to append to", BytesOf("just a note, 39 bytes of plain text.\n\n"), {}, kModeReadOnly, 0, 0,
+       kResultUnexpectedEnd},
+      {"file ends inside the first header", Cut(Member_({"first", 0}), 300), {}, kModeReadOnly, 0, 0, kResultUnexpectedEnd},
+      {"part of a block behind the end blocks", Member_({"m", 1}, BytesOf("1")) + Zeros(2) + Bytes(100, 0),
+       {{"m", 1, 0, 0}}, kModeReadOnly, 1, 1024, kResultUnexpectedEnd},
       {"garbage behind the end blocks", Member_({"m", 1}, BytesOf("1")) + Zeros(2) + Bytes(512, 0x55),
        {{"m", 1, 0, 0}}, kModeReadOnly, 1, 1024, kResultChecksum},
       {"data cut off by the end of the file", Member_({"whole", 3}, BytesOf("abc")) + Cut(Member_({"cut", 2000}, Bytes(2000, 'x')), 700),
        {{"whole", 3, 0, 0}, {"cut", 2000, 1, 1024}}, kModeReadOnly, 2, 3584, kResultUnexpectedEnd},
       {"member larger than the buffer", Member_({"big", 300000}, Bytes(300000, 'b')) + Zeros(2), {{"big", 300000, 0, 0}},
        kModeReadWrite, 1, 300544},
-      {"pax size and time but not its name",
+      {"pax path, size and time",
        Pax(PaxRecord("path", "a/very/long/name") + PaxRecord("mtime", "1600000000.123456789") + PaxRecord("size", "70000")) +
            Member_({"short", 0, 5}) + Bytes(70144, 'd') + Member_({"next", 1}, BytesOf("n")) + Zeros(2),
-       {{"short", 70000, 0, 0}, {"next", 1, 1, 71680}}, kModeReadWrite, 2, 72704},
+       {{"a/very/long/name", 70000, 0, 0}, {"next", 1, 1, 71680}}, kModeReadWrite, 2, 72704},
       {"pax header of an odd type named PaxHeader", Pax(PaxRecord("size", "700"), 'A') + Member_({"member", 0}) + Bytes(1024, 1) +
            Member_({"after", 0}) + Zeros(2), {{"member", 700, 0, 0}, {"after", 0, 1, 2560}}, kModeReadWrite, 2, 3072},
       {"GNU tar x header", Pax(PaxRecord("size", "700"), 'x', "./PaxHeaders.1234/member") + Member_({"member", 0}) + Bytes(1024, 1) +
@@ -113,11 +183,11 @@ std::vector<Case> Cases() {
        {{"m", 600, 0, 0, 1700000000}, {"n", 0, 1, 4608}}, kModeReadWrite, 2, 5120},
       {"keys match whole records only",
        Pax(PaxRecord("path", "dir/size=99999/f") + PaxRecord("GNU.sparse.realsize", "88888") + PaxRecord("size", "3")) +
-           Member_({"f", 0}, BytesOf("abc")) + Zeros(2), {{"f", 3, 0, 0}}, kModeReadWrite, 1, 2048},
+           Member_({"f", 0}, BytesOf("abc")) + Zeros(2), {{"dir/size=99999/f", 3, 0, 0}}, kModeReadWrite, 1, 2048},
       {"zero block after an extended header", Pax(PaxRecord("mtime", "1")) + Zeros(1) + Member_({"m", 0}) + Zeros(2),
        {{"m", 0, 1, 1536}}, kModeReadWrite, 2, 2048},
       {"old GNU sparse extension blocks", SparseHeader(5, 1) + Zeros(1) + hello + Bytes(507, 0) + Member_({"next", 0}) + Zeros(2),
-       {{"sparse", 5, 0, 0, 1}, {"next", 0, 1, 2048}}, kModeReadWrite, 2, 2560},
+       {{"sparse", 25, 0, 0, 1}, {"next", 0, 1, 2048}}, kModeReadWrite, 2, 2560},
   };
 }
 
@@ -133,7 +203,7 @@ TEST_P(TarListCase, MembersModeAndEnd) {
   ASSERT_EQ(l.members.size(), c.members.size());
   for (size_t i = 0; i < c.members.size(); ++i) {
     const Member& m = c.members[i];
-    EXPECT_EQ(NameOf(l.members[i].entry), m.name) << i;
+    EXPECT_EQ(l.members[i].name, m.name) << i;
     EXPECT_EQ(l.members[i].entry.size, m.size) << i;
     EXPECT_EQ(l.members[i].index, m.index) << i;
     EXPECT_EQ(l.members[i].offset, m.offset) << i;
@@ -150,7 +220,7 @@ INSTANTIATE_TEST_SUITE_P(TarList, TarListCase, testing::ValuesIn(Cases()), CaseN
 TEST(TarList, TypeflagAttributes) {
   const std::pair<char, uint32_t> types[] = {{'\0', kAttrArchive}, {'0', kAttrArchive}, {'7', kAttrArchive},
                                              {'S', kAttrArchive}, {'5', kAttrDirectory}, {'2', 0}, {'1', 0},
-                                             {'3', 0}, {'6', 0}, {'L', 0}, {'Z', 0}};
+                                             {'3', 0}, {'6', 0}, {'Z', 0}};
   Bytes a;
   for (auto [type, attributes] : types) a = a + Member_({.name = std::string("m") + (type ? type : '_'), .typeflag = type});
   ScratchDir dir;

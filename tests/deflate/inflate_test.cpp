@@ -62,12 +62,7 @@ Outcome Decode(InflateFunction decoder, const Bytes& in, const std::vector<size_
   return o;
 }
 
-struct Case {
-  const char* what;
-  Bytes stream;
-  Outcome expect32;  // Inflate
-  Outcome expect64;  // Inflate64
-};
+struct Case { const char* what; Bytes stream; Outcome expect32, expect64; };  // Inflate's and Inflate64's
 
 Outcome Done(const Bytes& out) { return {kInflateDone, out}; }
 Outcome Done(const std::string& out) { return {kInflateDone, BytesOf(out)}; }
@@ -216,12 +211,9 @@ TEST(Inflate, EndlessEmptyBlocksKeepConsumingInput) {
   // 400000 empty fixed blocks, four in every five bytes, then a final one: each call
   // must take all the input it is given, with no output to show for it.
   Bytes stream;
-  for (int i = 0; i < 100000; i++) {
-    const Bytes four = Hex("02 08 20 80 00");
-    stream.insert(stream.end(), four.begin(), four.end());
-  }
-  stream.push_back(0x03);
-  stream.push_back(0x00);
+  const Bytes four = Hex("02 08 20 80 00");
+  for (int i = 0; i < 100000; i++) stream.insert(stream.end(), four.begin(), four.end());
+  stream.insert(stream.end(), {0x03, 0x00});
   for (size_t piece : {size_t{1}, size_t{4096}, stream.size()}) {
     const Outcome got = Decode(Inflate, stream, {piece}, 1);
     EXPECT_EQ(got.result, kInflateDone) << piece;
@@ -235,11 +227,7 @@ uint32_t Le(const Bytes& b, size_t at, int n) {
   return v;
 }
 
-struct RawStream {
-  Bytes bytes;
-  uint32_t crc;
-  InflateFunction decoder;
-};
+struct RawStream { Bytes bytes; uint32_t crc; InflateFunction decoder; };
 
 // The Deflate stream of a gzip member with a plain header, or of a ZIP's first member.
 RawStream Extract(const Bytes& file, bool zip) {

@@ -1,29 +1,21 @@
 // The member chunk loop on real files: several input chunks and output blocks, stored and
-// encrypted data, cut and damaged streams, failing reads and writes, and a cancel.
+// encrypted data, cut and damaged streams, a failing read and a cancel. Failing writes: ZipFailure.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "core/progress.h"
-#include "support/deflate_writer.h"
-#include "support/zip_builder.h"
 #include "deflate/crc32.h"
 #include "deflate/member_decode.h"
+#include "support/deflate_writer.h"
+#include "support/zip_builder.h"
 #include "zip/zip_crypto.h"
 
 namespace {
+// data goes into the archive file after a 7-byte prefix; the loop is told to read remaining bytes.
+struct Member { Bytes data; int64_t remaining; bool decrypt = false; InflateFunction decoder = Inflate; };
 
-struct Member {
-  Bytes data;           // what goes into the archive file, after a 7-byte prefix
-  int64_t remaining;    // compressed bytes the loop is told to read
-  bool decrypt = false;
-  InflateFunction decoder = Inflate;
-};
-
-struct Decoded {
-  ResultCode result;
-  uint64_t total;
-  uint32_t checksum;
-  Bytes written;
-};
+struct Decoded { ResultCode result; uint64_t total; uint32_t checksum; Bytes written; };
 
 const uint32_t kKeys[3] = {0x11111111, 0x22222222, 0x33333333};
 
@@ -34,11 +26,13 @@ Decoded DecodeFile(const Member& m, uint32_t jobState = kJobRunning) {
   Bytes file = BytesOf("prefix:");
   file.insert(file.end(), m.data.begin(), m.data.end());
   WriteBytes(dir.Path("archive"), file);
-  ArchiveContext* c = new ArchiveContext;
+  auto context = std::make_unique<ArchiveContext>();
+  ArchiveContext* c = context.get();
   InitArchiveContext(c, nullptr);
   c->jobState = jobState;
-  c->ioBuffer = new uint8_t[kIoBufferSize];
-  c->outBuffer = new uint8_t[kOutBufferSize];
+  std::vector<uint8_t> io(kIoBufferSize), out(kOutBufferSize);
+  c->ioBuffer = io.data();
+  c->outBuffer = out.data();
   c->archiveFile = FileOpen(Wide(dir.Path("archive")).c_str(), kAccessRead, kShareRead, kOpenExisting);
   c->outputFile = FileOpen(Wide(dir.Path("out")).c_str(), kAccessWrite, kShareNone, kCreateAlways);
   FileSeek(c->archiveFile, 7, kSeekBegin, nullptr);
@@ -46,25 +40,16 @@ Decoded DecodeFile(const Member& m, uint32_t jobState = kJobRunning) {
   std::copy(kKeys, kKeys + 3, c->zipKeys);
   ProgressBegin(c, m.remaining, nullptr, 0);
   Decoded d{};
-  d.result = DecodeMemberData(c, m.decoder, m.decrypt ? Decrypt : nullptr, &d.total);
+  d.result = DecodeMemberData(c, m.decoder, m.decrypt ? Decrypt : nullptr, kNoOutputLimit, &d.total);
   EXPECT_EQ(c->result, d.result);
   d.checksum = c->dataChecksum;
   FileClose(c->archiveFile);
   FileClose(c->outputFile);
   d.written = ReadBytes(dir.Path("out"));
-  delete[] c->ioBuffer;
-  delete[] c->outBuffer;
-  delete c;
   return d;
 }
 
 Member Whole(const Bytes& stream) { return {stream, static_cast<int64_t>(stream.size())}; }
-
-Bytes StoredStream(const Bytes& data) {
-  BitWriter w;
-  StoredBlocks(w, data, true);
-  return w.bytes;
-}
 
 Bytes Encrypt(const Bytes& b) {
   uint32_t keys[3] = {kKeys[0], kKeys[1], kKeys[2]};
@@ -108,14 +93,9 @@ TEST(DecodeMemberData, DecodesAcrossInputChunksAndOutputBlocks) {
 TEST(DecodeMemberData, FailuresGiveTheirResultCodes) {
   const Bytes data = RandomBytes(300000, 12);
   const Bytes stream = StoredStream(data);
-  struct Case {
-    const char* what;
-    Member member;
-    ResultCode expect;
-  };
+  struct Case { const char* what; Member member; ResultCode expect; };
   Member cut = {Bytes(stream.begin(), stream.end() - 3), static_cast<int64_t>(stream.size() - 3)};
   Member shortFile = {stream, static_cast<int64_t>(stream.size() + 1)};
-  Member damaged = Whole(Hex("07"));
   Member wrongKeys = Whole(Encrypt(Hex("07")));
   wrongKeys.decrypt = true;
   // Stored blocks ending exactly at the first chunk's end, then one byte that starts
@@ -126,21 +106,17 @@ TEST(DecodeMemberData, FailuresGiveTheirResultCodes) {
   const Case cases[] = {
       {"stream cut short", cut, kResultFormat},
       {"file shorter than the member", shortFile, kResultUnexpectedEnd},
-      {"invalid data", damaged, kResultFormat},
       {"invalid data after decryption", wrongKeys, kResultPassword},
       {"unfinished in a chunk without output", Whole(w.bytes), kResultFormat},
   };
   for (const Case& c : cases) EXPECT_EQ(DecodeFile(c.member).result, c.expect) << c.what;
 }
 
-TEST(DecodeMemberData, ReadWriteFaultsAndCancel) {
+TEST(DecodeMemberData, AFailingReadOrACancelStopsIt) {
   const Member m = Whole(StoredStream(RandomBytes(600000, 13)));
   ArmFault(kFaultRead, 2);
   EXPECT_EQ(DecodeFile(m).result, kResultRead);
-  ArmFault(kFaultWrite, 1);
-  EXPECT_EQ(DecodeFile(m).result, kResultWrite);
   DisarmFaults();
   EXPECT_EQ(DecodeFile(m, kJobCancelling).result, kResultCancelled);
 }
-
 }  // namespace

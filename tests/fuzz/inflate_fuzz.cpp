@@ -14,10 +14,7 @@ namespace {
 
 constexpr size_t kOutputCap = 1 << 20;  // streams may expand a thousandfold; stop there
 
-struct Outcome {
-  InflateResult result;
-  std::vector<uint8_t> output;
-};
+struct Outcome { InflateResult result; std::vector<uint8_t> output; };
 
 Outcome Whole(InflateFunction decoder, const uint8_t* data, size_t size) {
   std::unique_ptr<uint8_t[]> in(new uint8_t[size]);

@@ -24,11 +24,20 @@ done
 printf 'naïve\n' > "$src/sub/naïve €.txt"
 touch -d @1600000000 "$src/sub/naïve €.txt"
 names+=("sub/naïve €.txt")
+# Paths of 150 to 400 bytes with non-ASCII names: long-name records in every TAR flavour.
+# QBX holds 256 bytes of name, so they go only into the TAR archives.
+deep="sub/$(printf 'ä%.0s' $(seq 1 60))/$(printf 'd%.0s' $(seq 1 90))/$(printf 'e%.0s' $(seq 1 90))"
+mkdir -p "$src/$deep"
+long_names=("sub/$(printf 'l%.0s' $(seq 1 140)).txt" "$deep/Grüße $(printf 'g%.0s' $(seq 1 80)).txt")
+for n in "${long_names[@]}"; do
+  printf 'long %s\n' "${#n}" > "$src/$n"
+  touch -d @1600000000 "$src/$n"
+done
 
 # Every file of the tree must be in dir with the same bytes and modification time.
 compare_tree() {
-  local dir=$1 what=$2
-  for n in "${names[@]}"; do
+  local dir=$1 what=$2; shift 2
+  for n in "$@"; do
     [ -f "$dir/$n" ] || fail "$what: $n missing"
     cmp -s "$src/$n" "$dir/$n" || fail "$what: $n differs"
     [ "$(stat -c %Y "$src/$n")" = "$(stat -c %Y "$dir/$n")" ] || fail "$what: time of $n differs"
@@ -44,26 +53,37 @@ for archive in "$work/ours.tar" "$work/ours.qbx"; do
   (cd "$src" && "$qbx" add --utf8 --base-folder "$archive" "${files[@]}" sub) || fail "qbx add to $archive"
   "$qbx" test "$archive" >/dev/null || fail "qbx test of $archive"
 done
+# The same folder without --utf8: long names still go out whole, as UTF-8 pax records.
+"$qbx" create "$work/plain.tar"
+(cd "$src" && "$qbx" add --base-folder "$work/plain.tar" sub) || fail "qbx add to plain.tar"
 tar -tvf "$work/ours.tar" >/dev/null || fail "GNU tar cannot list ours.tar"
 bsdtar -tvf "$work/ours.tar" >/dev/null || fail "bsdtar cannot list ours.tar"
-[ "$(tar -tf "$work/ours.tar" | wc -l)" = "${#names[@]}" ] || fail "GNU tar lists a different count"
-mkdir "$work/by-gnutar" "$work/by-bsdtar" "$work/by-qbx"
+all=("${names[@]}" "${long_names[@]}")
+[ "$(tar -tf "$work/ours.tar" | wc -l)" = "${#all[@]}" ] || fail "GNU tar lists a different count"
+mkdir "$work/by-gnutar" "$work/by-bsdtar" "$work/by-qbx" "$work/plain-by-gnutar" "$work/plain-by-bsdtar"
 tar -xf "$work/ours.tar" -C "$work/by-gnutar" || fail "GNU tar cannot extract ours.tar"
 bsdtar -xf "$work/ours.tar" -C "$work/by-bsdtar" || fail "bsdtar cannot extract ours.tar"
-compare_tree "$work/by-gnutar" "GNU tar extracting ours.tar"
-compare_tree "$work/by-bsdtar" "bsdtar extracting ours.tar"
+compare_tree "$work/by-gnutar" "GNU tar extracting ours.tar" "${all[@]}"
+compare_tree "$work/by-bsdtar" "bsdtar extracting ours.tar" "${all[@]}"
+tar -xf "$work/plain.tar" -C "$work/plain-by-gnutar" "${long_names[@]}" || fail "GNU tar cannot extract plain.tar"
+bsdtar -xf "$work/plain.tar" -C "$work/plain-by-bsdtar" || fail "bsdtar cannot extract plain.tar"
+compare_tree "$work/plain-by-gnutar" "GNU tar extracting plain.tar" "${long_names[@]}"
+compare_tree "$work/plain-by-bsdtar" "bsdtar extracting plain.tar" "${long_names[@]}"
 "$qbx" extract "$work/ours.qbx" -o "$work/by-qbx" || fail "qbx extract of ours.qbx"
-compare_tree "$work/by-qbx" "qbx extracting ours.qbx"
+compare_tree "$work/by-qbx" "qbx extracting ours.qbx" "${names[@]}"
 
-# GNU tar and bsdtar write; qbx extracts.
-(cd "$src" && tar --format=gnu -cf "$work/gnu.tar" "${names[@]}")
-(cd "$src" && tar --format=pax -cf "$work/pax.tar" "${names[@]}")
-(cd "$src" && bsdtar -cf "$work/bsd.tar" "${names[@]}")
-for t in gnu pax bsd; do
+# GNU tar, bsdtar and Python write; qbx extracts, without being told the names are UTF-8.
+(cd "$src" && tar --format=gnu -cf "$work/gnu.tar" "${all[@]}")
+(cd "$src" && tar --format=pax -cf "$work/pax.tar" "${all[@]}")
+(cd "$src" && bsdtar -cf "$work/bsd.tar" "${all[@]}")
+(cd "$src" && python3 -c 'import sys, tarfile
+with tarfile.open(sys.argv[1], "w", format=tarfile.GNU_FORMAT) as t:
+    for n in sys.argv[2:]: t.add(n, recursive=False)' "$work/python.tar" "${all[@]}")
+for t in gnu pax bsd python; do
   out="$work/from-$t"
-  "$qbx" test --utf8 "$work/$t.tar" >/dev/null || fail "qbx test of $t.tar"
-  "$qbx" extract --utf8 "$work/$t.tar" -o "$out" || fail "qbx extract of $t.tar"
-  compare_tree "$out" "qbx extracting $t.tar"
+  "$qbx" test "$work/$t.tar" >/dev/null || fail "qbx test of $t.tar"
+  "$qbx" extract "$work/$t.tar" -o "$out" || fail "qbx extract of $t.tar"
+  compare_tree "$out" "qbx extracting $t.tar" "${all[@]}"
 done
 
 # Appending to a tool-made archive keeps it readable by the tool.

@@ -8,6 +8,7 @@
 #include "jobs/format_duration.h"
 #include "jobs/format_template.h"
 #include "jobs/format_units.h"
+#include "support/narrow.h"
 
 namespace {
 constexpr double kYear = 31536000.0;
@@ -21,8 +22,6 @@ std::u16string Text(Format format, Value value) {
   EXPECT_EQ(out[n], u'\0');
   return std::u16string(out, n);
 }
-
-std::string Narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
 
 TEST(FormatDuration, EveryEdge) {
   const std::pair<double, const char*> cases[] = {
@@ -95,18 +94,10 @@ TEST(FormatSize, EveryEdge) {
 }
 
 TEST(FormatTemplates, ConversionsAndLimits) {
-  struct Case {
-    const char* what;
-    std::u16string text;
-    std::string expected;
-  };
+  struct Case { const char* what; std::u16string text; std::string expected; };
   char16_t out[kFormatBufferChars];
-  auto uint = [&](const char16_t* pattern, uint32_t value) {
-    return std::u16string(out, FormatUInt(out, pattern, value));
-  };
-  auto fixed = [&](const char16_t* pattern, double value) {
-    return std::u16string(out, FormatFixed(out, pattern, value));
-  };
+  auto uint = [&](const char16_t* pattern, uint32_t value) { return std::u16string(out, FormatUInt(out, pattern, value)); };
+  auto fixed = [&](const char16_t* pattern, double value) { return std::u16string(out, FormatFixed(out, pattern, value)); };
   std::u16string long70(70, u'a');
   const Case cases[] = {
       {"hexadecimal", uint(u"%x", 255), "ff"},
@@ -123,9 +114,6 @@ TEST(FormatTemplates, ConversionsAndLimits) {
       {"missing f", fixed(u"x%.2 y", 1.5), "x"},
       {"negative clamps to zero", fixed(u"%.1f", -3.0), "0.0"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_EQ(Narrow(c.text), c.expected);
-  }
+  for (const Case& c : cases) EXPECT_EQ(Narrow(c.text), c.expected) << c.what;
 }
 }  // namespace

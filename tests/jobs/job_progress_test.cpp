@@ -8,7 +8,6 @@
 
 #include "jobs/job_session.h"
 #include "jobs/list_texts.h"
-#include "support/archive_builder.h"
 #include "support/case_name.h"
 #include "support/zip_builder.h"
 
@@ -19,13 +18,18 @@ void RecordProgress(MainState* state, uint32_t code, const ProgressBlock*) {
   static_cast<std::vector<uint32_t>*>(state->HostUser)->push_back(code);
 }
 
-struct ThrottleCase {
-  const char* what;
-  uint32_t lastSent;   // the tick of the last report sent
-  uint32_t sinceLast;  // milliseconds from it to this report
-  bool finished;       // every byte done
-  bool bar;            // the bar-only report instead of the full one
-  bool sent;
+// The tick of the last report sent, milliseconds from it to this report, every byte done or
+// not, the bar-only report instead of the full one, and whether this one is sent.
+struct ThrottleCase { const char* what; uint32_t lastSent, sinceLast; bool finished, bar, sent; };
+const ThrottleCase kThrottleCases[] = {
+    {"well inside the interval", 5000, 100, false, false, false},
+    {"at the interval", 5000, 250, false, false, false},
+    {"just past the interval", 5000, 251, false, false, true},
+    {"final report inside the interval", 5000, 10, true, false, true},
+    {"bar report past the interval", 5000, 400, false, true, true},
+    {"bar report inside the interval", 5000, 100, false, true, false},
+    {"past the interval across the counter wrap", 0xFFFFFF00u, 300, false, false, true},
+    {"inside the interval across the counter wrap", 0xFFFFFFF0u, 100, false, false, false},
 };
 
 class JobProgressThrottle : public testing::TestWithParam<ThrottleCase> {};
@@ -45,49 +49,24 @@ TEST_P(JobProgressThrottle, SendsOnlyPastTheIntervalOrAtTheEnd) {
   block.doneBytes = c.finished ? 1000 : 400;
   block.lastTick = c.lastSent + c.sinceLast;
   (c.bar ? BarProgressCallback : FullProgressCallback)(&block);
-  if (c.sent) {
-    EXPECT_EQ(sent, std::vector<uint32_t>{c.bar ? kUpdateBarProgress : kUpdateFullProgress});
-    EXPECT_EQ(state->LastProgressTick, block.lastTick);  // the next interval starts here
-  } else {
-    EXPECT_TRUE(sent.empty());
-    EXPECT_EQ(state->LastProgressTick, c.lastSent);
-  }
+  EXPECT_EQ(sent, c.sent ? std::vector<uint32_t>{c.bar ? kUpdateBarProgress : kUpdateFullProgress}
+                         : std::vector<uint32_t>{});
+  EXPECT_EQ(state->LastProgressTick, c.sent ? block.lastTick : c.lastSent);  // the next interval starts there
 }
-
-const ThrottleCase kThrottleCases[] = {
-    {"well inside the interval", 5000, 100, false, false, false},
-    {"at the interval", 5000, 250, false, false, false},
-    {"just past the interval", 5000, 251, false, false, true},
-    {"final report inside the interval", 5000, 10, true, false, true},
-    {"bar report past the interval", 5000, 400, false, true, true},
-    {"bar report inside the interval", 5000, 100, false, true, false},
-    {"past the interval across the counter wrap", 0xFFFFFF00u, 300, false, false, true},
-    {"inside the interval across the counter wrap", 0xFFFFFFF0u, 100, false, false, false},
-};
 INSTANTIATE_TEST_SUITE_P(Jobs, JobProgressThrottle, testing::ValuesIn(kThrottleCases), CaseName());
 
 // ---- Extraction through the terminal host: totals and working time.
 
-Bytes ThreeFileTar() {
-  Bytes a;
-  AppendTarMember(a, {"a.txt", 1}, BytesOf("a"));
-  AppendTarMember(a, {"b.txt", 700}, Bytes(700, 'b'));
-  AppendTarMember(a, {"c.txt", 3}, BytesOf("ccc"));
-  AppendZeroBlocks(a, 2);
-  return a;
-}
-
-Bytes EncryptedZip() {
-  return ZipArchive({StoredEntry("plain", BytesOf("not encrypted")),
-                     Encrypted(StoredEntry("locked", BytesOf("a secret text")), "secret")});
-}
-
-struct ArchiveCase {
-  const char* what;
-  bool zip;                               // EncryptedZip, else ThreeFileTar
-  std::vector<std::string> existing;      // files already in the destination
-  uint32_t answer;                        // to the one prompt that comes
-  std::vector<std::u16string> skipped;    // members the answer leaves out
+// zip: an encrypted member behind a plain one, else FiveMemberTar; existing: files already in
+// the destination; answer: to the one prompt that comes; skipped: members the answer leaves out.
+struct ArchiveCase { const char* what; bool zip; std::vector<std::string> existing; uint32_t answer;
+                     std::vector<std::u16string> skipped; };
+const ArchiveCase kPromptCases[] = {
+    {"existing file kept", false, {"a.txt"}, kAnswerSkip, {u"a.txt"}},
+    {"every existing file kept", false, {"a.txt", "a-b"}, kAnswerSkipAll, {u"a.txt", u"a:b"}},
+    {"encrypted member skipped", true, {}, kAnswerSkipAll, {u"locked"}},
+    {"existing file replaced", false, {"a.txt"}, kAnswerDo, {}},
+    {"password given", true, {}, kAnswerDo, {}},
 };
 
 // The total shrinks by what is skipped, so the bar still ends full; and the minute the user
@@ -98,7 +77,9 @@ TEST_P(JobProgressPrompt, SkippedBytesLeaveTheTotalAndWaitingIsNotWorking) {
   const ArchiveCase& c = GetParam();
   ScratchDir dir;
   const std::filesystem::path archive = dir.Path(c.zip ? "e.zip" : "a.tar");
-  WriteBytes(archive, c.zip ? EncryptedZip() : ThreeFileTar());
+  WriteBytes(archive, c.zip ? ZipArchive({StoredEntry("plain", BytesOf("not encrypted")),
+                                          Encrypted(StoredEntry("locked", BytesOf("a secret text")), "secret")})
+                            : FiveMemberTar());
   JobSession x;
   ASSERT_EQ(x.Open(archive), kResultOk);
   std::filesystem::create_directories(dir.Path("out"));
@@ -119,13 +100,5 @@ TEST_P(JobProgressPrompt, SkippedBytesLeaveTheTotalAndWaitingIsNotWorking) {
   EXPECT_EQ(progress.totalBytes, static_cast<int64_t>(expected));
   EXPECT_EQ(progress.doneBytes, expected);
 }
-
-const ArchiveCase kPromptCases[] = {
-    {"existing file kept", false, {"b.txt"}, kAnswerSkip, {u"b.txt"}},
-    {"every existing file kept", false, {"a.txt", "c.txt"}, kAnswerSkipAll, {u"a.txt", u"c.txt"}},
-    {"encrypted member skipped", true, {}, kAnswerSkipAll, {u"locked"}},
-    {"existing file replaced", false, {"b.txt"}, kAnswerDo, {}},
-    {"password given", true, {}, kAnswerDo, {}},
-};
 INSTANTIATE_TEST_SUITE_P(Jobs, JobProgressPrompt, testing::ValuesIn(kPromptCases), CaseName());
 }  // namespace

@@ -12,7 +12,8 @@
 #include "cli/terminal_host.h"
 #include "core/archive.h"
 #include "jobs/jobs.h"
-#include "support/test_files.h"
+#include "support/archive_builder.h"
+#include "support/archive_walk.h"
 
 // Prompt answers given in turn (Skip once they run out), and how often each prompt came.
 struct PromptScript {
@@ -33,6 +34,18 @@ inline uint32_t ScriptedAsk(MainState* state, uint32_t code, const char16_t* tex
   terminal->overwriteAnswer = terminal->passwordAnswer =
       script.next < script.answers.size() ? script.answers[script.next++] : kAnswerSkip;
   return TerminalJobHost()->askPrompt(state, code, text);
+}
+
+// The archive most job tests open: a folder, names to clean, 9 blocks with its end.
+inline Bytes FiveMemberTar() {
+  Bytes a;
+  AppendTarMember(a, {"a.txt", 1}, BytesOf("a"));
+  AppendTarMember(a, {"sub/", 0, 1600000000, 0755, '5'}, {});
+  AppendTarMember(a, {"sub/b.txt", 2}, BytesOf("bb"));
+  AppendTarMember(a, {"/etc/x", 3}, BytesOf("etc"));
+  AppendTarMember(a, {"a:b", 1}, BytesOf("c"));
+  AppendZeroBlocks(a, 2);
+  return a;
 }
 
 inline void IgnoreOutput(void*, CliStream, const char*, size_t) {}
@@ -66,12 +79,9 @@ struct JobSession {
   // Extracts into out (made first), then returns to the test's own current folder.
   ResultCode Extract(const std::filesystem::path& out) {
     std::filesystem::create_directories(out);
-    char16_t previous[4096];
-    EXPECT_TRUE(GetCurrentFolder(previous, 4096));
+    InFolder keep(".");
     SetJobPath(out);
-    ResultCode r = Run(kJobExtract);
-    SetCurrentFolder(previous);
-    return r;
+    return Run(kJobExtract);
   }
   std::vector<std::u16string> Names() const {
     std::vector<std::u16string> names;

@@ -6,14 +6,9 @@
 #include "jobs/list_texts.h"
 #include "jobs/row_cells.h"
 #include "formats/formats.h"
+#include "support/narrow.h"
 
 namespace {
-std::string Narrow(const char16_t* text) {
-  std::string out;
-  for (; *text != 0; ++text) out += *text < 0x80 ? static_cast<char>(*text) : '?';
-  return out;
-}
-
 TEST(RowCells, GroupedDecimal) {
   const std::pair<uint64_t, const char*> cases[] = {
       {0, "0"}, {999, "999"}, {1000, "1 000"}, {1234, "1 234"}, {1200000, "1 200 000"},
@@ -27,13 +22,7 @@ TEST(RowCells, GroupedDecimal) {
 }
 
 TEST(RowCells, DetailsByFormat) {
-  struct Case {
-    FormatKind format;
-    uint32_t attributes;
-    uint32_t mode;
-    uint16_t method;
-    const char* text;
-  };
+  struct Case { FormatKind format; uint32_t attributes; uint32_t mode; uint16_t method; const char* text; };
   const Case cases[] = {
       {kFormatTar, 0x20, 0644, 0, "-rw-r--r--"},
       {kFormatTar, 0x10, 040755, 0, "drwxr-xr-x"},
@@ -116,13 +105,7 @@ TEST(ListTexts, StatusBarParts) {
 }
 
 TEST(ListTexts, RowOrder) {
-  struct Case {
-    uint32_t column;
-    int32_t direction;
-    const char16_t* a;
-    const char16_t* b;
-    int expected;  // sign
-  };
+  struct Case { uint32_t column; int32_t direction; const char16_t *a, *b; int sign; };
   const Case cases[] = {
       {0, 1, u"apple", u"Banana", -1},   {0, -1, u"apple", u"Banana", 1},
       {0, 1, u"ABC", u"abc", 0},         {3, 1, u"1 000", u"999", -1},   // larger first
@@ -132,7 +115,7 @@ TEST(ListTexts, RowOrder) {
   };
   for (const Case& c : cases) {
     int32_t r = CompareRows(c.column, c.direction, 0, 1, c.a, c.b);
-    EXPECT_EQ((r > 0) - (r < 0), c.expected) << Narrow(c.a) << " vs " << Narrow(c.b);
+    EXPECT_EQ((r > 0) - (r < 0), c.sign) << Narrow(c.a) << " vs " << Narrow(c.b);
   }
   EXPECT_LT(CompareRows(6, 1, 3, 7, u"", u""), 0);   // archive order
   EXPECT_GT(CompareRows(6, -1, 3, 7, u"", u""), 0);

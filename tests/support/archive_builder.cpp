@@ -8,6 +8,8 @@
 #include "core/tar.h"
 
 namespace {
+constexpr uint32_t kTarPrefixField = 345;
+
 void PutOctal(uint8_t* field, uint32_t width, uint64_t value, bool spaces) {
   char text[32];
   std::snprintf(text, sizeof text, "%0*llo", static_cast<int>(width - 1),
@@ -28,6 +30,8 @@ Bytes TarHeader(const TarHeaderFields& fields) {
   PutOctal(&h[kTarSizeOffset], 12, fields.size, fields.spacesInNumbers);
   PutOctal(&h[kTarMtimeOffset], 12, fields.mtime, fields.spacesInNumbers);
   h[kTarTypeflagOffset] = static_cast<uint8_t>(fields.typeflag);
+  std::memcpy(&h[kTarMagicOffset], fields.magic.data(), fields.magic.size() < 8 ? fields.magic.size() : 8);
+  std::memcpy(&h[kTarPrefixField], fields.prefix.data(), fields.prefix.size() < 155 ? fields.prefix.size() : 155);
   uint32_t unsignedSum, signedSum;
   TarChecksum(h.data(), &unsignedSum, &signedSum);
   uint32_t sum = (fields.signedChecksum ? signedSum : unsignedSum) + fields.checksumDelta;
@@ -46,6 +50,17 @@ void AppendTarMember(Bytes& archive, const TarHeaderFields& fields, const Bytes&
   archive.insert(archive.end(), h.begin(), h.end());
   archive.insert(archive.end(), data.begin(), data.end());
   archive.resize(archive.size() + TarPadding(data.size()), 0);
+}
+
+void AppendGnuLongName(Bytes& archive, const std::string& name, char typeflag) {
+  TarHeaderFields fields;
+  fields.name = "././@LongLink";
+  fields.size = name.size() + 1;
+  fields.typeflag = typeflag;
+  fields.magic = std::string("ustar  \0", 8);
+  Bytes data = BytesOf(name);
+  data.push_back(0);
+  AppendTarMember(archive, fields, data);
 }
 
 std::string PaxRecord(const std::string& key, const std::string& value) {

@@ -16,6 +16,8 @@ struct TarHeaderFields {
   bool signedChecksum = false;   // old tars summed bytes as signed values
   bool spacesInNumbers = false;  // "   644 " instead of "0000644"
   int checksumDelta = 0;         // added to the stored checksum to damage it
+  std::string magic = "";        // magic and version bytes, up to 8: "ustar" "\0" "00" is POSIX
+  std::string prefix = "";       // the POSIX prefix field (bytes 345 on)
 };
 
 Bytes TarHeader(const TarHeaderFields& fields);
@@ -26,6 +28,8 @@ void AppendTarMember(Bytes& archive, const TarHeaderFields& fields, const Bytes&
 // A pax extended header ("x") carrying the given records text, then nothing else.
 void AppendPaxHeader(Bytes& archive, const std::string& records, char typeflag = 'x',
                      const std::string& name = "././@PaxHeader", int checksumDelta = 0);
+// A GNU long name ('L') or long link name ('K') record: the name with its terminator as data.
+void AppendGnuLongName(Bytes& archive, const std::string& name, char typeflag = 'L');
 // A pax record "LENGTH key=value\n" with its length computed.
 std::string PaxRecord(const std::string& key, const std::string& value);
 void AppendZeroBlocks(Bytes& archive, uint32_t count);

@@ -25,6 +25,14 @@ uint32_t Select(ArchiveContext* context) {
 }
 }  // namespace
 
+InFolder::InFolder(const std::filesystem::path& folder) {
+  EXPECT_TRUE(GetCurrentFolder(previous, 4096));
+  std::u16string wide = Wide(folder);
+  EXPECT_TRUE(SetCurrentFolder(wide.c_str()));
+}
+
+InFolder::~InFolder() { SetCurrentFolder(previous); }
+
 ResultCode WalkArchive(const std::filesystem::path& archive, const std::filesystem::path& out,
                        const WalkOptions& fields, std::vector<std::u16string>* offered) {
   std::filesystem::create_directories(out);
@@ -35,12 +43,13 @@ ResultCode WalkArchive(const std::filesystem::path& archive, const std::filesyst
   l.context.onMember = Select;
   std::string password = fields.password ? fields.password : "";
   l.context.password = fields.password ? reinterpret_cast<uint8_t*>(password.data()) : nullptr;
-  char16_t previous[4096];
-  EXPECT_TRUE(GetCurrentFolder(previous, 4096));
-  std::u16string folder = Wide(out);
-  EXPECT_TRUE(SetCurrentFolder(folder.c_str()));
-  const ResultCode r = RunMembers(&l.context, static_cast<int64_t>(l.context.fileSize), fields.testFlag);
-  SetCurrentFolder(previous);
+  if (fields.prepare != nullptr) fields.prepare(&l.context);
+  ResultCode r;
+  {
+    InFolder in(out);
+    r = RunMembers(&l.context, static_cast<int64_t>(l.context.fileSize), fields.testFlag);
+  }
+  DisarmFaults();
   if (offered) *offered = selection.offered;
   return r;
 }

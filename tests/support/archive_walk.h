@@ -11,9 +11,17 @@ struct WalkOptions {
   uint32_t testFlag = 1;  // also the strict flag, as the Test job sets it
   const char* password = nullptr;
   std::vector<std::u16string> skip;
+  void (*prepare)(ArchiveContext*) = nullptr;  // once the archive is open; faults it arms end with the walk
 };
 
 // Opens archive, then tests it or extracts it into the folder out (created).
 // offered, when given, gets the names the walk offered to the member callback.
 ResultCode WalkArchive(const std::filesystem::path& archive, const std::filesystem::path& out,
                        const WalkOptions& fields, std::vector<std::u16string>* offered = nullptr);
+
+// The folder is the current one until the end of the scope.
+struct InFolder {
+  char16_t previous[4096];
+  explicit InFolder(const std::filesystem::path& folder);
+  ~InFolder();
+};

@@ -4,10 +4,7 @@
 #include <string>
 #include <vector>
 
-struct CliRun {
-  std::string out, err;
-  int status;
-};
+struct CliRun { std::string out, err; int status; };
 
 // args without the program name.
 CliRun RunQbx(std::vector<std::u16string> args);

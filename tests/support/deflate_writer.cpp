@@ -68,3 +68,9 @@ void StoredBlocks(BitWriter& w, const Bytes& data, bool final) {
     at += n;
   } while (at < data.size());
 }
+
+Bytes StoredStream(const Bytes& data) {
+  BitWriter w;
+  StoredBlocks(w, data, true);
+  return w.bytes;
+}

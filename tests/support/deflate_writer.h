@@ -26,5 +26,6 @@ void FixedSymbol(BitWriter& w, uint32_t symbol);
 void FixedDistance(BitWriter& w, uint32_t code);
 // A block header bit triple.
 void BlockStart(BitWriter& w, bool final, uint32_t type);
-// Stored blocks (of at most 65535 bytes each) carrying data.
+// Stored blocks (of at most 65535 bytes each) carrying data; a whole stream of them.
 void StoredBlocks(BitWriter& w, const Bytes& data, bool final);
+Bytes StoredStream(const Bytes& data);

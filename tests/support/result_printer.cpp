@@ -30,6 +30,7 @@ constexpr Named kNames[] = {
     {kResultUnsupportedMethod, "kResultUnsupportedMethod"},
     {kResultPassword, "kResultPassword"},
     {kResultFolderOpen, "kResultFolderOpen"},
+    {kResultNameDoesNotFit, "kResultNameDoesNotFit"},
 };
 }  // namespace
 

@@ -1,5 +1,8 @@
 #include "support/test_files.h"
 
+#include "core/member_name.h"
+#include "core/names.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -61,11 +64,19 @@ fs::path FixturesDir() {
   return fs::path(dir);
 }
 
+std::string Utf8Of(const std::u16string& wide) {
+  std::string out(wide.size() * 3 + 1, '\0');
+  out.resize(WideToUtf8(wide.c_str(), reinterpret_cast<uint8_t*>(out.data()), static_cast<uint32_t>(out.size())));
+  return out;
+}
+
 namespace {
 uint32_t CollectMember(ArchiveContext* context) {
   auto* self = static_cast<ListingContext*>(context->owner);
   uint64_t offset = context->memberIndex < self->offsets.size() ? self->offsets[context->memberIndex] : 0;
-  self->members.push_back({context->memberIndex, context->entry, offset});
+  std::u16string wide(kMemberNameChars, u'\0');
+  DecodeMemberName(context, wide.data());
+  self->members.push_back({context->memberIndex, context->entry, offset, Utf8Of(wide.c_str())});
   return 1;
 }
 }  // namespace

@@ -36,6 +36,7 @@ struct ListedMember {
   uint32_t index;
   EntryRecord entry;
   uint64_t offset;  // from the member-offset table
+  std::string name;  // as shown, in UTF-8: the whole stored name, decoded
 };
 
 // A context with the full format table, offsets table and a member callback that collects.
@@ -50,3 +51,4 @@ struct ListingContext {
 };
 
 std::string NameOf(const EntryRecord& entry);  // the name bytes up to the first zero
+std::string Utf8Of(const std::u16string& wide);

@@ -52,9 +52,7 @@ ZipEntryFields StoredEntry(const std::string& name, const Bytes& content) {
 
 ZipEntryFields DeflatedEntry(const std::string& name, const Bytes& content) {
   ZipEntryFields s = StoredEntry(name, content);
-  BitWriter w;
-  StoredBlocks(w, content, true);
-  s.data = w.bytes;
+  s.data = StoredStream(content);
   s.method = 8;
   return s;
 }
@@ -180,10 +178,88 @@ Bytes GzMember(const GzFields& s) {
     b.push_back(0);
   }
   if (s.headerCrc) Put16(b, (Crc(b) + s.headerCrcDelta) & 0xFFFF);
-  BitWriter w;
-  StoredBlocks(w, s.content, true);
-  Append(b, w.bytes);
+  Append(b, StoredStream(s.content));
   Put32(b, Crc(s.content) + s.crcDelta);
   Put32(b, static_cast<uint32_t>(s.content.size()) + s.sizeDelta);
   return b;
+}
+
+namespace {
+struct Placed {
+  const ZipEntryFields* fields;
+  uint64_t offset;  // as the directory gives it
+};
+
+void PutCentralHeader(Bytes& b, const Placed& p, bool zip64) {
+  const ZipEntryFields& s = *p.fields;
+  Bytes extra;
+  if (zip64) {
+    Put16(extra, 1);
+    Put16(extra, 24);
+    Append(extra, Le64Bytes(s.size));
+    Append(extra, Le64Bytes(s.data.size()));
+    Append(extra, Le64Bytes(p.offset));
+  }
+  Put32(b, 0x02014B50);
+  Put16(b, zip64 ? 45 : 20);
+  Put16(b, zip64 ? 45 : 20);
+  Put16(b, s.flags);
+  Put16(b, s.method);
+  Put16(b, s.dosTime);
+  Put16(b, s.dosDate);
+  Put32(b, s.crc);
+  Put32(b, zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(s.data.size()));
+  Put32(b, zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(s.size));
+  Put16(b, static_cast<uint32_t>(s.name.size()));
+  Put16(b, static_cast<uint32_t>(extra.size()));
+  Append(b, Bytes(10, 0));  // comment length, disk, internal and external attributes
+  Put32(b, zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(p.offset));
+  Append(b, Bytes(s.name.begin(), s.name.end()));
+  Append(b, extra);
+}
+
+// The ZIP64 end record and its locator, then the end record deferring to them.
+void PutZip64End(Bytes& b, uint64_t count, uint64_t size, uint64_t start, uint64_t recordOffset) {
+  Put32(b, 0x06064B50);
+  Append(b, Le64Bytes(44));
+  Put16(b, 45);
+  Put16(b, 45);
+  Put32(b, 0);
+  Put32(b, 0);
+  Append(b, Le64Bytes(count));
+  Append(b, Le64Bytes(count));
+  Append(b, Le64Bytes(size));
+  Append(b, Le64Bytes(start));
+  Put32(b, 0x07064B50);
+  Put32(b, 0);
+  Append(b, Le64Bytes(recordOffset));
+  Put32(b, 1);
+}
+}  // namespace
+
+Bytes ZipWithDirectory(const std::vector<ZipEntryFields>& entries, const ZipLayout& layout) {
+  Bytes a = layout.stub;
+  const uint64_t uncounted = layout.stubCounted ? 0 : layout.stub.size();
+  std::vector<Placed> placed;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (i < layout.gaps.size()) Append(a, layout.gaps[i]);
+    placed.push_back({&entries[i], a.size() - uncounted});
+    AppendZipEntry(a, entries[i]);
+  }
+  for (const auto& [entry, error] : layout.offsetErrors) placed[entry].offset += error;
+  std::vector<size_t> order = layout.order;
+  for (size_t i = 0; order.size() < entries.size(); ++i) order.push_back(i);
+  const uint64_t start = a.size();
+  for (size_t i : order) PutCentralHeader(a, placed[i], layout.zip64);
+  const uint64_t size = a.size() - start;
+  if (layout.zip64) PutZip64End(a, entries.size(), size, start - uncounted, a.size() - uncounted);
+  const uint32_t count = layout.zip64 ? 0xFFFF : static_cast<uint32_t>(entries.size());
+  Put32(a, 0x06054B50);
+  Put32(a, 0);
+  Put16(a, count);
+  Put16(a, count);
+  Put32(a, layout.zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(size));
+  Put32(a, layout.zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(start - uncounted));
+  Put16(a, 0);
+  return a;
 }

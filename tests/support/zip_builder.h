@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "support/test_files.h"
 
@@ -41,6 +42,19 @@ void AppendZipEntry(Bytes& archive, const ZipEntryFields& fields);
 void AppendCentralDirectory(Bytes& archive, const std::vector<std::string>& names);
 // The entries one after another, then (unless told not to) a central directory for them.
 Bytes ZipArchive(const std::vector<ZipEntryFields>& entries, bool directory = true);
+
+// How ZipWithDirectory lays the archive out around its entries.
+struct ZipLayout {
+  Bytes stub;                // bytes in front of the archive, as a program a ZIP is appended to
+  bool stubCounted = true;   // the offsets count the stub in (as zip -A leaves them)
+  std::vector<Bytes> gaps;   // bytes in front of entry i, behind the stub
+  bool zip64 = false;        // ZIP64 fields in the central headers, a ZIP64 end record and locator
+  std::vector<size_t> order;  // the entries in directory order; empty: file order
+  std::vector<std::pair<size_t, int64_t>> offsetErrors;  // entry, amount its offset is off by
+};
+// The entries laid out as told, then a central directory with their true sizes, CRC-32s and
+// offsets, and the end record.
+Bytes ZipWithDirectory(const std::vector<ZipEntryFields>& entries, const ZipLayout& layout);
 Bytes Le32Bytes(uint32_t value);
 Bytes Le64Bytes(uint64_t value);
 // A ZIP64 extended information record with the two sizes.

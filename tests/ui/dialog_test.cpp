@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/dialogs.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
 #include "support/case_name.h"
@@ -55,22 +54,6 @@ TEST_F(UiDialogs, PreferencesAreReadByTheirLowestBitAndSaved) {
   EXPECT_EQ(app.State()->Options.BaseFolder, 0u);
 }
 
-TEST_F(UiDialogs, ACodeWithoutAMessageOfItsOwnShowsError) {
-  std::atomic<DWORD> thread{0};
-  std::thread shower([&] {
-    thread = GetCurrentThreadId();
-    ShowResultDialog(nullptr, static_cast<ResultCode>(22));
-  });
-  HWND message = nullptr;
-  EXPECT_TRUE(WaitUntil([&] { return thread != 0 && (message = FindThreadDialog(thread, IDC_MESSAGE)) != nullptr; }));
-  if (message != nullptr) {
-    EXPECT_EQ(TextOf(message), L"Error");
-    EXPECT_EQ(ItemText(message, IDC_MESSAGE), L"Error");
-    Press(message, IDOK);
-  }
-  shower.join();
-}
-
 // Opens the context menu through WM_CONTEXTMENU at (x, y), reads the states of the items,
 // then closes it with Escape. Returns false when no menu appeared.
 bool ContextMenuStates(UiApp& app, int x, int y, std::vector<UINT>* states, POINT* at = nullptr) {
@@ -95,13 +78,7 @@ bool ContextMenuStates(UiApp& app, int x, int y, std::vector<UINT>* states, POIN
 
 // Positions: 0 Add, 2 Extract, 3 Test, 5 Prefix, 6 Change Mode, 8 Delete, 9 Rename,
 // 11 View Header, 12 View Data.
-struct MenuCase {
-  const char* what;
-  const char* archive;
-  std::vector<int> rows;
-  std::vector<int> grayed;
-  std::vector<int> enabled;
-};
+struct MenuCase { const char* what; const char* archive; std::vector<int> rows, grayed, enabled; };
 const MenuCase kMenus[] = {
     {"zip is read only", "sample.zip", {0}, {0, 5, 6, 8, 9}, {2, 3, 11, 12}},
     {"two tar rows", "sample.tar", {0, 1}, {8, 9, 11, 12}, {0, 2, 3, 5, 6}},
@@ -158,7 +135,7 @@ TEST_F(UiDialogs, ShortcutsPostTheirCommands) {
   Key(app, VK_F4);  // closes the archive, not the window
   ASSERT_TRUE(WaitUntil([&] { return app.Title() == L"Quillbox"; }));
   EXPECT_TRUE(IsWindow(app.main));
-  app.answers.file = WidePath(tar);
+  app.answers.file = tar.wstring();
   Key(app, 'O');
   ASSERT_TRUE(WaitUntil([&] { return app.Title() == L"sample.tar"; }));
   ASSERT_TRUE(app.WaitIdle());

@@ -6,8 +6,6 @@
 #include <commctrl.h>
 
 #include "app/resource_ids.h"
-#include "jobs/format_units.h"
-#include "jobs/list_texts.h"
 #include "support/archive_builder.h"
 #include "ui_driver.h"
 
@@ -28,9 +26,7 @@ class UiList : public UiTest {
   }
   void ClickHeading(int column) {
     NMLISTVIEW click{};
-    click.hdr.hwndFrom = app.List();
-    click.hdr.idFrom = IDC_LIST_VIEW;
-    click.hdr.code = LVN_COLUMNCLICK;
+    click.hdr = {app.List(), IDC_LIST_VIEW, static_cast<UINT>(LVN_COLUMNCLICK)};
     click.iItem = -1;
     click.iSubItem = column;
     SendMessageW(app.main, WM_NOTIFY, IDC_LIST_VIEW, reinterpret_cast<LPARAM>(&click));
@@ -42,11 +38,6 @@ class UiList : public UiTest {
   }
 };
 
-std::wstring SizeText(uint64_t bytes) {
-  char16_t text[64];
-  FormatSize(text, bytes);
-  return reinterpret_cast<const wchar_t*>(text);
-}
 Names Reversed(const Names& names) { return Names(names.rbegin(), names.rend()); }
 
 TEST_F(UiList, EachSortTwiceGivesTheOrderAndThenItsReverse) {
@@ -89,31 +80,29 @@ TEST_F(UiList, HeadingClicksSortLikeTheMenuAndTheLastColumnChecksNothing) {
 
 TEST_F(UiList, SelectionCountsAndSizesReachTheStatusBar) {
   EXPECT_EQ(app.StatusPart(0), L" 3 items");
-  EXPECT_EQ(app.StatusPart(1), SizeText(4500));
+  EXPECT_EQ(app.StatusPart(1), L"4 KB");
   EXPECT_EQ(app.MenuState(1, CMD_DESELECT_ALL) & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
   app.SelectRows({0, 2});  // b.txt and c.bin
-  ASSERT_TRUE(WaitUntil([&] { return app.StatusPart(1) == L"2 selected  " + SizeText(4000); }));
+  ASSERT_TRUE(WaitUntil([&] { return app.StatusPart(1) == L"2 selected  4 KB"; }));
   EXPECT_EQ(app.MenuState(1, CMD_DESELECT_ALL) & MF_GRAYED, 0u);
   ASSERT_TRUE(app.Run(CMD_INVERT_SELECTION));
-  EXPECT_EQ(app.StatusPart(1), L"1 selected  " + SizeText(500));
+  EXPECT_EQ(app.StatusPart(1), L"1 selected  500 bytes");
   EXPECT_EQ(app.State()->CurrentRow, 1);
   ASSERT_TRUE(app.Run(CMD_SELECT_ALL));
-  EXPECT_EQ(app.StatusPart(1), L"3 selected  " + SizeText(4500));
+  EXPECT_EQ(app.StatusPart(1), L"3 selected  4 KB");
   EXPECT_EQ(app.MenuState(1, CMD_SELECT_ALL) & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
   ASSERT_TRUE(app.Run(CMD_DESELECT_ALL));
-  EXPECT_EQ(app.StatusPart(1), SizeText(4500));
+  EXPECT_EQ(app.StatusPart(1), L"4 KB");
   EXPECT_EQ(app.SelectedRow(), -1);
 }
 
-TEST_F(UiList, SelectedSizesThatDifferShowBothWithTheArrow) {
+// The status texts of differing sizes: ListTexts.StatusBarParts.
+TEST_F(UiList, SelectAllTakesBothSizesOfEveryRow) {
   Open(Fixture("sample.zip"));
   ASSERT_TRUE(app.Run(CMD_SELECT_ALL));
-  uint64_t stored = 0, extracted = 0;
-  for (int row = 0; row < app.RowCount(); ++row) {
-    stored += CellNumber(reinterpret_cast<const char16_t*>(app.Cell(row, 3).c_str()));
-    extracted += CellNumber(reinterpret_cast<const char16_t*>(app.Cell(row, 4).c_str()));
-  }
-  ASSERT_NE(stored, extracted);
-  EXPECT_EQ(app.StatusPart(1), L"4 selected  " + SizeText(stored) + L"  \u2192  " + SizeText(extracted));
+  const ListTotals& t = app.State()->Totals;
+  EXPECT_NE(t.RowSize, t.RowExtractedSize);
+  EXPECT_EQ(t.SelectedSize, t.RowSize);
+  EXPECT_EQ(t.SelectedExtractedSize, t.RowExtractedSize);
 }
 }  // namespace

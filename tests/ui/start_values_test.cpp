@@ -14,10 +14,7 @@ std::u16string PathOf(const std::wstring& arguments) {
 
 TEST(StartValues, TheCommandLineIsOnePath) {
   const std::wstring longPath = L"C:\\" + std::wstring(300, L'x');
-  struct Case {
-    std::wstring arguments;
-    std::u16string path;
-  } cases[] = {
+  const std::pair<std::wstring, std::u16string> cases[] = {
       {L"", u""},
       {L"C:\\a b\\c.tar", u"C:\\a b\\c.tar"},
       {L"\"C:\\a b\\c.tar\"", u"C:\\a b\\c.tar"},
@@ -26,13 +23,11 @@ TEST(StartValues, TheCommandLineIsOnePath) {
       {longPath, std::u16string(longPath.begin(), longPath.begin() + 259)},
       {L"\"" + longPath + L"\"", std::u16string(longPath.begin(), longPath.begin() + 259)},
   };
-  for (const Case& c : cases) EXPECT_EQ(PathOf(c.arguments), c.path);
+  for (const auto& [arguments, path] : cases) EXPECT_EQ(PathOf(arguments), path);
 }
 
 TEST(StartValues, TheWindowTakesTheScreensSmallerSideWithinLimits) {
-  struct Case {
-    int32_t screenWidth, screenHeight, width, height;
-  } cases[] = {
+  struct Case { int32_t screenWidth, screenHeight, width, height; } cases[] = {
       {1920, 1080, 1080, 548}, {800, 600, 600, 304}, {3840, 2160, 1920, 975},
       {640, 480, 512, 260},    {480, 1000, 512, 260}, {2000, 2000, 1920, 975},
   };

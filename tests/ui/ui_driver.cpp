@@ -32,12 +32,7 @@ bool Browse(FolderRequest* request) {
 }
 constexpr PathPickers kTestPickers = {PickFile, Browse, PickNew};
 
-struct Search {
-  const wchar_t* className;
-  const std::wstring* title;
-  HWND found;
-  int childId;
-};
+struct Search { const wchar_t* className; const std::wstring* title; HWND found; int childId; };
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
   auto* search = reinterpret_cast<Search*>(data);
@@ -56,6 +51,8 @@ HWND FindThreadWindow(DWORD thread, const wchar_t* className, const std::wstring
   return search.found;
 }
 
+HWND FindThreadDialog(DWORD thread, int childId) { return FindThreadWindow(thread, L"#32770", nullptr, childId); }
+
 void CALLBACK CommandReturned(HWND, UINT, ULONG_PTR data, LRESULT) { *reinterpret_cast<bool*>(data) = true; }
 }  // namespace
 
@@ -70,7 +67,7 @@ void UiTest::Restart(const std::wstring& commandLine) {
 }
 
 void UiTest::Open(const std::filesystem::path& archive) {
-  app.answers.file = WidePath(archive);
+  app.answers.file = archive.wstring();
   ASSERT_TRUE(app.Run(CMD_OPEN_ARCHIVE));
   ASSERT_TRUE(app.WaitIdle());
 }
@@ -84,8 +81,6 @@ std::filesystem::path UiTest::Copy(const std::string& fixture) {
   std::filesystem::copy_file(Fixture(fixture), dir.Path(fixture));
   return dir.Path(fixture);
 }
-
-HWND FindThreadDialog(DWORD thread, int childId) { return FindThreadWindow(thread, L"#32770", nullptr, childId); }
 
 bool UiApp::Start(const std::wstring& commandLine) {
   ReplacePickers(&kTestPickers);
@@ -143,7 +138,7 @@ HWND UiApp::WaitDialog(const std::wstring& title, int timeoutMs) {
 
 HWND UiApp::WaitMessageDialog(int timeoutMs) {
   HWND found = nullptr;
-  WaitUntil([&] { return (found = FindThreadWindow(uiThreadId, L"#32770", nullptr, IDC_MESSAGE)) != nullptr; }, timeoutMs);
+  WaitUntil([&] { return (found = FindThreadDialog(uiThreadId, IDC_MESSAGE)) != nullptr; }, timeoutMs);
   return found;
 }
 
@@ -188,15 +183,10 @@ std::wstring UiApp::StatusPart(int part) const {
 std::wstring UiApp::Title() const { return TextOf(main); }
 
 void UiApp::SelectRows(const std::vector<int>& rows) {
-  LVITEMW none{};
-  none.stateMask = LVIS_SELECTED;
+  LVITEMW none{}, selected{};
+  none.stateMask = selected.stateMask = selected.state = LVIS_SELECTED;
   SendMessageW(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
-  for (int row : rows) {
-    LVITEMW item{};
-    item.stateMask = LVIS_SELECTED;
-    item.state = LVIS_SELECTED;
-    SendMessageW(List(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-  }
+  for (int row : rows) SendMessageW(List(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&selected));
 }
 
 int UiApp::SelectedRow() const {
@@ -222,8 +212,6 @@ std::wstring TextOf(HWND window) {
 std::wstring ItemText(HWND dialog, int id) { return TextOf(GetDlgItem(dialog, id)); }
 bool IsShown(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE; }
 bool IsEnabledItem(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
-
-std::wstring WidePath(const std::filesystem::path& path) { return path.wstring(); }
 
 std::filesystem::path Fixture(const std::string& name) {
   const char* folder = std::getenv("QBX_UI_FIXTURES");

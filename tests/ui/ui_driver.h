@@ -18,11 +18,8 @@
 // What the file and folder pickers return next; an empty path cancels the picker. The app
 // reaches it through the host's user pointer, which the Windows job host leaves unused.
 struct PickerAnswers {
-  std::wstring file;
-  std::wstring folder;
-  std::wstring newArchive;
-  std::wstring lastFolderStart;  // the folder a browser was asked to start at
-  std::wstring lastFolderCaption;
+  std::wstring file, folder, newArchive;
+  std::wstring lastFolderStart, lastFolderCaption;  // what the last folder browser was asked
 };
 
 struct UiApp {
@@ -41,17 +38,15 @@ struct UiApp {
   MainState* State() const;
   HWND List() const;
 
-  // Sends a command without waiting for it; Finished() tells when its handling returned.
+  // Sends a command without waiting for it; Finished() tells when its handling (and so any
+  // modal dialog it opened) has returned. Run is Command and WaitFinished.
   void Command(UINT id);
   bool Finished() const { return commandDone; }
-  // Waits for the command's handling (and so any modal dialog it opened) to end.
   bool WaitFinished(int timeoutMs = 20000);
-  // Command and wait.
   bool Run(UINT id, int timeoutMs = 20000);
 
-  // A visible dialog of the UI thread with this title, waited for.
+  // A visible dialog of the UI thread with this title: waited for, or now.
   HWND WaitDialog(const std::wstring& title, int timeoutMs = 10000);
-  // Any visible dialog of the UI thread with this title, now.
   HWND FindDialog(const std::wstring& title) const;
   bool WaitIdle(int timeoutMs = 20000);
   // The error or confirmation dialog (the one with a message line), waited for.
@@ -88,8 +83,6 @@ class UiTest : public ::testing::Test {
   ScratchDir dir;
 };
 
-// A visible dialog of the thread that holds a control with this id, or null.
-HWND FindThreadDialog(DWORD thread, int childId);
 // Presses a button of a dialog as a click would.
 void Press(HWND dialog, int id);
 std::wstring TextOf(HWND window);
@@ -108,6 +101,5 @@ bool WaitUntil(F done, int timeoutMs = 10000) {
   return false;
 }
 
-std::wstring WidePath(const std::filesystem::path& path);
 // The archives tests/ui/make_ui_fixtures.sh made (QBX_UI_FIXTURES).
 std::filesystem::path Fixture(const std::string& name);

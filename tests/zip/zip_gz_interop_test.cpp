@@ -9,19 +9,12 @@
 namespace {
 constexpr uint64_t kStamp = 1614834368;  // 2021-03-04 05:06:08 UTC, the sources' time
 
-struct Extracted {
-  std::u16string name;  // below the destination
-  std::string source;   // below the fixtures folder
-  uint64_t unixTime;    // 0: not checked (the time the tool ran)
-};
-
-struct Case {
-  std::string archive;
-  std::vector<std::string> listed;  // names as stored
-  WalkOptions test;
-  ResultCode testResult;
-  std::vector<Extracted> extracted;  // by a walk with the test's password and skips
-};
+// A file below the destination, the source below the fixtures folder it must equal, and its
+// time (0: not checked, the time the tool ran; 1: the gzip time 0).
+struct Extracted { std::u16string name; std::string source; uint64_t unixTime; };
+// The names as stored; extracted: by a walk with the test's password and skips.
+struct Case { std::string archive; std::vector<std::string> listed; WalkOptions test; ResultCode testResult;
+              std::vector<Extracted> extracted; };
 
 const std::vector<Extracted> kTree = {{u"text.txt", "src/text.txt", kStamp},
                                       {u"random.bin", "src/random.bin", kStamp},
@@ -94,7 +87,6 @@ TEST(ZipGzInterop, ListTestAndExtract) {
     for (const Extracted& e : c.extracted) {
       const std::filesystem::path path = dir.Path("out") / std::filesystem::path(e.name);
       EXPECT_TRUE(ReadBytes(path) == ReadBytes(Fixtures() / std::u8string(e.source.begin(), e.source.end()))) << e.source;
-      // 1 stands for the gzip time 0: 1970-01-01.
       if (e.unixTime != 0) {
         EXPECT_EQ(FileTimeOf(path), UnixToFileTime(e.unixTime == 1 ? 0 : e.unixTime));
       }
