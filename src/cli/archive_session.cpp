@@ -15,7 +15,7 @@ uint32_t NoteListedMember(ArchiveContext* context) {
 bool ArchiveExists(const std::u16string& path, const CliIo& io, bool json) {
   uint32_t attributes = 0;
   if (GetPathAttributes(path.c_str(), &attributes) && (attributes & kAttrDirectory) == 0) return true;
-  if (!json) CliWrite(io, kCliErr, "qbx: " + ToUtf8(path) + ": no such archive\n");
+  if (!json) CliWrite(io, kCliErr, "qbx: " + PrintableText(path) + ": no such archive\n");
   ReportResult(io, kResultOpen, json);
   return false;
 }

@@ -1,5 +1,7 @@
 #include "cli/cli.h"
 
+#include <cstdio>
+
 #include <cstring>
 
 #include "cli/json.h"
@@ -53,6 +55,33 @@ void CliWrite(const CliIo& io, CliStream stream, const std::string& text) {
 std::string ToUtf8(const std::u16string& text) {
   std::string out(text.size() * 3 + 1, '\0');
   out.resize(WideToUtf8(text.c_str(), reinterpret_cast<uint8_t*>(out.data()), static_cast<uint32_t>(out.size())));
+  return out;
+}
+
+std::string PrintableText(const std::u16string& text, bool keepLines) {
+  std::string out;
+  out.reserve(text.size());
+  std::u16string run;
+  auto flush = [&] {
+    out += ToUtf8(run);
+    run.clear();
+  };
+  for (char16_t c : text) {
+    const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+    if (!control || (keepLines && (c == u'\n' || c == u'\t'))) {
+      run.push_back(c);
+      continue;
+    }
+    flush();
+    // Octal, as GNU tar shows them: "\033" for ESC; C1 controls by their UTF-8 bytes.
+    std::string bytes = ToUtf8(std::u16string(1, c));
+    for (char b : bytes) {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\%03o", static_cast<unsigned>(static_cast<uint8_t>(b)));
+      out += escaped;
+    }
+  }
+  flush();
   return out;
 }
 

@@ -13,6 +13,7 @@ enum CliStream : int { kCliOut = 1, kCliErr = 2 };
 struct CliIo {
   void (*write)(void* user, CliStream stream, const char* data, size_t size);
   void* user;
+  bool outIsTerminal = false;  // viewed text is then shown with its control characters escaped
 };
 
 // Exit status: the ResultCode of the operation, or kExitUsage for a malformed command.
@@ -23,6 +24,10 @@ int QbxMain(const std::vector<std::u16string>& args, const CliIo& io);
 // Shared by the verbs.
 void CliWrite(const CliIo& io, CliStream stream, const std::string& text);
 std::string ToUtf8(const std::u16string& text);
+// UTF-8 with every control character (C0, DEL, C1) written as octal escapes ("\033"), so
+// that a name from an archive cannot move the cursor, retitle or clear the terminal.
+// keepLines leaves line feeds and tabs as they are (text being viewed).
+std::string PrintableText(const std::u16string& text, bool keepLines = false);
 std::u16string FromUtf8(const std::string& text);
 // A context ready for one archive: member offsets allocated, format table installed.
 struct CliSession {

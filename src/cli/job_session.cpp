@@ -83,7 +83,7 @@ CliJobs* OpenAndSelect(const CliOptions& o, const CliIo& io, int* status) {
 int FinishJob(CliJobs* jobs, const CliIo& io) {
   ResultCode r = jobs->state.Archive.result;
   if (r != kResultOk && r != kResultCancelled) {
-    if (!jobs->host.statusText.empty()) CliWrite(io, kCliErr, ToUtf8(jobs->host.statusText) + "\n");
+    if (!jobs->host.statusText.empty()) CliWrite(io, kCliErr, PrintableText(jobs->host.statusText) + "\n");
     ReportResult(io, r, false);
   }
   if (r != kResultCancelled) CliWrite(io, kCliOut, OutcomeText(jobs->host.outcome));

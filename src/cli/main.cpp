@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "cli/cli.h"
+#include "cli/terminal.h"
 
 namespace {
 void WriteToTerminal(void*, CliStream stream, const char* data, size_t size) {
@@ -18,7 +19,7 @@ int main(int argc, char** argv) {
   std::vector<std::u16string> args;
   for (int i = 0; i < argc; ++i) args.push_back(FromUtf8(argv[i]));
 #endif
-  CliIo io = {WriteToTerminal, nullptr};
+  CliIo io = {WriteToTerminal, nullptr, StdoutIsTerminal()};
   int status = QbxMain(args, io);
   std::fflush(stdout);
   return status;

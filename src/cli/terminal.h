@@ -6,6 +6,7 @@
 #include <string>
 
 bool StdinIsTerminal();
+bool StdoutIsTerminal();
 bool StderrIsTerminal();
 // Shows the question on stderr and reads one of the letters (the first is the default).
 char AskLetter(const std::string& question, const char* letters);

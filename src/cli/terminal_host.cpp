@@ -67,7 +67,7 @@ uint32_t AskOverwrite(TerminalHost* h, const char16_t* name) {
   if (h->overwriteAnswer != 0) return h->overwriteAnswer;
   if (!h->interactive) return kAnswerSkip;
   EndProgressLine(h);
-  std::string question = "File Already Exists: " + ToUtf8(name) +
+  std::string question = "File Already Exists: " + PrintableText(name) +
                          "\n[s]kip, skip [a]ll, [o]verwrite, overwrite a[l]l? ";
   switch (AskLetter(question, "saol")) {
     case 'a': return kAnswerSkipAll;
@@ -84,7 +84,7 @@ uint32_t AskPassword(MainState* state, TerminalHost* h, const char16_t* name) {
   if (answer == 0) {
     if (!h->interactive) return kAnswerSkip;
     EndProgressLine(h);
-    if (!ReadSecret("Enter Password for " + ToUtf8(name) + ": ", &password) || password.empty())
+    if (!ReadSecret("Enter Password for " + PrintableText(name) + ": ", &password) || password.empty())
       return kAnswerSkip;
     answer = kAnswerDo;
   }

@@ -26,6 +26,7 @@ bool ReadLine(std::string* line) {
 }  // namespace
 
 bool StdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }
+bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) != 0; }
 
 bool ReadAnswerLine(std::string* line) { return ReadLine(line); }

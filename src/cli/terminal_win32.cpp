@@ -28,6 +28,7 @@ bool ReadLine(std::string* line) {
 }  // namespace
 
 bool StdinIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
+bool StdoutIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 bool ReadAnswerLine(std::string* line) { return ReadLine(line); }

@@ -100,7 +100,7 @@ void PrintLines(CliJobs* jobs, const CliIo& io) {
     std::snprintf(index, sizeof index, "%6u  ", r.member);
     out += index + Padded(r.cells[kColumnDate], 16, false) + "  " + Padded(r.cells[kColumnSize], 15, true) +
            "  " + Padded(r.cells[kColumnExtracted], 15, true) + "  " + Padded(r.cells[kColumnDetails], 19, false) +
-           "  " + Padded(r.cells[kColumnType], 20, false) + "  " + ToUtf8(r.cells[kColumnName]) + "\n";
+           "  " + Padded(r.cells[kColumnType], 20, false) + "  " + PrintableText(r.cells[kColumnName]) + "\n";
     if (out.size() >= kFlushSize) {
       CliWrite(io, kCliOut, out);
       out.clear();

@@ -77,14 +77,15 @@ bool ParseViewArgs(const std::vector<std::u16string>& args, ViewRequest* r) {
   return ParseIndex(positional[1], &r->index);
 }
 
-// The viewer's line breaks are an edit control's CR LF; a terminal takes its own.
-std::string TerminalText(const std::u16string& text) {
+// The viewer's line breaks are an edit control's CR LF; a terminal takes its own, and on a
+// terminal the text's own control characters are shown escaped, never obeyed.
+std::string TerminalText(const std::u16string& text, bool toTerminal) {
   std::u16string lines;
   lines.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i)
     if (!(text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')) lines.push_back(text[i]);
   if (!lines.empty() && lines.back() != u'\n') lines.push_back(u'\n');
-  return ToUtf8(lines);
+  return toTerminal ? PrintableText(lines, true) : ToUtf8(lines);
 }
 }  // namespace
 
@@ -115,6 +116,6 @@ int RunViewVerb(const std::vector<std::u16string>& args, const CliIo& io) {
   if (r != kResultOk) return ReportResult(io, r, false);
   if (request.title) CliWrite(io, kCliOut, ToUtf8(ViewTitle(request.mode, page, pageCount)) + "\n");
   uint32_t lineBytes = request.wide ? kTextDumpWide : kTextDumpNarrow;
-  CliWrite(io, kCliOut, TerminalText(ConvertView(request.mode, buffer, page, lineBytes)));
+  CliWrite(io, kCliOut, TerminalText(ConvertView(request.mode, buffer, page, lineBytes), io.outIsTerminal));
   return 0;
 }

@@ -9,9 +9,9 @@ void Capture(void* user, CliStream stream, const char* data, size_t size) {
 }
 }  // namespace
 
-CliRun RunQbx(std::vector<std::u16string> args) {
+CliRun RunQbx(std::vector<std::u16string> args, bool outIsTerminal) {
   CliRun run;
   args.insert(args.begin(), u"qbx");
-  run.status = QbxMain(args, CliIo{Capture, &run});
+  run.status = QbxMain(args, CliIo{Capture, &run, outIsTerminal});
   return run;
 }

@@ -7,4 +7,4 @@
 struct CliRun { std::string out, err; int status; };
 
 // args without the program name.
-CliRun RunQbx(std::vector<std::u16string> args);
+CliRun RunQbx(std::vector<std::u16string> args, bool outIsTerminal = false);
