@@ -62,6 +62,8 @@ ResultCode AppendOpenSource(ArchiveContext* context, const char16_t* storedName)
   context->memberName = const_cast<char16_t*>(storedName);
   FileFacts facts;
   if (!FileGetFacts(context->sourceFile, &facts)) return Fail(context, kResultOpen);
+  // A device or pipe has no size to store: /dev/zero would be copied without end.
+  if (facts.attributes & kAttrDevice) return Fail(context, kResultNotAFile);
   std::memset(&context->entry, 0, sizeof context->entry);
   context->entry.attributes = facts.attributes & kSourceAttributes;
   context->entry.packedSize = static_cast<int64_t>(facts.size);

@@ -32,6 +32,7 @@ constexpr ResultMessage kMessages[] = {
     {kResultFolderOpen, u"Open Error", u"One or more files cannot be opened."},
     {kResultNameDoesNotFit, u"Rename Error",
      u"The new name does not fit in this member's header. The archive is unchanged."},
+    {kResultNotAFile, u"Open Error", u"Only files and folders can be added; this is a device, pipe or socket."},
 };
 
 constexpr ResultMessage kOther = {kResultOk, u"Error", u"Error"};

@@ -28,7 +28,8 @@ enum ResultCode : uint32_t {
   kResultUnsupportedMethod = 26,
   kResultPassword = 35,
   kResultFolderOpen = 45,
-  kResultNameDoesNotFit = 46,  // an in-place rename whose name needs more room than the header has
+  kResultNameDoesNotFit = 46,
+  kResultNotAFile = 47,  // a device, pipe or socket given to add  // an in-place rename whose name needs more room than the header has
 };
 
 // Title and text of the message shown for a code; null for 0 and 1, which show nothing.

@@ -46,6 +46,8 @@ void RefuseTooLong(FolderScan* scan, uint32_t n) {
 void VisitEntry(FolderScan* scan, uint32_t n) {
   const FolderEntry& e = scan->Entry;
   if (scan->SkipHidden != 0 && (e.attributes & kAttrHidden) != 0) return;
+  // Devices, pipes and sockets hold no file to add (and a pipe would wait for a writer).
+  if ((e.attributes & kAttrDevice) != 0) return;
   scan->NameLength = Length(e.name);
   if (scan->NameLength + n >= kScanPathChars) {
     // Too long a path to add: the count stops the add rather than let it go missing.

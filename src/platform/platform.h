@@ -53,6 +53,7 @@ inline constexpr uint32_t kAttrHidden = 0x02;
 inline constexpr uint32_t kAttrSystem = 0x04;
 inline constexpr uint32_t kAttrDirectory = 0x10;
 inline constexpr uint32_t kAttrArchive = 0x20;
+inline constexpr uint32_t kAttrDevice = 0x40;  // not a file: a device, pipe or socket
 inline constexpr uint32_t kAttrNotContentIndexed = 0x2000;
 
 // Windows attributes, size and last-write time (FILETIME) of an open file.

@@ -19,7 +19,8 @@ namespace {
 int ToFd(FileHandle file) { return static_cast<int>(file); }
 
 int OpenFlags(FileAccess access, FileDisposition disposition) {
-  int flags = O_CLOEXEC;
+  // Non-blocking while opening: a FIFO would otherwise wait for a writer that never comes.
+  int flags = O_CLOEXEC | O_NONBLOCK;
   if (access == kAccessReadWrite) flags |= O_RDWR;
   else if (access == kAccessWrite) flags |= O_WRONLY;
   else flags |= O_RDONLY;
@@ -55,7 +56,7 @@ FileHandle FileOpen(const char16_t* path, FileAccess access, FileShare share,
   if (fd < 0) return kInvalidFile;
   struct stat st;
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || !TakeShareLock(fd, share) ||
-      (truncate && ftruncate(fd, 0) != 0)) {
+      (truncate && ftruncate(fd, 0) != 0) || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     close(fd);
     return kInvalidFile;
   }
@@ -178,6 +179,7 @@ uint32_t AttributesOf(const struct stat& st, const std::string& path) {
   uint32_t a = 0;
   if (S_ISDIR(st.st_mode)) a |= kAttrDirectory;
   else if (S_ISREG(st.st_mode)) a |= kAttrArchive;
+  else a |= kAttrDevice;  // FIFO, socket, character or block device
   if ((st.st_mode & kWriteBits) == 0) a |= kAttrReadOnly;
   size_t slash = path.find_last_of('/');
   std::string base = slash == std::string::npos ? path : path.substr(slash + 1);

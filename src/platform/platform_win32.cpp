@@ -124,6 +124,7 @@ bool FileGetFacts(FileHandle file, FileFacts* facts) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(ToHandle(file), &info)) return false;
   facts->attributes = info.dwFileAttributes;
+  if (GetFileType(ToHandle(file)) != FILE_TYPE_DISK) facts->attributes |= kAttrDevice;  // console, pipe, NUL
   facts->size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   facts->modified = (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
                     info.ftLastWriteTime.dwLowDateTime;

@@ -31,6 +31,7 @@ constexpr Named kNames[] = {
     {kResultPassword, "kResultPassword"},
     {kResultFolderOpen, "kResultFolderOpen"},
     {kResultNameDoesNotFit, "kResultNameDoesNotFit"},
+    {kResultNotAFile, "kResultNotAFile"},
 };
 }  // namespace
 
