@@ -2,14 +2,25 @@
 
 #include <algorithm>
 
+#include "core/append.h"
 #include "core/progress.h"
 #include "deflate/crc32.h"
 
 namespace {
+// A gzip member's size is known only at its end, and a ZIP member's may be missing: a bomb
+// would fill the disk before it failed. The output stops while a reserve is still free on
+// the destination, the current folder.
+ResultCode CheckDestinationSpace(uint32_t count) {
+  uint64_t free = 0;
+  // A volume that cannot tell is written on, as the system itself would.
+  if (GetFreeDiskBytes(u"", &free) && free < count + kMinFreeSpaceLeft) return kResultWrite;
+  return kResultOk;
+}
 
 // Writes and checksums one block of output.
 ResultCode DeliverOutput(ArchiveContext* context, const uint8_t* bytes, uint32_t count) {
   if (context->outputFile != kInvalidFile) {
+    if (ResultCode r = CheckDestinationSpace(count)) return r;
     uint32_t put = 0;
     if (!FileWrite(context->outputFile, bytes, count, &put) || put != count) return kResultWrite;
   }

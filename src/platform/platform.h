@@ -130,7 +130,8 @@ enum FaultOp : uint32_t {
   kFaultSetTime,
   kFaultRead,
   kFaultOpen,
-  kFaultFreeSpace,
+  kFaultFreeSpace,    // the volume cannot tell its free space
+  kFaultVolumeFull,   // the volume reports no free space
   kFaultOpCount
 };
 void ArmFault(FaultOp op, uint32_t nth);

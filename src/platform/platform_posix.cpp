@@ -258,6 +258,10 @@ bool MoveFileOver(const char16_t* from, const char16_t* to) {
 
 bool GetFreeDiskBytes(const char16_t* folder, uint64_t* bytes) {
   if (FaultFires(kFaultFreeSpace)) return false;
+  if (FaultFires(kFaultVolumeFull)) {
+    *bytes = 0;
+    return true;
+  }
   std::string p = PosixPath(folder);
   struct statvfs sv;
   if (statvfs(p.empty() ? "." : p.c_str(), &sv) != 0) return false;

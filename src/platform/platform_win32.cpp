@@ -152,6 +152,10 @@ bool MoveFileOver(const char16_t* from, const char16_t* to) {
 
 bool GetFreeDiskBytes(const char16_t* folder, uint64_t* bytes) {
   if (FaultFires(kFaultFreeSpace)) return false;
+  if (FaultFires(kFaultVolumeFull)) {
+    *bytes = 0;
+    return true;
+  }
   ULARGE_INTEGER available;
   const wchar_t* where = folder != nullptr && folder[0] != 0 ? W(folder) : nullptr;
   if (!GetDiskFreeSpaceExW(where, &available, nullptr, nullptr)) return false;

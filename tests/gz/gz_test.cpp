@@ -190,3 +190,17 @@ TEST(GzDefaultName, FromTheArchivePath) {
     EXPECT_EQ(buffer[length], 0);
   }
 }
+
+// A member that grows while the destination runs out of room stops with a reserve still
+// free, and its partial file goes: a bomb cannot fill the disk.
+TEST(GzRun, StopsBeforeTheDestinationIsFull) {
+  ScratchDir dir;
+  WriteBytes(dir.Path("big.gz"), GzMember(Gz(Bytes(3 * 524288, 'g'), "big")));
+  WalkOptions extract;
+  extract.testFlag = 0;
+  extract.prepare = [](ArchiveContext*) { ArmFault(kFaultVolumeFull, 2); };
+  EXPECT_EQ(WalkArchive(dir.Path("big.gz"), dir.Path("out"), extract), kResultWrite);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.Path("out")));
+  extract.prepare = nullptr;
+  EXPECT_EQ(WalkArchive(dir.Path("big.gz"), dir.Path("out"), extract), kResultOk);
+}
