@@ -9,7 +9,11 @@ namespace {
 constexpr uint32_t kRefreshBothParts = 3;
 
 uint32_t FinishAdd(MainState* state) {
-  ResultCode r = state->Archive.result;
+  ArchiveContext* c = &state->Archive;
+  // Success is reported only once the additions are on the disk: a crash or power cut
+  // after the message must not take them back.
+  if (c->archiveFile != kInvalidFile && !FileFlush(c->archiveFile) && c->result == kResultOk) Fail(c, kResultWrite);
+  ResultCode r = c->result;
   state->Host->notifyDone(state, state->DialogToken, r != kResultOk ? kOutcomeInsertionFailed : kOutcomeCloseDialog);
   return 0;
 }

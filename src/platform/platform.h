@@ -36,6 +36,8 @@ bool FileSeek(FileHandle file, int64_t distance, SeekOrigin origin, uint64_t* ne
 bool FileGetSize(FileHandle file, uint64_t* size);
 // Cuts the file at its current position.
 bool FileTruncate(FileHandle file);
+// Waits until what was written is on the disk itself.
+bool FileFlush(FileHandle file);
 void FileClose(FileHandle file);
 
 // Copies up to count bytes from the current position of one file to that of the other,
@@ -132,6 +134,7 @@ enum FaultOp : uint32_t {
   kFaultOpen,
   kFaultFreeSpace,    // the volume cannot tell its free space
   kFaultVolumeFull,   // the volume reports no free space
+  kFaultFlush,
   kFaultOpCount
 };
 void ArmFault(FaultOp op, uint32_t nth);

@@ -146,6 +146,13 @@ bool FileTruncate(FileHandle file) {
   return at >= 0 && ftruncate(ToFd(file), at) == 0;
 }
 
+bool FileFlush(FileHandle file) {
+  if (FaultFires(kFaultFlush)) return false;
+  int rc;
+  do rc = fsync(ToFd(file)); while (rc != 0 && errno == EINTR);
+  return rc == 0;
+}
+
 void FileClose(FileHandle file) {
   if (file != kInvalidFile) close(ToFd(file));
 }

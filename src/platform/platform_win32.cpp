@@ -104,6 +104,11 @@ bool FileTruncate(FileHandle file) {
   return SetEndOfFile(ToHandle(file)) != 0;
 }
 
+bool FileFlush(FileHandle file) {
+  if (FaultFires(kFaultFlush)) return false;
+  return FlushFileBuffers(ToHandle(file)) != 0;
+}
+
 void FileClose(FileHandle file) {
   if (file != kInvalidFile) CloseHandle(ToHandle(file));
 }

@@ -134,6 +134,22 @@ TEST(Jobs, AddFolderSkipsTheArchiveHiddenFilesAndDotFolders) {
   EXPECT_EQ(s.state().Archive.memberCount, 2u);
 }
 
+// An add is reported done only once it is on the disk: a flush that fails fails the job.
+TEST(Jobs, AddIsFlushedBeforeItSucceeds) {
+  for (uint32_t kind : {kJobAddFile, kJobAddFolder}) {
+    ScratchDir dir;
+    std::filesystem::create_directories(dir.Path("tree"));
+    WriteBytes(dir.Path("tree") / "one.txt", BytesOf("1"));
+    JobSession s;
+    ASSERT_EQ(s.Open(dir.Path("a.tar")), kResultOk);
+    s.SetJobPath(kind == kJobAddFile ? dir.Path("tree") / "one.txt" : dir.Path("tree"));
+    ArmFault(kFaultFlush, 1);
+    EXPECT_EQ(s.Run(kind), kResultWrite) << kind;
+    DisarmFaults();
+    EXPECT_EQ(s.jobs->host.outcome, kOutcomeInsertionFailed);
+  }
+}
+
 TEST(Jobs, RelativeNameStart) {
   const std::tuple<const char16_t*, uint32_t, uint32_t> cases[] = {
       {u"C:\\Data\\Photos", 0, 15}, {u"C:\\Data\\Photos\\", 0, 15}, {u"C:\\Data\\Photos", 1, 8},
