@@ -86,6 +86,8 @@ int FinishJob(CliJobs* jobs, const CliIo& io) {
     if (!jobs->host.statusText.empty()) CliWrite(io, kCliErr, PrintableText(jobs->host.statusText) + "\n");
     ReportResult(io, r, false);
   }
+  if (jobs->host.passedOver != 0)
+    CliWrite(io, kCliErr, "qbx: " + std::to_string(jobs->host.passedOver) + " member(s) passed over\n");
   if (r != kResultCancelled) CliWrite(io, kCliOut, OutcomeText(jobs->host.outcome));
   CloseArchive(&jobs->state.Archive);
   DeleteCliJobs(jobs);

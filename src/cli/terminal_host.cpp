@@ -63,9 +63,17 @@ void SendProgress(MainState* state, uint32_t code, const ProgressBlock* b) {
 
 void SendStatusText(MainState* state, const char16_t* text) { HostOf(state)->statusText = text; }
 
+// Without a terminal to ask on and without an option that answers, the member is passed
+// over, and said so: a script must not mistake a partial extraction for a whole one.
+uint32_t PassOver(TerminalHost* h, const char16_t* name, const char* why) {
+  h->passedOver += 1;
+  CliWrite(*h->io, kCliErr, "qbx: passed over " + PrintableText(name) + ": " + why + "\n");
+  return kAnswerSkip;
+}
+
 uint32_t AskOverwrite(TerminalHost* h, const char16_t* name) {
   if (h->overwriteAnswer != 0) return h->overwriteAnswer;
-  if (!h->interactive) return kAnswerSkip;
+  if (!h->interactive) return PassOver(h, name, "the file exists (--overwrite or --skip-existing)");
   EndProgressLine(h);
   std::string question = "File Already Exists: " + PrintableText(name) +
                          "\n[s]kip, skip [a]ll, [o]verwrite, overwrite a[l]l? ";
@@ -82,7 +90,7 @@ uint32_t AskPassword(MainState* state, TerminalHost* h, const char16_t* name) {
   std::string password = h->password;
   uint32_t answer = h->passwordAnswer;
   if (answer == 0) {
-    if (!h->interactive) return kAnswerSkip;
+    if (!h->interactive) return PassOver(h, name, "it is encrypted (--password or --skip-encrypted)");
     EndProgressLine(h);
     if (!ReadSecret("Enter Password for " + PrintableText(name) + ": ", &password) || password.empty())
       return kAnswerSkip;

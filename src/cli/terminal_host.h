@@ -35,6 +35,9 @@ struct TerminalHost {
   // Answers given on the command line; 0 asks on the terminal (or skips without one).
   uint32_t overwriteAnswer;
   uint32_t passwordAnswer;
+  // Members passed over for want of an answer (no terminal, no option): each is named on
+  // stderr as it happens, and FinishJob gives the count.
+  uint32_t passedOver;
   std::string password;
   bool interactive;     // stdin and stderr are a terminal: prompts may be asked
   bool showProgress;    // stderr is a terminal: the progress line is drawn

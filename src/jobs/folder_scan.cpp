@@ -91,8 +91,17 @@ void BeginFolderScan(FolderScan* scan, MainState* owner, void (*visitor)(FolderS
 }
 
 void ScanFolder(FolderScan* scan) {
-  if (scan->Stop != 0 || scan->DepthLeft < 0) return;
+  if (scan->Stop != 0) return;
   uint32_t n = Length(scan->FolderPath);
+  // Deeper than the scan goes: the count stops the add and names the folder, rather than
+  // leave what is below it out without a word.
+  if (scan->DepthLeft < 0) {
+    if (scan->Visitor == CountVisitor) {
+      std::memcpy(scan->ItemPath, scan->FolderPath, (n + 1) * sizeof(char16_t));
+      RefusePath(scan);
+    }
+    return;
+  }
   uint32_t separator = n > 0 && !IsSeparator(scan->FolderPath[n - 1]) ? 1 : 0;
   // A folder without room for a separator and a name: nothing in it could be added, so
   // the count stops the add rather than let the folder go missing.

@@ -2,6 +2,7 @@
 // program holds) stops it: nothing is appended, and the status names the path.
 #include <gtest/gtest.h>
 
+#include "jobs/folder_scan.h"
 #include "jobs/job_session.h"
 
 namespace {
@@ -31,6 +32,23 @@ TEST(FolderScan, LongPathsAreAddedWhole) {
     EXPECT_EQ(s.Names(), std::vector<std::u16string>{Wide(relative + std::string(fileName, 'f'))});
   }
 }
+
+#ifndef _WIN32
+// Folders nested deeper than the scan goes stop the add with the path, never silently.
+TEST(FolderScan, FoldersTooDeepStopTheAdd) {
+  ScratchDir dir;
+  std::filesystem::path deep = dir.Path("tree");
+  for (int32_t level = 0; level <= kScanDepth + 1; ++level) deep /= "d";
+  std::filesystem::create_directories(deep);
+  WriteBytes(deep / "f.txt", BytesOf("f"));
+  JobSession s;
+  ASSERT_EQ(s.Open(dir.Path("a.tar")), kResultOk);
+  s.SetJobPath(dir.Path("tree"));
+  EXPECT_EQ(s.Run(kJobAddFolder), kResultFolderOpen);
+  EXPECT_EQ(s.state().Archive.memberCount, 0u);
+  EXPECT_NE(s.jobs->host.statusText.find(u"d\\d\\d"), std::u16string::npos);  // the scan joins with backslashes
+}
+#endif
 
 TEST(FolderScan, WhatCannotBeAddedStopsTheAdd) {
   struct Case {
