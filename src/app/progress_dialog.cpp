@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <cwchar>
 
 #include "app/app_state.h"
 #include "app/dialogs.h"
@@ -161,6 +162,15 @@ INT_PTR OnUpdate(HWND dialog, WPARAM code, LPARAM argument) {
   return Answer(dialog, 0);
 }
 
+// The dialog stays open with the count of what the job left out.
+void ShowLeftOut(HWND dialog, LPARAM outcome, uint32_t count) {
+  wchar_t text[96];
+  const wchar_t* what = outcome == kOutcomeItemsSkipped ? L"%u items skipped: links, devices and pipes are not added."
+                                                         : L"Extraction failed. %u members were not extracted.";
+  swprintf(text, sizeof text / sizeof text[0], what, count);
+  SetStatus(dialog, text);
+}
+
 void OnDone(HWND dialog, WPARAM token, LPARAM outcome) {
   MainState* s = App();
   if (static_cast<uint32_t>(token) != s->DialogToken) return;
@@ -177,7 +187,9 @@ void OnDone(HWND dialog, WPARAM token, LPARAM outcome) {
   SetDlgItemTextW(dialog, IDCANCEL, kClose);
   ResultCode code = s->Archive.result;
   if (code != kResultOk && code != kResultCancelled) ShowResultDialog(PromptOwner(dialog), code);
-  if (outcome == kOutcomeCloseDialog || outcome > kOutcomeTestFailed) {
+  if (outcome == kOutcomeItemsSkipped || code == kResultLinkInPath) {
+    ShowLeftOut(dialog, outcome, s->LeftOutCount);
+  } else if (outcome == kOutcomeCloseDialog || outcome > kOutcomeTestFailed) {
     RequestClose(dialog);
   } else {
     SetStatus(dialog, kOutcomeTexts[outcome]);

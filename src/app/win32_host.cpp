@@ -71,6 +71,7 @@ void SetCell(MainState* s, int32_t row, uint32_t column, const char16_t* text) {
 constexpr JobHost kWin32Host = {
     NotifyUpdate, NotifyDone, NotifyRedraw, NotifySort, SendProgress, SendStatusText, AskPrompt,
     DeleteAllRows, ClearStatusBar, IsRowSelected, RowMember, RowText, FindRow, InsertRow, SetCell,
+    nullptr,  // the outcome gives the count of what was left out
 };
 }  // namespace
 

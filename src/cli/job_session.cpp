@@ -17,6 +17,13 @@ const char* OutcomeText(uint32_t outcome) {
     default: return "";
   }
 }
+
+// "qbx: 3 items skipped" after an add, "qbx: 2 member(s) not extracted" after an extraction.
+std::string LeftOutText(const CliJobs* jobs) {
+  std::string count = std::to_string(jobs->state.LeftOutCount);
+  if (jobs->host.outcome == kOutcomeItemsSkipped) return "qbx: " + count + " items skipped";
+  return "qbx: " + count + " member(s) not extracted: a link stands in their path";
+}
 }  // namespace
 
 void CopyToJobPath(MainState* state, const std::u16string& text) {
@@ -88,6 +95,7 @@ int FinishJob(CliJobs* jobs, const CliIo& io) {
   }
   if (jobs->host.passedOver != 0)
     CliWrite(io, kCliErr, "qbx: " + std::to_string(jobs->host.passedOver) + " member(s) passed over\n");
+  if (jobs->state.LeftOutCount != 0) CliWrite(io, kCliErr, LeftOutText(jobs) + "\n");
   if (r != kResultCancelled) CliWrite(io, kCliOut, OutcomeText(jobs->host.outcome));
   CloseArchive(&jobs->state.Archive);
   DeleteCliJobs(jobs);

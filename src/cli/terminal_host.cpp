@@ -164,9 +164,19 @@ void SetCell(MainState* state, int32_t row, uint32_t column, const char16_t* tex
   if (r != nullptr && column < kListColumnCount) r->cells[column] = text;
 }
 
+// Each member or item left out gets its own line, so a script's log says which.
+void ReportLeftOut(MainState* state, const char16_t* name, ResultCode reason) {
+  TerminalHost* h = HostOf(state);
+  EndProgressLine(h);
+  const char* why = reason == kResultLinkInPath ? "a symbolic link or junction is never written through or followed"
+                                                : "not a file or folder";
+  CliWrite(*h->io, kCliErr, "qbx: left out " + PrintableText(name) + ": " + why + "\n");
+}
+
 constexpr JobHost kTerminalHost = {
     NotifyUpdate, NotifyDone, NotifyRedraw, NotifySort, SendProgress, SendStatusText, AskPrompt,
     DeleteAllRows, ClearStatusBar, IsRowSelected, RowMember, RowText, FindRow, InsertRow, SetCell,
+    ReportLeftOut,
 };
 }  // namespace
 

@@ -18,6 +18,27 @@ PathClass ClassifyPath(const char16_t* path) {
   return {1, 1};
 }
 
+// The path's first length units as a path of their own; false when they do not fit.
+bool CopyPrefix(const char16_t* path, uint32_t length, char16_t* work) {
+  if (length >= kMemberNameChars) return false;
+  for (uint32_t i = 0; i < length; ++i) work[i] = path[i];
+  work[length] = 0;
+  return true;
+}
+
+bool IsRelative(const char16_t* path) {
+  PathClass c = ClassifyPath(path);
+  return c.separatorsToPass == 1;
+}
+
+enum EntryKind : uint32_t { kEntryPlain = 0, kEntryLink = 1, kEntryMissing = 2 };
+
+EntryKind KindOf(const char16_t* path) {
+  uint32_t attributes = 0;
+  if (!GetEntryAttributes(path, &attributes)) return kEntryMissing;
+  return (attributes & kAttrLink) != 0 ? kEntryLink : kEntryPlain;
+}
+
 bool FolderExists(const char16_t* path) {
   uint32_t attributes = 0;
   return GetPathAttributes(path, &attributes) && (attributes & kAttrDirectory) != 0;
@@ -41,11 +62,23 @@ uint32_t MakeParentFolders(const char16_t* path) {
   uint32_t count = FolderPrefixLengths(path, lengths, kMaxFolderPrefixes);
   char16_t work[kMemberNameChars];
   for (uint32_t n = 0; n < count; ++n) {
-    uint32_t length = lengths[n];
-    if (length >= kMemberNameChars) return 0;
-    for (uint32_t i = 0; i < length; ++i) work[i] = path[i];
-    work[length] = 0;
+    if (!CopyPrefix(path, lengths[n], work)) return 0;
     if (!FolderExists(work) && !CreateFolder(work)) return 0;
   }
   return 1;
+}
+
+bool PathCrossesLink(const char16_t* path) {
+  if (IsRelative(path)) {
+    uint32_t lengths[kMaxFolderPrefixes];
+    uint32_t count = FolderPrefixLengths(path, lengths, kMaxFolderPrefixes);
+    char16_t work[kMemberNameChars];
+    for (uint32_t n = 0; n < count; ++n) {
+      if (!CopyPrefix(path, lengths[n], work)) return false;
+      EntryKind kind = KindOf(work);
+      if (kind == kEntryMissing) return false;
+      if (kind == kEntryLink) return true;
+    }
+  }
+  return KindOf(path) == kEntryLink;
 }

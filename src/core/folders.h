@@ -16,3 +16,7 @@ uint32_t FolderPrefixLengths(const char16_t* path, uint32_t* lengths, uint32_t c
 // separator. 1 on success, 0 when a folder cannot be created (for example because a file
 // stands in its place).
 uint32_t MakeParentFolders(const char16_t* path);
+// True when the path would be written through a link: any existing folder of a relative
+// path, or the last part of any path, is a symbolic link, junction or mount point. Parts
+// that do not exist yet end the check, since nothing below them exists either.
+bool PathCrossesLink(const char16_t* path);

@@ -33,6 +33,9 @@ constexpr ResultMessage kMessages[] = {
     {kResultNameDoesNotFit, u"Rename Error",
      u"The new name does not fit in this member's header. The archive is unchanged."},
     {kResultNotAFile, u"Open Error", u"Only files and folders can be added; this is a device, pipe or socket."},
+    {kResultLinkInPath, u"Extraction Error",
+     u"One or more members were not extracted: a symbolic link or junction on the disk stands in their "
+     u"path, and extraction never writes through one."},
 };
 
 constexpr ResultMessage kOther = {kResultOk, u"Error", u"Error"};

@@ -28,8 +28,9 @@ enum ResultCode : uint32_t {
   kResultUnsupportedMethod = 26,
   kResultPassword = 35,
   kResultFolderOpen = 45,
-  kResultNameDoesNotFit = 46,
-  kResultNotAFile = 47,  // a device, pipe or socket given to add  // an in-place rename whose name needs more room than the header has
+  kResultNameDoesNotFit = 46,  // an in-place rename whose name needs more room than the header has
+  kResultNotAFile = 47,        // a device, pipe or socket given to add
+  kResultLinkInPath = 48,      // members not extracted: a link on disk stands in their path
 };
 
 // Title and text of the message shown for a code; null for 0 and 1, which show nothing.

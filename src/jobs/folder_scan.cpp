@@ -5,6 +5,7 @@
 #include "core/append.h"
 #include "core/progress.h"
 #include "jobs/job_host.h"
+#include "jobs/jobs.h"
 
 namespace {
 constexpr uint32_t kCountNameIntervalMs = 200;
@@ -35,19 +36,39 @@ void RefusePath(FolderScan* scan) {
   scan->Stop = 1;
 }
 
-void RefuseTooLong(FolderScan* scan, uint32_t n) {
+// ItemPath becomes the entry's path (cut when it does not fit).
+void TakeEntryPath(FolderScan* scan, uint32_t n) {
   uint32_t k = 0;
   for (; k < n && k + 1 < kScanPathChars; ++k) scan->ItemPath[k] = scan->FolderPath[k];
   for (uint32_t i = 0; scan->Entry.name[i] != 0 && k + 1 < kScanPathChars; ++i) scan->ItemPath[k++] = scan->Entry.name[i];
   scan->ItemPath[k] = 0;
+}
+
+void RefuseTooLong(FolderScan* scan, uint32_t n) {
+  TakeEntryPath(scan, n);
   RefusePath(scan);
+}
+
+// Links are never followed: one to "." or to a parent would loop, and one to another
+// place would add files from outside the folder. Devices, pipes and sockets hold no file
+// (and a pipe would wait for a writer). The count pass names and counts each.
+bool PassOverOddEntry(FolderScan* scan, uint32_t n) {
+  uint32_t attributes = scan->Entry.attributes;
+  ResultCode reason = (attributes & kAttrLink) != 0     ? kResultLinkInPath
+                      : (attributes & kAttrDevice) != 0 ? kResultNotAFile
+                                                        : kResultOk;
+  if (reason == kResultOk) return false;
+  if (scan->Visitor == CountVisitor) {
+    TakeEntryPath(scan, n);
+    LeaveOut(scan->Owner, scan->ItemPath, reason);
+  }
+  return true;
 }
 
 void VisitEntry(FolderScan* scan, uint32_t n) {
   const FolderEntry& e = scan->Entry;
   if (scan->SkipHidden != 0 && (e.attributes & kAttrHidden) != 0) return;
-  // Devices, pipes and sockets hold no file to add (and a pipe would wait for a writer).
-  if ((e.attributes & kAttrDevice) != 0) return;
+  if (PassOverOddEntry(scan, n)) return;
   scan->NameLength = Length(e.name);
   if (scan->NameLength + n >= kScanPathChars) {
     // Too long a path to add: the count stops the add rather than let it go missing.
@@ -124,7 +145,9 @@ void ScanFolder(FolderScan* scan) {
     return;
   }
   do {
-    VisitEntry(scan, n);
+    // Every entry looks at the job state, so a cancel ends even a walk that adds nothing.
+    if (WaitWhilePaused(&scan->Owner->Archive) != kResultOk) scan->Stop = 1;
+    if (scan->Stop == 0) VisitEntry(scan, n);
     if (scan->Stop != 0) break;
   } while (FolderNext(search, &scan->Entry));
   FolderClose(search);
@@ -152,7 +175,6 @@ void CountVisitor(FolderScan* scan) {
     }
     FileClose(file);
   }
-  if (WaitWhilePaused(c) != kResultOk) scan->Stop = 1;
 }
 
 void AddVisitor(FolderScan* scan) {

@@ -14,10 +14,18 @@ uint32_t FinishAdd(MainState* state) {
   // after the message must not take them back.
   if (c->archiveFile != kInvalidFile && !FileFlush(c->archiveFile) && c->result == kResultOk) Fail(c, kResultWrite);
   ResultCode r = c->result;
-  state->Host->notifyDone(state, state->DialogToken, r != kResultOk ? kOutcomeInsertionFailed : kOutcomeCloseDialog);
+  uint32_t outcome = r != kResultOk ? kOutcomeInsertionFailed
+                     : state->LeftOutCount != 0 ? kOutcomeItemsSkipped
+                                                : kOutcomeCloseDialog;
+  state->Host->notifyDone(state, state->DialogToken, outcome);
   return 0;
 }
 }  // namespace
+
+void LeaveOut(MainState* state, const char16_t* name, ResultCode reason) {
+  state->LeftOutCount += 1;
+  if (state->Host->reportLeftOut != nullptr) state->Host->reportLeftOut(state, name, reason);
+}
 
 const char16_t* ItemNameOf(const char16_t* path) {
   const char16_t* name = path;
@@ -28,6 +36,7 @@ const char16_t* ItemNameOf(const char16_t* path) {
 
 uint32_t RunAddFile(MainState* state) {
   ArchiveContext* c = &state->Archive;
+  state->LeftOutCount = 0;
   const char16_t* item = ItemNameOf(state->JobPath);
   state->Host->sendStatusText(state, item);
   state->Host->notifyUpdate(state, kJobAddFile, 0);
@@ -46,6 +55,7 @@ uint32_t RunAddFolder(MainState* state) {
   state->Host->notifyUpdate(state, kJobAddFolder, 0);
   state->JobParameter = RelativeNameStart(state->JobPath, state->Options.BaseFolder);
   c->result = kResultOk;
+  state->LeftOutCount = 0;
   FolderScan scan;
   BeginFolderScan(&scan, state, CountVisitor);
   ScanFolder(&scan);

@@ -22,12 +22,18 @@ ResultCode RunWalk(MainState* state, uint32_t testFlag) {
 
 uint32_t RunExtract(MainState* state) {
   state->Host->notifyUpdate(state, kJobExtract, 0);
+  state->LeftOutCount = 0;
   ResultCode r;
   if (!SetCurrentFolder(state->JobPath)) {
     r = state->Archive.result = kResultSave;
     state->Host->sendStatusText(state, state->JobPath);
   } else {
     r = RunWalk(state, 0);
+  }
+  // The rest went on, but a partial extraction must not read as a whole one.
+  if (r == kResultOk && state->LeftOutCount != 0) {
+    r = Fail(&state->Archive, kResultLinkInPath);
+    state->Host->sendStatusText(state, u"");  // the last name shown is not the one to blame
   }
   state->Host->notifyDone(state, state->DialogToken, r != kResultOk ? kOutcomeExtractionFailed : kOutcomeCloseDialog);
   return 0;

@@ -27,6 +27,7 @@ enum : uint32_t {
   kOutcomeExtractionFailed = 2,
   kOutcomeTestPassed = 3,
   kOutcomeTestFailed = 4,
+  kOutcomeItemsSkipped = 5,  // a folder add that passed over links, devices or pipes
 };
 // Prompt answers.
 enum : uint32_t { kAnswerSkip = 1, kAnswerSkipAll = 2, kAnswerDo = 3, kAnswerDoAll = 4 };
@@ -50,4 +51,7 @@ struct JobHost {
   int32_t (*findRow)(MainState* state, uint32_t memberIndex);  // -1 when none
   void (*insertRow)(MainState* state, int32_t row, const char16_t* text, uint32_t memberIndex);
   void (*setCell)(MainState* state, int32_t row, uint32_t column, const char16_t* text);
+  // Direct, optional: a member or item the job left out and why (the window shows only the
+  // count, qbx names each one).
+  void (*reportLeftOut)(MainState* state, const char16_t* name, ResultCode reason);
 };

@@ -75,6 +75,12 @@ uint32_t CheckPassword(MainState* state, ArchiveContext* context) {
   return Ask(state, context, kUpdatePasswordPrompt, &state->PasswordAnswer) >= kAnswerDo ? 1 : Skip(context);
 }
 
+// A link on the disk in the member's path would take the write somewhere else.
+uint32_t RefuseThroughLink(MainState* state, ArchiveContext* context) {
+  LeaveOut(state, context->memberName, kResultLinkInPath);
+  return Skip(context);
+}
+
 bool ExistsAsFile(const char16_t* name) {
   uint32_t attributes = 0;
   return GetPathAttributes(name, &attributes) && (attributes & kAttrDirectory) == 0;
@@ -87,6 +93,7 @@ uint32_t ExtractMemberCallback(ArchiveContext* context) {
   if (state->Options.AnyPath == 0) CleanOutputName(context->memberName, kMemberNameChars);
   // An empty name is the destination itself.
   if (context->memberName[0] == 0) return 0;
+  if (PathCrossesLink(context->memberName)) return RefuseThroughLink(state, context);
   if (IsDirectoryMember(context)) {
     MakeParentFolders(context->memberName);
     return 0;

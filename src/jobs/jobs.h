@@ -47,5 +47,8 @@ void BarProgressCallback(const ProgressBlock* block);
 uint32_t ExtractMemberCallback(ArchiveContext* context);
 uint32_t TestMemberCallback(ArchiveContext* context);
 
+// Counts a member or item the job leaves out and tells the host, which may name it.
+void LeaveOut(MainState* state, const char16_t* name, ResultCode reason);
+
 // The text after the last "\" or "/".
 const char16_t* ItemNameOf(const char16_t* path);

@@ -90,6 +90,9 @@ struct MainState {
   uint32_t OverwriteAnswer;
   uint32_t PasswordAnswer;
   uint32_t JobParameter;
+  // What the job in work left out: members an extraction refused (a link in their path),
+  // items a folder add passed over (links, devices, pipes). Its outcome gives the count.
+  uint32_t LeftOutCount;
   uint32_t ViewFlags, ViewKind, ViewPage, ViewWidth;
   char16_t ArchivePath[kArchivePathChars];
   // The job's input: the archive to open, the folder to extract into, the file or folder

@@ -56,6 +56,9 @@ inline constexpr uint32_t kAttrSystem = 0x04;
 inline constexpr uint32_t kAttrDirectory = 0x10;
 inline constexpr uint32_t kAttrArchive = 0x20;
 inline constexpr uint32_t kAttrDevice = 0x40;  // not a file: a device, pipe or socket
+// A symbolic link, junction or mount point itself (on Windows only the reparse points that
+// name another place: a cloud placeholder is a file like any other).
+inline constexpr uint32_t kAttrLink = 0x400;
 inline constexpr uint32_t kAttrNotContentIndexed = 0x2000;
 
 // Windows attributes, size and last-write time (FILETIME) of an open file.
@@ -69,6 +72,9 @@ bool FileGetFacts(FileHandle file, FileFacts* facts);
 // Paths. Attribute bits are the Windows ones; on POSIX read-only means no write permission,
 // hidden a name starting with ".", and regular files carry the archive bit.
 bool GetPathAttributes(const char16_t* path, uint32_t* attributes);
+// The same for the path's last part as it stands, without following it: a link gives
+// kAttrLink (with kAttrDirectory when it names a folder). False when nothing is there.
+bool GetEntryAttributes(const char16_t* path, uint32_t* attributes);
 bool SetPathAttributes(const char16_t* path, uint32_t attributes);
 bool CreateFolder(const char16_t* path);
 bool DeletePath(const char16_t* path);
@@ -90,6 +96,7 @@ struct FolderEntry {
 using FolderSearch = intptr_t;
 inline constexpr FolderSearch kNoSearch = -1;
 // Lists the entries of folder (without "." and ".."); the first one comes with the search.
+// A link is listed as itself (kAttrLink), never as what it points at.
 FolderSearch FolderFirst(const char16_t* folder, FolderEntry* entry);
 bool FolderNext(FolderSearch search, FolderEntry* entry);
 void FolderClose(FolderSearch search);

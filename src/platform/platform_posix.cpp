@@ -237,6 +237,26 @@ bool GetPathAttributes(const char16_t* path, uint32_t* attributes) {
   return true;
 }
 
+namespace {
+// A link as itself; kAttrDirectory tells what it names when that exists.
+uint32_t LinkAttributes(const std::string& path) {
+  struct stat target;
+  uint32_t a = kAttrLink;
+  if (stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) a |= kAttrDirectory;
+  return a;
+}
+}  // namespace
+
+bool GetEntryAttributes(const char16_t* path, uint32_t* attributes) {
+  std::string p = PosixPath(path);
+  // "link/" would name what the link points at.
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  struct stat st;
+  if (p.empty() || lstat(p.c_str(), &st) != 0) return false;
+  *attributes = S_ISLNK(st.st_mode) ? LinkAttributes(p) : AttributesOf(st, p);
+  return true;
+}
+
 bool SetPathAttributes(const char16_t* path, uint32_t attributes) {
   std::string p = PosixPath(path);
   struct stat st;
@@ -304,13 +324,13 @@ bool ReadEntry(PosixSearch* s, FolderEntry* entry) {
     std::string full = s->folder + "/" + name;
     struct stat st;
     if (lstat(full.c_str(), &st) != 0) continue;
-    if (S_ISLNK(st.st_mode) && stat(full.c_str(), &st) != 0) continue;
     std::u16string wide = WidePath(name);
     if (wide.size() >= sizeof entry->name / sizeof entry->name[0]) continue;
     std::copy(wide.begin(), wide.end(), entry->name);
     entry->name[wide.size()] = 0;
-    entry->attributes = AttributesOf(st, full);
-    entry->size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
+    bool link = S_ISLNK(st.st_mode);
+    entry->attributes = link ? LinkAttributes(full) : AttributesOf(st, full);
+    entry->size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
     entry->modified = FileTimeOf(st.st_mtim);
     return true;
   }

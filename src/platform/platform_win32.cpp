@@ -143,6 +143,43 @@ bool GetPathAttributes(const char16_t* path, uint32_t* attributes) {
   return true;
 }
 
+namespace {
+// Reparse tags with this bit name another place (symbolic links, junctions, mount points);
+// the others (cloud placeholders, deduplicated files) are files like any other. A reparse
+// point without its tag (Wine shows host links so) counts as a link: the safe side.
+constexpr DWORD kNameSurrogateTag = 0x20000000;
+
+uint32_t EntryAttributes(DWORD attributes, DWORD reparseTag) {
+  uint32_t a = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT);
+  bool link = reparseTag == 0 || (reparseTag & kNameSurrogateTag) != 0;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && link) a |= kAttrLink;
+  return a;
+}
+}  // namespace
+
+bool GetEntryAttributes(const char16_t* path, uint32_t* attributes) {
+  std::wstring p(ToSystemPath(path).text());
+  // "link\" would name what the link points at, and FindFirstFile refuses it.
+  while (p.size() > 1 && (p.back() == L'\\' || p.back() == L'/') && p[p.size() - 2] != L':') p.pop_back();
+  DWORD a = GetFileAttributesW(p.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return false;
+  if ((a & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    *attributes = a;
+    return true;
+  }
+  // Only the directory listing tells the reparse tag; when it cannot be read, the safe side
+  // is to call it a link.
+  WIN32_FIND_DATAW d;
+  HANDLE h = FindFirstFileW(p.c_str(), &d);
+  DWORD tag = kNameSurrogateTag;
+  if (h != INVALID_HANDLE_VALUE) {
+    tag = d.dwReserved0;
+    FindClose(h);
+  }
+  *attributes = EntryAttributes(a, tag);
+  return true;
+}
+
 bool SetPathAttributes(const char16_t* path, uint32_t attributes) {
   return SetFileAttributesW(ToSystemPath(path).text(), attributes) != 0;
 }
@@ -183,7 +220,7 @@ bool IsDotEntry(const WIN32_FIND_DATAW& d) {
 void CopyEntry(const WIN32_FIND_DATAW& d, FolderEntry* entry) {
   static_assert(sizeof entry->name == sizeof d.cFileName);
   for (size_t i = 0; i < 260; ++i) entry->name[i] = static_cast<char16_t>(d.cFileName[i]);
-  entry->attributes = d.dwFileAttributes;
+  entry->attributes = EntryAttributes(d.dwFileAttributes, d.dwReserved0);
   entry->size = (static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
   entry->modified = (static_cast<uint64_t>(d.ftLastWriteTime.dwHighDateTime) << 32) |
                     d.ftLastWriteTime.dwLowDateTime;

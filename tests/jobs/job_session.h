@@ -51,7 +51,8 @@ inline Bytes FiveMemberTar() {
 inline void IgnoreOutput(void*, CliStream, const char*, size_t) {}
 
 struct JobSession {
-  CliJobs* jobs = NewCliJobs(CliIo{IgnoreOutput, nullptr});
+  CliIo io{IgnoreOutput, nullptr};  // the host keeps a pointer to it
+  CliJobs* jobs = NewCliJobs(io);
   JobHost host = *TerminalJobHost();
   PromptScript script;
 

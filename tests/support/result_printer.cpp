@@ -32,6 +32,7 @@ constexpr Named kNames[] = {
     {kResultFolderOpen, "kResultFolderOpen"},
     {kResultNameDoesNotFit, "kResultNameDoesNotFit"},
     {kResultNotAFile, "kResultNotAFile"},
+    {kResultLinkInPath, "kResultLinkInPath"},
 };
 }  // namespace
 
