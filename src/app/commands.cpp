@@ -15,6 +15,7 @@
 #include "core/append.h"
 #include "core/archive.h"
 #include "core/edit.h"
+#include "core/repair.h"
 #include "jobs/jobs.h"
 #include "jobs/member_rows.h"
 
@@ -72,6 +73,13 @@ void CloseArchiveCommand() {
   RefreshArchiveView();
 }
 
+void ReopenArchive(HWND window) {
+  MainState* s = S();
+  ClearJobPath();
+  std::memcpy(s->JobPath, s->ArchivePath, sizeof s->ArchivePath);
+  RunJobDialog(window, kJobOpenAndList);
+}
+
 void Revert(HWND window) {
   MainState* s = S();
   if (AskConfirm(window, kRevertQuestion) != kDialogYes) return;
@@ -79,9 +87,18 @@ void Revert(HWND window) {
     ShowResult(window);
     return;
   }
-  ClearJobPath();
-  std::memcpy(s->JobPath, s->ArchivePath, sizeof s->ArchivePath);
-  RunJobDialog(window, kJobOpenAndList);
+  ReopenArchive(window);
+}
+
+// Yes cuts the member away and lists the archive again, writable now; No keeps it read-only.
+void OfferRepair(HWND window) {
+  MainState* s = S();
+  TornTail tail;
+  if (!HasArchive() || IsWritable() || FindTornTail(&s->Archive, &tail) != kResultOk) return;
+  if (AskCutTornTail(window, tail) != kDialogYes) return;
+  if (RepairTornTail(&s->Archive, &tail) != kResultOk) ShowResult(window);
+  // Listed again either way: the rows must show the archive as the cut, or its failure, left it.
+  ReopenArchive(window);
 }
 
 void DeleteLast(HWND window) {
@@ -109,7 +126,7 @@ void RunArchiveCommand(HWND window, uint32_t id) {
       if (idle) NewArchive(window);
       return;
     case CMD_OPEN_ARCHIVE:
-      if (idle && PickFile(window, kArchiveFilter, L"Open Archive")) RunJobDialog(window, kJobOpenAndList);
+      if (idle && PickFile(window, kArchiveFilter, L"Open Archive")) OpenArchiveJob(window);
       return;
     case CMD_CLOSE_ARCHIVE:
       if (idle && HasArchive()) CloseArchiveCommand();
@@ -175,6 +192,11 @@ void RunRowCommand(HWND window, uint32_t id) {
   }
 }
 }  // namespace
+
+void OpenArchiveJob(HWND window) {
+  RunJobDialog(window, kJobOpenAndList);
+  OfferRepair(window);
+}
 
 void RunCommand(HWND window, uint32_t id) {
   MainState* s = S();

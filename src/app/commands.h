@@ -6,5 +6,8 @@
 #include <cstdint>
 
 void RunCommand(HWND window, uint32_t id);
+// Opens the archive at JobPath in the job dialog; when it opened read-only because an
+// interrupted add left its last member incomplete, offers to cut that member away.
+void OpenArchiveJob(HWND window);
 // The in-place edit of a name ended (LVN_ENDLABELEDITW).
 void RenameEditedRow(HWND window, int32_t row, const wchar_t* newText);

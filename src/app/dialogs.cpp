@@ -3,15 +3,19 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <string>
 
 #include "app/app_state.h"
 #include "app/resource_ids.h"
 #include "app/settings.h"
+#include "jobs/format_template.h"
+#include "jobs/format_units.h"
 
 namespace {
 constexpr int kPrefixMaxChars = 64;
 constexpr int kPasswordWipeMaxChars = 4096;
 constexpr wchar_t kPasswordBullet = 0x25CF;
+constexpr size_t kShownNameChars = 60;
 constexpr wchar_t kMakerDomain[] = L"corvatek.example";
 constexpr wchar_t kMakerPage[] = L"https://corvatek.example/quillbox";
 constexpr wchar_t kAboutText[] =
@@ -61,6 +65,28 @@ INT_PTR CALLBACK ConfirmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     if (id == IDCANCEL) return EndWith(dialog, kDialogNo);
   }
   return FALSE;
+}
+
+// The repair question, whose text comes with the dialog; its buttons are Revert's.
+INT_PTR CALLBACK RepairProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_INITDIALOG) return message == WM_COMMAND ? ConfirmProc(dialog, message, wParam, lParam) : FALSE;
+  SetDlgItemTextW(dialog, IDC_MESSAGE, reinterpret_cast<const wchar_t*>(lParam));
+  ShowCentred(dialog);
+  SetFocus(GetDlgItem(dialog, IDCANCEL));  // Enter keeps the member
+  return FALSE;
+}
+
+std::wstring SizeText(uint64_t bytes) {
+  char16_t text[kFormatBufferChars];
+  FormatSize(text, bytes);
+  return Wide(text);
+}
+
+// A long path keeps its end, where the file's own name is, so the question stays in view.
+std::wstring ShownName(const char16_t* name) {
+  std::wstring shown = Wide(name);
+  if (shown.size() > kShownNameChars) shown = L"\u2026" + shown.substr(shown.size() - kShownNameChars);
+  return shown;
 }
 
 INT_PTR CALLBACK CancelConfirmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
@@ -247,6 +273,15 @@ void ShowResult(HWND owner) {
 
 INT_PTR AskConfirm(HWND owner, uint32_t question) {
   return Run(IDD_CONFIRM, owner, ConfirmProc, question, kDialogNo);
+}
+INT_PTR AskCutTornTail(HWND owner, const TornTail& tail) {
+  const std::wstring cause = L" Its add was interrupted, and while it is there the archive cannot be changed.";
+  std::wstring text = tail.claimed == 0
+      ? L"The archive ends in an incomplete member header (" + SizeText(tail.written) + L")." + cause
+      : L"The last member, " + ShownName(tail.name) + L", is incomplete: " + SizeText(tail.written) + L" of " +
+            SizeText(tail.claimed) + L" were written." + cause;
+  text += L"\r\n\r\nCut the incomplete member away?";
+  return Run(IDD_REPAIR, owner, RepairProc, reinterpret_cast<LPARAM>(text.c_str()), kDialogNo);
 }
 INT_PTR AskCancelConfirm(HWND owner) { return Run(IDD_CANCEL_CONFIRM, owner, CancelConfirmProc, 0, kDialogNo); }
 INT_PTR AskOverwrite(HWND owner, const wchar_t* path) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/repair.h"
 #include "core/result.h"
 
 inline constexpr INT_PTR kDialogYes = 6;
@@ -21,6 +22,8 @@ void ShowResult(HWND owner);
 // 6 for Yes, 7 for No.
 INT_PTR AskConfirm(HWND owner, uint32_t question);
 INT_PTR AskCancelConfirm(HWND owner);
+// Names the incomplete last member and its size: 6 cuts it away, 7 (the default) keeps it.
+INT_PTR AskCutTornTail(HWND owner, const TornTail& tail);
 // Prompt answers: 1 skip, 2 skip all, 3 do, 4 do for all.
 INT_PTR AskOverwrite(HWND owner, const wchar_t* path);
 INT_PTR AskPassword(HWND owner, const wchar_t* memberName);

@@ -14,6 +14,7 @@
 #define IDD_VIEW 112
 #define IDM_MAIN 113
 #define IDD_PASSWORD 114
+#define IDD_REPAIR 115
 
 #define IDC_LIST_VIEW 101
 #define IDC_STATUS_BAR 102

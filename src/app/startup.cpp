@@ -4,8 +4,8 @@
 #include <objbase.h>
 
 #include "app/app_state.h"
+#include "app/commands.h"
 #include "app/main_window.h"
-#include "app/progress_dialog.h"
 #include "app/settings.h"
 #include "app/start_values.h"
 #include "app/win32_host.h"
@@ -47,7 +47,7 @@ int RunWindow(HINSTANCE instance) {
     return 0;
   }
   ShowWindow(window, SW_SHOWNORMAL);
-  if (s->JobPath[0] != 0 && s->Archive.jobState.load() == kJobIdle) RunJobDialog(window, kJobOpenAndList);
+  if (s->JobPath[0] != 0 && s->Archive.jobState.load() == kJobIdle) OpenArchiveJob(window);
   int code = RunMessageLoop();
   UnregisterClassW(Wide(s->ProductName), instance);
   return code;

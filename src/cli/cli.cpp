@@ -22,6 +22,7 @@ constexpr char kUsage[] =
     "  qbx prefix ARCHIVE --trim N INDEX...\n"
     "  qbx chmod ARCHIVE OCTAL INDEX...     TAR permission modes\n"
     "  qbx delete-last ARCHIVE              remove the last member\n"
+    "  qbx repair ARCHIVE [--yes]           cut away an incomplete last member (an interrupted add)\n"
     "  qbx view ARCHIVE INDEX --as MODE [--page N] [--wide]  one page of a member\n"
     "Settings: --utf8 (TAR names in UTF-8), --any-path (keep names as stored when extracting),\n"
     "  --base-folder (added folders keep their own name), --hidden (add hidden files too;\n"
@@ -45,6 +46,7 @@ constexpr Verb kVerbs[] = {
     {u"test", RunTestVerb},
     {u"extract", RunExtractVerb},
     {u"view", RunViewVerb},
+    {u"repair", RunRepairVerb},
 };
 }  // namespace
 

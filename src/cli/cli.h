@@ -49,3 +49,4 @@ int RunDeleteLastVerb(const std::vector<std::u16string>& args, const CliIo& io);
 int RunTestVerb(const std::vector<std::u16string>& args, const CliIo& io);
 int RunExtractVerb(const std::vector<std::u16string>& args, const CliIo& io);
 int RunViewVerb(const std::vector<std::u16string>& args, const CliIo& io);
+int RunRepairVerb(const std::vector<std::u16string>& args, const CliIo& io);

@@ -24,6 +24,7 @@ struct CliOptions {
   std::u16string output;    // -o
   std::u16string prepend;   // --prepend
   int32_t trim = -1;        // --trim
+  bool yes = false;         // --yes: repair without asking
   std::vector<std::u16string> positional;
 };
 
@@ -36,6 +37,7 @@ enum : uint32_t {
   kOptSort = 1 << 4,      // --sort COLUMN --reverse
   kOptOutput = 1 << 5,    // -o FOLDER
   kOptPrefix = 1 << 6,    // --prepend TEXT --trim N
+  kOptYes = 1 << 7,       // --yes
 };
 
 // False (with a message on stderr) when an option is unknown or lacks its value.

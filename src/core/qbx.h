@@ -15,5 +15,9 @@ inline constexpr int64_t kQbxMaxArchiveSize = int64_t{1} << 60;
 uint32_t QbxChecksum(const uint8_t* bytes, uint64_t count, uint32_t start);
 // True when the record is a readable header: magic, header checksum and version 0.
 bool IsValidQbxHeader(const EntryRecord* entry);
+// Reads the member header at the archive's file position into entry and storedName.
+// Returns kResultOk, kResultEndOfMembers (nothing more to read), kResultRead,
+// kResultUnexpectedEnd (a header cut short) or kResultFormat (damage).
+ResultCode ReadQbxHeader(ArchiveContext* context);
 // The listing walk of OpenArchive.
 ResultCode ListQbx(ArchiveContext* context);

@@ -21,23 +21,33 @@ bool IsValidQbxHeader(const EntryRecord* entry) {
          entry->formatVersion == 0;
 }
 
+ResultCode ReadQbxHeader(ArchiveContext* context) {
+  EntryRecord& e = context->entry;
+  uint32_t got = 0;
+  if (!FileRead(context->archiveFile, &e, kEntryRecordSize, &got)) return kResultRead;
+  if (got == 0) return kResultEndOfMembers;
+  if (got < kEntryRecordSize) return kResultUnexpectedEnd;
+  // No writer stores a negative size: it is damage too, not a member of 16 384 PB.
+  if (!IsValidQbxHeader(&e) || e.packedSize < 0 || e.packedSize > kQbxMaxArchiveSize) return kResultFormat;
+  e.size = static_cast<uint64_t>(e.packedSize);
+  SetStoredName(context, e.name, kEntryNameSize, kNameUtf8, true);
+  return kResultOk;
+}
+
 ResultCode ListQbx(ArchiveContext* context) {
   if (BeginListing(context) != kResultOk) return context->result;
   EntryRecord& e = context->entry;
   for (context->memberIndex = 0; context->memberIndex < kMaxMembers; ++context->memberIndex) {
     if (WaitWhilePaused(context) != kResultOk) return context->result;
     RecordMemberOffset(context);
-    uint32_t got = 0;
-    if (!FileRead(context->archiveFile, &e, kEntryRecordSize, &got)) return Fail(context, kResultRead);
-    if (got == 0) break;
-    // A partial header or damage ends the list; nothing may be appended behind it. No
-    // writer stores a negative size: it is damage too, not a member of 16 384 PB.
-    if (got < kEntryRecordSize || !IsValidQbxHeader(&e) || e.packedSize < 0 || e.packedSize > kQbxMaxArchiveSize) {
+    ResultCode r = ReadQbxHeader(context);
+    if (r == kResultRead) return Fail(context, kResultRead);
+    if (r == kResultEndOfMembers) break;
+    // A partial header or damage ends the list; nothing may be appended behind it.
+    if (r != kResultOk) {
       context->openMode = kModeReadOnly;
       break;
     }
-    e.size = static_cast<uint64_t>(e.packedSize);
-    SetStoredName(context, e.name, kEntryNameSize, kNameUtf8, true);
     uint64_t next = context->position + kEntryRecordSize;
     if (e.packedSize > 0 &&
         !FileSeek(context->archiveFile, e.packedSize + kQbxChecksumSize, kSeekCurrent, &next))
