@@ -124,6 +124,10 @@ struct ArchiveContext {
   FileHandle archiveFile;
   FileHandle sourceFile;
   FileHandle outputFile;
+  // The archive's own Zone.Identifier stream, given to every file extracted from it so that
+  // Windows keeps warning about what came from the internet; null when it has none.
+  const uint8_t* zoneMark;
+  uint32_t zoneMarkLength;
   uint32_t appendPending;
   uint32_t dataChecksum;
   uint8_t* ioBuffer;

@@ -37,6 +37,9 @@ ResultCode CloseOutputFile(ArchiveContext* context, OutputTarget* target, Result
   context->outputFile = kInvalidFile;
   if (result == kResultOk && !MoveFileOver(target->temporary, target->path)) result = kResultSave;
   if (result != kResultOk) DeletePath(target->temporary);
+  // A volume without streams (FAT) cannot hold the mark; like every peer, the file stays.
+  if (result == kResultOk && context->zoneMark != nullptr)
+    WriteZoneMark(target->path, context->zoneMark, context->zoneMarkLength);
   context->result = result;
   return result;
 }

@@ -1,3 +1,5 @@
+#include <cstring>
+
 #include "core/archive.h"
 #include "jobs/job_host.h"
 #include "jobs/jobs.h"
@@ -18,11 +20,27 @@ ResultCode RunWalk(MainState* state, uint32_t testFlag) {
   if (r != kResultOk) state->Host->sendStatusText(state, state->WorkMemberName);
   return r;
 }
+// The stream's bytes as they are; one too long to keep gives the plain internet mark, the
+// safe side of a mark that is there.
+void TakeZoneMark(MainState* state) {
+  static constexpr char kInternetZone[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
+  ArchiveContext* c = &state->Archive;
+  uint32_t length = 0;
+  c->zoneMark = nullptr;
+  if (!ReadZoneMark(state->ArchivePath, state->ZoneMark, kZoneMarkBytes, &length)) return;
+  if (length > kZoneMarkBytes) {
+    length = sizeof kInternetZone - 1;
+    std::memcpy(state->ZoneMark, kInternetZone, length);
+  }
+  c->zoneMark = state->ZoneMark;
+  c->zoneMarkLength = length;
+}
 }  // namespace
 
 uint32_t RunExtract(MainState* state) {
   state->Host->notifyUpdate(state, kJobExtract, 0);
   state->LeftOutCount = 0;
+  TakeZoneMark(state);
   ResultCode r;
   if (!SetCurrentFolder(state->JobPath)) {
     r = state->Archive.result = kResultSave;
@@ -35,6 +53,7 @@ uint32_t RunExtract(MainState* state) {
     r = Fail(&state->Archive, kResultLinkInPath);
     state->Host->sendStatusText(state, u"");  // the last name shown is not the one to blame
   }
+  state->Archive.zoneMark = nullptr;
   state->Host->notifyDone(state, state->DialogToken, r != kResultOk ? kOutcomeExtractionFailed : kOutcomeCloseDialog);
   return 0;
 }

@@ -58,6 +58,7 @@ inline constexpr uint32_t kAddedNameChars = kJobPathChars + kMaxNameBytes;
 // The longest ZIP password, in bytes; its buffer holds a terminator behind it.
 inline constexpr uint32_t kPasswordMaxBytes = 255;
 inline constexpr uint32_t kStatusBarChars = 64;
+inline constexpr uint32_t kZoneMarkBytes = 16384;
 inline constexpr uint32_t kMaxRows = 0x7FFFF;
 inline constexpr uint32_t kNoMember = 0x7FFFFFFF;
 
@@ -108,6 +109,8 @@ struct MainState {
   // The ZIP password as the user typed it, in ANSI bytes; wiped when the job's dialog ends.
   uint8_t Password[kPasswordMaxBytes + 1];
   char16_t StatusBarText[kStatusBarChars];
+  // The archive's Zone.Identifier stream during an extraction (see ArchiveContext::zoneMark).
+  uint8_t ZoneMark[kZoneMarkBytes];
   TypeCache Types;
   // The throttles' last ticks, shared by every job of the run.
   uint32_t LastProgressTick;

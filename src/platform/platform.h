@@ -80,6 +80,12 @@ bool CreateFolder(const char16_t* path);
 bool DeletePath(const char16_t* path);
 // Moves a file over another one, replacing it (both in the same folder).
 bool MoveFileOver(const char16_t* from, const char16_t* to);
+// The "Zone.Identifier" stream of a file: the mark a browser puts on a download, which makes
+// Windows warn before running what came from the internet. ReadZoneMark gives up to
+// capacity bytes (*length is the stream's whole size, which may be more); both are false
+// where there is no such stream (always on POSIX).
+bool ReadZoneMark(const char16_t* path, uint8_t* buffer, uint32_t capacity, uint32_t* length);
+bool WriteZoneMark(const char16_t* path, const uint8_t* data, uint32_t length);
 // Bytes available to the caller on the volume holding the folder.
 bool GetFreeDiskBytes(const char16_t* folder, uint64_t* bytes);
 bool SetCurrentFolder(const char16_t* path);

@@ -283,6 +283,10 @@ bool MoveFileOver(const char16_t* from, const char16_t* to) {
   return !f.empty() && !t.empty() && rename(f.c_str(), t.c_str()) == 0;
 }
 
+// POSIX file systems keep no such mark.
+bool ReadZoneMark(const char16_t*, uint8_t*, uint32_t, uint32_t*) { return false; }
+bool WriteZoneMark(const char16_t*, const uint8_t*, uint32_t) { return false; }
+
 bool GetFreeDiskBytes(const char16_t* folder, uint64_t* bytes) {
   if (FaultFires(kFaultFreeSpace)) return false;
   if (FaultFires(kFaultVolumeFull)) {

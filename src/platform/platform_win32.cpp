@@ -192,6 +192,35 @@ bool MoveFileOver(const char16_t* from, const char16_t* to) {
   return MoveFileExW(ToSystemPath(from).text(), ToSystemPath(to).text(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
+namespace {
+std::wstring ZoneStreamOf(const char16_t* path) {
+  return std::wstring(ToSystemPath(path).text()) + L":Zone.Identifier";
+}
+}  // namespace
+
+bool ReadZoneMark(const char16_t* path, uint8_t* buffer, uint32_t capacity, uint32_t* length) {
+  HANDLE h = CreateFileW(ZoneStreamOf(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size;
+  DWORD got = 0;
+  bool ok = GetFileSizeEx(h, &size) != 0 && size.QuadPart <= 0xFFFFFFFF &&
+            ReadFile(h, buffer, capacity, &got, nullptr) != 0;
+  CloseHandle(h);
+  *length = ok ? static_cast<uint32_t>(size.QuadPart) : 0;
+  return ok && got == (*length < capacity ? *length : capacity);
+}
+
+bool WriteZoneMark(const char16_t* path, const uint8_t* data, uint32_t length) {
+  HANDLE h = CreateFileW(ZoneStreamOf(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD put = 0;
+  bool ok = WriteFile(h, data, length, &put, nullptr) != 0 && put == length;
+  CloseHandle(h);
+  return ok;
+}
+
 bool GetFreeDiskBytes(const char16_t* folder, uint64_t* bytes) {
   if (FaultFires(kFaultFreeSpace)) return false;
   if (FaultFires(kFaultVolumeFull)) {
