@@ -22,7 +22,7 @@ const char* OutcomeText(uint32_t outcome) {
 std::string LeftOutText(const CliJobs* jobs) {
   std::string count = std::to_string(jobs->state.LeftOutCount);
   if (jobs->host.outcome == kOutcomeItemsSkipped) return "qbx: " + count + " items skipped";
-  return "qbx: " + count + " member(s) not extracted: a link stands in their path";
+  return "qbx: " + count + " member(s) not extracted";
 }
 }  // namespace
 

@@ -165,12 +165,19 @@ void SetCell(MainState* state, int32_t row, uint32_t column, const char16_t* tex
 }
 
 // Each member or item left out gets its own line, so a script's log says which.
-void ReportLeftOut(MainState* state, const char16_t* name, ResultCode reason) {
+void ReportLeftOut(MainState* state, const char16_t* name, LeftOutReason reason) {
+  static constexpr const char* kWhy[] = {
+      "a symbolic link or junction on the disk stands in its path",
+      "not a file or folder",
+      "a link is never followed",
+      "a link is made only where it points inside the destination",
+      "the system did not make the link",
+      "the member it links to is not on the disk",
+      "its copy of the member it links to could not be written",
+  };
   TerminalHost* h = HostOf(state);
   EndProgressLine(h);
-  const char* why = reason == kResultLinkInPath ? "a symbolic link or junction is never written through or followed"
-                                                : "not a file or folder";
-  CliWrite(*h->io, kCliErr, "qbx: left out " + PrintableText(name) + ": " + why + "\n");
+  CliWrite(*h->io, kCliErr, "qbx: left out " + PrintableText(name) + ": " + kWhy[reason] + "\n");
 }
 
 constexpr JobHost kTerminalHost = {

@@ -109,6 +109,9 @@ struct ArchiveContext {
   uint32_t memberIndex;
   EntryRecord entry;
   StoredName storedName;
+  // What a TAR link member names: a symbolic link's target, or the member a hard link
+  // stands for. Empty for every other member.
+  StoredName linkTarget;
   uint32_t openMode;
   FormatKind format;
   uint32_t zipKeys[3];

@@ -47,6 +47,8 @@ inline constexpr uint32_t kEntryNameSize = 256;
 // attributes: Windows file attribute bits (low 16, kAttr... in platform.h) and the ZIP
 // reader's flags (high bits).
 inline constexpr uint32_t kAttrZipCompressed = 0x800;
+// A TAR hard link: a second name for a member before it (kAttrLink marks a symbolic link).
+inline constexpr uint32_t kAttrHardLink = 0x1000;
 inline constexpr uint32_t kAttrZipEncrypted = 0x4000;
 inline constexpr uint32_t kAttrZipDescriptor = 0x10000000;
 inline constexpr uint32_t kAttrZipSizesNotFound = 0x20000000;

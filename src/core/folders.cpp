@@ -68,7 +68,7 @@ uint32_t MakeParentFolders(const char16_t* path) {
   return 1;
 }
 
-bool PathCrossesLink(const char16_t* path) {
+bool PathCrossesLink(const char16_t* path, bool lastToo) {
   if (IsRelative(path)) {
     uint32_t lengths[kMaxFolderPrefixes];
     uint32_t count = FolderPrefixLengths(path, lengths, kMaxFolderPrefixes);
@@ -80,5 +80,5 @@ bool PathCrossesLink(const char16_t* path) {
       if (kind == kEntryLink) return true;
     }
   }
-  return KindOf(path) == kEntryLink;
+  return lastToo && KindOf(path) == kEntryLink;
 }

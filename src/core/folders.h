@@ -17,6 +17,6 @@ uint32_t FolderPrefixLengths(const char16_t* path, uint32_t* lengths, uint32_t c
 // stands in its place).
 uint32_t MakeParentFolders(const char16_t* path);
 // True when the path would be written through a link: any existing folder of a relative
-// path, or the last part of any path, is a symbolic link, junction or mount point. Parts
-// that do not exist yet end the check, since nothing below them exists either.
-bool PathCrossesLink(const char16_t* path);
+// path, or (with lastToo) the last part of any path, is a symbolic link, junction or mount
+// point. Parts that do not exist yet end the check, since nothing below them exists either.
+bool PathCrossesLink(const char16_t* path, bool lastToo = true);

@@ -4,19 +4,24 @@
 
 #include "core/names.h"
 
+void KeepNameBytes(StoredName* name, const uint8_t* bytes, uint32_t length, NameEncoding encoding,
+                   bool fixedField) {
+  uint32_t n = 0;
+  while (n < length && n < kMaxNameBytes && bytes[n] != 0) ++n;
+  name->tooLong = n == kMaxNameBytes && n < length && bytes[n] != 0;
+  name->fillsField = name->tooLong || (fixedField && n == length);
+  std::memmove(name->bytes, bytes, n);
+  name->bytes[n] = 0;
+  name->length = n;
+  name->encoding = encoding;
+}
+
 void SetStoredName(ArchiveContext* context, const uint8_t* bytes, uint32_t length,
                    NameEncoding encoding, bool fixedField) {
   StoredName& name = context->storedName;
-  uint32_t n = 0;
-  while (n < length && n < kMaxNameBytes && bytes[n] != 0) ++n;
-  name.tooLong = n == kMaxNameBytes && n < length && bytes[n] != 0;
-  name.fillsField = name.tooLong || (fixedField && n == length);
-  std::memmove(name.bytes, bytes, n);
-  name.bytes[n] = 0;
-  name.length = n;
-  name.encoding = encoding;
+  KeepNameBytes(&name, bytes, length, encoding, fixedField);
   uint8_t* field = context->entry.name;
-  uint32_t kept = n < kEntryNameSize ? n : kEntryNameSize;
+  uint32_t kept = name.length < kEntryNameSize ? name.length : kEntryNameSize;
   std::memmove(field, name.bytes, kept);
   std::memset(field + kept, 0, kEntryNameSize - kept);
 }
@@ -33,8 +38,9 @@ bool WritesAsUtf8(const char16_t* name, NameEncoding preferred) {
   return false;
 }
 
-void DecodeMemberName(const ArchiveContext* context, char16_t* out) {
-  const StoredName& name = context->storedName;
+void DecodeMemberName(const ArchiveContext* context, char16_t* out) { DecodeStoredName(context->storedName, out); }
+
+void DecodeStoredName(const StoredName& name, char16_t* out) {
   // A name cut to its field: the sequence it cut is dropped, not replaced.
   uint32_t count = name.fillsField ? name.length : name.length + 1;
   switch (name.encoding) {

@@ -3,6 +3,9 @@
 
 #include "core/context.h"
 
+// Keeps a name's bytes (up to the first zero, at most length) in name; fixedField as below.
+void KeepNameBytes(StoredName* name, const uint8_t* bytes, uint32_t length, NameEncoding encoding,
+                   bool fixedField);
 // Keeps the name's bytes (up to the first zero, at most length) as the member in work's name,
 // and its first 256 bytes, zero-padded, in entry.name. fixedField: the bytes are a name field
 // of that length, which a name filling it may have been cut to fit.
@@ -17,6 +20,7 @@ NameEncoding TarNameEncoding(const ArchiveContext* context, const uint8_t* bytes
 bool WritesAsUtf8(const char16_t* name, NameEncoding preferred);
 // The stored name as wide text into out of kMemberNameChars units.
 void DecodeMemberName(const ArchiveContext* context, char16_t* out);
+void DecodeStoredName(const StoredName& name, char16_t* out);
 // memberName into the first kNameArea bytes of ioBuffer (zeroed first), as UTF-8 or one
 // byte per character: the header then takes as many bytes as its name field holds.
 inline constexpr uint32_t kNameArea = kMaxNameBytes + 1;

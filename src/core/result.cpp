@@ -34,8 +34,8 @@ constexpr ResultMessage kMessages[] = {
      u"The new name does not fit in this member's header. The archive is unchanged."},
     {kResultNotAFile, u"Open Error", u"Only files and folders can be added; this is a device, pipe or socket."},
     {kResultLinkInPath, u"Extraction Error",
-     u"One or more members were not extracted: a symbolic link or junction on the disk stands in their "
-     u"path, and extraction never writes through one."},
+     u"One or more members were not extracted: extraction never writes through a symbolic link or "
+     u"junction on the disk, and makes links only where they point inside the destination."},
 };
 
 constexpr ResultMessage kOther = {kResultOk, u"Error", u"Error"};

@@ -30,7 +30,7 @@ enum ResultCode : uint32_t {
   kResultFolderOpen = 45,
   kResultNameDoesNotFit = 46,  // an in-place rename whose name needs more room than the header has
   kResultNotAFile = 47,        // a device, pipe or socket given to add
-  kResultLinkInPath = 48,      // members not extracted: a link on disk stands in their path
+  kResultLinkInPath = 48,      // members not extracted: a link in their path, or a link member left out
 };
 
 // Title and text of the message shown for a code; null for 0 and 1, which show nothing.

@@ -27,6 +27,7 @@ inline constexpr uint32_t kTarSizeOffset = 124;
 inline constexpr uint32_t kTarMtimeOffset = 136;
 inline constexpr uint32_t kTarChksumOffset = 148;
 inline constexpr uint32_t kTarTypeflagOffset = 156;
+inline constexpr uint32_t kTarLinknameOffset = 157;
 inline constexpr uint32_t kTarSparseExtendedOffset = 482;
 inline constexpr uint32_t kTarSparseBlockExtendedOffset = 504;
 inline constexpr uint32_t kTarShortField = 8;
@@ -54,6 +55,7 @@ struct TarSparse {
 struct TarHeaderState {
   uint8_t header[kTarBlockSize];
   TarLongName longName;
+  TarLongName longLink;  // a pax linkpath over a GNU long link name
   TarSparse sparse;
   uint32_t extendedPadding;
   uint32_t headerOffset;

@@ -76,6 +76,8 @@ void ParsePaxRecords(const uint8_t* buffer, const uint8_t* data, uint32_t length
     // Pax text is always UTF-8. A sparse file's own name outranks the stand-in path.
     if (PaxKeyIs(r, "path") && state->longName.source != kLongNameSparse) TakePaxName(buffer, r, kLongNamePax, state);
     if (PaxKeyIs(r, "GNU.sparse.name")) TakePaxName(buffer, r, kLongNameSparse, state);
+    if (PaxKeyIs(r, "linkpath"))
+      state->longLink = {static_cast<uint32_t>(r.value - buffer), static_cast<uint32_t>(r.valueEnd - r.value), kLongNamePax};
     if (PaxKeyIs(r, "GNU.sparse.size") || PaxKeyIs(r, "GNU.sparse.realsize"))
       state->sparse.realSize = static_cast<int64_t>(PaxDecimal(r));
     if (PaxKeyIs(r, "GNU.sparse.major") && PaxDecimal(r) == 1) state->sparse.kind = kSparsePaxData;
@@ -93,6 +95,10 @@ uint32_t AttributesOfType(uint8_t type) {
       return kAttrArchive;
     case '5':
       return kAttrDirectory;
+    case '1':
+      return kAttrHardLink;
+    case '2':
+      return kAttrLink;
     default:
       return 0;
   }
@@ -118,6 +124,8 @@ ResultCode ReadExtendedData(FileHandle file, TarHeaderState* state, EntryRecord*
   // A pax path outranks a GNU long name, whichever comes first.
   if (type == 'L' && state->longName.source == kLongNameNone)
     state->longName = {static_cast<uint32_t>(data - buffer), static_cast<uint32_t>(length), kLongNameGnu};
+  if (type == 'K' && state->longLink.source == kLongNameNone)
+    state->longLink = {static_cast<uint32_t>(data - buffer), static_cast<uint32_t>(length), kLongNameGnu};
   if (IsPaxHeader(type)) {
     state->extendedSize = 0;
     state->extendedMtime = 0;
@@ -165,6 +173,26 @@ void TakeTarName(ArchiveContext* context, const TarHeaderState* state) {
   StoreTarName(context, joined, prefixLength + 1 + kTarNameSize, false);
 }
 
+// A link's target: pax linkpath, else a GNU long link name, else the linkname field.
+void TakeLinkTarget(ArchiveContext* context, const TarHeaderState* state) {
+  uint8_t type = state->header[kTarTypeflagOffset];
+  StoredName* target = &context->linkTarget;
+  if (type != '1' && type != '2') {
+    KeepNameBytes(target, nullptr, 0, kNameUtf8, false);
+    return;
+  }
+  const TarLongName& longLink = state->longLink;
+  const uint8_t* bytes = context->ioBuffer + longLink.offset;
+  if (longLink.source == kLongNamePax) {
+    KeepNameBytes(target, bytes, longLink.length, kNameUtf8, false);
+  } else if (longLink.source == kLongNameGnu) {
+    KeepNameBytes(target, bytes, longLink.length, TarNameEncoding(context, bytes, longLink.length), false);
+  } else {
+    const uint8_t* field = state->header + kTarLinknameOffset;
+    KeepNameBytes(target, field, kTarNameSize, TarNameEncoding(context, field, kTarNameSize), true);
+  }
+}
+
 // A directory holds no data whatever its size field says; old tars mark one only by the
 // slash at the end of its name.
 bool IsDirectoryMember(const ArchiveContext* context, uint8_t type) {
@@ -177,6 +205,7 @@ void FillEntry(ArchiveContext* context, const TarHeaderState* state, int64_t own
   EntryRecord* entry = &context->entry;
   const uint8_t* h = state->header;
   TakeTarName(context, state);
+  TakeLinkTarget(context, state);
   entry->mode = static_cast<uint32_t>(ReadOctal(h + kTarModeOffset, kTarShortField));
   bool directory = IsDirectoryMember(context, h[kTarTypeflagOffset]);
   int64_t size = ownSize > state->extendedSize ? ownSize : state->extendedSize;

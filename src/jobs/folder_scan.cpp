@@ -54,10 +54,8 @@ void RefuseTooLong(FolderScan* scan, uint32_t n) {
 // (and a pipe would wait for a writer). The count pass names and counts each.
 bool PassOverOddEntry(FolderScan* scan, uint32_t n) {
   uint32_t attributes = scan->Entry.attributes;
-  ResultCode reason = (attributes & kAttrLink) != 0     ? kResultLinkInPath
-                      : (attributes & kAttrDevice) != 0 ? kResultNotAFile
-                                                        : kResultOk;
-  if (reason == kResultOk) return false;
+  if ((attributes & (kAttrLink | kAttrDevice)) == 0) return false;
+  LeftOutReason reason = (attributes & kAttrLink) != 0 ? kLeftLinkItem : kLeftNotAFile;
   if (scan->Visitor == CountVisitor) {
     TakeEntryPath(scan, n);
     LeaveOut(scan->Owner, scan->ItemPath, reason);

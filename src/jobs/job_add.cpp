@@ -22,7 +22,7 @@ uint32_t FinishAdd(MainState* state) {
 }
 }  // namespace
 
-void LeaveOut(MainState* state, const char16_t* name, ResultCode reason) {
+void LeaveOut(MainState* state, const char16_t* name, LeftOutReason reason) {
   state->LeftOutCount += 1;
   if (state->Host->reportLeftOut != nullptr) state->Host->reportLeftOut(state, name, reason);
 }

@@ -29,6 +29,16 @@ enum : uint32_t {
   kOutcomeTestFailed = 4,
   kOutcomeItemsSkipped = 5,  // a folder add that passed over links, devices or pipes
 };
+// Why a job left a member or an item out.
+enum LeftOutReason : uint32_t {
+  kLeftThroughLink = 0,   // a link on the disk stands in the member's path
+  kLeftNotAFile = 1,      // a device, pipe or socket in an added folder
+  kLeftLinkItem = 2,      // a link in an added folder, never followed
+  kLeftLinkOutside = 3,   // a link member pointing outside the destination
+  kLeftLinkNotMade = 4,   // the system would not make the link
+  kLeftLinkedMissing = 5, // a hard link whose member is not on the disk
+  kLeftCopyFailed = 6,    // a hard link whose copy could not be written
+};
 // Prompt answers.
 enum : uint32_t { kAnswerSkip = 1, kAnswerSkipAll = 2, kAnswerDo = 3, kAnswerDoAll = 4 };
 
@@ -53,5 +63,5 @@ struct JobHost {
   void (*setCell)(MainState* state, int32_t row, uint32_t column, const char16_t* text);
   // Direct, optional: a member or item the job left out and why (the window shows only the
   // count, qbx names each one).
-  void (*reportLeftOut)(MainState* state, const char16_t* name, ResultCode reason);
+  void (*reportLeftOut)(MainState* state, const char16_t* name, LeftOutReason reason);
 };

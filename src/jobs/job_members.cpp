@@ -77,7 +77,7 @@ uint32_t CheckPassword(MainState* state, ArchiveContext* context) {
 
 // A link on the disk in the member's path would take the write somewhere else.
 uint32_t RefuseThroughLink(MainState* state, ArchiveContext* context) {
-  LeaveOut(state, context->memberName, kResultLinkInPath);
+  LeaveOut(state, context->memberName, kLeftThroughLink);
   return Skip(context);
 }
 
@@ -93,7 +93,8 @@ uint32_t ExtractMemberCallback(ArchiveContext* context) {
   if (state->Options.AnyPath == 0) CleanOutputName(context->memberName, kMemberNameChars);
   // An empty name is the destination itself.
   if (context->memberName[0] == 0) return 0;
-  if (PathCrossesLink(context->memberName)) return RefuseThroughLink(state, context);
+  // A link member replaces a link standing at its name; nothing is written through it.
+  if (PathCrossesLink(context->memberName, !IsLinkMember(context))) return RefuseThroughLink(state, context);
   if (IsDirectoryMember(context)) {
     MakeParentFolders(context->memberName);
     return 0;
@@ -104,6 +105,7 @@ uint32_t ExtractMemberCallback(ArchiveContext* context) {
     if (state->OverwriteAnswer == kAnswerSkipAll) return Skip(context);
     if (Ask(state, context, kUpdateOverwritePrompt, &state->OverwriteAnswer) < kAnswerDo) return Skip(context);
   }
+  if (IsLinkMember(context)) return ExtractLinkMember(state, context);
   return CheckPassword(state, context);
 }
 

@@ -46,9 +46,14 @@ void BarProgressCallback(const ProgressBlock* block);
 // Member callbacks of extraction and test: 1 processes the member, 0 skips it.
 uint32_t ExtractMemberCallback(ArchiveContext* context);
 uint32_t TestMemberCallback(ArchiveContext* context);
+// TAR link members: a symbolic link is made where it points inside the destination, a hard
+// link copies the file its member became. Both answer 0: no data follows.
+bool IsLinkMember(const ArchiveContext* context);
+uint32_t ExtractLinkMember(MainState* state, ArchiveContext* context);
 
 // Counts a member or item the job leaves out and tells the host, which may name it.
-void LeaveOut(MainState* state, const char16_t* name, ResultCode reason);
+enum LeftOutReason : uint32_t;
+void LeaveOut(MainState* state, const char16_t* name, LeftOutReason reason);
 
 // The text after the last "\" or "/".
 const char16_t* ItemNameOf(const char16_t* path);

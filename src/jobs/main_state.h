@@ -101,6 +101,8 @@ struct MainState {
   char16_t JobPath[kJobPathChars];
   // The member an extraction or test is at, shown when the job fails.
   char16_t WorkMemberName[kMemberNameChars];
+  // The target of the TAR link member in work during an extraction.
+  char16_t LinkTarget[kMemberNameChars];
   // The name and one cell text of the row being filled by a listing or an edit.
   char16_t RowName[kMemberNameChars];
   char16_t CellText[kCellChars];

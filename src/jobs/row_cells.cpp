@@ -41,7 +41,9 @@ char16_t* PutNumber(char16_t* out, uint32_t value, uint32_t digits) {
 
 void TarModeText(const ArchiveContext* context, char16_t* out) {
   static constexpr char16_t kLetters[] = u"rwxrwxrwx";
-  out[0] = (context->entry.attributes & kAttrDirectory) ? u'd' : u'-';
+  // As GNU tar lists them: d a folder, l a symbolic link, h a hard link.
+  uint32_t a = context->entry.attributes;
+  out[0] = (a & kAttrDirectory) ? u'd' : (a & kAttrLink) ? u'l' : (a & kAttrHardLink) ? u'h' : u'-';
   for (uint32_t i = 0; i < 9; ++i) out[1 + i] = (context->entry.mode & (0x100u >> i)) ? kLetters[i] : u'-';
   out[10] = 0;
 }

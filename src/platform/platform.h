@@ -77,6 +77,10 @@ bool GetPathAttributes(const char16_t* path, uint32_t* attributes);
 bool GetEntryAttributes(const char16_t* path, uint32_t* attributes);
 bool SetPathAttributes(const char16_t* path, uint32_t attributes);
 bool CreateFolder(const char16_t* path);
+// Makes a symbolic link at path to target, a path relative to the link's folder ("/" or
+// "\\" between its parts); folder says the target is a folder (Windows makes the two kinds
+// differently). False when the system refuses (Windows without the right to make links).
+bool CreateLink(const char16_t* path, const char16_t* target, bool folder);
 bool DeletePath(const char16_t* path);
 // Moves a file over another one, replacing it (both in the same folder).
 bool MoveFileOver(const char16_t* from, const char16_t* to);

@@ -273,6 +273,12 @@ bool CreateFolder(const char16_t* path) {
   return !p.empty() && mkdir(p.c_str(), 0777) == 0;
 }
 
+bool CreateLink(const char16_t* path, const char16_t* target, bool) {
+  std::string p = PosixPath(path), t = PosixPath(target);
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  return !p.empty() && !t.empty() && symlink(t.c_str(), p.c_str()) == 0;
+}
+
 bool DeletePath(const char16_t* path) {
   std::string p = PosixPath(path);
   return !p.empty() && unlink(p.c_str()) == 0;

@@ -186,6 +186,17 @@ bool SetPathAttributes(const char16_t* path, uint32_t attributes) {
 
 bool CreateFolder(const char16_t* path) { return CreateDirectoryW(ToSystemPath(path).text(), nullptr) != 0; }
 
+bool CreateLink(const char16_t* path, const char16_t* target, bool folder) {
+  // A relative link resolves only with Windows separators.
+  std::wstring t;
+  for (const char16_t* c = target; *c != 0; ++c) t += *c == u'/' ? L'\\' : static_cast<wchar_t>(*c);
+  DWORD flags = SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE | (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0);
+  if (CreateSymbolicLinkW(ToSystemPath(path).text(), t.c_str(), flags) == 0) return false;
+  // Some systems (Wine) say yes and make nothing.
+  uint32_t attributes = 0;
+  return GetEntryAttributes(path, &attributes) && (attributes & kAttrLink) != 0;
+}
+
 bool DeletePath(const char16_t* path) { return DeleteFileW(ToSystemPath(path).text()) != 0; }
 
 bool MoveFileOver(const char16_t* from, const char16_t* to) {
