@@ -165,9 +165,13 @@ INT_PTR OnUpdate(HWND dialog, WPARAM code, LPARAM argument) {
 // The dialog stays open with the count of what the job left out.
 void ShowLeftOut(HWND dialog, LPARAM outcome, uint32_t count) {
   wchar_t text[96];
-  const wchar_t* what = outcome == kOutcomeItemsSkipped ? L"%u items skipped: links, devices and pipes are not added."
-                                                         : L"Extraction failed. %u members were not extracted.";
-  swprintf(text, sizeof text / sizeof text[0], what, count);
+  bool one = count == 1;
+  if (outcome == kOutcomeItemsSkipped)
+    swprintf(text, sizeof text / sizeof text[0], L"%u %ls skipped: links, devices and pipes are not added.", count,
+             one ? L"item" : L"items");
+  else
+    swprintf(text, sizeof text / sizeof text[0], L"Extraction failed. %u %ls not extracted.", count,
+             one ? L"member was" : L"members were");
   SetStatus(dialog, text);
 }
 

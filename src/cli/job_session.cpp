@@ -18,11 +18,12 @@ const char* OutcomeText(uint32_t outcome) {
   }
 }
 
-// "qbx: 3 items skipped" after an add, "qbx: 2 member(s) not extracted" after an extraction.
+// "qbx: 3 items skipped" after an add, "qbx: 2 members not extracted" after an extraction.
 std::string LeftOutText(const CliJobs* jobs) {
-  std::string count = std::to_string(jobs->state.LeftOutCount);
-  if (jobs->host.outcome == kOutcomeItemsSkipped) return "qbx: " + count + " items skipped";
-  return "qbx: " + count + " member(s) not extracted";
+  uint32_t n = jobs->state.LeftOutCount;
+  std::string count = std::to_string(n);
+  if (jobs->host.outcome == kOutcomeItemsSkipped) return "qbx: " + count + (n == 1 ? " item" : " items") + " skipped";
+  return "qbx: " + count + (n == 1 ? " member" : " members") + " not extracted";
 }
 }  // namespace
 
