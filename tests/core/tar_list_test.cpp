@@ -219,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(TarList, TarListCase, testing::ValuesIn(Cases()), CaseN
 
 TEST(TarList, TypeflagAttributes) {
   const std::pair<char, uint32_t> types[] = {{'\0', kAttrArchive}, {'0', kAttrArchive}, {'7', kAttrArchive},
-                                             {'S', kAttrArchive}, {'5', kAttrDirectory}, {'2', 0}, {'1', 0},
+                                             {'S', kAttrArchive}, {'5', kAttrDirectory}, {'2', kAttrLink}, {'1', kAttrHardLink},
                                              {'3', 0}, {'6', 0}, {'Z', 0}};
   Bytes a;
   for (auto [type, attributes] : types) a = a + Member_({.name = std::string("m") + (type ? type : '_'), .typeflag = type});
