@@ -10,7 +10,8 @@ void KeepNameBytes(StoredName* name, const uint8_t* bytes, uint32_t length, Name
   while (n < length && n < kMaxNameBytes && bytes[n] != 0) ++n;
   name->tooLong = n == kMaxNameBytes && n < length && bytes[n] != 0;
   name->fillsField = name->tooLong || (fixedField && n == length);
-  std::memmove(name->bytes, bytes, n);
+  // An absent name comes as null, which memmove must not be given even for 0 bytes.
+  if (n != 0) std::memmove(name->bytes, bytes, n);
   name->bytes[n] = 0;
   name->length = n;
   name->encoding = encoding;

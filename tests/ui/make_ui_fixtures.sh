@@ -3,6 +3,7 @@
 # Usage: make_ui_fixtures.sh OUTPUT_FOLDER
 set -euo pipefail
 out=${1:?usage: make_ui_fixtures.sh OUTPUT_FOLDER}
+here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$out"
 mkdir -p "$out/src/docs"
 cd "$out"
@@ -18,3 +19,5 @@ find src -exec touch -d "2022-02-03 04:05:06" {} +
 (cd src && zip -q -X -P 'open sesame' ../crypt.zip alpha.txt numbers.txt docs/notes.md)
 (cd src && zip -q -X -0 ../book.epub alpha.txt)
 gzip -n -c src/numbers.txt > numbers.txt.gz
+# Long and non-ASCII names, with their tree, in names/ (the native fixtures' script).
+bash "$here/../fixtures/name_fixtures.sh" "$PWD"

@@ -12,6 +12,8 @@
 #include "app/startup.h"
 
 namespace {
+constexpr int kReadCellChars = 1024;  // past the longest names the tests list (over 300)
+
 PickerAnswers& Answers() { return *static_cast<PickerAnswers*>(App()->HostUser); }
 
 bool Take(std::wstring* answer, char16_t* path) {
@@ -149,11 +151,11 @@ bool UiApp::WaitIdle(int timeoutMs) {
 int UiApp::RowCount() const { return static_cast<int>(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0)); }
 
 std::wstring UiApp::Cell(int row, int column) const {
-  wchar_t text[300] = {};
+  wchar_t text[kReadCellChars] = {};
   LVITEMW item{};
   item.iSubItem = column;
   item.pszText = text;
-  item.cchTextMax = 300;
+  item.cchTextMax = kReadCellChars;
   SendMessageW(List(), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
   return text;
 }
