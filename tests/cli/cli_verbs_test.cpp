@@ -2,8 +2,6 @@
 // delete-last, and their answers to existing files.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "cli/cli.h"
 #include "support/cli_run.h"
 #include "support/source_files.h"
@@ -64,28 +62,5 @@ TEST(CliVerbs, ExistingFilesAreKeptOrReplacedAsAsked) {
     EXPECT_EQ(run.err, c.err);
     EXPECT_EQ(ReadBytes(dir.Path("out/f.txt")), BytesOf(c.expected));
   }
-}
-
-TEST(CliVerbs, FailuresReportTheirMessageAndVerdict) {
-  ScratchDir dir;
-  Bytes damaged(600, 'x');
-  std::memcpy(damaged.data(), "XBQK", 4);
-  WriteBytes(dir.Path("d.qbx"), damaged);
-  // The listing tolerates the damage (read-only, no members); the test reports it.
-  CliRun test = RunQbx({u"test", Wide(dir.Path("d.qbx"))});
-  EXPECT_EQ(test.status, int{kResultChecksum});
-  const std::string message = "Checksum Error: Checksum failed. The file may be corrupt.\n";
-  ASSERT_GE(test.err.size(), message.size());
-  EXPECT_EQ(test.err.substr(test.err.size() - message.size()), message);  // after the item in work
-  EXPECT_EQ(test.out, "Test failed.\n");
-  WriteBytes(dir.Path("x.bin"), BytesOf("nothing"));
-  CliRun notArchive = RunQbx({u"extract", Wide(dir.Path("x.bin")), u"-o", Wide(dir.Path("o"))});
-  EXPECT_EQ(notArchive.status, int{kResultNotArchive});
-  EXPECT_EQ(notArchive.err, "Open Error: The file cannot be opened as an archive.\n");
-  EXPECT_EQ(RunQbx({u"extract", Wide(dir.Path("x.bin"))}).status, kExitUsage);
-  EXPECT_EQ(RunQbx({u"list", u"--bogus", Wide(dir.Path("x.bin"))}).status, kExitUsage);
-  CliRun help = RunQbx({u"extract", u"--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("qbx extract"), std::string::npos);
 }
 }  // namespace

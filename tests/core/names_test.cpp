@@ -28,16 +28,11 @@ TEST_P(NameDecoding, GivesTheText) {
   InitArchiveContext(context.get(), nullptr);
   const auto* bytes = reinterpret_cast<const uint8_t*>(c.bytes.data());
   const auto length = static_cast<uint32_t>(c.bytes.size());
-  switch (c.as) {
-    case Read::kUtf8: SetStoredName(context.get(), bytes, length, kNameUtf8, false); break;
-    case Read::kUtf8FullField: SetStoredName(context.get(), bytes, length, kNameUtf8, true); break;
-    case Read::kTarWithoutSetting:
-      context->headerCodePage = 0;
-      SetStoredName(context.get(), bytes, length, TarNameEncoding(context.get(), bytes, length), true);
-      break;
-    case Read::kLatin1: SetStoredName(context.get(), bytes, length, kNameLatin1, false); break;
-    case Read::kOem: SetStoredName(context.get(), bytes, length, kNameOem, false); break;
-  }
+  const bool tar = c.as == Read::kTarWithoutSetting;
+  if (tar) context->headerCodePage = 0;
+  const NameEncoding encoding = tar ? TarNameEncoding(context.get(), bytes, length)
+                                : c.as == Read::kLatin1 ? kNameLatin1 : c.as == Read::kOem ? kNameOem : kNameUtf8;
+  SetStoredName(context.get(), bytes, length, encoding, tar || c.as == Read::kUtf8FullField);
   std::u16string out(kMemberNameChars, u'\0');
   DecodeMemberName(context.get(), out.data());
   EXPECT_EQ(std::u16string(out.c_str()), c.text);

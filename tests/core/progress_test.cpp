@@ -54,12 +54,9 @@ TEST(WaitWhilePaused, CancelStopsAndPauseCountsItsTime) {
 // What the walks report, from ProgressBegin on: the listing ends at the file's size, a TAR
 // walk counts a member's padding at once, before its data.
 TEST(Progress, RealWalksReportTheirBytes) {
-  Bytes tar;
-  AppendTarMember(tar, {"a", 1}, BytesOf("1"));
-  AppendTarMember(tar, {"b", 700}, Bytes(700, 'b'));
+  Bytes tar = TarBytes({{{"a", 1}, BytesOf("1")}, {{"b", 700}, Bytes(700, 'b')}});
   tar.resize(10240, 0);  // padded as GNU tar pads
-  Bytes qbx;
-  AppendQbxMember(qbx, {"q", BytesOf("abc")});
+  const Bytes qbx = QbxBytes({{"q", BytesOf("abc")}});
   struct Case { const char* what; const char* file; const Bytes* bytes; int64_t runTotal; std::vector<uint64_t> done; };
   const Case cases[] = {
       {"TAR listing", "a.tar", &tar, 0, {0, 1024, 2560, 10240}},

@@ -4,6 +4,7 @@
 
 #include "core/filetime.h"
 #include "support/archive_walk.h"
+#include "support/case_name.h"
 #include "support/source_files.h"
 
 namespace {
@@ -36,10 +37,5 @@ TEST_P(TarSparse, ListsAndExtractsTheWholeFile) {
   }
 }
 INSTANTIATE_TEST_SUITE_P(Gnu, TarSparse, testing::Values("gnu.tar", "pax-0.0.tar", "pax-0.1.tar", "pax-1.0.tar"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                           std::string name = info.param;
-                           for (char& c : name)
-                             if (c == '.' || c == '-') c = '_';
-                           return name;
-                         });
+                         [](const testing::TestParamInfo<const char*>& info) { return CaseIdentifier(info.param); });
 }  // namespace

@@ -7,6 +7,7 @@
 #include "core/progress.h"
 #include "deflate/crc32.h"
 #include "deflate/member_decode.h"
+#include "support/case_name.h"
 #include "support/deflate_writer.h"
 #include "support/zip_builder.h"
 #include "zip/zip_crypto.h"
@@ -49,74 +50,72 @@ Decoded DecodeFile(const Member& m, uint32_t jobState = kJobRunning) {
   return d;
 }
 
-Member Whole(const Bytes& stream) { return {stream, static_cast<int64_t>(stream.size())}; }
+Member Whole(const Bytes& stream, InflateFunction decoder = Inflate, bool decrypt = false) {
+  return {stream, static_cast<int64_t>(stream.size()), decrypt, decoder};
+}
 
 Bytes Encrypt(const Bytes& b) {
   uint32_t keys[3] = {kKeys[0], kKeys[1], kKeys[2]};
   return EncryptWithKeys(keys, b);
 }
 
-void ExpectDecoded(const Decoded& d, const Bytes& expect) {
-  EXPECT_EQ(d.result, kResultOk);
-  EXPECT_EQ(d.total, expect.size());
-  EXPECT_EQ(d.checksum, Crc32Update(0, expect.data(), expect.size()));
-  EXPECT_TRUE(d.written == expect);
-}
+struct DecodeCase {
+  const char* what;
+  Member member;
+  ResultCode expected;
+  Bytes output = {};  // when kResultOk
+  FaultOp fault = kFaultOpCount;  // fails its second call
+  uint32_t jobState = kJobRunning;
+};
 
-TEST(DecodeMemberData, DecodesAcrossInputChunksAndOutputBlocks) {
+std::vector<DecodeCase> DecodeCases() {
   const Bytes data = RandomBytes(700000, 11);  // three input chunks, two output blocks
-  ExpectDecoded(DecodeFile(Whole(StoredStream(data))), data);
-  // Surplus behind the stream, even a whole chunk of it, is read and ignored.
-  Bytes padded = StoredStream(data);
-  padded.resize(padded.size() + 300000, 0xEE);
-  ExpectDecoded(DecodeFile(Whole(padded)), data);
-  // One input chunk giving many output blocks: 258-byte matches of one byte.
-  BitWriter w;
-  BlockStart(w, true, 1);
-  FixedSymbol(w, 'q');
-  for (int i = 0; i < 8000; i++) {
-    FixedSymbol(w, 285);
-    FixedDistance(w, 0);
-  }
-  FixedSymbol(w, 256);
-  ExpectDecoded(DecodeFile(Whole(w.bytes)), Bytes(1 + 8000 * 258, 'q'));
-  // The same data stored, with no decoder, and encrypted.
-  Member stored = Whole(data);
-  stored.decoder = nullptr;
-  ExpectDecoded(DecodeFile(stored), data);
-  Member secret = Whole(Encrypt(StoredStream(data)));
-  secret.decrypt = true;
-  ExpectDecoded(DecodeFile(secret), data);
-  ExpectDecoded(DecodeFile({{}, 0}), {});  // no data: an empty member
-}
-
-TEST(DecodeMemberData, FailuresGiveTheirResultCodes) {
-  const Bytes data = RandomBytes(300000, 12);
   const Bytes stream = StoredStream(data);
-  struct Case { const char* what; Member member; ResultCode expect; };
-  Member cut = {Bytes(stream.begin(), stream.end() - 3), static_cast<int64_t>(stream.size() - 3)};
-  Member shortFile = {stream, static_cast<int64_t>(stream.size() + 1)};
-  Member wrongKeys = Whole(Encrypt(Hex("07")));
-  wrongKeys.decrypt = true;
+  // Surplus behind the stream, even a whole chunk of it, is read and ignored.
+  Bytes padded = stream;
+  padded.resize(padded.size() + 300000, 0xEE);
+  // One input chunk giving many output blocks: 258-byte matches of one byte.
+  BitWriter matches;
+  BlockStart(matches, true, 1);
+  FixedSymbol(matches, 'q');
+  for (int i = 0; i < 8000; i++) {
+    FixedSymbol(matches, 285);
+    FixedDistance(matches, 0);
+  }
+  FixedSymbol(matches, 256);
   // Stored blocks ending exactly at the first chunk's end, then one byte that starts
   // another block: the last chunk gives no output, yet the stream is unfinished.
-  BitWriter w;
-  StoredBlocks(w, Bytes(kIoBufferSize - 4 * 5, 'z'), false);  // four blocks
-  w.Raw(Hex("02"));
-  const Case cases[] = {
-      {"stream cut short", cut, kResultFormat},
-      {"file shorter than the member", shortFile, kResultUnexpectedEnd},
-      {"invalid data after decryption", wrongKeys, kResultPassword},
-      {"unfinished in a chunk without output", Whole(w.bytes), kResultFormat},
+  BitWriter unfinished;
+  StoredBlocks(unfinished, Bytes(kIoBufferSize - 4 * 5, 'z'), false);  // four blocks
+  unfinished.Raw(Hex("02"));
+  return {
+      {"stored blocks across chunks and output blocks", Whole(stream), kResultOk, data},
+      {"surplus behind the stream", Whole(padded), kResultOk, data},
+      {"one chunk giving many output blocks", Whole(matches.bytes), kResultOk, Bytes(1 + 8000 * 258, 'q')},
+      {"stored data without a decoder", Whole(data, nullptr), kResultOk, data},
+      {"encrypted", Whole(Encrypt(stream), Inflate, true), kResultOk, data},
+      {"no data: an empty member", Whole({}), kResultOk, {}},
+      {"stream cut short", {Bytes(stream.begin(), stream.end() - 3), static_cast<int64_t>(stream.size() - 3)}, kResultFormat},
+      {"file shorter than the member", {stream, static_cast<int64_t>(stream.size() + 1)}, kResultUnexpectedEnd},
+      {"invalid data after decryption", Whole(Encrypt(Hex("07")), Inflate, true), kResultPassword},
+      {"unfinished in a chunk without output", Whole(unfinished.bytes), kResultFormat},
+      {"a failing read", Whole(stream), kResultRead, {}, kFaultRead},
+      {"a cancel", Whole(stream), kResultCancelled, {}, kFaultOpCount, kJobCancelling},
   };
-  for (const Case& c : cases) EXPECT_EQ(DecodeFile(c.member).result, c.expect) << c.what;
 }
 
-TEST(DecodeMemberData, AFailingReadOrACancelStopsIt) {
-  const Member m = Whole(StoredStream(RandomBytes(600000, 13)));
-  ArmFault(kFaultRead, 2);
-  EXPECT_EQ(DecodeFile(m).result, kResultRead);
+class DecodeMemberData : public testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecodeMemberData, GivesTheDataOrItsResult) {
+  const DecodeCase& c = GetParam();
+  if (c.fault != kFaultOpCount) ArmFault(c.fault, 2);
+  const Decoded d = DecodeFile(c.member, c.jobState);
   DisarmFaults();
-  EXPECT_EQ(DecodeFile(m, kJobCancelling).result, kResultCancelled);
+  EXPECT_EQ(d.result, c.expected);
+  if (c.expected != kResultOk) return;
+  EXPECT_EQ(d.total, c.output.size());
+  EXPECT_EQ(d.checksum, Crc32Update(0, c.output.data(), c.output.size()));
+  EXPECT_TRUE(d.written == c.output);
 }
+INSTANTIATE_TEST_SUITE_P(MemberDecode, DecodeMemberData, testing::ValuesIn(DecodeCases()), CaseName());
 }  // namespace

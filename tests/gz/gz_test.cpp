@@ -5,163 +5,111 @@
 #include <cstring>
 
 #include "core/archive.h"
-#include "support/archive_walk.h"
 #include "core/filetime.h"
-#include "support/source_files.h"
 #include "gz/gz.h"
+#include "support/archive_walk.h"
+#include "support/case_name.h"
+#include "support/source_files.h"
 #include "support/zip_builder.h"
 
 namespace {
 const Bytes kText = BytesOf("gzip member text\n");
 const Bytes kData = Pattern(300000, 9);  // more than one 256 KiB read
+const Bytes kOne = GzMember(Gz(kText, "t")), kTwo = GzMember(Gz(kData));
 
-Bytes Join(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
-// Runs the walk over dir/name with dir/out as the destination.
-ResultCode Walk(const ScratchDir& dir, const std::string& name, const Bytes& file, uint32_t testFlag,
-                std::vector<std::u16string> skip = {}) {
-  WriteBytes(dir.Path(name), file);
-  return WalkArchive(dir.Path(name), dir.Path("out"), {testFlag, nullptr, skip});
-}
-}  // namespace
+Bytes Cut(const Bytes& b, size_t size) { return Bytes(b.begin(), b.begin() + static_cast<long>(size)); }
 
 // Headers the listing refuses are among the test verdicts below.
-TEST(GzList, HeaderFieldsAndNames) {
-  GzFields named = Gz(kText, "report.txt");
-  const std::string longName = std::string(45, 'a') + std::string(255, 'z');
-  GzFields extraAndComment = Gz(kText, "after-extra.txt");
-  extraAndComment.comment = "a comment";
-  extraAndComment.extra = {'A', 'B', 4, 0, 'w', 'x', 'y', 'z'};
-  GzFields crcRight = Gz(kText, "crc");
-  crcRight.headerCrc = true;
-  GzFields method9 = Gz(kText, "m");
-  method9.method = 9;
-  Bytes headerOnly = GzMember(Gz(kText));
-  headerOnly.resize(10);
-  struct Case {
-    const char* what;
-    Bytes bytes;
-    std::string name;  // as shown, in UTF-8
-    uint16_t method;
-    int64_t packed;
-    uint64_t size;
-  };
-  const int64_t packed = static_cast<int64_t>(kText.size()) + 5;
-  const Case cases[] = {
-      {"stored name", GzMember(named), "report.txt", 8, packed, kText.size()},
-      {"long name whole", GzMember(Gz(kText, longName)), longName, 8, packed, kText.size()},
-      {"Latin-1 name", GzMember(Gz(kText, "caf\xE9.txt")), "caf\xC3\xA9.txt", 8, packed, kText.size()},
-      {"UTF-8 name", GzMember(Gz(kText, "caf\xC3\xA9.txt")), "caf\xC3\xA9.txt", 8, packed, kText.size()},
-      {"extra field and comment", GzMember(extraAndComment), "after-extra.txt", 8, packed, kText.size()},
-      {"header CRC right", GzMember(crcRight), "crc", 8, packed, kText.size()},
-      {"method 9", GzMember(method9), "m", 256, packed, kText.size()},
-      {"only the header, named after the file", headerOnly, "head", 8, 0, 0},
-      {"members one after another: the last trailer gives the size", Join({GzMember(named), GzMember(Gz(kData))}),
-       "report.txt", 8, static_cast<int64_t>(GzMember(named).size() + GzMember(Gz(kData)).size()) - 10 - 11 - 8,
-       kData.size()},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ScratchDir dir;
-    WriteBytes(dir.Path("head.gz"), c.bytes);
-    ListingContext l(dir.Path("head.gz"));
-    ASSERT_EQ(l.Open(), kResultOk);
-    ASSERT_EQ(l.members.size(), 1u);
-    const EntryRecord& e = l.members[0].entry;
-    EXPECT_EQ(l.members[0].name, c.name);
-    EXPECT_EQ(e.method, c.method);
-    EXPECT_EQ(e.packedSize, c.packed);
-    EXPECT_EQ(e.size, c.size);
-    EXPECT_EQ(e.signature, 0x8B1Fu);
-  }
-}
+struct ListCase {
+  const char* what;
+  Bytes bytes;
+  std::string name;  // as shown, in UTF-8
+  uint16_t method = 8;
+  int64_t packed = static_cast<int64_t>(kText.size()) + 5;
+  uint64_t size = kText.size();
+};
+const ListCase kListings[] = {
+    {"stored name", GzMember(Gz(kText, "report.txt")), "report.txt"},
+    {"long name whole", GzMember(Gz(kText, std::string(300, 'z'))), std::string(300, 'z')},
+    {"Latin-1 name", GzMember(Gz(kText, "caf\xE9.txt")), "caf\xC3\xA9.txt"},
+    {"UTF-8 name", GzMember(Gz(kText, "caf\xC3\xA9.txt")), "caf\xC3\xA9.txt"},
+    {"extra field and comment",
+     GzMember({.content = kText, .name = "after-extra.txt", .comment = "a comment", .extra = {'A', 'B', 4, 0, 'w', 'x', 'y', 'z'}}),
+     "after-extra.txt"},
+    {"header CRC right", GzMember({.content = kText, .name = "crc", .headerCrc = true}), "crc"},
+    {"method 9", GzMember({.content = kText, .name = "m", .method = 9}), "m", 256},
+    {"only the header, named after the file", Cut(GzMember(Gz(kText)), 10), "head", 8, 0, 0},
+    {"members one after another: the last trailer gives the size", Joined({kOne, kTwo}), "t", 8,
+     static_cast<int64_t>(kOne.size() + kTwo.size()) - 10 - 2 - 8, kData.size()},
+};
+class GzList : public testing::TestWithParam<ListCase> {};
 
-TEST(GzRun, TestVerdicts) {
-  const Bytes one = GzMember(Gz(kText, "t"));
-  const Bytes two = GzMember(Gz(kData));
-  GzFields badCrc = Gz(kData);
-  badCrc.crcDelta = 1;
-  GzFields badSize = Gz(kText, "t");
-  badSize.sizeDelta = 1;
-  GzFields reserved = Gz(kText);
-  reserved.extraFlags = 0x40;
-  GzFields method9 = Gz(kText);
-  method9.method = 9;
-  GzFields crcWrong = Gz(kText, "crc");
-  crcWrong.headerCrc = true;
-  crcWrong.headerCrcDelta = 1;
-  Bytes cutName = one;
-  cutName.resize(11);
-  Bytes cutStream = two;
-  cutStream.resize(two.size() - 5000);
-  Bytes cutTrailer = one;
-  cutTrailer.resize(one.size() - 4);
-  // Bytes between the stream's end and the trailer at the file's end.
-  Bytes gap = one;
-  gap.insert(gap.end() - 8, {1, 2, 3});
-  struct Case {
-    const char* what;
-    Bytes file;
-    ResultCode expected;
-  };
-  const Case cases[] = {
-      {"one member", one, kResultOk},
-      {"not gzip", BytesOf("PK not gzip at all"), kResultNotArchive},
-      {"header CRC wrong", GzMember(crcWrong), kResultChecksum},
-      {"first member's header has a reserved flag", GzMember(reserved), kResultFormat},
-      {"file ends inside the name", cutName, kResultUnexpectedEnd},
-      {"members one after another", Join({one, two, one}), kResultOk},
-      {"second member's CRC-32 wrong", Join({one, GzMember(badCrc)}), kResultChecksum},
-      {"first member's length wrong", Join({GzMember(badSize), two}), kResultChecksum},
-      {"zero padding behind", Join({one, Bytes(5000, 0)}), kResultOk},
-      {"stray bytes behind", Join({one, BytesOf("junk")}), kResultFormat},
-      {"zeros then stray bytes behind", Join({one, Bytes(300000, 0), BytesOf("x")}), kResultFormat},
-      {"half a magic behind", Join({one, Bytes{0x1F}}), kResultFormat},
-      {"stream cut short", cutStream, kResultFormat},
-      {"trailer cut short", cutTrailer, kResultUnexpectedEnd},
-      {"bytes between stream and trailer", gap, kResultChecksum},
-      {"only the header", Bytes(one.begin(), one.begin() + 12), kResultUnexpectedEnd},
-      {"method 9", GzMember(method9), kResultUnsupportedMethod},
-      {"second member's header has a reserved flag", Join({one, GzMember(reserved)}), kResultFormat},
-      {"second member has method 9", Join({one, GzMember(method9)}), kResultUnsupportedMethod},
-      {"second member's header cut", Join({one, Bytes(two.begin(), two.begin() + 6)}), kResultUnexpectedEnd},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ScratchDir dir;
-    EXPECT_EQ(Walk(dir, "a.gz", c.file, 1), c.expected);
-  }
+TEST_P(GzList, HeaderFieldsAndNames) {
+  const ListCase& c = GetParam();
+  const Listing l = ListBytes(c.bytes, "head.gz");
+  ASSERT_EQ(l.result, kResultOk);
+  ASSERT_EQ(l.members.size(), 1u);
+  const EntryRecord& e = l.members[0].entry;
+  EXPECT_EQ(l.members[0].name, c.name);
+  EXPECT_EQ(e.method, c.method);
+  EXPECT_EQ(e.packedSize, c.packed);
+  EXPECT_EQ(e.size, c.size);
+  EXPECT_EQ(e.signature, 0x8B1Fu);
+}
+INSTANTIATE_TEST_SUITE_P(Gz, GzList, testing::ValuesIn(kListings), CaseName());
+
+struct VerdictCase { const char* what; Bytes file; ResultCode expected; std::vector<std::u16string> skip = {}; };
+const Bytes kReserved = GzMember({.content = kText, .extraFlags = 0x40}), kMethod9 = GzMember({.content = kText, .method = 9});
+const VerdictCase kVerdicts[] = {
+    {"one member", kOne, kResultOk},
+    {"not gzip", BytesOf("PK not gzip at all"), kResultNotArchive},
+    {"header CRC wrong", GzMember({.content = kText, .name = "crc", .headerCrc = true, .headerCrcDelta = 1}), kResultChecksum},
+    {"first member's header has a reserved flag", kReserved, kResultFormat},
+    {"file ends inside the name", Cut(kOne, 11), kResultUnexpectedEnd},
+    {"members one after another", Joined({kOne, kTwo, kOne}), kResultOk},
+    {"second member's CRC-32 wrong", Joined({kOne, GzMember({.content = kData, .crcDelta = 1})}), kResultChecksum},
+    {"first member's length wrong", Joined({GzMember({.content = kText, .sizeDelta = 1}), kTwo}), kResultChecksum},
+    {"zero padding behind", Joined({kOne, Bytes(5000, 0)}), kResultOk},
+    {"stray bytes behind", Joined({kOne, BytesOf("junk")}), kResultFormat},
+    {"zeros then stray bytes behind", Joined({kOne, Bytes(300000, 0), BytesOf("x")}), kResultFormat},
+    {"half a magic behind", Joined({kOne, Bytes{0x1F}}), kResultFormat},
+    {"stream cut short", Cut(kTwo, kTwo.size() - 5000), kResultFormat},
+    {"trailer cut short", Cut(kOne, kOne.size() - 4), kResultUnexpectedEnd},
+    // Bytes between the stream's end and the trailer at the file's end.
+    {"bytes between stream and trailer", Joined({Cut(kOne, kOne.size() - 8), {1, 2, 3}, Bytes(kOne.end() - 8, kOne.end())}),
+     kResultChecksum},
+    {"only the header", Cut(kOne, 12), kResultUnexpectedEnd},
+    {"method 9", kMethod9, kResultUnsupportedMethod},
+    {"method 9 passed over", kMethod9, kResultOk, {u"a"}},
+    {"second member's header has a reserved flag", Joined({kOne, kReserved}), kResultFormat},
+    {"second member has method 9", Joined({kOne, kMethod9}), kResultUnsupportedMethod},
+    {"second member's header cut", Joined({kOne, Cut(kTwo, 6)}), kResultUnexpectedEnd},
+};
+class GzVerdict : public testing::TestWithParam<VerdictCase> {};
+
+TEST_P(GzVerdict, OfTheTest) {
   ScratchDir dir;
-  EXPECT_EQ(Walk(dir, "a.gz", GzMember(method9), 1, {u"a"}), kResultOk);
+  WriteBytes(dir.Path("a.gz"), GetParam().file);
+  EXPECT_EQ(WalkArchive(dir.Path("a.gz"), dir.Path("out"), {1, nullptr, GetParam().skip}), GetParam().expected);
 }
+INSTANTIATE_TEST_SUITE_P(Gz, GzVerdict, testing::ValuesIn(kVerdicts), CaseName());
 
+// Names are UTF-8; an old file is replaced only by a sound member.
 TEST(GzRun, ExtractionWritesEveryMembersData) {
-  const Bytes kOld = BytesOf("old file");
-  GzFields first = Gz(kText, "caf\xC3\xA9.txt");  // names are UTF-8
-  first.mtime = 1600000000;
-  struct Case {
-    const char* what;
-    Bytes file;
-    ResultCode result;
-    Bytes content;
-  };
+  const Bytes first = GzMember({.content = kText, .name = "caf\xC3\xA9.txt", .mtime = 1600000000});
+  struct Case { const char* what; Bytes file; ResultCode result; Bytes content; };
   const Case cases[] = {
-      {"members one after another", Join({GzMember(first), GzMember(Gz(kData)), Bytes(100, 0)}), kResultOk,
-       Join({kText, kData})},
-      {"stray bytes behind fail as the test does and keep the old file", Join({GzMember(first), BytesOf("junk")}),
-       kResultFormat, kOld},
+      {"members one after another", Joined({first, kTwo, Bytes(100, 0)}), kResultOk, Joined({kText, kData})},
+      {"stray bytes behind fail as the test does", Joined({first, BytesOf("junk")}), kResultFormat, BytesOf("old file")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ScratchDir dir;
     const std::filesystem::path path = dir.root / "out" / u"caf\u00E9.txt";
     std::filesystem::create_directories(path.parent_path());
-    WriteBytes(path, kOld);  // replaced only by a sound member
-    ASSERT_EQ(Walk(dir, "a.gz", c.file, 0), c.result);
+    WriteBytes(path, BytesOf("old file"));
+    WriteBytes(dir.Path("a.gz"), c.file);
+    ASSERT_EQ(WalkArchive(dir.Path("a.gz"), dir.Path("out"), {0, nullptr, {}}), c.result);
     EXPECT_EQ(ReadBytes(path), c.content);
     if (c.result == kResultOk) {
       EXPECT_EQ(FileTimeOf(path), UnixToFileTime(1600000000));
@@ -171,15 +119,9 @@ TEST(GzRun, ExtractionWritesEveryMembersData) {
 
 TEST(GzDefaultName, FromTheArchivePath) {
   const std::pair<std::u16string, std::string> cases[] = {
-      {u"backup.gz", "backup"},
-      {u"/data/site.tar.gz", "site.tar"},
-      {u"C:\\x\\pkg.TGZ", "pkg.tar"},
-      {u"x.gzip", "x"},
-      {u"no-dot", "no-dot"},
-      {u"C:\\old.files\\data", "data"},
-      {u"a/b\\c.gz", "c"},
-      {u".gz", "file"},
-      {u"dir/", "file"},
+      {u"backup.gz", "backup"},       {u"/data/site.tar.gz", "site.tar"}, {u"C:\\x\\pkg.TGZ", "pkg.tar"},
+      {u"x.gzip", "x"},               {u"no-dot", "no-dot"},              {u"C:\\old.files\\data", "data"},
+      {u"a/b\\c.gz", "c"},            {u".gz", "file"},                   {u"dir/", "file"},
       {u"\u00E9t\u00E9.gz", "\xC3\xA9t\xC3\xA9"},
   };
   for (const auto& [path, expected] : cases) {
@@ -204,3 +146,4 @@ TEST(GzRun, StopsBeforeTheDestinationIsFull) {
   extract.prepare = nullptr;
   EXPECT_EQ(WalkArchive(dir.Path("big.gz"), dir.Path("out"), extract), kResultOk);
 }
+}  // namespace

@@ -25,33 +25,15 @@ std::u16string Text(Format format, Value value) {
 
 TEST(FormatDuration, EveryEdge) {
   const std::pair<double, const char*> cases[] = {
-      {0, "0 seconds"},
-      {-5, "0 seconds"},
-      {std::nan(""), "0 seconds"},
-      {0.1, "0 seconds"},  // below the single-precision 0.1
-      {0.11, "0.1 seconds"},
-      {9.96, "10.0 seconds"},
-      {59.96, "60.0 seconds"},
-      {60, "60.0 seconds"},
-      {61, "1 minute"},
-      {119, "1 minute, 58 seconds"},
-      {120, "1 minute, 59 seconds"},
-      {121, "2 minutes"},
-      {3599, "59 minutes, 59 seconds"},
-      {3600, "1 hour"},
-      {3601, "1 hour, 1 second"},
-      {3661, "1 hour, 1 minute"},
-      {7205, "2 hours, 5 seconds"},
-      {86399, "23 hours, 59 minutes"},
-      {86400, "1 day"},
-      {90000, "1 day, 59 minutes"},
-      {31535999, "364 days, 23 hours"},
-      {31536000, "1 year"},
-      {63158400, "2 years, 1 day"},
-      {9999 * kYear, "9999 years"},
-      {10000 * kYear, "10 thousand years"},
-      {2500000 * kYear, "2 million years"},
-      {1e9 * kYear, "too long"},
+      {0, "0 seconds"}, {-5, "0 seconds"}, {std::nan(""), "0 seconds"},
+      {0.1, "0 seconds"} /* below the single-precision 0.1 */, {0.11, "0.1 seconds"}, {9.96, "10.0 seconds"},
+      {59.96, "60.0 seconds"}, {60, "60.0 seconds"}, {61, "1 minute"},
+      {119, "1 minute, 58 seconds"}, {120, "1 minute, 59 seconds"}, {121, "2 minutes"},
+      {3599, "59 minutes, 59 seconds"}, {3600, "1 hour"}, {3601, "1 hour, 1 second"},
+      {3661, "1 hour, 1 minute"}, {7205, "2 hours, 5 seconds"}, {86399, "23 hours, 59 minutes"},
+      {86400, "1 day"}, {90000, "1 day, 59 minutes"}, {31535999, "364 days, 23 hours"},
+      {31536000, "1 year"}, {63158400, "2 years, 1 day"}, {9999 * kYear, "9999 years"},
+      {10000 * kYear, "10 thousand years"}, {2500000 * kYear, "2 million years"}, {1e9 * kYear, "too long"},
       {std::numeric_limits<double>::infinity(), "too long"},
   };
   for (const auto& [seconds, text] : cases) EXPECT_EQ(Narrow(Text(FormatDuration, seconds)), text) << seconds;
@@ -59,15 +41,9 @@ TEST(FormatDuration, EveryEdge) {
 
 TEST(FormatSpeed, EveryEdge) {
   const std::pair<double, const char*> cases[] = {  // MiB per second
-      {0, "0 bytes/s"},
-      {0.0005, "524 bytes/s"},
-      {0.5, "512.0 KB/s"},
-      {1.0, "1024.0 KB/s"},
-      {1.5, "1.5 MB/s"},
-      {1024, "1024.0 MB/s"},  // strictly above 1024 before GB/s
-      {2048, "2.0 GB/s"},
-      {2097152, "2.0 TB/s"},
-      {1e12, "really fast"},
+      {0, "0 bytes/s"}, {0.0005, "524 bytes/s"}, {0.5, "512.0 KB/s"},
+      {1.0, "1024.0 KB/s"}, {1.5, "1.5 MB/s"}, {1024, "1024.0 MB/s"},  // strictly above 1024 before GB/s
+      {2048, "2.0 GB/s"}, {2097152, "2.0 TB/s"}, {1e12, "really fast"},
       {std::nan(""), "0 bytes/s"},
   };
   for (const auto& [speed, text] : cases) EXPECT_EQ(Narrow(Text(FormatSpeed, speed)), text) << speed;
@@ -75,19 +51,11 @@ TEST(FormatSpeed, EveryEdge) {
 
 TEST(FormatSize, EveryEdge) {
   const std::pair<uint64_t, const char*> cases[] = {
-      {0, "0 bytes"},
-      {1, "1 bytes"},
-      {1023, "1023 bytes"},
-      {1024, "1 KB"},
-      {1536, "2 KB"},
-      {1048575, "1024 KB"},
-      {1048576, "1.0 MB"},
-      {1073741824, "1.00 GB"},
-      {4294967296, "4.00 GB"},
-      {6442450944, "6.00 GB"},  // the low word counts below a terabyte
-      {1099511627776, "1.00 TB"},
-      {1099511627776 + 0xFFFFFFFF, "1.00 TB"},  // the low word is ignored from here on
-      {uint64_t{1} << 50, "1.00 PB"},
+      {0, "0 bytes"}, {1, "1 bytes"}, {1023, "1023 bytes"},
+      {1024, "1 KB"}, {1536, "2 KB"}, {1048575, "1024 KB"},
+      {1048576, "1.0 MB"}, {1073741824, "1.00 GB"}, {4294967296, "4.00 GB"},
+      {6442450944, "6.00 GB"} /* the low word counts below a terabyte */, {1099511627776, "1.00 TB"},
+      {1099511627776 + 0xFFFFFFFF, "1.00 TB"} /* the low word is ignored from here on */, {uint64_t{1} << 50, "1.00 PB"},
       {~uint64_t{0}, "16384.00 PB"},
   };
   for (const auto& [bytes, text] : cases) EXPECT_EQ(Narrow(Text(FormatSize, bytes)), text) << bytes;

@@ -162,10 +162,7 @@ TEST(Jobs, RelativeNameStart) {
 // The mode job and what the edits leave in the file: CliVerbs.AFullRoundOnATarArchive.
 TEST(Jobs, RowJobsRenameTheSelectedRows) {
   ScratchDir dir;
-  Bytes a;
-  for (const char* name : {"ab", "abcdef", "a\\b"}) AppendTarMember(a, {name, 0}, {});
-  AppendZeroBlocks(a, 2);
-  WriteBytes(dir.Path("a.tar"), a);
+  WriteBytes(dir.Path("a.tar"), TarBytes({{{"ab", 0}, {}}, {{"abcdef", 0}, {}}, {{"a\\b", 0}, {}}}));
   JobSession s;
   ASSERT_EQ(s.Open(dir.Path("a.tar")), kResultOk);
   SelectMembers(s.jobs, {0, 1});

@@ -24,18 +24,12 @@ TEST(RowCells, GroupedDecimal) {
 TEST(RowCells, DetailsByFormat) {
   struct Case { FormatKind format; uint32_t attributes; uint32_t mode; uint16_t method; const char* text; };
   const Case cases[] = {
-      {kFormatTar, 0x20, 0644, 0, "-rw-r--r--"},
-      {kFormatTar, 0x10, 040755, 0, "drwxr-xr-x"},
-      {kFormatTar, 0x20, 04777, 0, "-rwxrwxrwx"},
-      {kFormatQbx, 0x21, 0, 0, "RA"},
-      {kFormatQbx, 0, 0, 0, "N"},
-      {kFormatQbx, 0x2037, 0, 0, "RHSDAI"},
-      {kFormatZip, 0x4000, 0, 0, "ZipCrypto Store"},
-      {kFormatZip, 0x800, 0, 8, "Deflate"},
-      {kFormatZip, 0, 0, 9, "Deflate64"},
-      {kFormatZip, 0x4000, 0, 99, "AES"},
-      {kFormatZip, 0, 0, 93, "Unknown"},
-      {kFormatGz, 0, 0, 8, "Deflate"},
+      {kFormatTar, 0x20, 0644, 0, "-rw-r--r--"},   {kFormatTar, 0x10, 040755, 0, "drwxr-xr-x"},
+      {kFormatTar, 0x20, 04777, 0, "-rwxrwxrwx"},  {kFormatQbx, 0x21, 0, 0, "RA"},
+      {kFormatQbx, 0, 0, 0, "N"},                  {kFormatQbx, 0x2037, 0, 0, "RHSDAI"},
+      {kFormatZip, 0x4000, 0, 0, "ZipCrypto Store"}, {kFormatZip, 0x800, 0, 8, "Deflate"},
+      {kFormatZip, 0, 0, 9, "Deflate64"},          {kFormatZip, 0x4000, 0, 99, "AES"},
+      {kFormatZip, 0, 0, 93, "Unknown"},           {kFormatGz, 0, 0, 8, "Deflate"},
   };
   ArchiveContext c;
   InitArchiveContext(&c, AllFormatTable());
@@ -56,15 +50,12 @@ TEST(RowCells, TypeNamesAndTheirCache) {
   const std::pair<const char16_t*, const char16_t*> cases[] = {
       {u"", u"Unknown"},          {u"dir/", u"Directory"},   {u"dir\\", u"Directory"},
       {u"README", u"File"},       {u"a.b/c", u"File"},       {u"x.", u"File"},
-      {u"x.qqq", u"QQQ File"},    {u"deep/a.Qqq", u"QQQ File"},
-      {u".profile", u"PROFILE File"},
+      {u"x.qqq", u"QQQ File"},    {u"deep/a.Qqq", u"QQQ File"}, {u".profile", u"PROFILE File"},
       {u"a.abcdefghijklmnopqrstuvwxyz", u"ABCDEFGHIJKLMNOPQRSTUVWX File"},
-      {u"a.\u00E9t\u00E9", u"\u00C9T\u00C9 File"},                  // Latin-1
-      {u"a.stra\u00DFe", u"STRA\u00DFE File"},                         // sharp s has no one-letter capital
-      {u"a.\u00FF\u0101\u0142", u"\u0178\u0100\u0141 File"},           // Latin Extended
-      {u"a.\u03B1\u03B2\u03C3", u"\u0391\u0392\u03A3 File"},           // Greek
-      {u"a.\u0436\u0444\u0451", u"\u0416\u0424\u0401 File"},           // Cyrillic
-      {u"a.\u4E2D\u6587", u"\u4E2D\u6587 File"},                       // no case at all
+      // Latin-1; sharp s, which has no one-letter capital; Latin Extended; Greek; Cyrillic; no case.
+      {u"a.\u00E9t\u00E9", u"\u00C9T\u00C9 File"}, {u"a.stra\u00DFe", u"STRA\u00DFE File"},
+      {u"a.\u00FF\u0101\u0142", u"\u0178\u0100\u0141 File"}, {u"a.\u03B1\u03B2\u03C3", u"\u0391\u0392\u03A3 File"},
+      {u"a.\u0436\u0444\u0451", u"\u0416\u0424\u0401 File"}, {u"a.\u4E2D\u6587", u"\u4E2D\u6587 File"},
   };
   for (const auto& [name, text] : cases) {
     char16_t out[kTypeTextChars];

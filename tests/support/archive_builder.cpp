@@ -84,6 +84,19 @@ void AppendZeroBlocks(Bytes& archive, uint32_t count) {
   archive.resize(archive.size() + count * kTarBlockSize, 0);
 }
 
+Bytes TarBytes(std::initializer_list<TarEntry> members) {
+  Bytes a;
+  for (const TarEntry& m : members) AppendTarMember(a, m.fields, m.data);
+  AppendZeroBlocks(a, 2);
+  return a;
+}
+
+Bytes QbxBytes(std::initializer_list<QbxMemberFields> members) {
+  Bytes a;
+  for (const QbxMemberFields& m : members) AppendQbxMember(a, m);
+  return a;
+}
+
 void AppendQbxMember(Bytes& archive, const QbxMemberFields& fields) {
   EntryRecord e;
   std::memset(&e, 0, sizeof e);

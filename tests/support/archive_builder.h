@@ -33,6 +33,9 @@ void AppendGnuLongName(Bytes& archive, const std::string& name, char typeflag = 
 // A pax record "LENGTH key=value\n" with its length computed.
 std::string PaxRecord(const std::string& key, const std::string& value);
 void AppendZeroBlocks(Bytes& archive, uint32_t count);
+// Members one after another, then the two end blocks.
+struct TarEntry { TarHeaderFields fields; Bytes data; };
+Bytes TarBytes(std::initializer_list<TarEntry> members);
 
 // One QBX member: header (checksummed), data and data checksum.
 struct QbxMemberFields {
@@ -43,3 +46,4 @@ struct QbxMemberFields {
   uint8_t formatVersion = 0;
 };
 void AppendQbxMember(Bytes& archive, const QbxMemberFields& fields);
+Bytes QbxBytes(std::initializer_list<QbxMemberFields> members);

@@ -53,3 +53,20 @@ ResultCode WalkArchive(const std::filesystem::path& archive, const std::filesyst
   if (offered) *offered = selection.offered;
   return r;
 }
+
+Listing ListBytes(const Bytes& archive, const std::string& file, uint32_t codePage) {
+  ScratchDir dir;
+  WriteBytes(dir.Path(file), archive);
+  Listing r{};
+  {
+    ListingContext l(dir.Path(file), codePage);
+    r.result = l.Open();
+    r.members = l.members;
+    r.openMode = l.context.openMode;
+    r.memberCount = l.context.memberCount;
+    r.appendOffset = l.context.appendOffset;
+    r.format = l.context.format;
+  }
+  r.verdict = r.result == kResultOk ? WalkArchive(dir.Path(file), dir.Path("out"), {}) : r.result;
+  return r;
+}

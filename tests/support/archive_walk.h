@@ -19,6 +19,16 @@ struct WalkOptions {
 ResultCode WalkArchive(const std::filesystem::path& archive, const std::filesystem::path& out,
                        const WalkOptions& fields, std::vector<std::u16string>* offered = nullptr);
 
+// The bytes saved as a scratch file of that name and listed, then tested when that opened them.
+struct Listing {
+  ResultCode result, verdict;
+  std::vector<ListedMember> members;
+  uint32_t openMode, memberCount;
+  uint64_t appendOffset;
+  FormatKind format;
+};
+Listing ListBytes(const Bytes& archive, const std::string& file, uint32_t codePage = 65001);
+
 // The folder is the current one until the end of the scope.
 struct InFolder {
   char16_t previous[4096];

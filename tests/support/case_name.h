@@ -22,6 +22,8 @@ inline std::string CaseIdentifier(const char* what) {
   return id;
 }
 
+inline std::string CaseIdentifier(const std::string& what) { return CaseIdentifier(what.c_str()); }
+
 struct CaseName {
   template <typename Param>
   std::string operator()(const testing::TestParamInfo<Param>& info) const {

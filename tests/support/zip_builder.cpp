@@ -5,15 +5,13 @@
 #include "zip/zip_crypto.h"
 
 namespace {
-void Put16(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
+// Little-endian fields one after another: value and width in bytes (zeros past the eighth).
+void Put(Bytes& b, std::initializer_list<std::pair<uint64_t, int>> fields) {
+  for (const auto& [value, width] : fields)
+    for (int i = 0; i < width; ++i) b.push_back(i < 8 ? static_cast<uint8_t>(value >> (8 * i)) : 0);
 }
 void Append(Bytes& to, const Bytes& from) { to.insert(to.end(), from.begin(), from.end()); }
+void AppendText(Bytes& to, const std::string& text) { to.insert(to.end(), text.begin(), text.end()); }
 
 uint32_t Crc(const Bytes& b) { return Crc32Update(0, b.data(), b.size()); }
 
@@ -22,22 +20,19 @@ bool IsZip64(Descriptor d) { return d == Descriptor::Zip64Plain || d == Descript
 
 Bytes Le32Bytes(uint32_t value) {
   Bytes b;
-  Put32(b, value);
+  Put(b, {{value, 4}});
   return b;
 }
 
 Bytes Le64Bytes(uint64_t value) {
-  Bytes b = Le32Bytes(static_cast<uint32_t>(value));
-  Append(b, Le32Bytes(static_cast<uint32_t>(value >> 32)));
+  Bytes b;
+  Put(b, {{value, 8}});
   return b;
 }
 
 Bytes Zip64Record(uint64_t size, uint64_t compressed) {
   Bytes b;
-  Put16(b, 1);
-  Put16(b, 16);
-  Append(b, Le64Bytes(size));
-  Append(b, Le64Bytes(compressed));
+  Put(b, {{1, 2}, {16, 2}, {size, 8}, {compressed, 8}});
   return b;
 }
 
@@ -90,50 +85,27 @@ ZipEntryFields Encrypted(ZipEntryFields fields, const std::string& password) {
 }
 
 void AppendZipEntry(Bytes& archive, const ZipEntryFields& s) {
-  const bool known = s.headerSizesKnown;
-  Put32(archive, 0x04034B50);
-  Put16(archive, 20);
-  Put16(archive, s.flags);
-  Put16(archive, s.method);
-  Put16(archive, s.dosTime);
-  Put16(archive, s.dosDate);
-  Put32(archive, known ? s.crc : 0);
-  Put32(archive, s.overrideHeaderSizes ? s.headerCompressed32 : known ? static_cast<uint32_t>(s.data.size()) : 0);
-  Put32(archive, s.overrideHeaderSizes ? s.headerSize32 : known ? static_cast<uint32_t>(s.size) : 0);
-  Put16(archive, static_cast<uint32_t>(s.name.size()));
-  Put16(archive, static_cast<uint32_t>(s.extra.size()));
-  Append(archive, Bytes(s.name.begin(), s.name.end()));
+  const bool known = s.headerSizesKnown, override = s.overrideHeaderSizes;
+  Put(archive, {{0x04034B50, 4}, {20, 2}, {s.flags, 2}, {s.method, 2}, {s.dosTime, 2}, {s.dosDate, 2},
+                {known ? s.crc : 0, 4}, {override ? s.headerCompressed32 : known ? s.data.size() : 0, 4},
+                {override ? s.headerSize32 : known ? s.size : 0, 4}, {s.name.size(), 2}, {s.extra.size(), 2}});
+  AppendText(archive, s.name);
   Append(archive, s.extra);
   Append(archive, s.data);
   if (s.descriptor == Descriptor::None) return;
-  if (s.descriptor == Descriptor::Signed || s.descriptor == Descriptor::Zip64Signed) Put32(archive, 0x08074B50);
-  Put32(archive, s.crc);
-  if (IsZip64(s.descriptor)) {
-    Append(archive, Le64Bytes(s.data.size()));
-    Append(archive, Le64Bytes(s.size));
-  } else {
-    Put32(archive, static_cast<uint32_t>(s.data.size()));
-    Put32(archive, static_cast<uint32_t>(s.size));
-  }
+  if (s.descriptor == Descriptor::Signed || s.descriptor == Descriptor::Zip64Signed) Put(archive, {{0x08074B50, 4}});
+  const int width = IsZip64(s.descriptor) ? 8 : 4;
+  Put(archive, {{s.crc, 4}, {s.data.size(), width}, {s.size, width}});
 }
 
 void AppendCentralDirectory(Bytes& archive, const std::vector<std::string>& names) {
-  const uint32_t start = static_cast<uint32_t>(archive.size());
+  const uint64_t start = archive.size();
   for (const std::string& name : names) {
-    Put32(archive, 0x02014B50);
-    Append(archive, Bytes(24, 0));
-    Put16(archive, static_cast<uint32_t>(name.size()));
-    Append(archive, Bytes(16, 0));
-    Append(archive, Bytes(name.begin(), name.end()));
+    Put(archive, {{0x02014B50, 4}, {0, 24}, {name.size(), 2}, {0, 16}});
+    AppendText(archive, name);
   }
-  const uint32_t size = static_cast<uint32_t>(archive.size()) - start;
-  Put32(archive, 0x06054B50);
-  Put32(archive, 0);
-  Put16(archive, static_cast<uint32_t>(names.size()));
-  Put16(archive, static_cast<uint32_t>(names.size()));
-  Put32(archive, size);
-  Put32(archive, start);
-  Put16(archive, 0);
+  Put(archive, {{0x06054B50, 4}, {0, 4}, {names.size(), 2}, {names.size(), 2}, {archive.size() - start, 4},
+                {start, 4}, {0, 2}});
 }
 
 GzFields Gz(const Bytes& content, const std::string& name) {
@@ -155,32 +127,19 @@ Bytes ZipArchive(const std::vector<ZipEntryFields>& entries, bool directory) {
 }
 
 Bytes GzMember(const GzFields& s) {
-  Bytes b = {0x1F, 0x8B, s.method, 0};
-  uint8_t flags = s.extraFlags;
-  if (s.headerCrc) flags |= 0x02;
-  if (!s.extra.empty()) flags |= 0x04;
-  if (!s.name.empty()) flags |= 0x08;
-  if (!s.comment.empty()) flags |= 0x10;
-  b[3] = flags;
-  Put32(b, s.mtime);
-  b.push_back(0);
-  b.push_back(3);
+  const uint8_t flags = s.extraFlags | (s.headerCrc ? 0x02 : 0) | (s.extra.empty() ? 0 : 0x04) |
+                        (s.name.empty() ? 0 : 0x08) | (s.comment.empty() ? 0 : 0x10);
+  Bytes b = {0x1F, 0x8B, s.method, flags};
+  Put(b, {{s.mtime, 4}, {0, 1}, {3, 1}});
   if (!s.extra.empty()) {
-    Put16(b, static_cast<uint32_t>(s.extra.size()));
+    Put(b, {{s.extra.size(), 2}});
     Append(b, s.extra);
   }
-  if (!s.name.empty()) {
-    Append(b, Bytes(s.name.begin(), s.name.end()));
-    b.push_back(0);
-  }
-  if (!s.comment.empty()) {
-    Append(b, Bytes(s.comment.begin(), s.comment.end()));
-    b.push_back(0);
-  }
-  if (s.headerCrc) Put16(b, (Crc(b) + s.headerCrcDelta) & 0xFFFF);
+  for (const std::string* text : {&s.name, &s.comment})
+    if (!text->empty()) Append(b, Joined({BytesOf(*text), {0}}));
+  if (s.headerCrc) Put(b, {{Crc(b) + s.headerCrcDelta, 2}});
   Append(b, StoredStream(s.content));
-  Put32(b, Crc(s.content) + s.crcDelta);
-  Put32(b, static_cast<uint32_t>(s.content.size()) + s.sizeDelta);
+  Put(b, {{Crc(s.content) + s.crcDelta, 4}, {static_cast<uint32_t>(s.content.size()) + s.sizeDelta, 4}});
   return b;
 }
 
@@ -193,47 +152,14 @@ struct Placed {
 void PutCentralHeader(Bytes& b, const Placed& p, bool zip64) {
   const ZipEntryFields& s = *p.fields;
   Bytes extra;
-  if (zip64) {
-    Put16(extra, 1);
-    Put16(extra, 24);
-    Append(extra, Le64Bytes(s.size));
-    Append(extra, Le64Bytes(s.data.size()));
-    Append(extra, Le64Bytes(p.offset));
-  }
-  Put32(b, 0x02014B50);
-  Put16(b, zip64 ? 45 : 20);
-  Put16(b, zip64 ? 45 : 20);
-  Put16(b, s.flags);
-  Put16(b, s.method);
-  Put16(b, s.dosTime);
-  Put16(b, s.dosDate);
-  Put32(b, s.crc);
-  Put32(b, zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(s.data.size()));
-  Put32(b, zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(s.size));
-  Put16(b, static_cast<uint32_t>(s.name.size()));
-  Put16(b, static_cast<uint32_t>(extra.size()));
-  Append(b, Bytes(10, 0));  // comment length, disk, internal and external attributes
-  Put32(b, zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(p.offset));
-  Append(b, Bytes(s.name.begin(), s.name.end()));
+  if (zip64) Put(extra, {{1, 2}, {24, 2}, {s.size, 8}, {s.data.size(), 8}, {p.offset, 8}});
+  const uint64_t version = zip64 ? 45 : 20, wide = 0xFFFFFFFF;
+  // Comment length, disk, internal and external attributes are 0.
+  Put(b, {{0x02014B50, 4}, {version, 2}, {version, 2}, {s.flags, 2}, {s.method, 2}, {s.dosTime, 2}, {s.dosDate, 2},
+          {s.crc, 4}, {zip64 ? wide : s.data.size(), 4}, {zip64 ? wide : s.size, 4}, {s.name.size(), 2},
+          {extra.size(), 2}, {0, 10}, {zip64 ? wide : p.offset, 4}});
+  AppendText(b, s.name);
   Append(b, extra);
-}
-
-// The ZIP64 end record and its locator, then the end record deferring to them.
-void PutZip64End(Bytes& b, uint64_t count, uint64_t size, uint64_t start, uint64_t recordOffset) {
-  Put32(b, 0x06064B50);
-  Append(b, Le64Bytes(44));
-  Put16(b, 45);
-  Put16(b, 45);
-  Put32(b, 0);
-  Put32(b, 0);
-  Append(b, Le64Bytes(count));
-  Append(b, Le64Bytes(count));
-  Append(b, Le64Bytes(size));
-  Append(b, Le64Bytes(start));
-  Put32(b, 0x07064B50);
-  Put32(b, 0);
-  Append(b, Le64Bytes(recordOffset));
-  Put32(b, 1);
 }
 }  // namespace
 
@@ -251,15 +177,14 @@ Bytes ZipWithDirectory(const std::vector<ZipEntryFields>& entries, const ZipLayo
   for (size_t i = 0; order.size() < entries.size(); ++i) order.push_back(i);
   const uint64_t start = a.size();
   for (size_t i : order) PutCentralHeader(a, placed[i], layout.zip64);
-  const uint64_t size = a.size() - start;
-  if (layout.zip64) PutZip64End(a, entries.size(), size, start - uncounted, a.size() - uncounted);
-  const uint32_t count = layout.zip64 ? 0xFFFF : static_cast<uint32_t>(entries.size());
-  Put32(a, 0x06054B50);
-  Put32(a, 0);
-  Put16(a, count);
-  Put16(a, count);
-  Put32(a, layout.zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(size));
-  Put32(a, layout.zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(start - uncounted));
-  Put16(a, 0);
+  const uint64_t size = a.size() - start, count = entries.size();
+  if (layout.zip64) {  // the ZIP64 end record and its locator, then the end record deferring to them
+    const uint64_t record = a.size() - uncounted;
+    Put(a, {{0x06064B50, 4}, {44, 8}, {45, 2}, {45, 2}, {0, 8}, {count, 8}, {count, 8}, {size, 8},
+            {start - uncounted, 8}, {0x07064B50, 4}, {0, 4}, {record, 8}, {1, 4}});
+  }
+  const uint64_t wide = 0xFFFFFFFF;
+  Put(a, {{0x06054B50, 4}, {0, 4}, {layout.zip64 ? 0xFFFF : count, 2}, {layout.zip64 ? 0xFFFF : count, 2},
+          {layout.zip64 ? wide : size, 4}, {layout.zip64 ? wide : start - uncounted, 4}, {0, 2}});
   return a;
 }

@@ -45,12 +45,12 @@ Bytes ZipArchive(const std::vector<ZipEntryFields>& entries, bool directory = tr
 
 // How ZipWithDirectory lays the archive out around its entries.
 struct ZipLayout {
-  Bytes stub;                // bytes in front of the archive, as a program a ZIP is appended to
+  Bytes stub = {};           // bytes in front of the archive, as a program a ZIP is appended to
   bool stubCounted = true;   // the offsets count the stub in (as zip -A leaves them)
-  std::vector<Bytes> gaps;   // bytes in front of entry i, behind the stub
+  std::vector<Bytes> gaps = {};  // bytes in front of entry i, behind the stub
   bool zip64 = false;        // ZIP64 fields in the central headers, a ZIP64 end record and locator
-  std::vector<size_t> order;  // the entries in directory order; empty: file order
-  std::vector<std::pair<size_t, int64_t>> offsetErrors;  // entry, amount its offset is off by
+  std::vector<size_t> order = {};  // the entries in directory order; empty: file order
+  std::vector<std::pair<size_t, int64_t>> offsetErrors = {};  // entry, amount its offset is off by
 };
 // The entries laid out as told, then a central directory with their true sizes, CRC-32s and
 // offsets, and the end record.
@@ -61,10 +61,10 @@ Bytes Le64Bytes(uint64_t value);
 Bytes Zip64Record(uint64_t size, uint64_t compressed);
 
 struct GzFields {
-  Bytes content;
-  std::string name;      // FNAME when not empty
-  std::string comment;   // FCOMMENT when not empty
-  Bytes extra;           // FEXTRA when not empty
+  Bytes content = {};
+  std::string name = "";     // FNAME when not empty
+  std::string comment = "";  // FCOMMENT when not empty
+  Bytes extra = {};          // FEXTRA when not empty
   uint8_t method = 8;
   uint8_t extraFlags = 0;  // added to FLG, for reserved bits
   uint32_t mtime = 1614834368;

@@ -104,9 +104,7 @@ TEST_F(UiEdit, OnlyTheLastMemberCanBeDeletedAndAGapIsPassedOver) {
 
 // Enter stores the name and Escape changes nothing; the names themselves: Rename.QbxNamesAndDirectoryFlag.
 TEST_F(UiEdit, InPlaceRename) {
-  Bytes qbx;
-  AppendQbxMember(qbx, {"short.txt", BytesOf("s")});
-  WriteBytes(dir.Path("names.qbx"), qbx);
+  WriteBytes(dir.Path("names.qbx"), QbxBytes({{"short.txt", BytesOf("s")}}));
   Open(dir.Path("names.qbx"));
   Select({0});
   Rename(L"sub\\renamed.txt");

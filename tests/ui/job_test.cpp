@@ -13,11 +13,6 @@
 #include "ui_driver.h"
 
 namespace {
-std::string Read(const std::filesystem::path& path) {
-  const Bytes bytes = ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
 // asked: prompts until the job ends; written: alpha.txt extracted (over the old one). The
 // password prompt's Skip buttons are the overwrite prompt's (one answer table).
 struct PromptCase { const char* what; const char* archive; const wchar_t* title; int button; int asked; bool written; };
@@ -58,7 +53,7 @@ TEST_P(UiPrompt, EachButtonGivesItsAnswer) {
   ASSERT_TRUE(app.WaitFinished());
   EXPECT_EQ(asked, c.asked);
   EXPECT_NE(firstText.find(L"alpha.txt"), std::wstring::npos);
-  EXPECT_EQ(Read(dir.Path("out/alpha.txt")), c.written ? "alpha\n" : "old");
+  EXPECT_EQ(ReadBytes(dir.Path("out/alpha.txt")), BytesOf(c.written ? "alpha\n" : "old"));
   EXPECT_EQ(app.answers.lastFolderCaption, L"Copy Items");
   // The browser starts at the archive's own folder.
   const std::wstring folder = Fixture(c.archive).parent_path().wstring();
@@ -94,9 +89,7 @@ TEST_F(UiJob, ThePasswordEditHidesAndLimitsWhatIsTypedAndTheVerdictStaysUntilClo
 }
 
 TEST_F(UiJob, ADamagedArchiveShowsItsErrorThenTheVerdict) {
-  Bytes qbx;
-  AppendQbxMember(qbx, {"good.txt", BytesOf("good data")});
-  AppendQbxMember(qbx, {"bad.txt", BytesOf("bad data here")});
+  Bytes qbx = QbxBytes({{"good.txt", BytesOf("good data")}, {"bad.txt", BytesOf("bad data here")}});
   qbx[qbx.size() - 8] ^= 0x20;
   WriteBytes(dir.Path("a.qbx"), qbx);
   Open(dir.Path("a.qbx"));
@@ -128,11 +121,7 @@ class UiProgress : public UiTest {
   // big one that takes many pause polls to copy; extraction started, its prompt up.
   void SetUp() override {
     UiTest::SetUp();
-    Bytes tar;
-    AppendTarMember(tar, {"first.txt", 5}, BytesOf("first"));
-    AppendTarMember(tar, {"big.bin", kBig}, Bytes(kBig, 'z'));
-    AppendZeroBlocks(tar, 2);
-    WriteBytes(dir.Path("slow.tar"), tar);
+    WriteBytes(dir.Path("slow.tar"), TarBytes({{{"first.txt", 5}, BytesOf("first")}, {{"big.bin", kBig}, Bytes(kBig, 'z')}}));
     std::filesystem::create_directories(dir.Path("out"));
     WriteBytes(dir.Path("out/first.txt"), BytesOf("old"));
     Open(dir.Path("slow.tar"));
@@ -154,7 +143,7 @@ class UiProgress : public UiTest {
     ASSERT_NE(question, nullptr);
     Press(question, IDOK);
     ASSERT_TRUE(app.WaitFinished(60000));
-    EXPECT_EQ(Read(dir.Path("out/first.txt")), "old");
+    EXPECT_EQ(ReadBytes(dir.Path("out/first.txt")), BytesOf("old"));
   }
   static constexpr uint32_t kBig = 96u << 20;
   HWND prompt = nullptr, progress = nullptr;
@@ -190,7 +179,7 @@ TEST_F(UiProgress, PauseContinueAndCancelAnsweredNo) {
   Press(question, IDCANCEL);
   ASSERT_TRUE(app.WaitFinished(60000));
   EXPECT_EQ(std::filesystem::file_size(dir.Path("out/big.bin")), kBig);
-  EXPECT_EQ(Read(dir.Path("out/first.txt")), "old");
+  EXPECT_EQ(ReadBytes(dir.Path("out/first.txt")), BytesOf("old"));
 }
 
 TEST_F(UiProgress, CancelDuringAPromptAsksNothingAndYesCancelsQuietly) {

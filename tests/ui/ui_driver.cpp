@@ -53,8 +53,6 @@ HWND FindThreadWindow(DWORD thread, const wchar_t* className, const std::wstring
   return search.found;
 }
 
-HWND FindThreadDialog(DWORD thread, int childId) { return FindThreadWindow(thread, L"#32770", nullptr, childId); }
-
 void CALLBACK CommandReturned(HWND, UINT, ULONG_PTR data, LRESULT) { *reinterpret_cast<bool*>(data) = true; }
 }  // namespace
 
@@ -63,10 +61,7 @@ void UiTest::SetUp() {
   ASSERT_TRUE(app.Start());
 }
 
-void UiTest::Restart(const std::wstring& commandLine) {
-  ASSERT_TRUE(app.Stop());
-  ASSERT_TRUE(app.Start(commandLine));
-}
+void UiTest::Restart(const std::wstring& commandLine) { ASSERT_TRUE(app.Stop() && app.Start(commandLine)); }
 
 void UiTest::Open(const std::filesystem::path& archive) {
   app.answers.file = archive.wstring();
@@ -111,9 +106,7 @@ bool UiApp::Stop() {
   return ended;
 }
 
-UiApp::~UiApp() {
-  if (ui.joinable() && !Stop()) ui.detach();
-}
+UiApp::~UiApp() { if (ui.joinable() && !Stop()) ui.detach(); }
 
 MainState* UiApp::State() const { return App(); }
 HWND UiApp::List() const { return Hwnd(App()->ListView); }
@@ -125,10 +118,7 @@ void UiApp::Command(UINT id) {
 
 bool UiApp::WaitFinished(int timeoutMs) { return WaitUntil([&] { return commandDone; }, timeoutMs); }
 
-bool UiApp::Run(UINT id, int timeoutMs) {
-  Command(id);
-  return WaitFinished(timeoutMs);
-}
+bool UiApp::Run(UINT id, int timeoutMs) { return Command(id), WaitFinished(timeoutMs); }
 
 HWND UiApp::FindDialog(const std::wstring& title) const { return FindThreadWindow(uiThreadId, L"#32770", &title); }
 
@@ -140,7 +130,7 @@ HWND UiApp::WaitDialog(const std::wstring& title, int timeoutMs) {
 
 HWND UiApp::WaitMessageDialog(int timeoutMs) {
   HWND found = nullptr;
-  WaitUntil([&] { return (found = FindThreadDialog(uiThreadId, IDC_MESSAGE)) != nullptr; }, timeoutMs);
+  WaitUntil([&] { return (found = FindThreadWindow(uiThreadId, L"#32770", nullptr, IDC_MESSAGE)) != nullptr; }, timeoutMs);
   return found;
 }
 

@@ -14,10 +14,7 @@ class UiViewer : public UiTest {
  protected:
   void SetUp() override {
     UiTest::SetUp();
-    Bytes qbx;
-    AppendQbxMember(qbx, {"lines.txt", BytesOf("one\ntwo\r\nthree")});
-    AppendQbxMember(qbx, {"pages.bin", Bytes(300000, 'p')});
-    WriteBytes(dir.Path("view.qbx"), qbx);
+    WriteBytes(dir.Path("view.qbx"), QbxBytes({{"lines.txt", BytesOf("one\ntwo\r\nthree")}, {"pages.bin", Bytes(300000, 'p')}}));
     Open(dir.Path("view.qbx"));
   }
   // Opens the viewer of the row with the view command; returns the dialog.

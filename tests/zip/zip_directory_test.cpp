@@ -5,11 +5,9 @@
 
 #include <map>
 
-#include "cli/cli.h"
 #include "support/archive_builder.h"
 #include "support/archive_walk.h"
 #include "support/case_name.h"
-#include "support/cli_run.h"
 #include "support/source_files.h"
 #include "support/zip_builder.h"
 #include "viewer/member_fetch.h"
@@ -38,25 +36,6 @@ ZipEntryFields WithoutZip64Record(ZipEntryFields s) {
   return s;
 }
 
-ZipLayout Layout(const Bytes& stub, bool stubCounted, const std::vector<Bytes>& gaps = {}, bool zip64 = false) {
-  ZipLayout layout;
-  layout.stub = stub;
-  layout.stubCounted = stubCounted;
-  layout.gaps = gaps;
-  layout.zip64 = zip64;
-  return layout;
-}
-
-ZipLayout Reordered(ZipLayout layout, const std::vector<size_t>& order) {
-  layout.order = order;
-  return layout;
-}
-
-ZipLayout OffsetOff(ZipLayout layout, size_t entry, int64_t by) {
-  layout.offsetErrors.push_back({entry, by});
-  return layout;
-}
-
 struct DirectoryCase {
   const char* what;
   std::vector<ZipEntryFields> entries;
@@ -79,18 +58,18 @@ std::vector<DirectoryCase> DirectoryCases() {
   wide[1] = Streamed(wide[1], Descriptor::Zip64Signed);
   wide[2] = WithoutZip64Record(wide[2]);
   return {
-      {"ordinary archive", three, Layout({}, true), "a.zip", {0, 1, 2}, kResultOk},
-      {"stub with offsets counted in", three, Layout(stub, true), "a.exe", {0, 1, 2}, kResultOk},
-      {"stub with offsets left as they were", three, Layout(stub, false), "a.exe", {0, 1, 2}, kResultOk},
-      {"stub in a file named zip", three, Layout(stub, false), "a.zip", {0, 1, 2}, kResultOk},
-      {"padding between members", three, Layout({}, true, padded), "a.zip", {0, 1, 2}, kResultOk},
-      {"streamed member behind padding", streamed, Layout({}, true, padded), "a.zip", {0, 1, 2}, kResultOk},
-      {"streamed member without its descriptor", noDescriptor, Layout({}, true, padded), "a.zip", {0, 1, 2}, kResultOk},
-      {"ZIP64 directory behind a stub", wide, Layout(stub, false, {}, true), "a.exe", {0, 1, 2}, kResultOk},
-      {"ZIP64 directory with padding", wide, Layout(stub, true, padded, true), "a.exe", {0, 1, 2}, kResultOk},
-      {"directory in another order", three, Reordered(Layout(stub, false), {2, 0, 1}), "a.exe", {2, 0, 1}, kResultOk},
-      {"directory points beside a member", three, OffsetOff(Layout({}, true, padded), 2, 1), "a.zip", {0, 1}, kResultFormat},
-      {"directory disagrees with the walk", three, OffsetOff(Layout({}, true, padded), 0, 100), "a.zip", {0}, kResultFormat},
+      {"ordinary archive", three, ZipLayout{}, "a.zip", {0, 1, 2}, kResultOk},
+      {"stub with offsets counted in", three, ZipLayout{.stub = stub}, "a.exe", {0, 1, 2}, kResultOk},
+      {"stub with offsets left as they were", three, ZipLayout{.stub = stub, .stubCounted = false}, "a.exe", {0, 1, 2}, kResultOk},
+      {"stub in a file named zip", three, ZipLayout{.stub = stub, .stubCounted = false}, "a.zip", {0, 1, 2}, kResultOk},
+      {"padding between members", three, ZipLayout{.gaps = padded}, "a.zip", {0, 1, 2}, kResultOk},
+      {"streamed member behind padding", streamed, ZipLayout{.gaps = padded}, "a.zip", {0, 1, 2}, kResultOk},
+      {"streamed member without its descriptor", noDescriptor, ZipLayout{.gaps = padded}, "a.zip", {0, 1, 2}, kResultOk},
+      {"ZIP64 directory behind a stub", wide, ZipLayout{.stub = stub, .stubCounted = false, .zip64 = true}, "a.exe", {0, 1, 2}, kResultOk},
+      {"ZIP64 directory with padding", wide, ZipLayout{.stub = stub, .gaps = padded, .zip64 = true}, "a.exe", {0, 1, 2}, kResultOk},
+      {"directory in another order", three, ZipLayout{.stub = stub, .stubCounted = false, .order = {2, 0, 1}}, "a.exe", {2, 0, 1}, kResultOk},
+      {"directory points beside a member", three, ZipLayout{.gaps = padded, .offsetErrors = {{2, 1}}}, "a.zip", {0, 1}, kResultFormat},
+      {"directory disagrees with the walk", three, ZipLayout{.gaps = padded, .offsetErrors = {{0, 100}}}, "a.zip", {0}, kResultFormat},
   };
 }
 
@@ -150,30 +129,6 @@ TEST_P(ZipDirectoryMembers, ListTestExtractAndView) {
 }
 INSTANTIATE_TEST_SUITE_P(ZipDirectory, ZipDirectoryMembers, testing::ValuesIn(DirectoryCases()), CaseName());
 
-// qbx itself: a program with a ZIP appended lists, tests, and extracts one member chosen by
-// the index its listing showed.
-TEST(ZipDirectory, QbxListsTestsAndExtractsBehindAStub) {
-  const ZipLayout layout = Reordered(Layout(Stub(), false), {2, 0, 1});
-  ScratchDir dir;
-  const std::u16string exe = Wide(dir.Path("setup.exe"));
-  WriteBytes(dir.Path("setup.exe"), ZipWithDirectory(Members(), layout));
-  CliRun list = RunQbx({u"list", u"--json", exe});
-  ASSERT_EQ(list.status, 0) << list.err;
-  const size_t d = list.out.find("\"index\":0,\"name\":\"d.txt\"");
-  const size_t a = list.out.find("\"index\":1,\"name\":\"a.txt\"");
-  const size_t c = list.out.find("\"index\":2,\"name\":\"b/c.bin\"");
-  EXPECT_TRUE(d != std::string::npos && a != std::string::npos && c != std::string::npos) << list.out;
-  EXPECT_NE(list.out.find("\"format\":\"ZIP\""), std::string::npos) << list.out;
-  CliRun test = RunQbx({u"test", exe});
-  EXPECT_EQ(test.status, 0) << test.err;
-  EXPECT_EQ(test.out, "Test completed. There are no errors.\n");
-  CliRun extract = RunQbx({u"extract", exe, u"-o", Wide(dir.Path("out")), u"2"});
-  EXPECT_EQ(extract.status, 0) << extract.err;
-  EXPECT_EQ(ReadBytes(dir.Path("out/b/c.bin")), kData);
-  EXPECT_FALSE(std::filesystem::exists(dir.Path("out/a.txt")));
-  EXPECT_FALSE(std::filesystem::exists(dir.Path("out/d.txt")));
-}
-
 struct DetectCase {
   const char* what;
   Bytes bytes;
@@ -184,8 +139,8 @@ struct DetectCase {
 
 std::vector<DetectCase> DetectCases() {
   const Bytes stub = Stub();
-  const Bytes zip = ZipWithDirectory(Members(), Layout({}, true));
-  const Bytes stubbed = ZipWithDirectory(Members(), Layout(stub, false));
+  const Bytes zip = ZipWithDirectory(Members(), ZipLayout{});
+  const Bytes stubbed = ZipWithDirectory(Members(), ZipLayout{.stub = stub, .stubCounted = false});
   Bytes commented = stubbed;  // an archive comment holding a false end record
   commented[commented.size() - 2] = 30;
   commented.insert(commented.end(), {'P', 'K', 5, 6});
@@ -203,8 +158,8 @@ std::vector<DetectCase> DetectCases() {
   zipLast.resize(512 + zip.size());
   return {
       {"stub and directory", stubbed, "a.exe", kResultOk, kFormatZip},
-      {"stub and directory, offsets counted in", ZipWithDirectory(Members(), Layout(stub, true)), "a.exe", kResultOk, kFormatZip},
-      {"ZIP64 end records", ZipWithDirectory(Members(), Layout(stub, false, {}, true)), "a.exe", kResultOk, kFormatZip},
+      {"stub and directory, offsets counted in", ZipWithDirectory(Members(), ZipLayout{.stub = stub}), "a.exe", kResultOk, kFormatZip},
+      {"ZIP64 end records", ZipWithDirectory(Members(), ZipLayout{.stub = stub, .stubCounted = false, .zip64 = true}), "a.exe", kResultOk, kFormatZip},
       {"comment that holds an end record", commented, "a.exe", kResultOk, kFormatZip},
       {"stub and no directory", Joined({stub, ZipArchive(Members(), false)}), "a.exe", kResultNotArchive, kFormatNone},
       {"bytes behind the end record", Joined({stubbed, BytesOf("tail")}), "a.exe", kResultNotArchive, kFormatNone},
@@ -220,13 +175,9 @@ std::vector<DetectCase> DetectCases() {
 
 using ZipDirectoryDetection = testing::TestWithParam<DetectCase>;
 TEST_P(ZipDirectoryDetection, FormatOfTheFile) {
-  ScratchDir dir;
-  WriteBytes(dir.Path(GetParam().file), GetParam().bytes);
-  ListingContext l(dir.Path(GetParam().file));
-  EXPECT_EQ(l.Open(), GetParam().opened);
-  if (GetParam().opened == kResultOk) {
-    EXPECT_EQ(l.context.format, GetParam().format);
-  }
+  const Listing l = ListBytes(GetParam().bytes, GetParam().file);
+  EXPECT_EQ(l.result, GetParam().opened);
+  EXPECT_EQ(l.format, GetParam().format);
 }
 INSTANTIATE_TEST_SUITE_P(ZipDirectory, ZipDirectoryDetection, testing::ValuesIn(DetectCases()), CaseName());
 }  // namespace

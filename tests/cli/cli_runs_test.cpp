@@ -1,0 +1,115 @@
+// Single runs of qbx, in-process, over a few archives: list lines and JSON, view pages and
+// modes, control characters printed as octal escapes (the way GNU tar shows them; JSON escapes
+// them its own way), and the status and message of each failure.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "cli/cli.h"
+#include "support/archive_builder.h"
+#include "support/case_name.h"
+#include "support/cli_run.h"
+
+namespace {
+// ESC ] 0 ; title BEL retitles a terminal; CR draws over the line; CSI (U+009B) in UTF-8.
+const std::string kHostileName = "evil\x1b]0;owned\x07\r\xC2\x9B" "2J.txt";
+const std::string kShownName = "evil\\033]0;owned\\007\\015\\302\\2332J.txt";
+const std::string kNotArchive = "Open Error: The file cannot be opened as an archive.\n";
+
+// An argument "@name" stands for that file of the scratch folder.
+struct RunCase {
+  const char* what;
+  std::vector<std::u16string> args;
+  int status;
+  std::string out, err;  // each must appear in its stream
+  std::string absent = "";  // must not appear in stdout
+  bool terminal = false;
+  size_t outSize = 0;  // 0: not checked
+};
+
+class CliRuns : public testing::TestWithParam<RunCase> {};
+
+TEST_P(CliRuns, EndWithTheirStatusAndTexts) {
+  const RunCase& c = GetParam();
+  ScratchDir dir;
+  WriteBytes(dir.Path("a.qbx"), QbxBytes({{"notes.txt", BytesOf("caf\xC3\xA9\nline two\r\nend")},
+                                          {"big.bin", Bytes(300000, 'z')}}));
+  const Bytes text = BytesOf("line\x1b[2J\nnext");
+  WriteBytes(dir.Path("h.tar"), TarBytes({{{kHostileName, text.size()}, text}}));
+  Bytes damaged(600, 'x');
+  std::memcpy(damaged.data(), "XBQK", 4);
+  WriteBytes(dir.Path("d.qbx"), damaged);
+  WriteBytes(dir.Path("x.bin"), BytesOf("plain text"));
+  WriteBytes(dir.Path("j.qbx"), QbxBytes({{"caf\xC3\xA9\"q.qqx", BytesOf("12345"), 132000000000000000ULL, 0x21}}));
+  WriteBytes(dir.Path("e.qbx"), {});
+  WriteBytes(dir.Path("n.tar"), TarBytes({{{"na\xC3\xAFve", 3}, BytesOf("abc")}, {{"caf\xE9", 3}, BytesOf("abc")}}));
+  std::vector<std::u16string> args;
+  for (const std::u16string& a : c.args) args.push_back(a[0] == u'@' ? Wide(dir.root / a.substr(1)) : a);
+  const CliRun run = RunQbx(args, c.terminal);
+  EXPECT_EQ(run.status, c.status);
+  EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+  if (!c.absent.empty()) {
+    EXPECT_EQ(run.out.find(c.absent), std::string::npos) << run.out;
+  }
+  if (c.outSize != 0) {
+    EXPECT_EQ(run.out.size(), c.outSize);
+  }
+}
+
+const std::string kColumns = "  2020-09-13 12:26              512                3  -rw-r--r--           File                  ";
+const std::string kStatus = "2 items, 1 KB  \xE2\x86\x92  6 bytes\n";
+
+const RunCase kRuns[] = {
+    {"list as JSON", {u"list", u"--json", u"@j.qbx"}, 0,
+     "{\"format\":\"QBX\",\"result\":0,\"writable\":true,\"memberCount\":1,\"appendOffset\":521,\"fileSize\":521,"
+     "\"members\":[{\"index\":0,\"name\":\"caf\xC3\xA9\\\"q.qqx\",\"nameHex\":\"636166c3a922712e717178\",\"packedSize\":5,"
+     "\"size\":5,\"modified\":132000000000000000,\"attributes\":33,\"method\":0,\"mode\":0,\"padding\":0,"
+     "\"checksum\":2559756201,\"cells\":[\"caf\xC3\xA9\\\"q.qqx\",\"2019-04-17 18:40\",\"QQX File\",\"5\",\"5\",\"RA\"]}],"
+     "\"status\":[\" 1 item\",\"5 bytes\"]}\n", ""},
+    {"list of an empty archive as JSON", {u"list", u"--json", u"@e.qbx"}, 0,
+     "{\"format\":\"QBX\",\"result\":0,\"writable\":true,\"memberCount\":0,\"appendOffset\":0,\"fileSize\":0,"
+     "\"members\":[],\"status\":[\" 0 items\",\"0 bytes\"]}\n", ""},
+    // Without the UTF-8 setting, well-formed UTF-8 is still read as UTF-8 and anything else one
+    // byte per character; with it, every name is UTF-8 and a stray byte shows as U+FFFD.
+    {"list lines", {u"list", u"@n.tar"}, 0,
+     "     0" + kColumns + "na\xC3\xAFve\n     1" + kColumns + "caf\xC3\xA9\n" + kStatus, ""},
+    {"list lines of UTF-8 names", {u"list", u"--utf8", u"@n.tar"}, 0,
+     "     0" + kColumns + "na\xC3\xAFve\n     1" + kColumns + "caf\xEF\xBF\xBD\n" + kStatus, ""},
+    // The viewer's CR LF reach the terminal as LF.
+    {"view UTF-8 text one line per line", {u"view", u"@a.qbx", u"0", u"--as", u"utf8"}, 0, "caf\xC3\xA9\nline two\nend\n", ""},
+    {"view the second page with its title", {u"view", u"@a.qbx", u"1", u"--as", u"hex", u"--page", u"2", u"--title"}, 0,
+     "View Data Binary Hex [2/2]\n00040000  7A 7A", ""},
+    {"view wide character dump lines", {u"view", u"@a.qbx", u"1", u"--as", u"text", u"--wide"}, 0,
+     "00000000  " + std::string(128, 'z') + "\n00000080  ", "", "", false, 2048 * (10 + 128 + 1)},
+    {"view the header of the first member", {u"view", u"@a.qbx", u"0", u"--as", u"header-hex"}, 0,
+     "00000000  58 42 51 4B 20 00 00 00  6E 6F 74 65", "", "", false, 16 * (10 + 3 * 32 + 4 - 1)},
+    {"view a member that is not there", {u"view", u"@a.qbx", u"7", u"--as", u"ansi"}, kResultNotFound, "",
+     "Open Error: The file was not found.\n"},
+    {"view without a mode", {u"view", u"@a.qbx", u"0"}, kExitUsage, "", ""},
+    {"view in an unknown mode", {u"view", u"@a.qbx", u"0", u"--as", u"latin"}, kExitUsage, "", ""},
+    {"list to a pipe escapes", {u"list", u"@h.tar"}, 0, kShownName, "", "\x1b"},
+    {"list to a terminal escapes", {u"list", u"@h.tar"}, 0, kShownName, "", "\x1b", true},
+    {"JSON keeps its own escapes", {u"list", u"--json", u"@h.tar"}, 0, "evil\\u001b]0;owned\\u0007\\u000d", "", "\\\\033"},
+    {"viewed text on a terminal escapes", {u"view", u"@h.tar", u"0", u"--as", u"utf8"}, 0, "line\\033[2J\nnext", "",
+     "\x1b", true},
+    {"viewed text into a pipe stays as stored", {u"view", u"@h.tar", u"0", u"--as", u"utf8"}, 0, "line\x1b[2J\nnext", "",
+     "\\033"},
+    {"list of no archive", {u"list", u"@x.bin"}, kResultNotArchive, "", kNotArchive},
+    {"list of no archive as JSON", {u"list", u"--json", u"@x.bin"}, kResultNotArchive,
+     "{\"result\":19,\"title\":\"Open Error\",\"text\":\"The file cannot be opened as an archive.\"}\n", ""},
+    {"extract of no archive", {u"extract", u"@x.bin", u"-o", u"@o"}, kResultNotArchive, "", kNotArchive},
+    // The listing tolerates the damage (read-only, no members); the test reports it after the item in work.
+    {"test of a damaged archive", {u"test", u"@d.qbx"}, kResultChecksum, "Test failed.\n",
+     "Checksum Error: Checksum failed. The file may be corrupt.\n"},
+    {"create of a ZIP", {u"create", u"@n.zip"}, kResultSave, "", "Save Error: The file cannot be saved.\n"},
+    {"list without an archive", {u"list"}, kExitUsage, "", ""},
+    {"unknown verb", {u"frobnicate"}, kExitUsage, "", ""},
+    {"unknown option", {u"list", u"--bogus", u"@x.bin"}, kExitUsage, "", ""},
+    {"extract without a folder", {u"extract", u"@x.bin"}, kExitUsage, "", ""},
+    {"unknown sort key names the known ones", {u"list", u"--sort", u"column7", u"@a.qbx"}, kExitUsage, "",
+     "qbx: --sort takes name, date, type, size, extracted, details or archive\n"},
+    {"help of a verb", {u"extract", u"--help"}, 0, "qbx extract", ""},
+};
+INSTANTIATE_TEST_SUITE_P(Cli, CliRuns, testing::ValuesIn(kRuns), CaseName());
+}  // namespace
