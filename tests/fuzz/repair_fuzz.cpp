@@ -1,0 +1,70 @@
+// The repair fuzzers, TAR and QBX (CMakeLists.txt gives each its file extension): whatever
+// the input, a repair either leaves the file byte for byte as it was, or cuts it where the
+// torn member began, and the cut archive then opens writable with the members before it.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/archive.h"
+#include "core/repair.h"
+#include "formats/formats.h"
+
+namespace {
+uint64_t gOffsets[1024];
+
+uint32_t TakeMember(ArchiveContext*) { return 1; }
+
+std::vector<uint8_t> ReadAll(const std::filesystem::path& path) {
+  std::vector<uint8_t> bytes;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    int c;
+    while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
+    std::fclose(f);
+  }
+  return bytes;
+}
+
+ResultCode Open(ArchiveContext* context, const std::u16string& path) {
+  InitArchiveContext(context, AllFormatTable());
+  context->archivePath = path.c_str();
+  context->memberOffsets = gOffsets;
+  context->memberOffsetCapacity = 1024;
+  context->onMember = TakeMember;
+  return OpenArchive(context, 0);
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const std::filesystem::path path = std::filesystem::temp_directory_path() /
+      ("qbx-fuzz-repair-" + std::to_string(getpid()) + QBX_FUZZ_EXTENSION);
+  static const std::u16string wide = path.u16string();
+  if (FILE* f = std::fopen(path.c_str(), "wb")) {
+    if (size != 0) std::fwrite(data, 1, size, f);
+    std::fclose(f);
+  }
+  static ArchiveContext context;
+  if (Open(&context, wide) != kResultOk) {
+    CloseArchive(&context);
+    return 0;
+  }
+  static TornTail tail;
+  const ResultCode repaired = RepairTornTail(&context, &tail);
+  CloseArchive(&context);
+  const std::vector<uint8_t> after = ReadAll(path);
+  if (repaired != kResultOk) {
+    // Nothing to repair: not one byte may have changed.
+    if (after.size() != size || (size != 0 && !std::equal(after.begin(), after.end(), data))) __builtin_trap();
+    return 0;
+  }
+  // Cut where the torn member began: everything before it is as it was.
+  if (tail.offset > size || after.size() < tail.offset || !std::equal(data, data + tail.offset, after.begin()))
+    __builtin_trap();
+  // ... and the archive opens writable, ending with the members before the torn one.
+  if (Open(&context, wide) != kResultOk || context.openMode != kModeReadWrite) __builtin_trap();
+  CloseArchive(&context);
+  return 0;
+}

@@ -1,0 +1,266 @@
+// ZipCrypto against a model of the cipher written here from the ZIP application note:
+// 1. the input's bytes taken as an encryption header and data decrypt as the model decrypts
+//    them, in one call and in random pieces (the member walk decrypts chunk by chunk);
+// 2. a header ending in its check byte and the data, encrypted by the model, decrypt back,
+//    the check byte included;
+// 3. that encrypted member in a ZIP of its own passes the archive core's test walk with the
+//    password whenever its data are sound.
+// Input: mode (bits 0-1: 1 Deflate, 2 Deflate64, otherwise stored; bit 2: sizes in a data
+// descriptor), password length, the password, 11 header bytes, the member's plain data (a
+// raw stream for Deflate and Deflate64).
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "core/archive.h"
+#include "deflate/inflate.h"
+#include "formats/formats.h"
+#include "zip/zip_crypto.h"
+
+namespace {
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint16_t kModTime = 0x28A4;  // its high byte is the check byte behind a descriptor
+constexpr uint32_t kMaxDecoded = 1 << 20;
+constexpr uint32_t kOffsetCapacity = 16;
+
+// The model: CRC-32 from its polynomial, the three key words, the key stream byte.
+uint32_t ModelCrcStep(uint32_t crc, uint8_t byte) {
+  crc ^= byte;
+  for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  return crc;
+}
+
+uint32_t ModelCrc(const Bytes& bytes) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (uint8_t b : bytes) crc = ModelCrcStep(crc, b);
+  return ~crc;
+}
+
+struct Model {
+  uint32_t key[3] = {0x12345678, 0x23456789, 0x34567890};
+  void Update(uint8_t plain) {
+    key[0] = ModelCrcStep(key[0], plain);
+    key[1] = (key[1] + (key[0] & 0xFF)) * 134775813 + 1;
+    key[2] = ModelCrcStep(key[2], static_cast<uint8_t>(key[1] >> 24));
+  }
+  uint8_t StreamByte() const {
+    const uint32_t t = (key[2] | 2) & 0xFFFF;
+    return static_cast<uint8_t>((t * (t ^ 1)) >> 8);
+  }
+  explicit Model(const std::string& password) {
+    for (char c : password) Update(static_cast<uint8_t>(c));
+  }
+};
+
+Bytes ModelCipher(const std::string& password, Bytes bytes, bool encrypt) {
+  Model m(password);
+  for (uint8_t& b : bytes) {
+    const uint8_t plain = encrypt ? b : static_cast<uint8_t>(b ^ m.StreamByte());
+    b ^= m.StreamByte();
+    m.Update(plain);
+  }
+  return bytes;
+}
+
+struct Input {
+  uint32_t mode;
+  std::string password;  // up to its first zero byte, as the product reads it
+  Bytes header;          // 11 bytes
+  Bytes data;
+};
+
+bool Parse(const uint8_t* p, size_t size, Input* in) {
+  if (size < 2) return false;
+  const size_t length = std::min<size_t>(p[1], size - 2);
+  in->mode = p[0];
+  in->password.assign(reinterpret_cast<const char*>(p + 2), length);
+  in->password.resize(std::strlen(in->password.c_str()));
+  const size_t at = 2 + length;
+  if (size - at < kZipCryptoHeaderSize - 1) return false;
+  in->header.assign(p + at, p + at + kZipCryptoHeaderSize - 1);
+  in->data.assign(p + at + kZipCryptoHeaderSize - 1, p + size);
+  return true;
+}
+
+// 1: the tail from the header on as ciphertext.
+void CheckDecryption(const Input& in, const uint8_t* tail, size_t size, uint32_t seed) {
+  const uint8_t* password = reinterpret_cast<const uint8_t*>(in.password.c_str());
+  Bytes whole(tail, tail + size);
+  whole.resize(std::max<size_t>(size, kZipCryptoHeaderSize));
+  Bytes pieces = whole;
+  uint32_t keys[3], pieceKeys[3];
+  ZipCryptoInit(keys, password, whole.data());
+  ZipCryptoDecrypt(keys, whole.data() + kZipCryptoHeaderSize, whole.size() - kZipCryptoHeaderSize);
+  ZipCryptoInit(pieceKeys, password, pieces.data());
+  std::mt19937 random(seed);
+  for (size_t at = kZipCryptoHeaderSize; at < pieces.size();) {
+    const size_t piece = random() % 2 ? 1 + random() % 16 : 1 + random() % 4096;
+    const size_t n = std::min<size_t>(piece, pieces.size() - at);
+    ZipCryptoDecrypt(pieceKeys, pieces.data() + at, n);
+    at += n;
+  }
+  if (whole != pieces || !std::equal(keys, keys + 3, pieceKeys)) __builtin_trap();
+  Bytes cipher(tail, tail + size);
+  cipher.resize(whole.size());
+  if (ModelCipher(in.password, cipher, false) != whole) __builtin_trap();
+}
+
+struct Member {
+  uint16_t method;
+  bool descriptor;
+  uint32_t crc;
+  uint32_t size;
+  Bytes stored;  // encryption header and encrypted data
+};
+
+void Put16(Bytes& b, uint32_t v) {
+  b.push_back(static_cast<uint8_t>(v));
+  b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(Bytes& b, uint32_t v) {
+  Put16(b, v & 0xFFFF);
+  Put16(b, v >> 16);
+}
+
+// Local header (sizes left out behind a descriptor), data, descriptor, central directory
+// header, end record.
+Bytes OneMemberZip(const Member& m) {
+  const uint16_t flags = m.descriptor ? 0x0009 : 0x0001;
+  const auto packed = static_cast<uint32_t>(m.stored.size());
+  Bytes zip;
+  Put32(zip, 0x04034B50);
+  for (uint32_t v : {20u, uint32_t{flags}, uint32_t{m.method}, uint32_t{kModTime}, 0x5264u}) Put16(zip, v);
+  for (uint32_t v : {m.crc, packed, m.size}) Put32(zip, m.descriptor ? 0 : v);
+  Put16(zip, 1);
+  Put16(zip, 0);
+  zip.push_back('m');
+  zip.insert(zip.end(), m.stored.begin(), m.stored.end());
+  if (m.descriptor) {
+    for (uint32_t v : {0x08074B50u, m.crc, packed, m.size}) Put32(zip, v);
+  }
+  const auto directory = static_cast<uint32_t>(zip.size());
+  Put32(zip, 0x02014B50);
+  for (uint32_t v : {20u, 20u, uint32_t{flags}, uint32_t{m.method}, uint32_t{kModTime}, 0x5264u}) Put16(zip, v);
+  for (uint32_t v : {m.crc, packed, m.size}) Put32(zip, v);
+  for (uint32_t v : {1u, 0u, 0u, 0u, 0u}) Put16(zip, v);
+  Put32(zip, 0);
+  Put32(zip, 0);
+  zip.push_back('m');
+  const auto directorySize = static_cast<uint32_t>(zip.size()) - directory;
+  Put32(zip, 0x06054B50);
+  for (uint32_t v : {0u, 0u, 1u, 1u}) Put16(zip, v);
+  Put32(zip, directorySize);
+  Put32(zip, directory);
+  Put16(zip, 0);
+  return zip;
+}
+
+uint32_t AcceptMember(ArchiveContext*) { return 1; }
+
+// Made once and never destroyed: the exit handler still needs it.
+const std::filesystem::path& ArchivePath() {
+  static const auto* const path = new std::filesystem::path(
+      std::filesystem::temp_directory_path() / ("qbx-zipcrypto-fuzz-" + std::to_string(getpid()) + ".zip"));
+  return *path;
+}
+
+void RemoveArchive() {
+  std::error_code e;
+  std::filesystem::remove(ArchivePath(), e);
+}
+
+// The archive core's test of the one member with the password.
+ResultCode TestZip(const Bytes& zip, const std::string& password) {
+  const std::filesystem::path& path = ArchivePath();
+  static const std::u16string wide = path.u16string();
+  if (FILE* f = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(zip.data(), 1, zip.size(), f);
+    std::fclose(f);
+  }
+  static uint64_t offsets[kOffsetCapacity];
+  ArchiveContext context;
+  InitArchiveContext(&context, AllFormatTable());
+  context.archivePath = wide.c_str();
+  context.memberOffsets = offsets;
+  context.memberOffsetCapacity = kOffsetCapacity;
+  context.onMember = AcceptMember;
+  Bytes terminated(password.begin(), password.end());
+  terminated.push_back(0);
+  context.password = terminated.data();
+  ResultCode r = OpenArchive(&context, 0);
+  if (r == kResultOk) r = RunMembers(&context, static_cast<int64_t>(context.fileSize), 1);
+  CloseArchive(&context);
+  return r;
+}
+
+// What a raw stream decodes to in one call: kInflateDone, or why not. *whole: it ended
+// exactly at the data's end.
+InflateResult DecodeAtOnce(InflateFunction decoder, const Bytes& stream, Bytes* out, bool* whole) {
+  Bytes input = stream;
+  out->assign(kMaxDecoded, 0);
+  InflateStream s{input.data(), static_cast<uint32_t>(input.size()), out->data(), kMaxDecoded,
+                  NewInflateState(), nullptr};
+  const InflateResult r = decoder(&s);
+  *whole = r == kInflateDone && s.inputLeft == 0;
+  out->resize(kMaxDecoded - s.outputLeft);
+  EndInflateStream(&s);
+  return r;
+}
+
+// 2 and 3.
+void CheckMember(const Input& in) {
+  const uint32_t kind = in.mode & 3;
+  Member m{kind == 1 ? uint16_t{8} : kind == 2 ? uint16_t{9} : uint16_t{0}, (in.mode & 4) != 0, 0, 0, {}};
+  Bytes content = in.data;
+  bool sound = true;   // the core must accept the member
+  bool broken = false; // the core must refuse it
+  if (m.method != 0) {
+    bool whole = false;
+    const InflateResult r = DecodeAtOnce(m.method == 8 ? Inflate : Inflate64, in.data, &content, &whole);
+    if (content.size() == kMaxDecoded) return;  // beyond what one input should cost
+    sound = whole;
+    // Bad data, or data used up before the final block; no data at all is an empty member.
+    broken = !in.data.empty() && (r < 0 || r == kInflateProgress);
+  }
+  m.crc = ModelCrc(content);
+  m.size = static_cast<uint32_t>(content.size());
+  Bytes plain = in.header;
+  plain.push_back(static_cast<uint8_t>(m.descriptor ? kModTime >> 8 : m.crc >> 24));
+  plain.insert(plain.end(), in.data.begin(), in.data.end());
+  m.stored = ModelCipher(in.password, plain, true);
+
+  Bytes decrypted = m.stored;
+  uint32_t keys[3];
+  ZipCryptoInit(keys, reinterpret_cast<const uint8_t*>(in.password.c_str()), decrypted.data());
+  ZipCryptoDecrypt(keys, decrypted.data() + kZipCryptoHeaderSize, decrypted.size() - kZipCryptoHeaderSize);
+  if (decrypted != plain) __builtin_trap();  // the check byte is the header's last
+
+  const ResultCode tested = TestZip(OneMemberZip(m), in.password);
+  if (sound && tested != kResultOk) __builtin_trap();
+  if (broken && tested == kResultOk) __builtin_trap();
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  std::atexit(RemoveArchive);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Input in;
+  if (!Parse(data, size, &in)) return 0;
+  const size_t tail = 2 + std::min<size_t>(data[1], size - 2);
+  CheckDecryption(in, data + tail, size - tail, ModelCrc(in.data));
+  CheckMember(in);
+  return 0;
+}
