@@ -49,7 +49,9 @@ const ThroughLinkCase kThroughLinkCases[] = {
      true},
     {"DanglingTarget", {"planted.txt", 7},
      [](TestLinks& links, const fs::path& out, const fs::path& outside) {
-       return links.Make(outside / "planted.txt", out / "planted.txt");
+       // Made on the host even where the system cannot see it (Wine): nothing to wait for.
+       links.Make(outside / "planted.txt", out / "planted.txt");
+       return true;
      },
      true},
     {"FolderMember", {"link/new/", 0, 1600000000, 0755, '5'},
@@ -63,7 +65,9 @@ class ThroughLink : public testing::TestWithParam<ThroughLinkCase> {};
 
 TEST_P(ThroughLink, MemberIsRefusedAndTheRestExtracted) {
   const ThroughLinkCase& c = GetParam();
-  if (c.fileLink && !FileLinksShowAsLinks()) GTEST_SKIP() << "links to files show as files here";
+  // Where links to files show as files (Wine), the member replaces the link itself: only
+  // the refusal and its count are not seen; nothing may still reach the other folder.
+  const bool refusalSeen = !c.fileLink || FileLinksShowAsLinks();
   ScratchDir dir;
   TestLinks links;
   const fs::path out = dir.Path("out"), outside = dir.Path("outside");
@@ -79,8 +83,8 @@ TEST_P(ThroughLink, MemberIsRefusedAndTheRestExtracted) {
   JobSession s;
   s.script.answers = {kAnswerDoAll};  // an overwrite question must not be what keeps it out
   ASSERT_EQ(s.Open(dir.Path("a.tar")), kResultOk);
-  EXPECT_EQ(s.Extract(out), kResultLinkInPath);
-  EXPECT_EQ(s.state().LeftOutCount, 1u);
+  EXPECT_EQ(s.Extract(out), refusalSeen ? kResultLinkInPath : kResultOk);
+  EXPECT_EQ(s.state().LeftOutCount, refusalSeen ? 1u : 0u);
   EXPECT_EQ(Snapshot(outside), before);
   EXPECT_EQ(ReadBytes(out / "safe.txt"), BytesOf("safe"));
 }
@@ -119,7 +123,6 @@ class ScanLink : public testing::TestWithParam<ScanLinkCase> {};
 
 TEST_P(ScanLink, IsCountedNotFollowed) {
   const ScanLinkCase& c = GetParam();
-  if (c.fileLink && !FileLinksShowAsLinks()) GTEST_SKIP() << "links to files show as files here";
   ScratchDir dir;
   TestLinks links;
   const fs::path tree = dir.Path("tree"), outside = dir.Path("outside");
@@ -137,7 +140,15 @@ TEST_P(ScanLink, IsCountedNotFollowed) {
   EXPECT_EQ(s.jobs->host.outcome, uint32_t{kOutcomeItemsSkipped});
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, ScanLink, testing::ValuesIn(kScanLinkCases), CaseName());
+// A link to a file that the system shows as the file (Wine) is a file to the scan too.
+std::vector<ScanLinkCase> VisibleScanLinkCases() {
+  std::vector<ScanLinkCase> cases;
+  for (const ScanLinkCase& c : kScanLinkCases)
+    if (!c.fileLink || FileLinksShowAsLinks()) cases.push_back(c);
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, ScanLink, testing::ValuesIn(VisibleScanLinkCases()), CaseName());
 
 // A cancel ends the scan at the next entry, even among folders that hold no file.
 TEST(FolderScanCancel, EndsAmongEmptyFolders) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "jobs/job_session.h"
+#include "platform/platform.h"
 #include "support/case_name.h"
 
 namespace {
@@ -59,14 +60,20 @@ std::string Found(const fs::path& path) {
   return "file:" + std::string(bytes.begin(), bytes.end());
 }
 
+// Whether the program can make a symbolic link here (Wine and Windows without the right
+// cannot): where it cannot, a link member is left out and counted instead.
+bool SystemMakesLinks(const fs::path& folder) {
+  const std::u16string probe = Wide(folder / "probe");
+  return CreateLink(probe.c_str(), u"target", false);
+}
+
 class TarLink : public testing::TestWithParam<LinkCase> {};
 
 TEST_P(TarLink, ExtractsOrLeavesOut) {
   const LinkCase& c = GetParam();
-#ifdef _WIN32
-  if (c.makesLink) GTEST_SKIP() << "this system makes no symbolic links";
-#endif
   ScratchDir dir;
+  const bool made = !c.makesLink || SystemMakesLinks(dir.root);
+  const ResultCode result = made ? c.result : kResultLinkInPath;
   Bytes tar;
   AppendTarMember(tar, {"sub/f.txt", 4}, BytesOf("data"));
   AppendLink(tar, c);
@@ -74,9 +81,9 @@ TEST_P(TarLink, ExtractsOrLeavesOut) {
   WriteBytes(dir.Path("a.tar"), tar);
   JobSession s;
   ASSERT_EQ(s.Open(dir.Path("a.tar")), kResultOk);
-  EXPECT_EQ(s.Extract(dir.Path("out")), c.result);
-  EXPECT_EQ(s.state().LeftOutCount, c.result == kResultOk ? 0u : 1u);
-  EXPECT_EQ(Found(dir.Path("out") / c.name), c.found);
+  EXPECT_EQ(s.Extract(dir.Path("out")), result);
+  EXPECT_EQ(s.state().LeftOutCount, result == kResultOk ? 0u : 1u);
+  EXPECT_EQ(Found(dir.Path("out") / c.name), made ? c.found : "none");
   EXPECT_EQ(ReadBytes(dir.Path("out") / "sub" / "f.txt"), BytesOf("data"));
 }
 
