@@ -47,5 +47,4 @@ const SortCase kSortCases[] = {
     {"details by its old name column6", {u"--sort", u"column6"}, {2, 0, 1}},
 };
 INSTANTIATE_TEST_SUITE_P(CliList, CliListSort, testing::ValuesIn(kSortCases), CaseName());
-
 }  // namespace

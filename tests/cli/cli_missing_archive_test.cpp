@@ -9,12 +9,9 @@
 #include "support/test_files.h"
 
 namespace {
-struct MissingCase {
-  const char* what;
-  std::vector<std::u16string> verb;  // the archive's path goes behind these
-  std::vector<std::u16string> after;
-  bool created;  // add makes a new TAR or QBX; a ZIP or GZ it cannot make
-};
+// "@" stands for the archive's path, "@name" for that file beside it; add makes a new TAR or
+// QBX (created), a ZIP or GZ it cannot make.
+struct MissingCase { const char* what; std::vector<std::u16string> args; bool created; };
 
 class CliMissingArchive : public testing::TestWithParam<MissingCase> {};
 
@@ -24,25 +21,22 @@ TEST_P(CliMissingArchive, IsCreatedOnlyByAdd) {
     SCOPED_TRACE(name);
     ScratchDir dir;
     WriteBytes(dir.Path("file.txt"), BytesOf("x"));
-    std::vector<std::u16string> args = c.verb;
-    args.push_back(Wide(dir.Path(name)));
-    for (const std::u16string& a : c.after)
-      args.push_back(a == u"FILE" ? Wide(dir.Path("file.txt")) : a == u"FILE.out" ? Wide(dir.Path("out")) : a);
-    const bool writable = std::string(name) == "a.tar" || std::string(name) == "a.qbx";
-    CliRun run = RunQbx(args);
-    EXPECT_EQ(run.status, c.created && writable ? int{kResultOk} : int{kResultOpen});
-    EXPECT_EQ(std::filesystem::exists(dir.Path(name)), c.created && writable);
+    std::vector<std::u16string> args;
+    for (const std::u16string& a : c.args)
+      args.push_back(a[0] != u'@' ? a : Wide(a == u"@" ? dir.Path(name) : dir.root / a.substr(1)));
+    const bool created = c.created && (std::string(name) == "a.tar" || std::string(name) == "a.qbx");
+    EXPECT_EQ(RunQbx(args).status, created ? int{kResultOk} : int{kResultOpen});
+    EXPECT_EQ(std::filesystem::exists(dir.Path(name)), created);
   }
 }
 
 const MissingCase kMissingCases[] = {
-    {"list", {u"list"}, {}, false},
-    {"list as JSON", {u"list", u"--json"}, {}, false},
-    {"extract", {u"extract"}, {u"-o", u"FILE.out"}, false},
-    {"view", {u"view"}, {u"0", u"--as", u"hex"}, false},
-    {"rename", {u"rename"}, {u"0", u"b"}, false},
-    {"add", {u"add"}, {u"FILE"}, true},
+    {"list", {u"list", u"@"}, false},
+    {"list as JSON", {u"list", u"--json", u"@"}, false},
+    {"extract", {u"extract", u"@", u"-o", u"@out"}, false},
+    {"view", {u"view", u"@", u"0", u"--as", u"hex"}, false},
+    {"rename", {u"rename", u"@", u"0", u"b"}, false},
+    {"add", {u"add", u"@", u"@file.txt"}, true},
 };
 INSTANTIATE_TEST_SUITE_P(Cli, CliMissingArchive, testing::ValuesIn(kMissingCases), CaseName());
-
 }  // namespace

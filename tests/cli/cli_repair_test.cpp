@@ -1,8 +1,6 @@
 // qbx repair: exit 0 when the incomplete last member was cut, 16 (unchanged) otherwise.
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include "core/result.h"
 #include "support/archive_builder.h"
 #include "support/case_name.h"
@@ -12,11 +10,7 @@
 namespace {
 Bytes Member(bool tar, const std::string& name, const Bytes& data) {
   Bytes a;
-  if (tar) {
-    AppendTarMember(a, {name, data.size()}, data);
-  } else {
-    AppendQbxMember(a, {name, data});
-  }
+  tar ? AppendTarMember(a, {name, data.size()}, data) : AppendQbxMember(a, {name, data});
   return a;
 }
 // One whole member, then the first 2512 bytes of one an add was copying when it was killed.
@@ -48,8 +42,6 @@ const RepairCase kCases[] = {
      "Unexpected End of File Error: The file may be corrupt, incomplete, or incompatible.\n"
      "qbx: nothing to repair: the archive cannot be listed\n"},
 };
-
-void PrintTo(const RepairCase& c, std::ostream* out) { *out << c.what; }
 
 class CliRepair : public testing::TestWithParam<RepairCase> {};
 

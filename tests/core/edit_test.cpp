@@ -63,33 +63,49 @@ void ExpectSameBut(const Bytes& before, const Bytes& after, size_t header, size_
   }
 }
 
-const std::string kEuros33 = [] { std::string s; for (int i = 0; i < 33; ++i) s += "\xE2\x82\xAC"; return s; }();
-// header: the offset of the member's own header.
-struct RenameCase { const char* what; uint32_t index; size_t header; std::u16string name; uint32_t codePage;
-                    std::string stored; char typeflag; uint32_t attributes; };
-const RenameCase kRenames[] = {
-    {"file to directory", 0, 0, u"now/a/dir/", 65001, "now/a/dir/", '5', 0x10},
-    {"directory to file", 1, 1024, u"plain", 65001, "plain", '0', 0x20},
-    {"99 bytes of UTF-8 fit", 0, 0, std::u16string(33, u'\u20AC'), 65001, kEuros33, '0', 0x20},
-    {"one byte per character where it holds", 0, 0, u"\u00E9t\u00E9", 0, "\xE9t\xE9", '0', 0x20},
-    {"UTF-8 where one byte would lose a character", 0, 0, u"\u0141\u00E9", 0, "\xC5\x81\xC3\xA9", '0', 0x20},
-    {"backslashes become slashes", 1, 1024, u"now\\a\\dir\\", 65001, "now/a/dir/", '5', 0x10},
-    // Only the member's own header changes, not the pax header in front.
-    {"member behind a pax header", 2, 2560, u"renamed", 65001, "renamed", '0', 0x20},
-};
-class RenameTar : public testing::TestWithParam<RenameCase> {};
-
-TEST_P(RenameTar, ChangesOnlyTheNameFieldAndTheType) {
-  const RenameCase& c = GetParam();
-  Edited e = EditArchive(kThree, Rename(c.index, c.name), c.codePage);
-  EXPECT_EQ(e.result, kResultOk);
-  EXPECT_EQ(e.archive[c.header + kTarTypeflagOffset], static_cast<uint8_t>(c.typeflag));
-  ExpectSameBut(kThree, e.archive, c.header, 0, kTarNameSize);
-  ASSERT_GT(e.members.size(), c.index);
-  EXPECT_EQ(NameOf(e.members[c.index].entry), c.stored);
-  EXPECT_EQ(e.members[c.index].entry.attributes, c.attributes);
+// The name field as stored: the name, then zeros.
+std::string NameField(const std::string& name) { return name + std::string(kTarNameSize - name.size(), '\0'); }
+Bytes SpacedMode() {  // "000640 \0": six digits, a space and a zero byte
+  Bytes a = TarBytes({{{"s", 0}, {}}});
+  std::memcpy(&a[kTarModeOffset], "000640 \0", 8);
+  RefreshTarChecksum(a.data());
+  return a;
 }
-INSTANTIATE_TEST_SUITE_P(Rename, RenameTar, testing::ValuesIn(kRenames), CaseName());
+
+// The edit of the member at index, whose own header is at `header`; the field at `from`
+// must then hold `field`.
+struct TarEditCase { const char* what; Edit edit; uint32_t index; size_t header, from; std::string field; char typeflag;
+                     uint32_t codePage = 65001; Bytes archive = kThree; };
+const TarEditCase kTarEdits[] = {
+    {"rename file to directory", Rename(0, u"now/a/dir/"), 0, 0, 0, NameField("now/a/dir/"), '5'},
+    {"rename directory to file", Rename(1, u"plain"), 1, 1024, 0, NameField("plain"), '0'},
+    {"rename to 99 bytes of UTF-8", Rename(0, std::u16string(33, u'\u20AC')), 0, 0, 0,
+     NameField([] { std::string s; for (int i = 0; i < 33; ++i) s += "\xE2\x82\xAC"; return s; }()), '0'},
+    {"one byte per character where it holds", Rename(0, u"\u00E9t\u00E9"), 0, 0, 0, NameField("\xE9t\xE9"), '0', 0},
+    {"UTF-8 where one byte would lose a character", Rename(0, u"\u0141\u00E9"), 0, 0, 0, NameField("\xC5\x81\xC3\xA9"),
+     '0', 0},
+    {"backslashes become slashes", Rename(1, u"now\\a\\dir\\"), 1, 1024, 0, NameField("now/a/dir/"), '5'},
+    // Only the member's own header changes, not the pax header in front.
+    {"rename the member behind a pax header", Rename(2, u"renamed"), 2, 2560, 0, NameField("renamed"), '0'},
+    {"mode keeps set-user-ID", Mode(2, 0640), 2, 2560, kTarModeOffset, std::string("0104640\0", 8), '0'},
+    {"mode", Mode(0, 0600), 0, 0, kTarModeOffset, std::string("0000600\0", 8), '0'},
+    {"mode keeps six digits and a space", Mode(0, 0751), 0, 0, kTarModeOffset, std::string("000751 \0", 8), '0', 65001,
+     SpacedMode()},
+};
+class TarEdit : public testing::TestWithParam<TarEditCase> {};
+
+// Listed again, the member is there: a wrong checksum would end the list in front of it.
+TEST_P(TarEdit, ChangesOnlyItsFieldTheTypeAndTheChecksum) {
+  const TarEditCase& c = GetParam();
+  Edited e = EditArchive(c.archive, c.edit, c.codePage);
+  EXPECT_EQ(e.result, kResultOk);
+  EXPECT_EQ(std::string(e.archive.begin() + c.header + c.from, e.archive.begin() + c.header + c.from + c.field.size()),
+            c.field);
+  EXPECT_EQ(e.archive[c.header + kTarTypeflagOffset], static_cast<uint8_t>(c.typeflag));
+  ExpectSameBut(c.archive, e.archive, c.header, c.from, c.from + c.field.size());
+  EXPECT_GT(e.members.size(), c.index);
+}
+INSTANTIATE_TEST_SUITE_P(Edit, TarEdit, testing::ValuesIn(kTarEdits), CaseName());
 
 // A name keeps its first 256 characters.
 TEST(Rename, QbxNamesAndDirectoryFlag) {
@@ -110,34 +126,8 @@ TEST(Rename, QbxNamesAndDirectoryFlag) {
   EXPECT_EQ(NameOf(e.members[2].entry), std::string(250, 'n') + "012345");
 }
 
-TEST(SetTarMode, KeepsTheFieldLayoutAndSetUserIdBit) {
-  // "000640 \0": six digits, a space and a zero byte keep that layout.
-  Bytes spaced = TarBytes({{{"s", 0}, {}}});
-  std::memcpy(&spaced[kTarModeOffset], "000640 \0", 8);
-  RefreshTarChecksum(spaced.data());
-  struct Case { const char* what; Bytes archive; uint32_t index; size_t header; uint32_t mode; std::string field; };
-  const Case cases[] = {
-      {"set-user-ID kept", kThree, 2, 2560, 0640, std::string("0104640\0", 8)},
-      {"plain", kThree, 0, 0, 0600, std::string("0000600\0", 8)},
-      {"six digits and a space", spaced, 0, 0, 0751, std::string("000751 \0", 8)},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    Edited e = EditArchive(c.archive, Mode(c.index, c.mode));
-    ASSERT_EQ(e.result, kResultOk);
-    EXPECT_EQ(std::string(e.archive.begin() + c.header + kTarModeOffset, e.archive.begin() + c.header + 108), c.field);
-    ExpectSameBut(c.archive, e.archive, c.header, kTarModeOffset, kTarModeOffset + 8);
-    ASSERT_GT(e.members.size(), c.index);
-    EXPECT_EQ(e.members[c.index].entry.mode & 0777, c.mode);
-  }
-}
-
 // A name held outside the name field, or one that would need such a record, cannot change
 // in place; neither can anything when a call fails.
-Bytes Ended(Bytes a) {
-  AppendZeroBlocks(a, 2);
-  return a;
-}
 Bytes UstarPrefixed() {
   TarHeaderFields ustar{"name.txt", 1};
   ustar.magic = std::string("ustar\0" "00", 8);
@@ -224,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(Edits, EditRefusal, testing::ValuesIn(RefusalCases()), 
 
 // A TAR ends with zero blocks where the member was; a QBX at the member's first byte.
 TEST(DeleteLast, CutsTheArchiveWhereTheMemberBegan) {
-  const Bytes tarKept = Ended(Bytes(kThree.begin(), kThree.begin() + 1536));
+  const Bytes tarKept = Joined({Bytes(kThree.begin(), kThree.begin() + 1536), Bytes(1024, 0)});
   const Bytes qbxKept = QbxBytes({{"one", BytesOf("1")}});
   struct Case { const char* file; Bytes archive; uint32_t last; Bytes kept; uint64_t end; };
   const Case cases[] = {{"a.tar", kThree, 2, tarKept, 1536},

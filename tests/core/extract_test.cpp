@@ -16,12 +16,6 @@ namespace fs = std::filesystem;
 namespace {
 const WalkOptions kExtract{0, nullptr, {}};
 
-Bytes QbxOf(const std::vector<QbxMemberFields>& members) {
-  Bytes a;
-  for (const QbxMemberFields& m : members) AppendQbxMember(a, m);
-  return a;
-}
-
 // Every plain file below out (links are not plain files) with its bytes and time: a
 // temporary left behind or a file that should not be there shows up here.
 using Files = std::map<std::string, std::pair<Bytes, uint64_t>>;
@@ -65,7 +59,7 @@ TEST(Extract, FilesFoldersTimesAndWhereTheWalkStops) {
       {"folder path through a file", "a.tar", blocked, kResultSave,
        {{"blocker", {BytesOf("f"), UnixToFileTime(1500000004)}}}},
       {"QBX newer version stops after the members before it", "a.qbx",
-       QbxOf({{"first", BytesOf("1"), UnixToFileTime(1400000000)}, {"newer", BytesOf("2"), 0, 0x20, 1}}),
+       QbxBytes({{"first", BytesOf("1"), UnixToFileTime(1400000000)}, {"newer", BytesOf("2"), 0, 0x20, 1}}),
        kResultNewerVersion, {{"first", {BytesOf("1"), UnixToFileTime(1400000000)}}}},
   };
   for (const Case& c : cases) {
@@ -79,7 +73,7 @@ TEST(Extract, FilesFoldersTimesAndWhereTheWalkStops) {
 
 TEST(Extract, QbxAttributes) {
   ScratchDir dir;
-  WriteBytes(dir.Path("a.qbx"), QbxOf({{"ro", BytesOf("read only"), 0, 0x23}, {"plain", BytesOf("plain"), 0, 0}}));
+  WriteBytes(dir.Path("a.qbx"), QbxBytes({{"ro", BytesOf("read only"), 0, 0x23}, {"plain", BytesOf("plain"), 0, 0}}));
   ASSERT_EQ(WalkArchive(dir.Path("a.qbx"), dir.Path("out"), kExtract), kResultOk);
   uint32_t attributes = 0;
   std::u16string ro = Wide(dir.Path("out/ro"));
@@ -103,9 +97,9 @@ TEST(Extract, OnlySoundMembersReplaceFiles) {
   Bytes tar;
   AppendTarMember(tar, {"target", data.size()}, data);
   AppendZeroBlocks(tar, 2);
-  Bytes damaged = QbxOf({{"target", BytesOf("new contents")}});
+  Bytes damaged = QbxBytes({{"target", BytesOf("new contents")}});
   damaged[515] ^= 1;
-  const std::pair<const char*, Bytes> archives[] = {{"a.tar", tar}, {"a.qbx", QbxOf({{"target", data}})}};
+  const std::pair<const char*, Bytes> archives[] = {{"a.tar", tar}, {"a.qbx", QbxBytes({{"target", data}})}};
   const std::pair<FaultOp, ResultCode> faults[] = {
       {kFaultWrite, kResultWrite}, {kFaultSetTime, kResultWrite}, {kFaultRead, kResultRead}};
   ScratchDir dir;

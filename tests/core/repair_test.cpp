@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <ostream>
 
 #include "core/archive.h"
 #include "core/repair.h"
@@ -19,11 +18,6 @@ Bytes TarWith(const std::string& name, const Bytes& data) {
   AppendTarMember(a, {name, data.size()}, data);
   return a;
 }
-Bytes QbxWith(const std::string& name, const Bytes& data) {
-  Bytes a;
-  AppendQbxMember(a, {name, data});
-  return a;
-}
 Bytes Cut(Bytes bytes, size_t size) {
   bytes.resize(size);
   return bytes;
@@ -36,7 +30,7 @@ Bytes TarLongNamed() {
 }
 
 const Bytes kTarKept = TarWith("a.txt", BytesOf("hello"));
-const Bytes kQbxKept = QbxWith("a.txt", BytesOf("hello"));
+const Bytes kQbxKept = QbxBytes({{"a.txt", BytesOf("hello")}});
 
 struct TornCase {
   const char* what;
@@ -59,12 +53,10 @@ const TornCase kTorn[] = {
     {"tar cut inside a pax record", "a.tar", kTarKept, Cut(TarLongNamed(), 600), "", 0},
     {"tar whose only member is cut", "a.tar", {}, Cut(TarWith("big.bin", Pattern(100000)), 1024), "big.bin",
      512 + 100352},
-    {"qbx cut inside data", "a.qbx", kQbxKept, Cut(QbxWith("big.bin", Pattern(100000)), 512 + 2000), "big.bin",
+    {"qbx cut inside data", "a.qbx", kQbxKept, Cut(QbxBytes({{"big.bin", Pattern(100000)}}), 512 + 2000), "big.bin",
      512 + 100000 + 4},
-    {"qbx cut inside a header", "a.qbx", kQbxKept, Cut(QbxWith("big.bin", Pattern(100000)), 200), "", 0},
+    {"qbx cut inside a header", "a.qbx", kQbxKept, Cut(QbxBytes({{"big.bin", Pattern(100000)}}), 200), "", 0},
 };
-
-void PrintTo(const TornCase& c, std::ostream* out) { *out << c.what; }
 
 class RepairTorn : public testing::TestWithParam<TornCase> {
  protected:
@@ -166,9 +158,9 @@ Bytes DamagedTar() {
   return Joined({a, Cut(TarWith("big.bin", Pattern(100000)), 1024)});
 }
 Bytes DamagedQbx() {
-  Bytes a = Joined({kQbxKept, QbxWith("bad.txt", BytesOf("x"))});
+  Bytes a = Joined({kQbxKept, QbxBytes({{"bad.txt", BytesOf("x")}})});
   a[kQbxKept.size() + 8] ^= 1;  // the name: the header checksum no longer matches
-  return Joined({a, Cut(QbxWith("big.bin", Pattern(100000)), 1024)});
+  return Joined({a, Cut(QbxBytes({{"big.bin", Pattern(100000)}}), 1024)});
 }
 
 const RefusedCase kRefused[] = {
@@ -179,8 +171,6 @@ const RefusedCase kRefused[] = {
     {"zip", "a.zip", ZipArchive({StoredEntry("a.txt", BytesOf("hello"))}), kTailReadOnlyFormat},
     {"gz", "a.gz", GzMember(Gz(BytesOf("hello"), "a.txt")), kTailReadOnlyFormat},
 };
-
-void PrintTo(const RefusedCase& c, std::ostream* out) { *out << c.what; }
 
 class RepairRefused : public testing::TestWithParam<RefusedCase> {};
 

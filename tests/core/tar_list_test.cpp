@@ -1,7 +1,9 @@
 // Listing TAR archives built block by block, quirks and damage included.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <numeric>
 #include <fstream>
 
 #include "core/archive.h"
@@ -75,12 +77,10 @@ Bytes Cut(Bytes a, size_t size) {
 // with a zero and a space: " 14157\0 ".
 Bytes PlexusMember(const std::string& name, const Bytes& data) {
   Bytes h = Member_({name, data.size()}, data);
-  auto put = [&](uint32_t offset, uint32_t width, uint64_t value) {
-    std::string digits;
-    for (; value > 0 || digits.empty(); value /= 8) digits.insert(digits.begin(), static_cast<char>('0' + value % 8));
-    std::string field = digits.size() + 2 <= width ? std::string(width - 2 - digits.size(), ' ') + digits + '\0' + ' '
-                                                   : digits + ' ';
-    std::memcpy(&h[offset], field.data(), width);
+  auto put = [&](uint32_t offset, int width, uint64_t value) {
+    char field[16];
+    std::snprintf(field, sizeof field, "%*llo%c ", width - 2, static_cast<unsigned long long>(value), 0);
+    std::memcpy(&h[offset], field, static_cast<size_t>(width));
   };
   put(kTarModeOffset, 8, 0644);
   put(kTarUidOffset, 8, 1000);
@@ -88,9 +88,7 @@ Bytes PlexusMember(const std::string& name, const Bytes& data) {
   put(kTarSizeOffset, 12, data.size());
   put(kTarMtimeOffset, 12, 1600000000);
   std::memset(&h[kTarChksumOffset], ' ', 8);
-  uint32_t sum = 0;
-  for (uint32_t i = 0; i < kTarBlockSize; ++i) sum += h[i];
-  put(kTarChksumOffset, 8, sum);
+  put(kTarChksumOffset, 8, std::accumulate(h.begin(), h.begin() + kTarBlockSize, 0u));
   return h;
 }
 
@@ -122,7 +120,6 @@ std::vector<Case> Cases() {
   Bytes paxCutOff = Pax(PaxRecord("comment", std::string(2000, 'c')));  // its data needs 2048 bytes
   paxCutOff.resize(512);
   return {
-      {"plain header", Member_({"plain.txt", 5}, hello) + Zeros(2), {{"plain.txt", 5, 0, 0}}, kModeReadWrite, 1, 1024},
       {"numbers with spaces", Member_({.name = "s", .size = 5, .spacesInNumbers = true}, hello) + Zeros(2),
        {{"s", 5, 0, 0}}, kModeReadWrite, 1, 1024},
       {"numbers as Plexus Archiver writes them", PlexusMember("p1", hello) + PlexusMember("p2", hello) + Zeros(2),
@@ -216,8 +213,8 @@ INSTANTIATE_TEST_SUITE_P(TarList, TarListCase, testing::ValuesIn(Cases()), CaseN
 
 TEST(TarList, TypeflagAttributes) {
   const std::pair<char, uint32_t> types[] = {{'\0', kAttrArchive}, {'0', kAttrArchive}, {'7', kAttrArchive},
-                                             {'S', kAttrArchive}, {'5', kAttrDirectory}, {'2', kAttrLink}, {'1', kAttrHardLink},
-                                             {'3', 0}, {'6', 0}, {'Z', 0}};
+                                             {'S', kAttrArchive}, {'5', kAttrDirectory}, {'2', kAttrLink},
+                                             {'1', kAttrHardLink}, {'3', 0}, {'6', 0}, {'Z', 0}};
   Bytes a;
   for (auto [type, attributes] : types) a = a + Member_({.name = std::string("m") + (type ? type : '_'), .typeflag = type});
   const Listing l = ListBytes(a + Zeros(2), "a.tar");

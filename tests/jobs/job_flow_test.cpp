@@ -8,16 +8,15 @@
 #include "jobs/folder_scan.h"
 #include "jobs/job_session.h"
 #include "support/archive_builder.h"
+#include "support/case_name.h"
 #include "support/zip_builder.h"
 
 namespace {
 using Names = std::vector<std::u16string>;
 
 TEST(Jobs, OpenListsRowsAndKeepsTheRevertPoint) {
-  ScratchDir dir;
-  WriteBytes(dir.Path("a.tar"), FiveMemberTar());
   JobSession s;
-  ASSERT_EQ(s.Open(dir.Path("a.tar")), kResultOk);
+  ASSERT_EQ(s.OpenBytes(FiveMemberTar()), kResultOk);
   EXPECT_EQ(s.Names(), (Names{u"a.txt", u"sub/", u"sub/b.txt", u"/etc/x", u"a:b"}));
   const ListTotals& t = s.state().Totals;
   EXPECT_EQ(t.ListedCount, 5u);
@@ -32,16 +31,14 @@ TEST(Jobs, OpenListsRowsAndKeepsTheRevertPoint) {
 }
 
 TEST(Jobs, FailedOrCancelledOpenLeavesNothingOpen) {
-  ScratchDir dir;
-  WriteBytes(dir.Path("x.bin"), BytesOf("plain text"));
   JobSession s;
-  EXPECT_EQ(s.Open(dir.Path("x.bin")), kResultNotArchive);
+  EXPECT_EQ(s.OpenBytes(BytesOf("plain text"), "x.bin"), kResultNotArchive);
   EXPECT_TRUE(s.Names().empty());
   EXPECT_EQ(s.state().ArchivePath[0], 0);
   EXPECT_EQ(s.state().Archive.openMode, kModeClosed);
   // A cancel seen by the listing discards what was listed.
-  WriteBytes(dir.Path("a.tar"), FiveMemberTar());
-  s.SetJobPath(dir.Path("a.tar"));
+  WriteBytes(s.dir.Path("a.tar"), FiveMemberTar());
+  s.SetJobPath(s.dir.Path("a.tar"));
   s.state().Archive.jobState.store(kJobCancelling);
   JobBodyOf(kJobOpenAndList)(&s.state());
   EXPECT_TRUE(s.Names().empty());
@@ -49,16 +46,19 @@ TEST(Jobs, FailedOrCancelledOpenLeavesNothingOpen) {
   EXPECT_EQ(s.state().Totals.ListedCount, 0u);
 }
 
-// out/a.txt, out/sub/b.txt and out/a-b exist; their prompts come in member order.
-TEST(Jobs, ExtractCleansNamesMakesFoldersAndAsksBeforeReplacing) {
-  // selected: none for every member; a, b, ab: out/a.txt, out/sub/b.txt and out/a-b afterwards.
-  struct Case { const char* what; std::vector<uint32_t> answers, selected; uint32_t asked; std::string a, b, ab; };
-  const Case cases[] = {
-      {"each file asked for", {kAnswerSkip, kAnswerDo}, {}, 3, "old", "bb", "old"},  // the third skipped
-      {"overwrite all is remembered", {kAnswerDoAll}, {}, 1, "a", "bb", "c"},
-      {"skip all is remembered", {kAnswerSkipAll}, {}, 1, "old", "old", "old"},
-      {"selected rows only", {kAnswerDo}, {2}, 1, "old", "bb", "old"},
-  };
+// out/a.txt, out/sub/b.txt and out/a-b exist; their prompts come in member order. selected:
+// none for every member; a, b, ab: out/a.txt, out/sub/b.txt and out/a-b afterwards.
+struct ExtractCase { const char* what; std::vector<uint32_t> answers, selected; uint32_t asked; std::string a, b, ab; };
+const ExtractCase kExtractCases[] = {
+    {"each file asked for", {kAnswerSkip, kAnswerDo}, {}, 3, "old", "bb", "old"},  // the third skipped
+    {"overwrite all is remembered", {kAnswerDoAll}, {}, 1, "a", "bb", "c"},
+    {"skip all is remembered", {kAnswerSkipAll}, {}, 1, "old", "old", "old"},
+    {"selected rows only", {kAnswerDo}, {2}, 1, "old", "bb", "old"},
+};
+class JobsExtract : public testing::TestWithParam<ExtractCase> {};
+
+TEST_P(JobsExtract, CleansNamesMakesFoldersAndAsksBeforeReplacing) {
+  const ExtractCase& c = GetParam();
   Bytes a = FiveMemberTar();
   a.resize(a.size() - 1024);  // without its end, to take more members
   AppendTarMember(a, {"./", 0, 1600000000, 0755, '5'}, {});
@@ -66,30 +66,27 @@ TEST(Jobs, ExtractCleansNamesMakesFoldersAndAsksBeforeReplacing) {
   AppendTarMember(a, {"./folder/file", 4}, BytesOf("data"));
   AppendTarMember(a, {"./CON.txt", 1}, BytesOf("c"));
   AppendZeroBlocks(a, 2);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ScratchDir dir;
-    WriteBytes(dir.Path("a.tar"), a);
-    std::filesystem::create_directories(dir.Path("out/sub"));
-    for (const char* n : {"out/a.txt", "out/sub/b.txt", "out/a-b"}) WriteBytes(dir.Path(n), BytesOf("old"));
-    JobSession s;
-    ASSERT_EQ(s.Open(dir.Path("a.tar")), kResultOk);
-    SelectMembers(s.jobs, c.selected);
-    s.script.answers = c.answers;
-    EXPECT_EQ(s.Extract(dir.Path("out")), kResultOk);
-    EXPECT_EQ(s.script.asked[kUpdateOverwritePrompt], c.asked);
-    EXPECT_EQ(ReadBytes(dir.Path("out/a.txt")), BytesOf(c.a));
-    EXPECT_EQ(ReadBytes(dir.Path("out/sub/b.txt")), BytesOf(c.b));
-    EXPECT_EQ(ReadBytes(dir.Path("out/a-b")), BytesOf(c.ab));
-    EXPECT_EQ(s.jobs->host.outcome, kOutcomeCloseDialog);
-    EXPECT_EQ(std::filesystem::exists(dir.Path("out/_etc/x")), c.selected.empty());
-    if (!c.selected.empty()) continue;
-    EXPECT_EQ(ReadBytes(dir.Path("out/_etc/x")), BytesOf("etc"));
-    EXPECT_EQ(ReadBytes(dir.Path("out/folder/file")), BytesOf("data"));
-    EXPECT_EQ(ReadBytes(dir.Path("out/_CON.txt")), BytesOf("c"));
-    EXPECT_FALSE(std::filesystem::exists(dir.Path("out/_")));
-  }
+  JobSession s;
+  const std::filesystem::path out = s.dir.Path("out");
+  std::filesystem::create_directories(out / "sub");
+  for (const char* n : {"a.txt", "sub/b.txt", "a-b"}) WriteBytes(out / n, BytesOf("old"));
+  ASSERT_EQ(s.OpenBytes(a), kResultOk);
+  SelectMembers(s.jobs, c.selected);
+  s.script.answers = c.answers;
+  EXPECT_EQ(s.Extract(out), kResultOk);
+  EXPECT_EQ(s.script.asked[kUpdateOverwritePrompt], c.asked);
+  EXPECT_EQ(ReadBytes(out / "a.txt"), BytesOf(c.a));
+  EXPECT_EQ(ReadBytes(out / "sub/b.txt"), BytesOf(c.b));
+  EXPECT_EQ(ReadBytes(out / "a-b"), BytesOf(c.ab));
+  EXPECT_EQ(s.jobs->host.outcome, kOutcomeCloseDialog);
+  EXPECT_EQ(std::filesystem::exists(out / "_etc/x"), c.selected.empty());
+  if (!c.selected.empty()) return;
+  EXPECT_EQ(ReadBytes(out / "_etc/x"), BytesOf("etc"));
+  EXPECT_EQ(ReadBytes(out / "folder/file"), BytesOf("data"));
+  EXPECT_EQ(ReadBytes(out / "_CON.txt"), BytesOf("c"));
+  EXPECT_FALSE(std::filesystem::exists(out / "_"));
 }
+INSTANTIATE_TEST_SUITE_P(Jobs, JobsExtract, testing::ValuesIn(kExtractCases), CaseName());
 
 TEST(Jobs, PasswordAnswersAreRememberedAndPlainMembersNeverAsk) {
   const std::pair<std::vector<uint32_t>, uint32_t> cases[] = {
@@ -97,13 +94,13 @@ TEST(Jobs, PasswordAnswersAreRememberedAndPlainMembersNeverAsk) {
       {{kAnswerSkipAll}, 1},            // the rest skipped silently
       {{kAnswerSkip, kAnswerSkip}, 2},  // asked for each
   };
-  ScratchDir dir;
-  WriteBytes(dir.Path("e.zip"), ZipArchive({Encrypted(StoredEntry("one", BytesOf("first")), "secret"),
-                                            StoredEntry("plain", BytesOf("not encrypted")),
-                                            Encrypted(StoredEntry("two", BytesOf("second")), "secret")}));
   for (const auto& [answers, asked] : cases) {
     JobSession s;
-    ASSERT_EQ(s.Open(dir.Path("e.zip")), kResultOk);
+    ASSERT_EQ(s.OpenBytes(ZipArchive({Encrypted(StoredEntry("one", BytesOf("first")), "secret"),
+                                      StoredEntry("plain", BytesOf("not encrypted")),
+                                      Encrypted(StoredEntry("two", BytesOf("second")), "secret")}),
+                          "e.zip"),
+              kResultOk);
     s.jobs->host.password = "secret";
     s.script.answers = answers;
     EXPECT_EQ(s.Run(kJobTest), kResultOk);
@@ -114,8 +111,8 @@ TEST(Jobs, PasswordAnswersAreRememberedAndPlainMembersNeverAsk) {
 
 // With the base folder setting the names would start with "tree/" (CliVerbs, the UI tests).
 TEST(Jobs, AddFolderSkipsTheArchiveHiddenFilesAndDotFolders) {
-  ScratchDir dir;
-  auto tree = dir.Path("tree");
+  JobSession s;
+  const std::filesystem::path tree = s.dir.Path("tree");
   std::filesystem::create_directories(tree / "inner");
   std::filesystem::create_directories(tree / ".git");
   WriteBytes(tree / "one.txt", BytesOf("1"));
@@ -124,7 +121,6 @@ TEST(Jobs, AddFolderSkipsTheArchiveHiddenFilesAndDotFolders) {
   WriteBytes(tree / ".hidden", BytesOf("h"));
   std::u16string hidden = Wide(tree / ".hidden");
   SetPathAttributes(hidden.c_str(), kAttrHidden);  // hidden on Windows; the name hides it elsewhere
-  JobSession s;
   ASSERT_EQ(s.Open(tree / "inside.qbx"), kResultOk);
   s.SetJobPath(tree);
   EXPECT_EQ(s.Run(kJobAddFolder), kResultOk);
@@ -137,12 +133,11 @@ TEST(Jobs, AddFolderSkipsTheArchiveHiddenFilesAndDotFolders) {
 // An add is reported done only once it is on the disk: a flush that fails fails the job.
 TEST(Jobs, AddIsFlushedBeforeItSucceeds) {
   for (uint32_t kind : {kJobAddFile, kJobAddFolder}) {
-    ScratchDir dir;
-    std::filesystem::create_directories(dir.Path("tree"));
-    WriteBytes(dir.Path("tree") / "one.txt", BytesOf("1"));
     JobSession s;
-    ASSERT_EQ(s.Open(dir.Path("a.tar")), kResultOk);
-    s.SetJobPath(kind == kJobAddFile ? dir.Path("tree") / "one.txt" : dir.Path("tree"));
+    std::filesystem::create_directories(s.dir.Path("tree"));
+    WriteBytes(s.dir.Path("tree/one.txt"), BytesOf("1"));
+    ASSERT_EQ(s.OpenNew(), kResultOk);
+    s.SetJobPath(s.dir.Path(kind == kJobAddFile ? "tree/one.txt" : "tree"));
     ArmFault(kFaultFlush, 1);
     EXPECT_EQ(s.Run(kind), kResultWrite) << kind;
     DisarmFaults();
@@ -161,10 +156,8 @@ TEST(Jobs, RelativeNameStart) {
 
 // The mode job and what the edits leave in the file: CliVerbs.AFullRoundOnATarArchive.
 TEST(Jobs, RowJobsRenameTheSelectedRows) {
-  ScratchDir dir;
-  WriteBytes(dir.Path("a.tar"), TarBytes({{{"ab", 0}, {}}, {{"abcdef", 0}, {}}, {{"a\\b", 0}, {}}}));
   JobSession s;
-  ASSERT_EQ(s.Open(dir.Path("a.tar")), kResultOk);
+  ASSERT_EQ(s.OpenBytes(TarBytes({{{"ab", 0}, {}}, {{"abcdef", 0}, {}}, {{"a\\b", 0}, {}}})), kResultOk);
   SelectMembers(s.jobs, {0, 1});
   s.state().JobParameter = 3;
   EXPECT_EQ(s.Run(kJobTrimPrefix), kResultOk);
@@ -179,12 +172,11 @@ TEST(Jobs, RowJobsRenameTheSelectedRows) {
 // The progress dialog ends only on a done message carrying its own token, so a token must
 // never come back: not from the job before, and not by alternating with it.
 TEST(Jobs, DialogTokenOfEachOpeningIsNew) {
-  ScratchDir dir;
-  WriteBytes(dir.Path("a.tar"), FiveMemberTar());
   JobSession s;
+  WriteBytes(s.dir.Path("a.tar"), FiveMemberTar());
   std::set<uint32_t> tokens = {s.state().DialogToken};
   for (int opening = 0; opening < 4; ++opening) {
-    s.SetJobPath(dir.Path("a.tar"));
+    s.SetJobPath(s.dir.Path("a.tar"));
     ASSERT_TRUE(StartJob(&s.state(), kJobOpenAndList));
     ThreadWait(s.state().WorkerThread);
     EXPECT_TRUE(tokens.insert(s.state().DialogToken).second) << "opening " << opening;

@@ -72,21 +72,20 @@ class JobProgressPrompt : public testing::TestWithParam<ArchiveCase> {};
 
 TEST_P(JobProgressPrompt, SkippedBytesLeaveTheTotalAndWaitingIsNotWorking) {
   const ArchiveCase& c = GetParam();
-  ScratchDir dir;
-  const std::filesystem::path archive = dir.Path(c.zip ? "e.zip" : "a.tar");
-  WriteBytes(archive, c.zip ? ZipArchive({StoredEntry("plain", BytesOf("not encrypted")),
-                                          Encrypted(StoredEntry("locked", BytesOf("a secret text")), "secret")})
-                            : FiveMemberTar());
   JobSession x;
-  ASSERT_EQ(x.Open(archive), kResultOk);
-  std::filesystem::create_directories(dir.Path("out"));
-  for (const std::string& name : c.existing) WriteBytes(dir.Path("out") / name, BytesOf("old"));
+  ASSERT_EQ(x.OpenBytes(c.zip ? ZipArchive({StoredEntry("plain", BytesOf("not encrypted")),
+                                            Encrypted(StoredEntry("locked", BytesOf("a secret text")), "secret")})
+                              : FiveMemberTar(),
+                        c.zip ? "e.zip" : "a.tar"),
+            kResultOk);
+  std::filesystem::create_directories(x.dir.Path("out"));
+  for (const std::string& name : c.existing) WriteBytes(x.dir.Path("out") / name, BytesOf("old"));
   x.jobs->host.password = "secret";
   x.script.answers = {c.answer};
   x.script.waitTicks = 60000;
   const uint64_t expected = x.state().Totals.TotalSize - c.skipped;
   const uint32_t advancedBefore = TicksAdvanced();
-  EXPECT_EQ(x.Extract(dir.Path("out")), kResultOk);
+  EXPECT_EQ(x.Extract(x.dir.Path("out")), kResultOk);
   ASSERT_EQ(TicksAdvanced() - advancedBefore, 60000u);  // one prompt, answered after a minute
   const ProgressBlock& progress = x.state().Archive.progress;
   EXPECT_LT(progress.elapsedSec, 30.0);

@@ -51,6 +51,7 @@ inline Bytes FiveMemberTar() {
 inline void IgnoreOutput(void*, CliStream, const char*, size_t) {}
 
 struct JobSession {
+  ScratchDir dir;  // the test's files, removed after the archive is closed
   CliIo io{IgnoreOutput, nullptr};  // the host keeps a pointer to it
   CliJobs* jobs = NewCliJobs(io);
   JobHost host = *TerminalJobHost();
@@ -77,6 +78,12 @@ struct JobSession {
     SetJobPath(archive);
     return Run(kJobOpenAndList);
   }
+  // Opens dir/name, written with the bytes first; OpenNew opens a missing dir/a.tar.
+  ResultCode OpenBytes(const Bytes& bytes, const std::string& name = "a.tar") {
+    WriteBytes(dir.Path(name), bytes);
+    return Open(dir.Path(name));
+  }
+  ResultCode OpenNew() { return Open(dir.Path("a.tar")); }
   // Extracts into out (made first), then returns to the test's own current folder.
   ResultCode Extract(const std::filesystem::path& out) {
     std::filesystem::create_directories(out);

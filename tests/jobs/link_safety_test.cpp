@@ -23,120 +23,71 @@ std::map<std::string, Bytes> Snapshot(const fs::path& root) {
   return tree;
 }
 
-// Links put in the destination before one member that would pass them is extracted.
-struct ThroughLinkCase {
-  const char* what;
-  TarHeaderFields member;
-  bool (*arrange)(TestLinks& links, const fs::path& out, const fs::path& outside);
-  bool fileLink;  // Wine shows a host link to a file as the file, and a dangling one not at all
-};
-
+// A link put at out/link before one member that would pass it is extracted; it points at
+// the folder "outside", or at outside/planted.txt, there or not.
+enum class Target { kFolder, kFile, kDangling };
+struct ThroughLinkCase { const char* what; TarHeaderFields member; const char* link; Target target; };
 const ThroughLinkCase kThroughLinkCases[] = {
-    {"ParentFolder", {"link/planted.txt", 7},
-     [](TestLinks& links, const fs::path& out, const fs::path& outside) { return links.Make(outside, out / "link"); },
-     false},
-    {"DeeperFolder", {"a/inner/planted.txt", 7},
-     [](TestLinks& links, const fs::path& out, const fs::path& outside) {
-       fs::create_directories(out / "a");
-       return links.Make(outside, out / "a" / "inner");
-     },
-     false},
-    {"TargetFile", {"planted.txt", 7},
-     [](TestLinks& links, const fs::path& out, const fs::path& outside) {
-       WriteBytes(outside / "planted.txt", BytesOf("keep"));
-       return links.Make(outside / "planted.txt", out / "planted.txt");
-     },
-     true},
-    {"DanglingTarget", {"planted.txt", 7},
-     [](TestLinks& links, const fs::path& out, const fs::path& outside) {
-       // Made on the host even where the system cannot see it (Wine): nothing to wait for.
-       links.Make(outside / "planted.txt", out / "planted.txt");
-       return true;
-     },
-     true},
-    {"FolderMember", {"link/new/", 0, 1600000000, 0755, '5'},
-     [](TestLinks& links, const fs::path& out, const fs::path& outside) { return links.Make(outside, out / "link"); },
-     false},
+    {"parent folder", {"link/planted.txt", 7}, "link", Target::kFolder},
+    {"deeper folder", {"a/inner/planted.txt", 7}, "a/inner", Target::kFolder},
+    {"target file", {"planted.txt", 7}, "planted.txt", Target::kFile},
+    {"dangling target", {"planted.txt", 7}, "planted.txt", Target::kDangling},
+    {"folder member", {"link/new/", 0, 1600000000, 0755, '5'}, "link", Target::kFolder},
 };
-
-void PrintTo(const ThroughLinkCase& c, std::ostream* os) { *os << c.what; }
-
 class ThroughLink : public testing::TestWithParam<ThroughLinkCase> {};
 
 TEST_P(ThroughLink, MemberIsRefusedAndTheRestExtracted) {
   const ThroughLinkCase& c = GetParam();
-  // Where links to files show as files (Wine), the member replaces the link itself: only
-  // the refusal and its count are not seen; nothing may still reach the other folder.
-  const bool refusalSeen = !c.fileLink || FileLinksShowAsLinks();
-  ScratchDir dir;
+  // Wine shows a host link to a file as the file (and a dangling one not at all): there the
+  // member replaces the link itself, and only the refusal and its count are not seen.
+  const bool refusalSeen = c.target == Target::kFolder || FileLinksShowAsLinks();
+  JobSession s;
   TestLinks links;
-  const fs::path out = dir.Path("out"), outside = dir.Path("outside");
-  fs::create_directories(out);
+  const fs::path out = s.dir.Path("out"), outside = s.dir.Path("outside");
+  fs::create_directories((out / c.link).parent_path());
   fs::create_directories(outside);
-  ASSERT_TRUE(c.arrange(links, out, outside));
+  if (c.target == Target::kFile) WriteBytes(outside / "planted.txt", BytesOf("keep"));
+  const bool made = links.Make(c.target == Target::kFolder ? outside : outside / "planted.txt", out / c.link);
+  ASSERT_TRUE(made || c.target == Target::kDangling);  // made on the host even where unseen
   const auto before = Snapshot(outside);
   Bytes tar;
   AppendTarMember(tar, c.member, c.member.typeflag == '5' ? Bytes{} : BytesOf("planted"));
   AppendTarMember(tar, {"safe.txt", 4}, BytesOf("safe"));
   AppendZeroBlocks(tar, 2);
-  WriteBytes(dir.Path("a.tar"), tar);
-  JobSession s;
   s.script.answers = {kAnswerDoAll};  // an overwrite question must not be what keeps it out
-  ASSERT_EQ(s.Open(dir.Path("a.tar")), kResultOk);
+  ASSERT_EQ(s.OpenBytes(tar), kResultOk);
   EXPECT_EQ(s.Extract(out), refusalSeen ? kResultLinkInPath : kResultOk);
   EXPECT_EQ(s.state().LeftOutCount, refusalSeen ? 1u : 0u);
   EXPECT_EQ(Snapshot(outside), before);
   EXPECT_EQ(ReadBytes(out / "safe.txt"), BytesOf("safe"));
 }
-
 INSTANTIATE_TEST_SUITE_P(Links, ThroughLink, testing::ValuesIn(kThroughLinkCases), CaseName());
 
-// Links in a folder that is added: each is left out and counted, none is followed.
-struct ScanLinkCase {
-  const char* what;
-  bool (*arrange)(TestLinks& links, const fs::path& tree, const fs::path& outside);
-  uint32_t leftOut;
-  bool fileLink;
-};
-
+// Links in a folder that is added, each (target, link) below the scratch folder ("" is the
+// folder itself): each is left out and counted, none is followed.
+struct ScanLinkCase { const char* what; std::vector<std::pair<const char*, const char*>> links; bool fileLink; };
 const ScanLinkCase kScanLinkCases[] = {
-    {"LoopsToItselfAndItsParent",
-     [](TestLinks& links, const fs::path& tree, const fs::path&) {
-       return links.Make(tree, tree / "self") && links.Make(tree.parent_path(), tree / "up");
-     },
-     2, false},
-    {"FolderOutside",
-     [](TestLinks& links, const fs::path& tree, const fs::path& outside) {
-       return links.Make(outside, tree / "elsewhere");
-     },
-     1, false},
-    {"FileOutside",
-     [](TestLinks& links, const fs::path& tree, const fs::path& outside) {
-       return links.Make(outside / "secret.txt", tree / "secret.txt");
-     },
-     1, true},
+    {"loops to itself and its parent", {{"tree", "tree/self"}, {"", "tree/up"}}, false},
+    {"folder outside", {{"outside", "tree/elsewhere"}}, false},
+    {"file outside", {{"outside/secret.txt", "tree/secret.txt"}}, true},
 };
-
-void PrintTo(const ScanLinkCase& c, std::ostream* os) { *os << c.what; }
-
 class ScanLink : public testing::TestWithParam<ScanLinkCase> {};
 
 TEST_P(ScanLink, IsCountedNotFollowed) {
   const ScanLinkCase& c = GetParam();
-  ScratchDir dir;
-  TestLinks links;
-  const fs::path tree = dir.Path("tree"), outside = dir.Path("outside");
-  fs::create_directories(tree);
-  fs::create_directories(outside);
-  WriteBytes(tree / "file.txt", BytesOf("f"));
-  WriteBytes(outside / "secret.txt", BytesOf("s"));
-  ASSERT_TRUE(c.arrange(links, tree, outside));
   JobSession s;
-  ASSERT_EQ(s.Open(dir.Path("a.tar")), kResultOk);
-  s.SetJobPath(tree);
+  TestLinks links;
+  fs::create_directories(s.dir.Path("tree"));
+  fs::create_directories(s.dir.Path("outside"));
+  WriteBytes(s.dir.Path("tree/file.txt"), BytesOf("f"));
+  WriteBytes(s.dir.Path("outside/secret.txt"), BytesOf("s"));
+  for (const auto& [target, link] : c.links)
+    ASSERT_TRUE(links.Make(*target == 0 ? s.dir.root : s.dir.Path(target), s.dir.Path(link)));
+  ASSERT_EQ(s.OpenNew(), kResultOk);
+  s.SetJobPath(s.dir.Path("tree"));
   EXPECT_EQ(s.Run(kJobAddFolder), kResultOk);
   EXPECT_EQ(s.Names(), std::vector<std::u16string>{u"file.txt"});
-  EXPECT_EQ(s.state().LeftOutCount, c.leftOut);
+  EXPECT_EQ(s.state().LeftOutCount, c.links.size());
   EXPECT_EQ(s.jobs->host.outcome, uint32_t{kOutcomeItemsSkipped});
 }
 
@@ -147,16 +98,14 @@ std::vector<ScanLinkCase> VisibleScanLinkCases() {
     if (!c.fileLink || FileLinksShowAsLinks()) cases.push_back(c);
   return cases;
 }
-
 INSTANTIATE_TEST_SUITE_P(Links, ScanLink, testing::ValuesIn(VisibleScanLinkCases()), CaseName());
 
 // A cancel ends the scan at the next entry, even among folders that hold no file.
 TEST(FolderScanCancel, EndsAmongEmptyFolders) {
-  ScratchDir dir;
-  for (int i = 0; i < 50; ++i) fs::create_directories(dir.Path("tree") / std::to_string(i) / "inner");
   JobSession s;
-  ASSERT_EQ(s.Open(dir.Path("a.tar")), kResultOk);
-  s.SetJobPath(dir.Path("tree"));
+  for (int i = 0; i < 50; ++i) fs::create_directories(s.dir.Path("tree") / std::to_string(i) / "inner");
+  ASSERT_EQ(s.OpenNew(), kResultOk);
+  s.SetJobPath(s.dir.Path("tree"));
   FolderScan scan;
   BeginFolderScan(&scan, &s.state(), CountVisitor);
   s.state().Archive.jobState.store(kJobCancelling);

@@ -41,8 +41,6 @@ const LinkCase kLinkCases[] = {
     {"hard link to nothing", '1', "copy.txt", "sub/none.txt", Record::kField, kResultLinkInPath, "none", false},
 };
 
-void PrintTo(const LinkCase& c, std::ostream* os) { *os << c.what; }
-
 void AppendLink(Bytes& tar, const LinkCase& c) {
   if (c.record == Record::kGnuLongLink) AppendGnuLongName(tar, c.target, 'K');
   if (c.record == Record::kPaxLinkpath) AppendPaxHeader(tar, PaxRecord("linkpath", c.target));
@@ -71,20 +69,18 @@ class TarLink : public testing::TestWithParam<LinkCase> {};
 
 TEST_P(TarLink, ExtractsOrLeavesOut) {
   const LinkCase& c = GetParam();
-  ScratchDir dir;
-  const bool made = !c.makesLink || SystemMakesLinks(dir.root);
+  JobSession s;
+  const bool made = !c.makesLink || SystemMakesLinks(s.dir.root);
   const ResultCode result = made ? c.result : kResultLinkInPath;
   Bytes tar;
   AppendTarMember(tar, {"sub/f.txt", 4}, BytesOf("data"));
   AppendLink(tar, c);
   AppendZeroBlocks(tar, 2);
-  WriteBytes(dir.Path("a.tar"), tar);
-  JobSession s;
-  ASSERT_EQ(s.Open(dir.Path("a.tar")), kResultOk);
-  EXPECT_EQ(s.Extract(dir.Path("out")), result);
+  ASSERT_EQ(s.OpenBytes(tar), kResultOk);
+  EXPECT_EQ(s.Extract(s.dir.Path("out")), result);
   EXPECT_EQ(s.state().LeftOutCount, result == kResultOk ? 0u : 1u);
-  EXPECT_EQ(Found(dir.Path("out") / c.name), made ? c.found : "none");
-  EXPECT_EQ(ReadBytes(dir.Path("out") / "sub" / "f.txt"), BytesOf("data"));
+  EXPECT_EQ(Found(s.dir.Path("out") / c.name), made ? c.found : "none");
+  EXPECT_EQ(ReadBytes(s.dir.Path("out/sub/f.txt")), BytesOf("data"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Members, TarLink, testing::ValuesIn(kLinkCases), CaseName());
@@ -92,17 +88,15 @@ INSTANTIATE_TEST_SUITE_P(Members, TarLink, testing::ValuesIn(kLinkCases), CaseNa
 #ifndef _WIN32
 // A link the archive made is never written through by a later member.
 TEST(TarLinkThenMember, IsNotFollowed) {
-  ScratchDir dir;
-  fs::create_directories(dir.Path("out/inside"));
+  JobSession s;
+  fs::create_directories(s.dir.Path("out/inside"));
   Bytes tar;
   AppendLink(tar, {"", '2', "via", "inside", Record::kField, kResultOk, "", true});
   AppendTarMember(tar, {"via/planted.txt", 1}, BytesOf("p"));
   AppendZeroBlocks(tar, 2);
-  WriteBytes(dir.Path("a.tar"), tar);
-  JobSession s;
-  ASSERT_EQ(s.Open(dir.Path("a.tar")), kResultOk);
-  EXPECT_EQ(s.Extract(dir.Path("out")), kResultLinkInPath);
-  EXPECT_FALSE(fs::exists(dir.Path("out/inside/planted.txt")));
+  ASSERT_EQ(s.OpenBytes(tar), kResultOk);
+  EXPECT_EQ(s.Extract(s.dir.Path("out")), kResultLinkInPath);
+  EXPECT_FALSE(fs::exists(s.dir.Path("out/inside/planted.txt")));
 }
 #endif
 }  // namespace

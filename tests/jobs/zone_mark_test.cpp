@@ -50,24 +50,18 @@ const ZoneCase kZoneCases[] = {
     {"mark too long to keep", kTooLong, "[ZoneTransfer]\r\nZoneId=3\r\n"},
 };
 
-void PrintTo(const ZoneCase& c, std::ostream* os) { *os << c.what; }
-
 class ZoneMark : public testing::TestWithParam<ZoneCase> {};
 
 TEST_P(ZoneMark, GoesOnEveryExtractedFile) {
   const ZoneCase& c = GetParam();
-  ScratchDir dir;
-  Bytes tar;
-  AppendTarMember(tar, {"a.txt", 1}, BytesOf("a"));
-  AppendTarMember(tar, {"sub/b.txt", 1}, BytesOf("b"));
-  AppendZeroBlocks(tar, 2);
-  WriteBytes(dir.Path("a.tar"), tar);
-  if (!c.archiveMark.empty()) ASSERT_TRUE(WriteStream(dir.Path("a.tar"), c.archiveMark));
   JobSession s;
-  ASSERT_EQ(s.Open(dir.Path("a.tar")), kResultOk);
-  ASSERT_EQ(s.Extract(dir.Path("out")), kResultOk);
-  EXPECT_EQ(ReadStream(dir.Path("out") / "a.txt"), c.fileMark);
-  EXPECT_EQ(ReadStream(dir.Path("out") / "sub" / "b.txt"), c.fileMark);
+  const fs::path tar = s.dir.Path("a.tar");
+  WriteBytes(tar, TarBytes({{{"a.txt", 1}, BytesOf("a")}, {{"sub/b.txt", 1}, BytesOf("b")}}));
+  if (!c.archiveMark.empty()) ASSERT_TRUE(WriteStream(tar, c.archiveMark));
+  ASSERT_EQ(s.Open(tar), kResultOk);
+  ASSERT_EQ(s.Extract(s.dir.Path("out")), kResultOk);
+  EXPECT_EQ(ReadStream(s.dir.Path("out/a.txt")), c.fileMark);
+  EXPECT_EQ(ReadStream(s.dir.Path("out/sub/b.txt")), c.fileMark);
 }
 
 INSTANTIATE_TEST_SUITE_P(Download, ZoneMark, testing::ValuesIn(kZoneCases), CaseName());

@@ -3,8 +3,6 @@
 // the core's and the jobs' tests; here, that the window reaches them.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include <windows.h>
 #include <commctrl.h>
 
@@ -30,7 +28,7 @@ class UiEdit : public UiTest {
 };
 
 // Creating either format is the core's, headings by format UiOpenFormat's, Add File the
-// Revert test's.
+// Revert test's, the names an added folder gives the jobs'.
 TEST_F(UiEdit, ANewArchiveTakesAFolder) {
   std::filesystem::create_directories(dir.Path("tree/inner"));
   WriteBytes(dir.Path("tree/x.txt"), BytesOf("x"));
@@ -43,9 +41,6 @@ TEST_F(UiEdit, ANewArchiveTakesAFolder) {
   app.answers.folder = dir.Path("tree").wstring();
   ASSERT_TRUE(app.Run(CMD_ADD_FOLDER));
   EXPECT_EQ(app.answers.lastFolderCaption, L"Add Items");
-  Names names = app.Column(0);
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (Names{L"inner/y.txt", L"x.txt"}));
   EXPECT_EQ(app.StatusPart(0), L" 2 items");
 }
 

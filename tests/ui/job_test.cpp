@@ -15,33 +15,27 @@
 namespace {
 // asked: prompts until the job ends; written: alpha.txt extracted (over the old one). The
 // password prompt's Skip buttons are the overwrite prompt's (one answer table).
-struct PromptCase { const char* what; const char* archive; const wchar_t* title; int button; int asked; bool written; };
+struct PromptCase { const char* what; bool password; int button; int asked; bool written; };
 const PromptCase kPrompts[] = {
-    {"overwrite", "sample.tar", L"File Already Exists", IDOK, 2, true},
-    {"overwrite all", "sample.tar", L"File Already Exists", IDC_DO_ALL, 1, true},
-    {"skip", "sample.tar", L"File Already Exists", IDCANCEL, 2, false},
-    {"skip all", "sample.tar", L"File Already Exists", IDC_SKIP_ALL, 1, false},
-    {"decrypt", "crypt.zip", L"Enter Password", IDOK, 3, true},
-    {"decrypt all", "crypt.zip", L"Enter Password", IDC_DECRYPT_ALL, 1, true},
+    {"overwrite", false, IDOK, 2, true},          {"overwrite all", false, IDC_DO_ALL, 1, true},
+    {"skip", false, IDCANCEL, 2, false},          {"skip all", false, IDC_SKIP_ALL, 1, false},
+    {"decrypt", true, IDOK, 3, true},             {"decrypt all", true, IDC_DECRYPT_ALL, 1, true},
 };
-
 class UiPrompt : public UiTest, public testing::WithParamInterface<PromptCase> {};
 
 TEST_P(UiPrompt, EachButtonGivesItsAnswer) {
   const PromptCase& c = GetParam();
-  const bool password = std::wstring(c.title) == L"Enter Password";
+  const std::filesystem::path archive = Fixture(c.password ? "crypt.zip" : "sample.tar");
   std::filesystem::create_directories(dir.Path("out"));
-  if (!password) {
-    WriteBytes(dir.Path("out/alpha.txt"), BytesOf("old"));
-    WriteBytes(dir.Path("out/numbers.txt"), BytesOf("old"));
-  }
-  Open(Fixture(c.archive));
+  if (!c.password)
+    for (const char* name : {"out/alpha.txt", "out/numbers.txt"}) WriteBytes(dir.Path(name), BytesOf("old"));
+  Open(archive);
   app.answers.folder = dir.Path("out").wstring();
   app.Command(CMD_EXTRACT);
   int asked = 0;
   std::wstring firstText;
   WaitUntil([&] {
-    HWND prompt = app.FindDialog(c.title);
+    HWND prompt = app.FindDialog(c.password ? L"Enter Password" : L"File Already Exists");
     if (prompt != nullptr) {
       if (asked++ == 0) firstText = ItemText(prompt, IDC_PROMPT_TEXT);
       SetDlgItemTextW(prompt, IDC_PASSWORD, L"open sesame");
@@ -55,8 +49,7 @@ TEST_P(UiPrompt, EachButtonGivesItsAnswer) {
   EXPECT_NE(firstText.find(L"alpha.txt"), std::wstring::npos);
   EXPECT_EQ(ReadBytes(dir.Path("out/alpha.txt")), BytesOf(c.written ? "alpha\n" : "old"));
   EXPECT_EQ(app.answers.lastFolderCaption, L"Copy Items");
-  // The browser starts at the archive's own folder.
-  const std::wstring folder = Fixture(c.archive).parent_path().wstring();
+  const std::wstring folder = archive.parent_path().wstring();  // the browser starts there
   EXPECT_EQ(app.answers.lastFolderStart.substr(0, folder.size()), folder);
 }
 INSTANTIATE_TEST_SUITE_P(UiJob, UiPrompt, testing::ValuesIn(kPrompts), CaseName());
@@ -94,8 +87,7 @@ TEST_F(UiJob, ADamagedArchiveShowsItsErrorThenTheVerdict) {
   WriteBytes(dir.Path("a.qbx"), qbx);
   Open(dir.Path("a.qbx"));
   app.Command(CMD_TEST);
-  HWND progress = app.WaitDialog(L"Testing");
-  HWND message = app.WaitMessageDialog();
+  HWND progress = app.WaitDialog(L"Testing"), message = app.WaitMessageDialog();
   ASSERT_NE(progress, nullptr);
   ASSERT_NE(message, nullptr);
   Press(message, IDOK);
@@ -133,13 +125,16 @@ class UiProgress : public UiTest {
     ASSERT_NE(progress, nullptr);
   }
   uint32_t State() { return app.State()->Archive.jobState.load(); }
+  HWND AskCancel() {
+    Press(progress, IDCANCEL);
+    return app.WaitDialog(L"Cancel Confirmation");
+  }
   // Pause, answer the prompt, Cancel and Yes: the job ends without writing.
   void CancelWhilePaused() {
     Press(progress, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return State() == kJobPaused; }));
     Press(prompt, IDOK);
-    Press(progress, IDCANCEL);
-    HWND question = app.WaitDialog(L"Cancel Confirmation");
+    HWND question = AskCancel();
     ASSERT_NE(question, nullptr);
     Press(question, IDOK);
     ASSERT_TRUE(app.WaitFinished(60000));
@@ -162,8 +157,7 @@ TEST_F(UiProgress, PauseContinueAndCancelAnsweredNo) {
   Sleep(200);
   EXPECT_TRUE(IsWindow(app.main));
   // Cancel while paused by the user, answered No: still paused.
-  Press(progress, IDCANCEL);
-  HWND question = app.WaitDialog(L"Cancel Confirmation");
+  HWND question = AskCancel();
   ASSERT_NE(question, nullptr);
   Press(question, IDCANCEL);
   ASSERT_TRUE(WaitUntil([&] { return app.State()->CancelDialog == 0; }));
@@ -171,8 +165,7 @@ TEST_F(UiProgress, PauseContinueAndCancelAnsweredNo) {
   EXPECT_EQ(ItemText(progress, IDC_STATUS), L"Paused");
   // Continue, then Cancel while running: paused for the question, No goes on.
   Press(progress, IDOK);
-  Press(progress, IDCANCEL);
-  question = app.WaitDialog(L"Cancel Confirmation");
+  question = AskCancel();
   ASSERT_NE(question, nullptr);
   EXPECT_EQ(State(), kJobPaused);
   EXPECT_EQ(ItemText(progress, IDC_STATUS), L"Paused");
@@ -207,7 +200,7 @@ TEST_F(UiProgress, ADoneMessageOfAnEarlierJobIsIgnored) {
   CancelWhilePaused();
 }
 
-// The texts themselves are FormatDuration's, FormatSize's and FormatSpeed's (FormatTest).
+// Which field shows which figure; the texts themselves are FormatTest's.
 TEST_F(UiProgress, FieldsShowTheProgressBlock) {
   ProgressBlock block{};
   block.totalBytes = 1572864;

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <ostream>
 
 #include "app/resource_ids.h"
 #include "support/archive_builder.h"
@@ -47,8 +46,6 @@ const NameCase kNameCases[] = {
     {"info zip", "infozip.zip"},
     {"python zip", "python.zip"},
 };
-void PrintTo(const NameCase& c, std::ostream* out) { *out << c.what; }
-
 class UiLongNames : public UiTest, public testing::WithParamInterface<NameCase> {};
 
 TEST_P(UiLongNames, TheListAndExtractKeepTheWholePaths) {
@@ -65,64 +62,45 @@ TEST_P(UiLongNames, TheListAndExtractKeepTheWholePaths) {
 INSTANTIATE_TEST_SUITE_P(UiNames, UiLongNames, testing::ValuesIn(kNameCases), CaseName());
 
 // A job that meets a link to the folder "elsewhere": Add Folder of a tree holding one, or
-// Extract of a member whose path runs through one in the destination.
-enum class LinkJob { kAddFolder, kExtract };
+// Extract of a member whose path runs through one in the destination. What is left out and
+// that nothing is followed: LinkSafety's job tests.
 struct LeftOutCase {
   const char* what;
-  LinkJob job;
+  bool extract;
   const wchar_t* progressTitle;
-  const wchar_t* errorTitle;  // the message shown before the count, or none
   const wchar_t* status;
-  Names archived;  // the archive's members afterwards
 };
 const LeftOutCase kLeftOutCases[] = {
-    {"add folder skips a folder link", LinkJob::kAddFolder, L"Adding", nullptr,
-     L"1 item skipped: links, devices and pipes are not added.", {L"plain.txt"}},
-    {"extract writes nothing through a link", LinkJob::kExtract, L"Extracting", L"Extraction Error",
-     L"Extraction failed. 1 member was not extracted.", {L"link/planted.txt"}},
+    {"add folder skips a folder link", false, L"Adding", L"1 item skipped: links, devices and pipes are not added."},
+    {"extract writes nothing through a link", true, L"Extracting", L"Extraction failed. 1 member was not extracted."},
 };
-void PrintTo(const LeftOutCase& c, std::ostream* out) { *out << c.what; }
-
 class UiLeftOut : public UiTest, public testing::WithParamInterface<LeftOutCase> {
  protected:
-  // Makes the tree or archive and the link, and sets the folder picker's answer.
-  void Prepare(LinkJob job) {
-    if (job == LinkJob::kAddFolder) {
-      std::filesystem::create_directories(dir.Path("tree"));
-      WriteBytes(dir.Path("tree/plain.txt"), BytesOf("plain"));
-      ASSERT_TRUE(links.Make(dir.Path("elsewhere"), dir.Path("tree/linked")));
-      archive = dir.Path("new.qbx");
-      app.answers.newArchive = archive.wstring();
-      ASSERT_TRUE(app.Run(CMD_NEW_ARCHIVE));
-      app.answers.folder = dir.Path("tree").wstring();
-    } else {
-      archive = dir.Path("planted.tar");
-      Bytes tar;
-      AppendTarMember(tar, {"link/planted.txt", 7}, BytesOf("planted"));
-      AppendZeroBlocks(tar, 2);
-      WriteBytes(archive, tar);
-      std::filesystem::create_directories(dir.Path("out"));
-      ASSERT_TRUE(links.Make(dir.Path("elsewhere"), dir.Path("out/link")));
-      Open(archive);
-      app.answers.folder = dir.Path("out").wstring();
-    }
-  }
-  std::filesystem::path archive;
   TestLinks links;  // after the scratch folder: the links go first
 };
 
 TEST_P(UiLeftOut, TheProgressDialogStaysOpenWithTheCount) {
   const LeftOutCase& c = GetParam();
   std::filesystem::create_directories(dir.Path("elsewhere"));
-  WriteBytes(dir.Path("elsewhere/inside.txt"), BytesOf("inside"));
-  ASSERT_NO_FATAL_FAILURE(Prepare(c.job));
-  app.Command(c.job == LinkJob::kAddFolder ? CMD_ADD_FOLDER : CMD_EXTRACT);
+  const std::filesystem::path folder = dir.Path(c.extract ? "out" : "tree");
+  std::filesystem::create_directories(folder);
+  WriteBytes(folder / "plain.txt", BytesOf("plain"));
+  ASSERT_TRUE(links.Make(dir.Path("elsewhere"), folder / "link"));
+  if (c.extract) {
+    WriteBytes(dir.Path("planted.tar"), TarBytes({{{"link/planted.txt", 7}, BytesOf("planted")}}));
+    Open(dir.Path("planted.tar"));
+  } else {
+    app.answers.newArchive = dir.Path("new.qbx").wstring();
+    ASSERT_TRUE(app.Run(CMD_NEW_ARCHIVE));
+  }
+  app.answers.folder = folder.wstring();
+  app.Command(c.extract ? CMD_EXTRACT : CMD_ADD_FOLDER);
   HWND progress = app.WaitDialog(c.progressTitle);
-  EXPECT_NE(progress, nullptr);
-  if (c.errorTitle != nullptr) {
-    HWND error = app.WaitDialog(c.errorTitle);
-    EXPECT_NE(error, nullptr);
-    if (error != nullptr) Press(error, IDOK);
+  ASSERT_NE(progress, nullptr);
+  if (c.extract) {
+    HWND error = app.WaitDialog(L"Extraction Error");
+    ASSERT_NE(error, nullptr);
+    Press(error, IDOK);
   }
   EXPECT_TRUE(WaitUntil([&] { return ItemText(progress, IDC_STATUS) == c.status; })) << ItemText(progress, IDC_STATUS);
   Sleep(300);
@@ -130,13 +108,6 @@ TEST_P(UiLeftOut, TheProgressDialogStaysOpenWithTheCount) {
   EXPECT_EQ(ItemText(progress, IDCANCEL), L"Close");
   Press(progress, IDCANCEL);
   ASSERT_TRUE(app.WaitFinished());
-  ASSERT_TRUE(app.Run(CMD_CLOSE_ARCHIVE));
-  Open(archive);
-  EXPECT_EQ(SortedColumn(app), c.archived);
-  Names linkedTo;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.Path("elsewhere")))
-    linkedTo.push_back(entry.path().filename().wstring());
-  EXPECT_EQ(linkedTo, Names{L"inside.txt"});
 }
 INSTANTIATE_TEST_SUITE_P(UiNames, UiLeftOut, testing::ValuesIn(kLeftOutCases), CaseName());
 }  // namespace

@@ -2,8 +2,6 @@
 // incomplete. Which ends are cut is the core's test; here, that the window asks and obeys.
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include "app/resource_ids.h"
 #include "support/archive_builder.h"
 #include "support/case_name.h"
@@ -11,17 +9,11 @@
 #include "ui_driver.h"
 
 namespace {
-struct AnswerCase {
-  const char* what;
-  int button;
-  int rows;
-  bool cut;  // and writable again
-};
+struct AnswerCase { const char* what; int button; int rows; bool cut; };  // cut: and writable again
 const AnswerCase kAnswers[] = {
     {"yes cuts the member away", IDOK, 1, true},
     {"no keeps the archive read only", IDCANCEL, 2, false},
 };
-void PrintTo(const AnswerCase& c, std::ostream* out) { *out << c.what; }
 
 class UiRepair : public UiTest, public testing::WithParamInterface<AnswerCase> {};
 

@@ -138,15 +138,11 @@ bool UiApp::WaitIdle(int timeoutMs) {
   return WaitUntil([&] { return App()->Archive.jobState.load() == kJobIdle && App()->ProgressDialog == 0; }, timeoutMs);
 }
 
-int UiApp::RowCount() const { return static_cast<int>(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0)); }
+int UiApp::RowCount() const { return ListView_GetItemCount(List()); }
 
 std::wstring UiApp::Cell(int row, int column) const {
   wchar_t text[kReadCellChars] = {};
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.pszText = text;
-  item.cchTextMax = kReadCellChars;
-  SendMessageW(List(), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  ListView_GetItemText(List(), row, column, text, kReadCellChars);
   return text;
 }
 
@@ -175,15 +171,11 @@ std::wstring UiApp::StatusPart(int part) const {
 std::wstring UiApp::Title() const { return TextOf(main); }
 
 void UiApp::SelectRows(const std::vector<int>& rows) {
-  LVITEMW none{}, selected{};
-  none.stateMask = selected.stateMask = selected.state = LVIS_SELECTED;
-  SendMessageW(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
-  for (int row : rows) SendMessageW(List(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&selected));
+  ListView_SetItemState(List(), -1, 0, LVIS_SELECTED);
+  for (int row : rows) ListView_SetItemState(List(), row, LVIS_SELECTED, LVIS_SELECTED);
 }
 
-int UiApp::SelectedRow() const {
-  return static_cast<int>(SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-}
+int UiApp::SelectedRow() const { return ListView_GetNextItem(List(), -1, LVNI_SELECTED); }
 
 UINT UiApp::MenuState(UINT position, UINT id) const {
   HMENU dropDown = GetSubMenu(GetMenu(main), static_cast<int>(position));

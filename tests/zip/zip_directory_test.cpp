@@ -3,6 +3,7 @@
 // viewed by member index, while a directory that disagrees with the walk is not trusted.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "support/archive_builder.h"
@@ -107,13 +108,11 @@ TEST_P(ZipDirectoryMembers, ListTestExtractAndView) {
       PrepareMemberView(&l.context, m.entry.packedSize);
       PageBuffer page;
       EXPECT_EQ(ReadMemberData(&l.context, m.index, 0, &page), kResultOk);
-      const size_t shown = std::min<size_t>(e.data.size(), 262144);
-      EXPECT_TRUE(Bytes(page.bytes.begin(), page.bytes.begin() + page.length) ==
-                  Bytes(e.data.begin(), e.data.begin() + shown));
-      const size_t header = 30 + e.name.size() + e.extra.size();
+      EXPECT_TRUE(std::equal(page.bytes.begin(), page.bytes.begin() + page.length, e.data.begin(),
+                             e.data.begin() + std::min<size_t>(e.data.size(), 262144)));
       EXPECT_EQ(ReadMemberHeader(&l.context, m.index, &page), kResultOk);
-      EXPECT_TRUE(Bytes(page.bytes.begin(), page.bytes.begin() + page.length) ==
-                  Bytes(archive.begin() + m.offset, archive.begin() + m.offset + header));
+      EXPECT_TRUE(std::equal(page.bytes.begin(), page.bytes.begin() + page.length, archive.begin() + m.offset,
+                             archive.begin() + m.offset + 30 + e.name.size() + e.extra.size()));
       names.push_back(std::u16string(m.name.begin(), m.name.end()));
     }
   }
