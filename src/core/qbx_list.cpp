@@ -5,15 +5,6 @@
 #include "core/progress.h"
 #include "core/qbx.h"
 
-uint32_t QbxChecksum(const uint8_t* bytes, uint64_t count, uint32_t start) {
-  uint32_t h = start;
-  for (uint64_t i = 0; i < count; ++i) {
-    h += bytes[i];
-    h = (h << 1) | (h >> 31);
-  }
-  return h;
-}
-
 bool IsValidQbxHeader(const EntryRecord* entry) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(entry);
   return entry->signature == kQbxSignature &&
