@@ -56,6 +56,7 @@ inline constexpr uint32_t kMaxSparseSegments = 65536;
 
 struct ProgressBlock;
 struct ArchiveContext;
+struct CheckedFolder;
 
 using ProgressCallback = void (*)(const ProgressBlock* block);
 using MemberCallback = uint32_t (*)(ArchiveContext* context);
@@ -127,6 +128,8 @@ struct ArchiveContext {
   FileHandle archiveFile;
   FileHandle sourceFile;
   FileHandle outputFile;
+  // Set by an extraction (null otherwise): the folders it has made or checked (core/folders.h).
+  CheckedFolder* checkedFolder;
   // The archive's own Zone.Identifier stream, given to every file extracted from it so that
   // Windows keeps warning about what came from the internet; null when it has none.
   const uint8_t* zoneMark;

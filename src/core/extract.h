@@ -19,3 +19,6 @@ ResultCode CopyBlock(ArchiveContext* context, uint32_t n);
 // Shared by every extractor: the member callback said "process"; make the folders, write
 // the data through copy into a temporary file, and put it in place when all went well.
 ResultCode ExtractMemberFile(ArchiveContext* context, ResultCode (*copy)(ArchiveContext*));
+// Makes the folders above memberName, after the member callback found no link in its path;
+// with the context's checked folder, only those not made or checked before. False on failure.
+bool MakeMemberFolders(ArchiveContext* context);

@@ -5,7 +5,7 @@
 ResultCode ExtractMemberFile(ArchiveContext* context, ResultCode (*copy)(ArchiveContext*)) {
   // A name we could keep only in part would put the file somewhere it does not belong.
   if (context->storedName.tooLong != 0) return Fail(context, kResultLimit);
-  if (!MakeParentFolders(context->memberName)) return Fail(context, kResultSave);
+  if (!MakeMemberFolders(context)) return Fail(context, kResultSave);
   OutputTarget target;
   if (OpenOutputFile(context, context->memberName, &target) != kResultOk) return context->result;
   ResultCode r = copy(context);
@@ -13,6 +13,14 @@ ResultCode ExtractMemberFile(ArchiveContext* context, ResultCode (*copy)(Archive
   if (r == kResultOk && !FileSetWriteTime(context->outputFile, context->entry.modified))
     r = kResultWrite;
   return CloseOutputFile(context, &target, r);
+}
+
+bool MakeMemberFolders(ArchiveContext* context) {
+  const char16_t* name = context->memberName;
+  if (!MakeParentFolders(name, CheckedLength(context->checkedFolder, name))) return false;
+  // The extraction's member callback has looked for links in every existing part.
+  RememberCheckedFolder(context->checkedFolder, name);
+  return true;
 }
 
 ResultCode CopyNextBlock(ArchiveContext* context, uint32_t* count) {

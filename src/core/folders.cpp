@@ -57,23 +57,25 @@ uint32_t FolderPrefixLengths(const char16_t* path, uint32_t* lengths, uint32_t c
   return count;
 }
 
-uint32_t MakeParentFolders(const char16_t* path) {
+uint32_t MakeParentFolders(const char16_t* path, uint32_t checked) {
   uint32_t lengths[kMaxFolderPrefixes];
   uint32_t count = FolderPrefixLengths(path, lengths, kMaxFolderPrefixes);
   char16_t work[kMemberNameChars];
   for (uint32_t n = 0; n < count; ++n) {
+    if (lengths[n] <= checked) continue;
     if (!CopyPrefix(path, lengths[n], work)) return 0;
     if (!FolderExists(work) && !CreateFolder(work)) return 0;
   }
   return 1;
 }
 
-bool PathCrossesLink(const char16_t* path, bool lastToo) {
+bool PathCrossesLink(const char16_t* path, bool lastToo, uint32_t checked) {
   if (IsRelative(path)) {
     uint32_t lengths[kMaxFolderPrefixes];
     uint32_t count = FolderPrefixLengths(path, lengths, kMaxFolderPrefixes);
     char16_t work[kMemberNameChars];
     for (uint32_t n = 0; n < count; ++n) {
+      if (lengths[n] <= checked) continue;
       if (!CopyPrefix(path, lengths[n], work)) return false;
       EntryKind kind = KindOf(work);
       if (kind == kEntryMissing) return false;
@@ -81,4 +83,21 @@ bool PathCrossesLink(const char16_t* path, bool lastToo) {
     }
   }
   return lastToo && KindOf(path) == kEntryLink;
+}
+
+uint32_t CheckedLength(const CheckedFolder* memo, const char16_t* path) {
+  if (memo == nullptr) return 0;
+  uint32_t checked = 0;
+  for (uint32_t i = 0; i < memo->length && path[i] == memo->path[i]; ++i)
+    if (IsSeparator(path[i])) checked = i + 1;
+  return checked;
+}
+
+void RememberCheckedFolder(CheckedFolder* memo, const char16_t* path) {
+  if (memo == nullptr) return;
+  uint32_t length = 0;
+  for (uint32_t i = 0; path[i] != 0 && i < kMemberNameChars; ++i)
+    if (IsSeparator(path[i])) length = i + 1;
+  for (uint32_t i = 0; i < length; ++i) memo->path[i] = path[i];
+  memo->length = length;
 }

@@ -20,7 +20,10 @@ void TemporaryName(const char16_t* path, uint32_t n, char16_t* out) {
 
 ResultCode OpenOutputFile(ArchiveContext* context, const char16_t* path, OutputTarget* target) {
   target->path = path;
-  context->outputFile = kInvalidFile;
+  target->temporary[0] = 0;
+  // Creating it exclusively is also the test that nothing stands there yet.
+  context->outputFile = FileOpen(path, kAccessWrite, kShareNone, kCreateNew);
+  if (context->outputFile != kInvalidFile) return kResultOk;
   // A name that is already taken (or anything else that refuses the file) moves to the next.
   uint32_t seed = TickCount();
   for (uint32_t n = 0; n < kMaxAttempts; ++n) {
@@ -35,8 +38,9 @@ ResultCode OpenOutputFile(ArchiveContext* context, const char16_t* path, OutputT
 ResultCode CloseOutputFile(ArchiveContext* context, OutputTarget* target, ResultCode result) {
   FileClose(context->outputFile);
   context->outputFile = kInvalidFile;
-  if (result == kResultOk && !MoveFileOver(target->temporary, target->path)) result = kResultSave;
-  if (result != kResultOk) DeletePath(target->temporary);
+  const bool inPlace = target->temporary[0] == 0;
+  if (result == kResultOk && !inPlace && !MoveFileOver(target->temporary, target->path)) result = kResultSave;
+  if (result != kResultOk) DeletePath(inPlace ? target->path : target->temporary);
   // A volume without streams (FAT) cannot hold the mark; like every peer, the file stays.
   if (result == kResultOk && context->zoneMark != nullptr)
     WriteZoneMark(target->path, context->zoneMark, context->zoneMarkLength);

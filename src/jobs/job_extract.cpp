@@ -41,6 +41,8 @@ uint32_t RunExtract(MainState* state) {
   state->Host->notifyUpdate(state, kJobExtract, 0);
   state->LeftOutCount = 0;
   TakeZoneMark(state);
+  state->ExtractFolders.length = 0;
+  state->Archive.checkedFolder = &state->ExtractFolders;
   ResultCode r;
   if (!SetCurrentFolder(state->JobPath)) {
     r = state->Archive.result = kResultSave;
@@ -54,6 +56,7 @@ uint32_t RunExtract(MainState* state) {
     state->Host->sendStatusText(state, u"");  // the last name shown is not the one to blame
   }
   state->Archive.zoneMark = nullptr;
+  state->Archive.checkedFolder = nullptr;
   state->Host->notifyDone(state, state->DialogToken, r != kResultOk ? kOutcomeExtractionFailed : kOutcomeCloseDialog);
   return 0;
 }

@@ -137,6 +137,8 @@ bool IsLinkMember(const ArchiveContext* context) {
 
 uint32_t ExtractLinkMember(MainState* state, ArchiveContext* context) {
   char16_t* target = state->LinkTarget;
+  // A link made or replaced may stand where a checked folder was.
+  ForgetCheckedFolder(context->checkedFolder);
   DecodeStoredName(context->linkTarget, target);
   if ((context->entry.attributes & kAttrLink) != 0) return MakeSymbolicLink(state, context, target);
   return CopyLinkedFile(state, context, target);

@@ -1,6 +1,7 @@
 // Per-member decisions of extraction and test: selection, names, existing files, passwords.
 #include <cstring>
 
+#include "core/extract.h"
 #include "core/folders.h"
 #include "core/names.h"
 #include "core/output_name.h"
@@ -94,9 +95,10 @@ uint32_t ExtractMemberCallback(ArchiveContext* context) {
   // An empty name is the destination itself.
   if (context->memberName[0] == 0) return 0;
   // A link member replaces a link standing at its name; nothing is written through it.
-  if (PathCrossesLink(context->memberName, !IsLinkMember(context))) return RefuseThroughLink(state, context);
+  const uint32_t checked = CheckedLength(context->checkedFolder, context->memberName);
+  if (PathCrossesLink(context->memberName, !IsLinkMember(context), checked)) return RefuseThroughLink(state, context);
   if (IsDirectoryMember(context)) {
-    MakeParentFolders(context->memberName);
+    MakeMemberFolders(context);
     return 0;
   }
   ShowNameThrottled(state, context);

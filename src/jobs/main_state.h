@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/context.h"
+#include "core/folders.h"
 #include "core/member_name.h"
 #include "jobs/list_columns.h"
 #include "platform/platform.h"
@@ -113,6 +114,8 @@ struct MainState {
   char16_t StatusBarText[kStatusBarChars];
   // The archive's Zone.Identifier stream during an extraction (see ArchiveContext::zoneMark).
   uint8_t ZoneMark[kZoneMarkBytes];
+  // The folders the extraction in work has made or checked.
+  CheckedFolder ExtractFolders;
   TypeCache Types;
   // The throttles' last ticks, shared by every job of the run.
   uint32_t LastProgressTick;

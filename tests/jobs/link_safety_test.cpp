@@ -51,6 +51,8 @@ TEST_P(ThroughLink, MemberIsRefusedAndTheRestExtracted) {
   ASSERT_TRUE(made || c.target == Target::kDangling);  // made on the host even where unseen
   const auto before = Snapshot(outside);
   Bytes tar;
+  // A folder checked for the member before must not spare the next one its own check.
+  AppendTarMember(tar, {"a/first.txt", 5}, BytesOf("first"));
   AppendTarMember(tar, c.member, c.member.typeflag == '5' ? Bytes{} : BytesOf("planted"));
   AppendTarMember(tar, {"safe.txt", 4}, BytesOf("safe"));
   AppendZeroBlocks(tar, 2);
