@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "app/app_state.h"
 #include "app/member_list.h"
 
@@ -52,7 +54,16 @@ bool RowMember(MainState* s, int32_t row, uint32_t* memberIndex) {
   return true;
 }
 bool RowText(MainState*, int32_t row, char16_t* text, uint32_t capacity) { return ReadCell(row, kColumnName, text, capacity); }
-int32_t FindRow(MainState*, uint32_t memberIndex) { return FindMemberRow(memberIndex); }
+// On the window's own thread: each message goes straight to the list, no thread switch.
+uint32_t ReadSelection(MainState* s, uint64_t* bits, uint32_t words) {
+  uint32_t need = 0;
+  for (int32_t row = FirstSelectedRow(); row >= 0;
+       row = static_cast<int32_t>(SendMessageW(List(s), LVM_GETNEXTITEM, IndexParam(row), LVNI_SELECTED))) {
+    uint32_t member = 0;
+    if (RowMember(s, row, &member)) need = std::max(need, MarkSelectedMember(bits, words, member));
+  }
+  return need;
+}
 void InsertRow(MainState* s, int32_t row, const char16_t* text, uint32_t memberIndex) {
   LVITEMW item{};
   item.mask = LVIF_TEXT | LVIF_PARAM;
@@ -70,7 +81,7 @@ void SetCell(MainState* s, int32_t row, uint32_t column, const char16_t* text) {
 
 constexpr JobHost kWin32Host = {
     NotifyUpdate, NotifyDone, NotifyRedraw, NotifySort, SendProgress, SendStatusText, AskPrompt,
-    DeleteAllRows, ClearStatusBar, IsRowSelected, RowMember, RowText, FindRow, InsertRow, SetCell,
+    DeleteAllRows, ClearStatusBar, IsRowSelected, RowMember, RowText, ReadSelection, InsertRow, SetCell,
     nullptr,  // the outcome gives the count of what was left out
 };
 }  // namespace

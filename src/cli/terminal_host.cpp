@@ -141,6 +141,13 @@ int32_t FindRow(MainState* state, uint32_t member) {
   return found == HostOf(state)->rowOfMember.end() ? -1 : found->second;
 }
 
+uint32_t ReadSelection(MainState* state, uint64_t* bits, uint32_t words) {
+  uint32_t need = 0;
+  for (const TerminalRow& r : HostOf(state)->rows)
+    if (r.selected) need = std::max(need, MarkSelectedMember(bits, words, r.member));
+  return need;
+}
+
 void InsertRow(MainState* state, int32_t row, const char16_t* text, uint32_t member) {
   TerminalHost* h = HostOf(state);
   TerminalRow r{member, false, {}, static_cast<uint32_t>(h->entries.size())};
@@ -182,7 +189,7 @@ void ReportLeftOut(MainState* state, const char16_t* name, LeftOutReason reason)
 
 constexpr JobHost kTerminalHost = {
     NotifyUpdate, NotifyDone, NotifyRedraw, NotifySort, SendProgress, SendStatusText, AskPrompt,
-    DeleteAllRows, ClearStatusBar, IsRowSelected, RowMember, RowText, FindRow, InsertRow, SetCell,
+    DeleteAllRows, ClearStatusBar, IsRowSelected, RowMember, RowText, ReadSelection, InsertRow, SetCell,
     ReportLeftOut,
 };
 }  // namespace
@@ -210,6 +217,7 @@ void DeleteCliJobs(CliJobs* jobs) {
 }
 
 ResultCode RunCliJob(CliJobs* jobs, uint32_t kind) {
+  if (!TakeSelection(&jobs->state)) return Fail(&jobs->state.Archive, kResultNoMemory);
   jobs->state.Archive.jobState.store(kJobRunning);
   BeginCancelOnInterrupt(&jobs->state.Archive.jobState);
   JobBodyOf(kind)(&jobs->state);

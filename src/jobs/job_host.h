@@ -42,6 +42,9 @@ enum LeftOutReason : uint32_t {
 // Prompt answers.
 enum : uint32_t { kAnswerSkip = 1, kAnswerSkipAll = 2, kAnswerDo = 3, kAnswerDoAll = 4 };
 
+// For readSelection: marks one member; returns the words its bit needs.
+uint32_t MarkSelectedMember(uint64_t* bits, uint32_t words, uint32_t memberIndex);
+
 struct JobHost {
   // Queued: handled later, in sending order.
   void (*notifyUpdate)(MainState* state, uint32_t code, uint32_t argument);
@@ -58,7 +61,10 @@ struct JobHost {
   bool (*isRowSelected)(MainState* state, int32_t row);
   bool (*rowMember)(MainState* state, int32_t row, uint32_t* memberIndex);
   bool (*rowText)(MainState* state, int32_t row, char16_t* text, uint32_t capacity);
-  int32_t (*findRow)(MainState* state, uint32_t memberIndex);  // -1 when none
+  // Sets the bit of every selected row's member in bits (words 64-bit words; members beyond
+  // them are not marked) and returns how many words the largest one needs. Called on the
+  // thread that owns the list, before the worker starts.
+  uint32_t (*readSelection)(MainState* state, uint64_t* bits, uint32_t words);
   void (*insertRow)(MainState* state, int32_t row, const char16_t* text, uint32_t memberIndex);
   void (*setCell)(MainState* state, int32_t row, uint32_t column, const char16_t* text);
   // Direct, optional: a member or item the job left out and why (the window shows only the

@@ -12,13 +12,6 @@
 namespace {
 constexpr uint32_t kNameIntervalMs = 250;
 
-// With rows selected, only their members are processed; the total is already theirs.
-bool IsSelectedMember(MainState* state, uint32_t memberIndex) {
-  if (state->Totals.SelectedCount == 0) return true;
-  int32_t row = state->Host->findRow(state, memberIndex);
-  return row >= 0 && state->Host->isRowSelected(state, row);
-}
-
 bool EndsInSeparator(const char16_t* name) {
   uint32_t n = 0;
   while (n < kMemberNameChars && name[n] != 0) ++n;

@@ -48,6 +48,7 @@ bool StartJob(MainState* state, uint32_t kind) {
     ThreadClose(state->WorkerThread);
     state->WorkerThread = kNoThread;
   }
+  if (!TakeSelection(state)) return false;
   state->Archive.jobState.store(kJobRunning);
   uint32_t token = ComputeDialogToken(state);
   // A token equal to the last one would let a late message end the new dialog.

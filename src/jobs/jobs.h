@@ -36,6 +36,11 @@ JobBody JobBodyOf(uint32_t kind);
 // job running, computes the dialog token and starts the worker. False (with the state idle
 // again) when no thread could be started.
 bool StartJob(MainState* state, uint32_t kind);
+// Reads the selected members into SelectedMembers, before a job starts; false when memory
+// is short.
+bool TakeSelection(MainState* state);
+// True when the member is to be processed: selected, or nothing was selected.
+bool IsSelectedMember(const MainState* state, uint32_t memberIndex);
 // A hash of the window and thread handles, differing from one opening to the next.
 uint32_t ComputeDialogToken(const MainState* state);
 

@@ -31,6 +31,9 @@ bool InitMainState(MainState* state, const FormatOps* formats, const JobHost* ho
 void FreeMainState(MainState* state) {
   CloseArchive(&state->Archive);
   delete[] state->MemberOffsets;
+  delete[] state->SelectedMembers;
+  state->SelectedMembers = nullptr;
+  state->SelectedMemberWords = 0;
   state->MemberOffsets = nullptr;
   state->Archive.memberOffsets = nullptr;
 }

@@ -125,6 +125,11 @@ struct MainState {
   void* HostUser;
   // Member offsets of the open archive, one per member index.
   uint64_t* MemberOffsets;
+  // The members selected when the job in work started, a bit per member index (read once,
+  // so that the walk never asks the list); AllMembers when no row was selected.
+  uint64_t* SelectedMembers;
+  uint32_t SelectedMemberWords;
+  bool AllMembers;
 };
 
 inline constexpr uint32_t kMemberOffsetCapacity = 524288;
