@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 
 #include "core/progress.h"
@@ -12,6 +13,12 @@ constexpr uint32_t kDescriptorSignatureSize = 4;  // the optional signature in f
 // behind it may straddle two reads.
 constexpr uint32_t kCarry = kDescriptor64 + kZipSignatureSize - 1;
 constexpr uint32_t kScanRead = kIoBufferSize - kCarry;
+// Most members are small: the scan reads this much first and doubles each read up to
+// kScanRead, so that a member of a few kilobytes costs a few kilobytes.
+constexpr uint32_t kFirstScanRead = 4096;
+static_assert(kFirstScanRead <= kScanRead, "the first read fits the buffer");
+// The most a descriptor can take in front of the next header.
+constexpr uint32_t kLongestDescriptor = kDescriptor64 + kDescriptorSignatureSize;
 
 bool IsHeaderSignature(const uint8_t* p) {
   const uint32_t s = Le32(p);
@@ -66,6 +73,27 @@ uint32_t ScanChunk(EntryRecord* e, const uint8_t* buffer, uint32_t end, int64_t 
   }
   return end;
 }
+// The walk after a listing: the listing found where the next member starts, so the
+// descriptor ends right there; checked as the scan checks it (a header signature behind,
+// sizes that fit). False when there is no such offset or it does not fit: then the scan.
+bool TakeListedDescriptor(ArchiveContext* context, const ZipLocalHeader& header) {
+  const uint32_t next = context->memberIndex + 1;
+  if (context->memberOffsets == nullptr || next >= context->memberCount || next >= context->memberOffsetCapacity)
+    return false;
+  const uint64_t end = context->memberOffsets[next];
+  if (end < context->position + kDescriptor32) return false;
+  const uint32_t before = static_cast<uint32_t>(std::min<uint64_t>(kLongestDescriptor, end - context->position));
+  uint8_t bytes[kLongestDescriptor + kZipSignatureSize];
+  uint32_t got = 0;
+  if (!FileSeek(context->archiveFile, static_cast<int64_t>(end - before), kSeekBegin, nullptr) ||
+      !FileRead(context->archiveFile, bytes, before + kZipSignatureSize, &got) || got != before + kZipSignatureSize ||
+      !IsHeaderSignature(bytes + before))
+    return false;
+  const auto distance = static_cast<int64_t>(end - context->position);
+  if (!TakeAnyDescriptor(&context->entry, bytes, before, distance, header.zip64)) return false;
+  context->position = end;
+  return true;
+}
 }  // namespace
 
 ResultCode FindDataDescriptor(ArchiveContext* context, const ZipLocalHeader& header,
@@ -79,9 +107,13 @@ ResultCode FindDataDescriptor(ArchiveContext* context, const ZipLocalHeader& hea
     e.attributes |= kAttrZipSizesNotFound;
     return context->result;
   }
-  for (;;) {
+  const uint64_t dataStart = context->position;
+  if (TakeListedDescriptor(context, header)) return context->result;
+  if (!FileSeek(context->archiveFile, static_cast<int64_t>(dataStart), kSeekBegin, nullptr))
+    return Fail(context, kResultRead);
+  for (uint32_t read = kFirstScanRead;; read = std::min(kScanRead, read * 2)) {
     uint32_t n = 0;
-    if (!FileRead(context->archiveFile, buffer + kCarry, kScanRead, &n)) return Fail(context, kResultRead);
+    if (!FileRead(context->archiveFile, buffer + kCarry, read, &n)) return Fail(context, kResultRead);
     const uint32_t end = kCarry + n;
     const uint32_t found = ScanChunk(&e, buffer, end, scanned, header.zip64);
     if (found != end) {
@@ -95,7 +127,7 @@ ResultCode FindDataDescriptor(ArchiveContext* context, const ZipLocalHeader& hea
     if (reportFlag != 0) ProgressPosition(context, context->position);
     // The data may run to the end of the file, with the descriptor as its last bytes; that
     // holds however the file's length falls on the reads.
-    if (n < kScanRead || context->position >= context->fileSize) {
+    if (n < read || context->position >= context->fileSize) {
       if (!TakeAnyDescriptor(&e, buffer, end, scanned, header.zip64)) {
         e.packedSize = scanned;
         e.attributes |= kAttrZipSizesNotFound;
