@@ -33,7 +33,7 @@ void CopyToJobPath(MainState* state, const std::u16string& text) {
 }
 
 CliJobs* OpenWithJobs(const CliOptions& o, const std::u16string& archive, const CliIo& io, int* status,
-                      bool keepEntries, MissingArchive missing) {
+                      bool keepEntries, MissingArchive missing, bool keepRows) {
   if (missing == MissingArchive::kRefuse && !ArchiveExists(archive, io, o.json)) {
     *status = static_cast<int>(kResultOpen);
     return nullptr;
@@ -51,6 +51,7 @@ CliJobs* OpenWithJobs(const CliOptions& o, const std::u16string& archive, const 
   jobs->host.passwordAnswer = o.hasPassword ? uint32_t{kAnswerDoAll} : o.skipEncrypted ? uint32_t{kAnswerSkipAll} : 0u;
   jobs->host.password = o.password;
   jobs->host.keepEntries = keepEntries;
+  jobs->host.keepRows = keepRows;
   CopyToJobPath(&s, archive);
   ResultCode r = RunCliJob(jobs, kJobOpenAndList);
   if (r != kResultOk) {
@@ -79,7 +80,9 @@ CliJobs* OpenAndSelect(const CliOptions& o, const CliIo& io, int* status) {
     *status = kExitUsage;
     return nullptr;
   }
-  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, status);
+  // Every member: nothing to select, so no rows are kept and memory stays flat however many
+  // members there are.
+  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, status, false, MissingArchive::kRefuse, !indexes.empty());
   if (jobs != nullptr && !SelectIndexes(jobs, indexes, io, status)) {
     CloseArchive(&jobs->state.Archive);
     DeleteCliJobs(jobs);

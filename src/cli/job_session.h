@@ -8,7 +8,8 @@
 // returns null then (status in *status). A missing archive is created only for add.
 enum class MissingArchive { kRefuse, kCreate };
 CliJobs* OpenWithJobs(const CliOptions& options, const std::u16string& archive, const CliIo& io, int* status,
-                      bool keepEntries = false, MissingArchive missing = MissingArchive::kRefuse);
+                      bool keepEntries = false, MissingArchive missing = MissingArchive::kRefuse,
+                      bool keepRows = true);
 // Opens the archive named by the first positional option and selects the rows of the
 // indexes that follow it; null (reported, status set) when either fails.
 CliJobs* OpenAndSelect(const CliOptions& options, const CliIo& io, int* status);

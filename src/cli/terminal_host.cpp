@@ -150,6 +150,7 @@ uint32_t ReadSelection(MainState* state, uint64_t* bits, uint32_t words) {
 
 void InsertRow(MainState* state, int32_t row, const char16_t* text, uint32_t member) {
   TerminalHost* h = HostOf(state);
+  if (!h->keepRows) return;
   TerminalRow r{member, false, {}, static_cast<uint32_t>(h->entries.size())};
   if (h->keepEntries) {
     const StoredName& name = state->Archive.storedName;
@@ -201,6 +202,7 @@ CliJobs* NewCliJobs(const CliIo& io) {
   if (jobs == nullptr) return nullptr;
   jobs->host.io = &io;
   jobs->host.owner = jobs;
+  jobs->host.keepRows = true;
   jobs->host.interactive = StdinIsTerminal() && StderrIsTerminal();
   jobs->host.showProgress = StderrIsTerminal();
   if (!InitMainState(&jobs->state, AllFormatTable(), TerminalJobHost(), &jobs->host)) {

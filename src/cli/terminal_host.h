@@ -25,6 +25,8 @@ struct TerminalHost {
   const CliIo* io;
   CliJobs* owner;
   std::vector<TerminalRow> rows;
+  // Rows are kept unless a job takes every member without looking at them (test, extract).
+  bool keepRows;
   // The members as they were listed, kept only when asked for (JSON needs them).
   bool keepEntries;
   std::vector<EntryRecord> entries;
