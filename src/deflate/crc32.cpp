@@ -10,18 +10,13 @@
 
 namespace {
 
-constexpr uint32_t kPolynomial = 0xEDB88320;
 constexpr uint32_t kSlices = 8;  // bytes folded per step of the portable update
 
 using CrcTables = std::array<std::array<uint32_t, 256>, kSlices>;
 
 constexpr CrcTables MakeTables() {
   CrcTables t{};
-  for (uint32_t n = 0; n < 256; n++) {
-    uint32_t c = n;
-    for (int k = 0; k < 8; k++) c = (c & 1) ? (c >> 1) ^ kPolynomial : c >> 1;
-    t[0][n] = c;
-  }
+  t[0] = kCrc32ByteTable;
   // Table k advances a byte that lies k positions before the end of the group.
   for (uint32_t k = 1; k < kSlices; k++)
     for (uint32_t n = 0; n < 256; n++) t[k][n] = (t[k - 1][n] >> 8) ^ t[0][t[k - 1][n] & 0xFF];
@@ -136,10 +131,6 @@ bool HasClmul() {
 #endif
 
 }  // namespace
-
-uint32_t Crc32Step(uint32_t value, uint8_t byte) {
-  return (value >> 8) ^ kTables[0][(value ^ byte) & 0xFF];
-}
 
 uint32_t Crc32UpdatePortable(uint32_t crc, const uint8_t* bytes, size_t count) {
   return ~UpdateSliced(~crc, bytes, count);
