@@ -9,12 +9,12 @@
 #include "app/member_list.h"
 #include "app/menus.h"
 #include "app/resource_ids.h"
+#include "app/start_values.h"
 #include "app/win32_host.h"
 #include "core/archive.h"
 
 namespace {
 constexpr int kFirstStatusPartWidth = 150;  // at 96 dpi
-constexpr UINT kMinimumDpi = 96;
 
 struct Shortcut {
   WORD key;
@@ -26,14 +26,14 @@ constexpr Shortcut kShortcuts[] = {
 };
 
 UINT WindowDpi(HWND window) {
-  UINT dpi = kMinimumDpi;
+  UINT dpi = kBaseDpi;
   HMODULE user = LoadLibraryW(L"User32.dll");
   if (user == nullptr) return dpi;
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
   auto getDpi = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
   if (getDpi != nullptr) dpi = getDpi(window);
   FreeLibrary(user);
-  return dpi < kMinimumDpi ? kMinimumDpi : dpi;
+  return dpi < kBaseDpi ? kBaseDpi : dpi;
 }
 
 void SplitStatusBar() {
@@ -96,7 +96,7 @@ void OnClose(HWND window) {
 
 void OnDpiChanged(WPARAM dpis) {
   MainState* s = App();
-  UINT newDpi = HIWORD(dpis) < kMinimumDpi ? kMinimumDpi : HIWORD(dpis);
+  UINT newDpi = HIWORD(dpis) < kBaseDpi ? kBaseDpi : HIWORD(dpis);
   UINT oldDpi = s->Dpi;
   s->Dpi = newDpi;
   RescaleColumns(oldDpi, newDpi);

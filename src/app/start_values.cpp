@@ -20,7 +20,10 @@ void CommandLinePath(const wchar_t* arguments, char16_t* out) {
   out[n] = 0;
 }
 
-WindowSize InitialWindowSize(int32_t screenWidth, int32_t screenHeight) {
-  int32_t side = std::clamp(std::min(screenWidth, screenHeight), kMinSide, kMaxSide);
-  return {side, side * kHeightNumerator / kHeightDenominator};
+WindowSize InitialWindowSize(int32_t screenWidth, int32_t screenHeight, uint32_t dpi) {
+  const int32_t side = std::clamp(std::min(screenWidth, screenHeight), kMinSide, kMaxSide);
+  const int32_t height = side * kHeightNumerator / kHeightDenominator;
+  const auto scaled = [dpi](int32_t size) { return static_cast<int32_t>(int64_t{size} * dpi / int64_t{kBaseDpi}); };
+  // A screen smaller than the least size still gets the least size, as at 96 dpi.
+  return {std::min(scaled(side), std::max(screenWidth, side)), std::min(scaled(height), std::max(screenHeight, height))};
 }

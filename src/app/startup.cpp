@@ -38,6 +38,15 @@ bool InitCommonControls() {
   return InitCommonControlsEx(&controls) != FALSE;
 }
 
+// The dpi windows open with, before there is one to ask.
+uint32_t ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  if (screen == nullptr) return kBaseDpi;
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi < static_cast<int>(kBaseDpi) ? kBaseDpi : static_cast<uint32_t>(dpi);
+}
+
 int RunWindow(HINSTANCE instance) {
   MainState* s = App();
   if (!InitCommonControls() || !RegisterMainWindowClass()) return 0;
@@ -60,7 +69,7 @@ int RunQuillbox(HINSTANCE instance, const wchar_t* commandLine) {
   s->Instance = reinterpret_cast<WindowHandle>(instance);
   CommandLinePath(commandLine, s->JobPath);
   ReadSettings(&s->Options);
-  WindowSize size = InitialWindowSize(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  WindowSize size = InitialWindowSize(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), ScreenDpi());
   s->WindowWidth = size.width;
   s->WindowHeight = size.height;
   int code = 0;

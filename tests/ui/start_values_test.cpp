@@ -27,12 +27,15 @@ TEST(StartValues, TheCommandLineIsOnePath) {
 }
 
 TEST(StartValues, TheWindowTakesTheScreensSmallerSideWithinLimits) {
-  struct Case { int32_t screenWidth, screenHeight, width, height; } cases[] = {
-      {1920, 1080, 1080, 548}, {800, 600, 600, 304}, {3840, 2160, 1920, 975},
-      {640, 480, 512, 260},    {480, 1000, 512, 260}, {2000, 2000, 1920, 975},
+  struct Case { int32_t screenWidth, screenHeight; uint32_t dpi; int32_t width, height; } cases[] = {
+      {1920, 1080, 96, 1080, 548}, {800, 600, 96, 600, 304}, {3840, 2160, 96, 1920, 975},
+      {640, 480, 96, 512, 260},    {480, 1000, 96, 512, 260}, {2000, 2000, 96, 1920, 975},
+      // 150 %: wide enough for every column (1365 pixels), within the screen.
+      {1920, 1080, 144, 1620, 822}, {1280, 720, 144, 1080, 547}, {3840, 2160, 144, 2880, 1462},
+      {640, 480, 144, 640, 390},
   };
   for (const Case& c : cases) {
-    WindowSize size = InitialWindowSize(c.screenWidth, c.screenHeight);
+    WindowSize size = InitialWindowSize(c.screenWidth, c.screenHeight, c.dpi);
     EXPECT_EQ(size.width, c.width) << c.screenWidth << "x" << c.screenHeight;
     EXPECT_EQ(size.height, c.height) << c.screenWidth << "x" << c.screenHeight;
   }
