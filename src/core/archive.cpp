@@ -94,6 +94,8 @@ void CloseArchive(ArchiveContext* context) {
   context->archiveFile = kInvalidFile;
   delete[] context->ioBuffer;
   context->ioBuffer = nullptr;
+  delete[] context->readAhead.data;
+  context->readAhead = {};
   delete[] context->outBuffer;
   context->outBuffer = nullptr;
   delete[] context->sparseMap;

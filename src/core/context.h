@@ -87,6 +87,15 @@ struct FormatOps {
   bool (*recognize)(FileHandle file) = nullptr;
 };
 
+// The TAR and QBX walks' read-ahead buffer (core/read_ahead.h).
+struct ReadAhead {
+  uint8_t* data;       // kReadAheadSize bytes, made on first use, freed with the archive
+  uint32_t begin;      // the next byte to hand out
+  uint32_t end;        // behind the last byte read
+  uint64_t endOffset;  // the file offset of data[end], which is the file's position
+  bool on;
+};
+
 struct ArchiveContext {
   ResultCode result;
   std::atomic<uint32_t> jobState;
@@ -137,6 +146,7 @@ struct ArchiveContext {
   uint32_t appendPending;
   uint32_t dataChecksum;
   uint8_t* ioBuffer;
+  ReadAhead readAhead;
   uint8_t* outBuffer;
   // The map of the sparse TAR member in work (kMaxSparseSegments entries, made when the
   // first sparse member is met); sparseCount 0 for every other member.

@@ -1,6 +1,7 @@
 #include "core/extract.h"
 #include "core/folders.h"
 #include "core/output_file.h"
+#include "core/read_ahead.h"
 
 ResultCode ExtractMemberFile(ArchiveContext* context, ResultCode (*copy)(ArchiveContext*)) {
   // A name we could keep only in part would put the file somewhere it does not belong.
@@ -31,7 +32,7 @@ ResultCode CopyNextBlock(ArchiveContext* context, uint32_t* count) {
 
 ResultCode CopyBlock(ArchiveContext* context, uint32_t n) {
   context->remaining -= n;
-  if (!FileRead(context->archiveFile, context->ioBuffer, n, &context->bytesRead)) return Fail(context, kResultRead);
+  if (!ArchiveRead(context, context->ioBuffer, n, &context->bytesRead)) return Fail(context, kResultRead);
   if (context->bytesRead < n) return Fail(context, kResultUnexpectedEnd);
   if (context->outputFile != kInvalidFile &&
       !FileWrite(context->outputFile, context->ioBuffer, n, &context->bytesWritten))

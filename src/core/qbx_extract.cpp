@@ -5,6 +5,7 @@
 #include "core/member_name.h"
 #include "core/progress.h"
 #include "core/qbx.h"
+#include "core/read_ahead.h"
 
 namespace {
 constexpr uint32_t kExtractedAttributes = 0x2027;
@@ -40,7 +41,7 @@ ResultCode WalkQbxMember(ArchiveContext* context, uint32_t testFlag, char16_t* n
   DecodeMemberName(context, nameBuffer);
   if (context->onMember(context) == 0) {
     if (context->remaining > 0 &&
-        !FileSeek(context->archiveFile, context->remaining + kQbxChecksumSize, kSeekCurrent, nullptr))
+        !ArchiveSkip(context, context->remaining + kQbxChecksumSize, nullptr))
       return Fail(context, kResultRead);
     return kResultOk;
   }
@@ -62,7 +63,7 @@ ResultCode CopyQbxData(ArchiveContext* context) {
   }
   uint8_t stored[kQbxChecksumSize];
   uint32_t got = 0;
-  if (!FileRead(context->archiveFile, stored, kQbxChecksumSize, &got)) return Fail(context, kResultRead);
+  if (!ArchiveRead(context, stored, kQbxChecksumSize, &got)) return Fail(context, kResultRead);
   if (got < kQbxChecksumSize) return Fail(context, kResultUnexpectedEnd);
   if (Le32(stored) != context->dataChecksum) return Fail(context, kResultChecksum);
   return context->result;
@@ -73,11 +74,12 @@ ResultCode ExtractQbx(ArchiveContext* context, uint32_t testFlag) {
   context->memberName = nameBuffer;
   context->position = 0;
   if (!FileSeek(context->archiveFile, 0, kSeekBegin, nullptr)) Fail(context, kResultRead);
+  if (context->result == kResultOk) BeginReadAhead(context, 0);
   for (context->memberIndex = 0; context->result == kResultOk && context->memberIndex < kMaxMembers;
        ++context->memberIndex) {
     if (WaitWhilePaused(context) != kResultOk) break;
     uint32_t got = 0;
-    if (!FileRead(context->archiveFile, &context->entry, kEntryRecordSize, &got)) {
+    if (!ArchiveRead(context, &context->entry, kEntryRecordSize, &got)) {
       Fail(context, kResultRead);
       break;
     }
@@ -90,6 +92,7 @@ ResultCode ExtractQbx(ArchiveContext* context, uint32_t testFlag) {
     if (CheckQbxHeader(context) != kResultOk) break;
     WalkQbxMember(context, testFlag, nameBuffer);
   }
+  EndReadAhead(context);
   context->memberName = nullptr;
   return context->result;
 }

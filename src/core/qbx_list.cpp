@@ -4,6 +4,7 @@
 #include "core/member_name.h"
 #include "core/progress.h"
 #include "core/qbx.h"
+#include "core/read_ahead.h"
 
 bool IsValidQbxHeader(const EntryRecord* entry) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(entry);
@@ -15,7 +16,7 @@ bool IsValidQbxHeader(const EntryRecord* entry) {
 ResultCode ReadQbxHeader(ArchiveContext* context) {
   EntryRecord& e = context->entry;
   uint32_t got = 0;
-  if (!FileRead(context->archiveFile, &e, kEntryRecordSize, &got)) return kResultRead;
+  if (!ArchiveRead(context, &e, kEntryRecordSize, &got)) return kResultRead;
   if (got == 0) return kResultEndOfMembers;
   if (got < kEntryRecordSize) return kResultUnexpectedEnd;
   // No writer stores a negative size: it is damage too, not a member of 16 384 PB.
@@ -25,8 +26,8 @@ ResultCode ReadQbxHeader(ArchiveContext* context) {
   return kResultOk;
 }
 
-ResultCode ListQbx(ArchiveContext* context) {
-  if (BeginListing(context) != kResultOk) return context->result;
+namespace {
+ResultCode ListQbxMembers(ArchiveContext* context) {
   EntryRecord& e = context->entry;
   for (context->memberIndex = 0; context->memberIndex < kMaxMembers; ++context->memberIndex) {
     if (WaitWhilePaused(context) != kResultOk) return context->result;
@@ -41,11 +42,20 @@ ResultCode ListQbx(ArchiveContext* context) {
     }
     uint64_t next = context->position + kEntryRecordSize;
     if (e.packedSize > 0 &&
-        !FileSeek(context->archiveFile, e.packedSize + kQbxChecksumSize, kSeekCurrent, &next))
+        !ArchiveSkip(context, e.packedSize + kQbxChecksumSize, &next))
       return Fail(context, kResultRead);
     context->position = next;
     ReportListedMember(context);
   }
+  return context->result;
+}
+}  // namespace
+
+ResultCode ListQbx(ArchiveContext* context) {
+  if (BeginListing(context) != kResultOk || BeginReadAhead(context, 0) != kResultOk) return context->result;
+  ListQbxMembers(context);
+  EndReadAhead(context);
+  if (context->result != kResultOk) return context->result;
   // Count what was listed, also before damage, so those members can be viewed and extracted.
   return EndListing(context);
 }

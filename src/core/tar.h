@@ -84,7 +84,7 @@ inline uint32_t TarPadding(uint64_t size) {
 // kResultRead, kResultChecksum, kResultUnexpectedEnd or kResultFormat.
 ResultCode ReadTarHeader(ArchiveContext* context, TarHeaderState* state);
 // Reads one 512-byte block behind the material read so far (which stays in ioBuffer).
-ResultCode ReadMaterialBlock(FileHandle file, uint8_t* buffer, TarHeaderState* state);
+ResultCode ReadMaterialBlock(ArchiveContext* context, uint8_t* buffer, TarHeaderState* state);
 
 // One pax record "LENGTH KEY=VALUE\n" of extended data, as key and value.
 struct PaxField {

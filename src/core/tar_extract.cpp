@@ -3,6 +3,7 @@
 #include "core/extract.h"
 #include "core/member_name.h"
 #include "core/progress.h"
+#include "core/read_ahead.h"
 #include "core/tar.h"
 
 namespace {
@@ -24,7 +25,7 @@ ResultCode WalkTarMember(ArchiveContext* context, uint32_t testFlag, char16_t* n
   }
   context->remaining += e.padding;
   uint64_t next = 0;
-  if (!FileSeek(context->archiveFile, context->remaining, kSeekCurrent, &next))
+  if (!ArchiveSkip(context, context->remaining, &next))
     return Fail(context, kResultRead);
   context->position = next;
   return kResultOk;
@@ -48,6 +49,7 @@ ResultCode ExtractTar(ArchiveContext* context, uint32_t testFlag) {
   context->position = 0;
   ResultCode r = kResultOk;
   if (!FileSeek(context->archiveFile, 0, kSeekBegin, nullptr)) r = Fail(context, kResultRead);
+  if (r == kResultOk) r = BeginReadAhead(context, 0);
   std::memset(&context->entry, 0, sizeof context->entry);
   TarHeaderState state;
   for (context->memberIndex = 0; r == kResultOk && context->memberIndex < kMaxMembers;
@@ -66,6 +68,7 @@ ResultCode ExtractTar(ArchiveContext* context, uint32_t testFlag) {
       Fail(context, r);
     }
   }
+  EndReadAhead(context);
   context->memberName = nullptr;
   return context->result;
 }

@@ -1,3 +1,4 @@
+#include "core/read_ahead.h"
 #include "core/tar.h"
 
 #include <cstring>
@@ -105,7 +106,7 @@ uint32_t AttributesOfType(uint8_t type) {
 }
 
 // Reads the data of the extended header whose block was just read, and takes its keys.
-ResultCode ReadExtendedData(FileHandle file, TarHeaderState* state, EntryRecord* entry,
+ResultCode ReadExtendedData(ArchiveContext* context, TarHeaderState* state, EntryRecord* entry,
                             uint8_t* buffer) {
   const uint8_t* block = buffer + state->consumed - kTarBlockSize;
   int64_t length = ReadSizeField(block);
@@ -118,7 +119,7 @@ ResultCode ReadExtendedData(FileHandle file, TarHeaderState* state, EntryRecord*
   state->extendedPadding = padded - static_cast<uint32_t>(length);
   uint8_t* data = buffer + state->consumed;
   uint32_t got = 0;
-  if (!FileRead(file, data, padded, &got)) return kResultRead;
+  if (!ArchiveRead(context, data, padded, &got)) return kResultRead;
   if (got < padded) return kResultUnexpectedEnd;
   state->consumed += padded;
   // A pax path outranks a GNU long name, whichever comes first.
@@ -219,12 +220,12 @@ void FillEntry(ArchiveContext* context, const TarHeaderState* state, int64_t own
   entry->attributes = directory ? kAttrDirectory : AttributesOfType(h[kTarTypeflagOffset]);
 }
 
-ResultCode SkipSparseExtensions(FileHandle file, TarHeaderState* state, uint8_t* buffer) {
+ResultCode SkipSparseExtensions(ArchiveContext* context, TarHeaderState* state, uint8_t* buffer) {
   if (state->header[kTarTypeflagOffset] != 'S' || state->header[kTarSparseExtendedOffset] != 1)
     return kResultOk;
   for (;;) {
     if (state->consumed >= kTarMaxSparseMaterial) return kResultFormat;
-    ResultCode r = ReadMaterialBlock(file, buffer, state);
+    ResultCode r = ReadMaterialBlock(context, buffer, state);
     if (r != kResultOk) return r;
     if (buffer[state->consumed - kTarBlockSize + kTarSparseBlockExtendedOffset] != 1)
       return kResultOk;
@@ -239,10 +240,10 @@ void NoteOldGnuSparse(TarHeaderState* state) {
 }
 }  // namespace
 
-ResultCode ReadMaterialBlock(FileHandle file, uint8_t* buffer, TarHeaderState* state) {
+ResultCode ReadMaterialBlock(ArchiveContext* context, uint8_t* buffer, TarHeaderState* state) {
   if (state->consumed + kTarBlockSize > kIoBufferSize) return kResultFormat;
   uint32_t got = 0;
-  if (!FileRead(file, buffer + state->consumed, kTarBlockSize, &got)) return kResultRead;
+  if (!ArchiveRead(context, buffer + state->consumed, kTarBlockSize, &got)) return kResultRead;
   if (got < kTarBlockSize) return kResultUnexpectedEnd;
   state->consumed += kTarBlockSize;
   return kResultOk;
@@ -322,22 +323,21 @@ uint64_t ReadOctal(const uint8_t* field, uint32_t width) {
 ResultCode ReadTarHeader(ArchiveContext* context, TarHeaderState* state) {
   std::memset(state, 0, sizeof *state);
   context->sparseCount = 0;
-  FileHandle file = context->archiveFile;
   uint8_t* buffer = context->ioBuffer;
   EntryRecord* entry = &context->entry;
   uint32_t got = 0;
-  if (!FileRead(file, buffer, kTarBlockSize, &got)) return kResultRead;
+  if (!ArchiveRead(context, buffer, kTarBlockSize, &got)) return kResultRead;
   if (got == 0) return kResultEndOfMembers;
   // Part of a block is not an end: appending there would overwrite what we did not read.
   if (got < kTarBlockSize) return kResultUnexpectedEnd;
   state->consumed = kTarBlockSize;
   // Any number of extended headers and long-name records may precede the member's header.
   while (IsHeaderMaterial(buffer + state->consumed - kTarBlockSize)) {
-    ResultCode r = ReadExtendedData(file, state, entry, buffer);
+    ResultCode r = ReadExtendedData(context, state, entry, buffer);
     if (r != kResultOk) return r;
     if (state->consumed + kTarBlockSize > kMaxHeaderMaterial) return kResultFormat;
     state->headerOffset = state->consumed;
-    r = ReadMaterialBlock(file, buffer, state);
+    r = ReadMaterialBlock(context, buffer, state);
     if (r != kResultOk) return r;
   }
   std::memcpy(state->header, buffer + state->headerOffset, kTarBlockSize);
@@ -347,7 +347,7 @@ ResultCode ReadTarHeader(ArchiveContext* context, TarHeaderState* state) {
   int64_t ownSize = ReadSizeField(state->header);
   if (ownSize < 0) return kResultFormat;
   FillEntry(context, state, ownSize);
-  ResultCode r = SkipSparseExtensions(file, state, buffer);
+  ResultCode r = SkipSparseExtensions(context, state, buffer);
   if (r != kResultOk) return r;
   NoteOldGnuSparse(state);
   return state->sparse.kind == kSparseNone ? kResultOk : ReadTarSparseMap(context, state);

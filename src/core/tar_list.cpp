@@ -2,6 +2,7 @@
 
 #include "core/list_walk.h"
 #include "core/progress.h"
+#include "core/read_ahead.h"
 #include "core/tar.h"
 
 namespace {
@@ -12,7 +13,7 @@ ResultCode ListTarMember(ArchiveContext* context) {
   e.packedSize = size + e.padding;
   context->onMember(context);
   uint64_t next = 0;
-  if (!FileSeek(context->archiveFile, size + e.padding, kSeekCurrent, &next))
+  if (!ArchiveSkip(context, size + e.padding, &next))
     return Fail(context, kResultRead);
   context->position = next;
   context->memberCount = context->memberIndex + 1;
@@ -20,10 +21,8 @@ ResultCode ListTarMember(ArchiveContext* context) {
   ProgressPosition(context, context->position);
   return kResultOk;
 }
-}  // namespace
 
-ResultCode ListTar(ArchiveContext* context) {
-  if (BeginListing(context) != kResultOk) return context->result;
+ResultCode ListTarMembers(ArchiveContext* context) {
   std::memset(&context->entry, 0, sizeof context->entry);
   TarHeaderState state;
   for (context->memberIndex = 0; context->memberIndex < kMaxMembers; ++context->memberIndex) {
@@ -46,5 +45,13 @@ ResultCode ListTar(ArchiveContext* context) {
     }
   }
   ProgressPosition(context, context->fileSize);
+  return context->result;
+}
+}  // namespace
+
+ResultCode ListTar(ArchiveContext* context) {
+  if (BeginListing(context) != kResultOk || BeginReadAhead(context, 0) != kResultOk) return context->result;
+  ListTarMembers(context);
+  EndReadAhead(context);
   return context->result;
 }

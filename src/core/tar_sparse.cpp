@@ -88,7 +88,7 @@ ResultCode ReadPaxDataMap(ArchiveContext* context, TarHeaderState* state, uint64
     uint32_t lineEnd = at;
     while (lineEnd < state->consumed && context->ioBuffer[lineEnd] != '\n') ++lineEnd;
     if (lineEnd == state->consumed) {
-      if (ResultCode r = ReadMaterialBlock(context->archiveFile, context->ioBuffer, state)) return r;
+      if (ResultCode r = ReadMaterialBlock(context, context->ioBuffer, state)) return r;
       continue;
     }
     const uint8_t* p = context->ioBuffer + at;

@@ -20,7 +20,8 @@ int ToFd(FileHandle file) { return static_cast<int>(file); }
 
 int OpenFlags(FileAccess access, FileDisposition disposition) {
   // Non-blocking while opening: a FIFO would otherwise wait for a writer that never comes.
-  int flags = O_CLOEXEC | O_NONBLOCK;
+  // A file created here is a new regular file: nothing to wait for or to check.
+  int flags = O_CLOEXEC | (disposition == kCreateNew ? 0 : O_NONBLOCK);
   if (access == kAccessReadWrite) flags |= O_RDWR;
   else if (access == kAccessWrite) flags |= O_WRONLY;
   else flags |= O_RDONLY;
@@ -54,6 +55,11 @@ FileHandle FileOpen(const char16_t* path, FileAccess access, FileShare share,
   int fd;
   do fd = open(p.c_str(), flags, 0666); while (fd < 0 && errno == EINTR);
   if (fd < 0) return kInvalidFile;
+  if (disposition == kCreateNew) {
+    if (TakeShareLock(fd, share)) return fd;
+    close(fd);
+    return kInvalidFile;
+  }
   struct stat st;
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || !TakeShareLock(fd, share) ||
       (truncate && ftruncate(fd, 0) != 0) || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
