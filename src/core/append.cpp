@@ -48,7 +48,9 @@ ResultCode AppendMember(ArchiveContext* context, const AppendSteps* steps) {
   if (steps->writeData(context, size, &stored) != kResultOk) return context->result;
   if (steps->endSize != 0 && WriteArchive(context, kTarEndMarker, steps->endSize) != kResultOk)
     return context->result;
-  if (!FileTruncate(context->archiveFile)) return Fail(context, kResultWrite);
+  // Cut only where old bytes may lie behind the new end (the usual add only grows the file).
+  const uint64_t end = context->appendOffset + headerLength + stored + steps->endSize;
+  if (end < context->fileSize && !FileTruncate(context->archiveFile)) return Fail(context, kResultWrite);
   context->appendOffset += headerLength + stored;
   context->fileSize = context->appendOffset + steps->endSize;
   context->memberCount += 1;

@@ -112,6 +112,19 @@ Bytes PaddedTar() {
   return a;
 }
 
+// A small add ends a record-padded TAR right behind its new end blocks: nothing of the old
+// padding may stay behind them.
+TEST_F(Append, ASmallAddCutsThePaddingBehindIt) {
+  SetSource(BytesOf("data"));
+  WriteBytes(dir.Path("a.tar"), PaddedTar());
+  {
+    ListingContext l(dir.Path("a.tar"));
+    ASSERT_EQ(l.Open(), kResultOk);
+    ASSERT_EQ(AppendSource(l, u"second"), kResultOk);
+  }
+  EXPECT_EQ(ReadBytes(dir.Path("a.tar")).size(), 4u * 512 + 1024);
+}
+
 TEST_F(Append, RefusalsLeaveTheArchiveAlone) {
   SetSource(BytesOf("data"));
   {
