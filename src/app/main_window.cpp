@@ -121,6 +121,9 @@ LRESULT OnListNotify(HWND window, const NMHDR* header) {
     case LVN_KEYDOWN: OnKeyDown(window, reinterpret_cast<const NMLVKEYDOWN*>(header)); return 0;
     case LVN_COLUMNCLICK: SortBy(static_cast<uint32_t>(reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem)); return 0;
     case LVN_ITEMCHANGED: OnItemChanged(reinterpret_cast<const NMLISTVIEW*>(header)); return 0;
+    case LVN_ODSTATECHANGED: OnSelectionRangeChanged(); return 0;
+    case LVN_GETDISPINFOW: FillCell(reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(header))); return 0;
+    case LVN_ODFINDITEMW: return FindRowByName(reinterpret_cast<const NMLVFINDITEMW*>(header));
     case NM_RCLICK: s->CurrentRow = reinterpret_cast<const NMITEMACTIVATE*>(header)->iItem; return 0;
     default: return 0;
   }
@@ -155,6 +158,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_INITMENUPOPUP: OnInitMenuPopup(window, reinterpret_cast<HMENU>(wParam), lParam); return 0;
     case WM_DPICHANGED: OnDpiChanged(wParam); return 0;
     case kSortListMessage: SortList(); return 0;
+    case kRowBatchMessage: TakeRowBatch(*reinterpret_cast<const std::vector<PendingRow>*>(lParam)); return 0;
+    case kSetCellMessage: {
+      const auto* cell = reinterpret_cast<const CellChange*>(lParam);
+      SetRowCell(static_cast<int32_t>(wParam), cell->column, cell->text);
+      return 0;
+    }
+    case kClearRowsMessage: ClearRows(); return 0;
     default: break;
   }
   return DefWindowProcW(window, message, wParam, lParam);

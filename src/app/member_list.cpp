@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/list_table.h"
 #include "app/resource_ids.h"
 #include "jobs/list_texts.h"
 
@@ -20,8 +21,6 @@ constexpr ColumnLayout kColumnLayouts[kListColumnCount] = {
     {320, LVCFMT_LEFT},  {110, LVCFMT_LEFT},  {160, LVCFMT_LEFT},
     {100, LVCFMT_RIGHT}, {100, LVCFMT_RIGHT}, {120, LVCFMT_RIGHT},
 };
-constexpr uint32_t kSizeCellChars = 31;     // 30 characters and the terminator
-constexpr uint32_t kCompareCellChars = 257;  // 256 characters and the terminator
 constexpr UINT_PTR kSelectionTimerId = 1;
 constexpr UINT kSelectionTimerMs = 125;
 
@@ -48,55 +47,60 @@ bool RowSelected(int32_t row) {
   return (SendMessageW(List(), LVM_GETITEMSTATE, IndexParam(row), LVIS_SELECTED) & LVIS_SELECTED) != 0;
 }
 
-// The sort column's texts by member index, read before the list starts sorting: the list
-// is not to be asked for its rows while it moves them.
-struct SortTexts {
-  std::vector<std::pair<uint32_t, std::u16string>> byMember;
-};
-SortTexts gSortTexts;
-
-const char16_t* SortText(uint32_t member) {
-  auto& v = gSortTexts.byMember;
-  auto at = std::lower_bound(v.begin(), v.end(), member, [](const auto& e, uint32_t m) { return e.first < m; });
-  return at != v.end() && at->first == member ? at->second.c_str() : u"";
+uint64_t CellSize(int32_t row, uint32_t column) {
+  return row < 0 ? 0 : CellNumber(CellText(Table(), static_cast<uint32_t>(row), column));
 }
 
-int CALLBACK CompareListRows(LPARAM a, LPARAM b, LPARAM) {
-  MainState* s = App();
-  uint32_t ma = static_cast<uint32_t>(a), mb = static_cast<uint32_t>(b);
-  return CompareRows(s->SortColumn, s->SortDirection, ma, mb, SortText(ma), SortText(mb));
+void SelectionSizes(int32_t row, uint64_t* size, uint64_t* extracted) {
+  *size = CellSize(row, kColumnSize);
+  *extracted = CellSize(row, kColumnExtracted);
 }
 
-void CollectSortTexts() {
+int32_t NextSelectedRow(int32_t after) {
+  return static_cast<int32_t>(SendMessageW(List(), LVM_GETNEXTITEM, IndexParam(after), LVNI_SELECTED));
+}
+
+std::vector<uint8_t> SelectedFlags() {
+  std::vector<uint8_t> flags(Table().rows.size());
+  for (int32_t row = FirstSelectedRow(); row >= 0 && static_cast<size_t>(row) < flags.size(); row = NextSelectedRow(row))
+    flags[static_cast<size_t>(row)] = 1;
+  return flags;
+}
+
+// An owner-data list keeps selection by position: after rows move, it is set again.
+void ApplySelectedFlags(const std::vector<uint8_t>& flags) {
   MainState* s = App();
-  auto& v = gSortTexts.byMember;
-  v.clear();
-  if (s->SortColumn >= kListColumnCount) return;
-  int32_t rows = static_cast<int32_t>(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0));
-  v.reserve(static_cast<size_t>(rows));
-  char16_t text[kCompareCellChars];
-  for (int32_t row = 0; row < rows; ++row) {
-    LVITEMW item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    SendMessageW(List(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    ReadCell(row, s->SortColumn, text, kCompareCellChars);
-    v.emplace_back(static_cast<uint32_t>(item.lParam), text);
+  s->BulkSelect = 1;
+  ListView_SetItemState(List(), -1, 0, LVIS_SELECTED);
+  for (size_t i = 0; i < flags.size(); ++i)
+    if (flags[i] != 0) SetRowSelected(static_cast<int32_t>(i), true);
+  s->BulkSelect = 0;
+}
+
+// Counters from the rows themselves, after a change the list reports only in bulk.
+void RecountSelection() {
+  MainState* s = App();
+  ListTotals& t = s->Totals;
+  t.SelectedCount = 0;
+  t.SelectedSize = 0;
+  t.SelectedExtractedSize = 0;
+  for (int32_t row = FirstSelectedRow(); row >= 0; row = NextSelectedRow(row)) {
+    t.SelectedCount += 1;
+    t.SelectedSize += CellSize(row, kColumnSize);
+    t.SelectedExtractedSize += CellSize(row, kColumnExtracted);
   }
-  std::sort(v.begin(), v.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+  s->CurrentRow = t.SelectedCount == 1 ? FirstSelectedRow() : s->CurrentRow;
 }
 
-void SelectionSizes(int32_t row, uint64_t* size, uint64_t* extracted, uint32_t capacity) {
-  char16_t text[kCompareCellChars];
-  *size = ReadCell(row, kColumnSize, text, capacity) ? CellNumber(text) : 0;
-  *extracted = ReadCell(row, kColumnExtracted, text, capacity) ? CellNumber(text) : 0;
+void ShowItemCount(uint32_t count) {
+  SendMessageW(List(), LVM_SETITEMCOUNT, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
 }
 }  // namespace
 
 bool CreateMemberList(HWND mainWindow) {
   MainState* s = App();
   HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"",
-                              WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_EDITLABELS,
+                              WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_EDITLABELS | LVS_OWNERDATA,
                               0, 0, 100, 100, mainWindow, reinterpret_cast<HMENU>(IDC_LIST_VIEW), AppInstance(), nullptr);
   if (list == nullptr) return false;
   s->ListView = HandleOf(list);
@@ -172,19 +176,46 @@ void SortBy(uint32_t column) {
 }
 
 void SortList() {
-  CollectSortTexts();
-  SendMessageW(List(), LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareListRows));
-  gSortTexts.byMember.clear();
-  gSortTexts.byMember.shrink_to_fit();
+  MainState* s = App();
+  ListTable& table = Table();
+  const uint32_t column = s->SortColumn;
+  std::vector<uint32_t> order(table.rows.size());
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  auto before = [&](uint32_t a, uint32_t b) {
+    const char16_t* ta = column < kListColumnCount ? CellText(table, a, column) : u"";
+    const char16_t* tb = column < kListColumnCount ? CellText(table, b, column) : u"";
+    return CompareRows(column, s->SortDirection, table.rows[a].member, table.rows[b].member, ta, tb) < 0;
+  };
+  // The usual archive order costs one pass.
+  if (std::is_sorted(order.begin(), order.end(), before)) return;
+  std::stable_sort(order.begin(), order.end(), before);
+  const std::vector<uint8_t> selected = SelectedFlags();
+  const int32_t focused = ListView_GetNextItem(List(), -1, LVNI_FOCUSED);
+  std::vector<ListRow> rows(order.size());
+  std::vector<uint8_t> flags(order.size());
+  int32_t newFocus = -1;
+  for (uint32_t i = 0; i < order.size(); ++i) {
+    rows[i] = table.rows[order[i]];
+    flags[i] = selected[order[i]];
+    if (static_cast<int32_t>(order[i]) == focused) newFocus = static_cast<int32_t>(i);
+  }
+  table.rows.swap(rows);
+  ApplySelectedFlags(flags);
+  if (newFocus >= 0) ListView_SetItemState(List(), newFocus, LVIS_FOCUSED, LVIS_FOCUSED);
+  InvalidateRect(List(), nullptr, FALSE);
 }
 
 void OnItemChanged(const NMLISTVIEW* change) {
   MainState* s = App();
   if (s->BulkSelect == 1 || (change->uChanged & LVIF_STATE) == 0) return;
   bool was = (change->uOldState & LVIS_SELECTED) != 0, now = (change->uNewState & LVIS_SELECTED) != 0;
-  if (was == now || change->iItem < 0) return;
+  if (was == now) return;
+  if (change->iItem < 0) {
+    OnSelectionRangeChanged();
+    return;
+  }
   uint64_t size = 0, extracted = 0;
-  SelectionSizes(change->iItem, &size, &extracted, kSizeCellChars);
+  SelectionSizes(change->iItem, &size, &extracted);
   ListTotals& t = s->Totals;
   if (now) {
     t.SelectedCount += 1;
@@ -203,12 +234,22 @@ void OnItemChanged(const NMLISTVIEW* change) {
   }
 }
 
+void OnSelectionRangeChanged() {
+  MainState* s = App();
+  if (s->BulkSelect == 1) return;
+  RecountSelection();
+  if (s->SelectionTimer == 0) {
+    s->SelectionTimer = SetTimer(Hwnd(s->MainWindow), kSelectionTimerId, kSelectionTimerMs, nullptr);
+    if (s->SelectionTimer == 0) RefreshStatus(kStatusSelection);
+  }
+}
+
 // Select All and Deselect All: every row set, the sums taken whole.
 void SetAllSelected(bool selected) {
   MainState* s = App();
   SetFocus(List());
   s->BulkSelect = 1;
-  for (uint32_t i = 0; i < s->Totals.RowCount; ++i) SetRowSelected(static_cast<int32_t>(i), selected);
+  ListView_SetItemState(List(), -1, selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
   ListTotals& t = s->Totals;
   t.SelectedCount = selected ? t.RowCount : 0;
   t.SelectedSize = selected ? t.RowSize : 0;
@@ -238,18 +279,23 @@ void InvertSelection() {
 
 void RefreshCurrentMember() {
   MainState* s = App();
-  LVITEMW item{};
-  item.mask = LVIF_PARAM;
-  item.iItem = s->CurrentRow;
-  bool found = s->CurrentRow >= 0 && SendMessageW(List(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) != 0;
-  s->Totals.CurrentMember = found ? static_cast<uint32_t>(item.lParam) : kNoMember;
+  const ListTable& table = Table();
+  const bool found = s->CurrentRow >= 0 && static_cast<size_t>(s->CurrentRow) < table.rows.size();
+  s->Totals.CurrentMember = found ? table.rows[static_cast<size_t>(s->CurrentRow)].member : kNoMember;
+}
+
+void ClearRows() {
+  MainState* s = App();
+  s->BulkSelect = 1;
+  ListView_SetItemState(List(), -1, 0, LVIS_SELECTED);
+  ClearTable(Table());
+  ShowItemCount(0);
+  s->BulkSelect = 0;
 }
 
 void ClearList() {
   MainState* s = App();
-  s->BulkSelect = 1;  // the removal's deselections are not selection changes
-  SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0);
-  s->BulkSelect = 0;
+  ClearRows();
   ResetListTotals(s);
 }
 
@@ -257,13 +303,16 @@ uint32_t RemoveRowCallback(ArchiveContext* context) {
   MainState* s = App();
   ListTotals& t = s->Totals;
   uint64_t size = 0, extracted = 0;
-  SelectionSizes(s->CurrentRow, &size, &extracted, kCompareCellChars);
-  // The row may be selected; its share leaves the selection counters with it, whether or
-  // not the list reports the deselection of a removed row.
-  bool selected = RowSelected(s->CurrentRow);
-  s->BulkSelect = 1;
-  SendMessageW(List(), LVM_DELETEITEM, IndexParam(s->CurrentRow), 0);
-  s->BulkSelect = 0;
+  SelectionSizes(s->CurrentRow, &size, &extracted);
+  // The row may be selected; its share leaves the selection counters with it. The rows
+  // behind it move up, and their selection with them.
+  std::vector<uint8_t> flags = SelectedFlags();
+  const auto removed = static_cast<size_t>(s->CurrentRow);
+  bool selected = removed < flags.size() && flags[removed] != 0;
+  if (removed < flags.size()) flags.erase(flags.begin() + static_cast<std::ptrdiff_t>(removed));
+  RemoveTableRow(Table(), static_cast<uint32_t>(removed));
+  ApplySelectedFlags(flags);
+  ShowItemCount(static_cast<uint32_t>(Table().rows.size()));
   if (selected) {
     t.SelectedCount -= 1;
     t.SelectedSize -= size;
@@ -289,20 +338,62 @@ uint32_t RemoveRowCallback(ArchiveContext* context) {
 
 bool ReadCell(int32_t row, uint32_t column, char16_t* text, uint32_t capacity) {
   text[0] = 0;
-  if (row < 0) return false;
-  LVITEMW item{};
-  item.iSubItem = static_cast<int>(column);
-  item.pszText = Wide(text);
-  item.cchTextMax = static_cast<int>(capacity);
-  SendMessageW(List(), LVM_GETITEMTEXTW, IndexParam(row), reinterpret_cast<LPARAM>(&item));
+  if (row < 0 || capacity == 0) return false;
+  const char16_t* cell = CellText(Table(), static_cast<uint32_t>(row), column);
+  uint32_t n = 0;
+  for (; cell[n] != 0 && n + 1 < capacity; ++n) text[n] = cell[n];
+  text[n] = 0;
   return true;
 }
 
 int32_t FindMemberRow(uint32_t memberIndex) {
-  LVFINDINFOW find{};
-  find.flags = LVFI_PARAM;
-  find.lParam = memberIndex;
-  return static_cast<int32_t>(SendMessageW(List(), LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+  const std::vector<ListRow>& rows = Table().rows;
+  for (size_t i = 0; i < rows.size(); ++i)
+    if (rows[i].member == memberIndex) return static_cast<int32_t>(i);
+  return -1;
+}
+
+uint32_t RowMemberAt(int32_t row) {
+  const std::vector<ListRow>& rows = Table().rows;
+  return row >= 0 && static_cast<size_t>(row) < rows.size() ? rows[static_cast<size_t>(row)].member : kNoMember;
+}
+
+void TakeRowBatch(const std::vector<PendingRow>& batch) {
+  AppendRows(Table(), batch);
+  ShowItemCount(static_cast<uint32_t>(Table().rows.size()));
+}
+
+void SetRowCell(int32_t row, uint32_t column, const char16_t* text) {
+  if (row < 0) return;
+  SetTableCell(Table(), static_cast<uint32_t>(row), column, text);
+  SendMessageW(List(), LVM_REDRAWITEMS, IndexParam(row), row);
+}
+
+void FillCell(NMLVDISPINFOW* info) {
+  LVITEMW& item = info->item;
+  if ((item.mask & LVIF_TEXT) == 0 || item.pszText == nullptr || item.cchTextMax <= 0) return;
+  ReadCell(item.iItem, static_cast<uint32_t>(item.iSubItem), reinterpret_cast<char16_t*>(item.pszText),
+           static_cast<uint32_t>(item.cchTextMax));
+}
+
+// Typing in the list moves to the next row whose name starts with the letters typed.
+int32_t FindRowByName(const NMLVFINDITEMW* find) {
+  const LVFINDINFOW& f = find->lvfi;
+  if ((f.flags & (LVFI_STRING | LVFI_PARTIAL)) == 0 || f.psz == nullptr) return -1;
+  const std::vector<ListRow>& rows = Table().rows;
+  const size_t count = rows.size(), length = wcslen(f.psz);
+  if (count == 0) return -1;
+  const size_t start = find->iStart >= 0 && static_cast<size_t>(find->iStart) < count ? static_cast<size_t>(find->iStart) : 0;
+  for (size_t k = 0; k < count; ++k) {
+    const size_t row = (start + k) % count;
+    if (row < start && (f.flags & LVFI_WRAP) == 0) break;
+    const char16_t* name = CellText(Table(), static_cast<uint32_t>(row), kColumnName);
+    if (CompareStringOrdinal(reinterpret_cast<const wchar_t*>(name), static_cast<int>(std::min(length, std::u16string_view(name).size())),
+                             f.psz, static_cast<int>(length), TRUE) == CSTR_EQUAL &&
+        ((f.flags & LVFI_PARTIAL) != 0 || std::u16string_view(name).size() == length))
+      return static_cast<int32_t>(row);
+  }
+  return -1;
 }
 
 int32_t FirstSelectedRow() {

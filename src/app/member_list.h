@@ -6,6 +6,9 @@
 
 #include <cstdint>
 
+#include <vector>
+
+#include "app/list_table.h"
 #include "core/context.h"
 #include "jobs/list_columns.h"
 
@@ -30,6 +33,8 @@ void SortBy(uint32_t column);
 void SortList();
 
 void OnItemChanged(const NMLISTVIEW* change);
+// A change of many rows' selection at once (a range, or every row): counted again.
+void OnSelectionRangeChanged();
 void SelectAll();
 void DeselectAll();
 void InvertSelection();
@@ -37,6 +42,8 @@ void InvertSelection();
 void RefreshCurrentMember();
 // Empties the list and its counters.
 void ClearList();
+// Empties the rows only (the job that lists again clears the counters itself).
+void ClearRows();
 
 // Delete's listing callback: removes CurrentRow and takes its sizes out of the counters.
 uint32_t RemoveRowCallback(ArchiveContext* context);
@@ -45,3 +52,11 @@ uint32_t RemoveRowCallback(ArchiveContext* context);
 bool ReadCell(int32_t row, uint32_t column, char16_t* text, uint32_t capacity);
 int32_t FindMemberRow(uint32_t memberIndex);
 int32_t FirstSelectedRow();
+uint32_t RowMemberAt(int32_t row);  // kNoMember for no row
+
+// The owner-data side: rows from the worker's batches, cells set by edits, cells asked for
+// by the list as it paints, and the row the user's typing names.
+void TakeRowBatch(const std::vector<PendingRow>& batch);
+void SetRowCell(int32_t row, uint32_t column, const char16_t* text);
+void FillCell(NMLVDISPINFOW* info);
+int32_t FindRowByName(const NMLVFINDITEMW* find);

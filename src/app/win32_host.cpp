@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/member_list.h"
@@ -11,17 +12,40 @@ namespace {
 constexpr UINT kProgressTimeoutMs = 1000;
 constexpr UINT kStatusTextTimeoutMs = 8000;
 
+constexpr size_t kBatchRows = 1024;
+
 HWND Dialog(MainState* s) { return Hwnd(s->ProgressDialog); }
 HWND List(MainState* s) { return Hwnd(s->ListView); }
 
+// Rows the worker has made and the window not yet taken: only the worker touches them.
+struct PendingRows {
+  std::vector<PendingRow> rows;
+  int32_t first;  // the row number of rows[0]
+};
+PendingRows gPending;
+
+// Hands the batch to the window, which appends it; whatever the worker reports next
+// (a prompt, the end of the job) comes behind the rows it concerns.
+void FlushRows(MainState* s) {
+  if (gPending.rows.empty()) return;
+  SendMessageW(Hwnd(s->MainWindow), kRowBatchMessage, 0, reinterpret_cast<LPARAM>(&gPending.rows));
+  gPending.rows.clear();
+}
+
 void NotifyUpdate(MainState* s, uint32_t code, uint32_t argument) {
+  FlushRows(s);
   SendNotifyMessageW(Dialog(s), kJobUpdateMessage, code, argument);
 }
 void NotifyDone(MainState* s, uint32_t token, uint32_t outcome) {
+  FlushRows(s);
   SendNotifyMessageW(Dialog(s), kJobDoneMessage, token, outcome);
 }
-void NotifyRedraw(MainState* s, bool on) { SendNotifyMessageW(List(s), WM_SETREDRAW, on ? TRUE : FALSE, 0); }
-void NotifySort(MainState* s) { SendNotifyMessageW(Hwnd(s->MainWindow), kSortListMessage, 0, 0); }
+// Rows show while the archive is still being listed: the list stays drawn.
+void NotifyRedraw(MainState* s, bool) { FlushRows(s); }
+void NotifySort(MainState* s) {
+  FlushRows(s);
+  SendNotifyMessageW(Hwnd(s->MainWindow), kSortListMessage, 0, 0);
+}
 
 void SendProgress(MainState* s, uint32_t code, const ProgressBlock* block) {
   DWORD_PTR ignored = 0;
@@ -34,10 +58,14 @@ void SendStatusText(MainState* s, const char16_t* text) {
                       kStatusTextTimeoutMs, &ignored);
 }
 uint32_t AskPrompt(MainState* s, uint32_t code, const char16_t* text) {
+  FlushRows(s);
   return static_cast<uint32_t>(SendMessageW(Dialog(s), kJobUpdateMessage, code, reinterpret_cast<LPARAM>(text)));
 }
 
-void DeleteAllRows(MainState* s) { SendMessageW(List(s), LVM_DELETEALLITEMS, 0, 0); }
+void DeleteAllRows(MainState* s) {
+  gPending.rows.clear();
+  SendMessageW(Hwnd(s->MainWindow), kClearRowsMessage, 0, 0);
+}
 void ClearStatusBar(MainState* s) {
   SendMessageW(Hwnd(s->StatusBar), SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L""));
   SendMessageW(Hwnd(s->StatusBar), SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(L""));
@@ -45,13 +73,11 @@ void ClearStatusBar(MainState* s) {
 bool IsRowSelected(MainState* s, int32_t row) {
   return (SendMessageW(List(s), LVM_GETITEMSTATE, IndexParam(row), LVIS_SELECTED) & LVIS_SELECTED) != 0;
 }
-bool RowMember(MainState* s, int32_t row, uint32_t* memberIndex) {
-  LVITEMW item{};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  if (SendMessageW(List(s), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) == 0) return false;
-  *memberIndex = static_cast<uint32_t>(item.lParam);
-  return true;
+// Read straight from the table: while a job runs the window changes rows only when the
+// worker itself asks it to.
+bool RowMember(MainState*, int32_t row, uint32_t* memberIndex) {
+  *memberIndex = RowMemberAt(row);
+  return *memberIndex != kNoMember;
 }
 bool RowText(MainState*, int32_t row, char16_t* text, uint32_t capacity) { return ReadCell(row, kColumnName, text, capacity); }
 // On the window's own thread: each message goes straight to the list, no thread switch.
@@ -64,19 +90,21 @@ uint32_t ReadSelection(MainState* s, uint64_t* bits, uint32_t words) {
   }
   return need;
 }
+// Rows are only ever added at the end, one behind the other.
 void InsertRow(MainState* s, int32_t row, const char16_t* text, uint32_t memberIndex) {
-  LVITEMW item{};
-  item.mask = LVIF_TEXT | LVIF_PARAM;
-  item.iItem = row;
-  item.pszText = const_cast<wchar_t*>(Wide(text));
-  item.lParam = memberIndex;
-  SendMessageW(List(s), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  if (gPending.rows.size() >= kBatchRows) FlushRows(s);
+  if (gPending.rows.empty()) gPending.first = row;
+  gPending.rows.push_back(PendingRow{memberIndex, {}});
+  gPending.rows.back().cells[kColumnName] = text;
 }
 void SetCell(MainState* s, int32_t row, uint32_t column, const char16_t* text) {
-  LVITEMW item{};
-  item.iSubItem = static_cast<int>(column);
-  item.pszText = const_cast<wchar_t*>(Wide(text));
-  SendMessageW(List(s), LVM_SETITEMTEXTW, IndexParam(row), reinterpret_cast<LPARAM>(&item));
+  const int32_t pending = row - gPending.first;
+  if (column < kListColumnCount && pending >= 0 && static_cast<size_t>(pending) < gPending.rows.size()) {
+    gPending.rows[static_cast<size_t>(pending)].cells[column] = text;
+    return;
+  }
+  CellChange change{column, text};
+  SendMessageW(Hwnd(s->MainWindow), kSetCellMessage, IndexParam(row), reinterpret_cast<LPARAM>(&change));
 }
 
 constexpr JobHost kWin32Host = {

@@ -100,4 +100,20 @@ TEST_F(UiList, SelectAllTakesBothSizesOfEveryRow) {
   EXPECT_EQ(t.SelectedSize, t.RowSize);
   EXPECT_EQ(t.SelectedExtractedSize, t.RowExtractedSize);
 }
+
+// Typing in the list goes to the next row whose name starts with what was typed, whatever
+// the case; the list asks the program, which holds the rows.
+TEST_F(UiList, TypingFindsARowByTheStartOfItsName) {
+  auto find = [&](const wchar_t* text, int start, UINT flags) {
+    LVFINDINFOW f{};
+    f.flags = flags;
+    f.psz = text;
+    return static_cast<int>(SendMessageW(app.List(), LVM_FINDITEMW, static_cast<WPARAM>(start), reinterpret_cast<LPARAM>(&f)));
+  };
+  EXPECT_EQ(find(L"a", -1, LVFI_STRING | LVFI_PARTIAL), 1);
+  EXPECT_EQ(find(L"C.B", -1, LVFI_STRING | LVFI_PARTIAL), 2);
+  EXPECT_EQ(find(L"b.txt", -1, LVFI_STRING), 0);
+  EXPECT_EQ(find(L"b.tx", -1, LVFI_STRING), -1);  // a whole name, not its start
+  EXPECT_EQ(find(L"zz", -1, LVFI_STRING | LVFI_PARTIAL), -1);
+}
 }  // namespace
