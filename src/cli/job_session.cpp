@@ -52,6 +52,9 @@ CliJobs* OpenWithJobs(const CliOptions& o, const std::u16string& archive, const 
   jobs->host.password = o.password;
   jobs->host.keepEntries = keepEntries;
   jobs->host.keepRows = keepRows;
+  // Without rows nothing is edited or viewed by position: no offset table either, so that
+  // memory stays the same for ten thousand members and for a million.
+  if (!keepRows) s.Archive.memberOffsetCapacity = 0;
   CopyToJobPath(&s, archive);
   ResultCode r = RunCliJob(jobs, kJobOpenAndList);
   if (r != kResultOk) {
