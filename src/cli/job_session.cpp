@@ -33,7 +33,7 @@ void CopyToJobPath(MainState* state, const std::u16string& text) {
 }
 
 CliJobs* OpenWithJobs(const CliOptions& o, const std::u16string& archive, const CliIo& io, int* status,
-                      bool keepEntries, MissingArchive missing, bool keepRows) {
+                      bool keepEntries, MissingArchive missing, bool keepRows, RowSink sink, void* sinkUser) {
   if (missing == MissingArchive::kRefuse && !ArchiveExists(archive, io, o.json)) {
     *status = static_cast<int>(kResultOpen);
     return nullptr;
@@ -52,6 +52,8 @@ CliJobs* OpenWithJobs(const CliOptions& o, const std::u16string& archive, const 
   jobs->host.password = o.password;
   jobs->host.keepEntries = keepEntries;
   jobs->host.keepRows = keepRows;
+  jobs->host.rowSink = sink;
+  jobs->host.rowSinkUser = sinkUser;
   // Without rows nothing is edited or viewed by position: no offset table either, so that
   // memory stays the same for ten thousand members and for a million.
   if (!keepRows) s.Archive.memberOffsetCapacity = 0;

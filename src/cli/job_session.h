@@ -9,7 +9,7 @@
 enum class MissingArchive { kRefuse, kCreate };
 CliJobs* OpenWithJobs(const CliOptions& options, const std::u16string& archive, const CliIo& io, int* status,
                       bool keepEntries = false, MissingArchive missing = MissingArchive::kRefuse,
-                      bool keepRows = true);
+                      bool keepRows = true, RowSink sink = nullptr, void* sinkUser = nullptr);
 // Opens the archive named by the first positional option and selects the rows of the
 // indexes that follow it; null (reported, status set) when either fails.
 CliJobs* OpenAndSelect(const CliOptions& options, const CliIo& io, int* status);

@@ -18,6 +18,8 @@ constexpr uint32_t kBarWidth = 24;
 TerminalHost* HostOf(MainState* state) { return static_cast<TerminalHost*>(state->HostUser); }
 TerminalRow* RowAt(MainState* state, int32_t row) {
   TerminalHost* h = HostOf(state);
+  // A sink keeps only the row in work, whatever its number.
+  if (h->rowSink != nullptr) return row >= 0 && !h->rows.empty() ? &h->rows.back() : nullptr;
   return row >= 0 && static_cast<size_t>(row) < h->rows.size() ? &h->rows[static_cast<size_t>(row)] : nullptr;
 }
 
@@ -33,7 +35,17 @@ void NotifyUpdate(MainState* state, uint32_t code, uint32_t argument) {
 void NotifyDone(MainState* state, uint32_t, uint32_t outcome) { HostOf(state)->outcome = outcome; }
 void NotifyRedraw(MainState*, bool) {}
 
-void NotifySort(MainState* state) { SortRows(HostOf(state)->owner); }
+// A row is complete once the next one starts, or the listing ends (it then sorts).
+void EmitPendingRow(TerminalHost* h) {
+  if (h->rowSink == nullptr || h->rows.empty()) return;
+  h->rowSink(h->rows.front(), h->rowSinkUser);
+  h->rows.clear();
+}
+
+void NotifySort(MainState* state) {
+  EmitPendingRow(HostOf(state));
+  SortRows(HostOf(state)->owner);
+}
 
 std::string Field(double seconds) {
   char16_t text[kFormatBufferChars];
@@ -151,6 +163,12 @@ uint32_t ReadSelection(MainState* state, uint64_t* bits, uint32_t words) {
 void InsertRow(MainState* state, int32_t row, const char16_t* text, uint32_t member) {
   TerminalHost* h = HostOf(state);
   if (!h->keepRows) return;
+  if (h->rowSink != nullptr) {
+    EmitPendingRow(h);
+    h->rows.push_back(TerminalRow{member, false, {}, 0});
+    h->rows.back().cells[kColumnName] = text;
+    return;
+  }
   TerminalRow r{member, false, {}, static_cast<uint32_t>(h->entries.size())};
   if (h->keepEntries) {
     const StoredName& name = state->Archive.storedName;

@@ -21,12 +21,18 @@ struct TerminalRow {
 
 struct CliJobs;
 
+// Where rows go as each is complete, instead of being kept (a listing in archive order).
+using RowSink = void (*)(const TerminalRow& row, void* user);
+
 struct TerminalHost {
   const CliIo* io;
   CliJobs* owner;
   std::vector<TerminalRow> rows;
   // Rows are kept unless a job takes every member without looking at them (test, extract).
   bool keepRows;
+  // With a sink, only the row in work is kept; the one before goes to the sink.
+  RowSink rowSink;
+  void* rowSinkUser;
   // The members as they were listed, kept only when asked for (JSON needs them).
   bool keepEntries;
   std::vector<EntryRecord> entries;

@@ -93,22 +93,30 @@ std::string Padded(const std::u16string& cell, size_t width, bool right) {
   return right ? pad + text : text + pad;
 }
 
-void PrintLines(CliJobs* jobs, const CliIo& io) {
+// The lines go out in blocks, as the rows come or from the sorted rows.
+struct LinePrinter {
+  const CliIo* io;
   std::string out;
-  for (const TerminalRow& r : jobs->host.rows) {
-    char index[16];
-    std::snprintf(index, sizeof index, "%6u  ", r.member);
-    out += index + Padded(r.cells[kColumnDate], 16, false) + "  " + Padded(r.cells[kColumnSize], 15, true) +
-           "  " + Padded(r.cells[kColumnExtracted], 15, true) + "  " + Padded(r.cells[kColumnDetails], 19, false) +
-           "  " + Padded(r.cells[kColumnType], 20, false) + "  " + PrintableText(r.cells[kColumnName]) + "\n";
-    if (out.size() >= kFlushSize) {
-      CliWrite(io, kCliOut, out);
-      out.clear();
-    }
+};
+
+void PrintLine(const TerminalRow& r, void* user) {
+  auto* p = static_cast<LinePrinter*>(user);
+  char index[16];
+  std::snprintf(index, sizeof index, "%6u  ", r.member);
+  p->out += index + Padded(r.cells[kColumnDate], 16, false) + "  " + Padded(r.cells[kColumnSize], 15, true) + "  " +
+            Padded(r.cells[kColumnExtracted], 15, true) + "  " + Padded(r.cells[kColumnDetails], 19, false) + "  " +
+            Padded(r.cells[kColumnType], 20, false) + "  " + PrintableText(r.cells[kColumnName]) + "\n";
+  if (p->out.size() >= kFlushSize) {
+    CliWrite(*p->io, kCliOut, p->out);
+    p->out.clear();
   }
+}
+
+void PrintLines(CliJobs* jobs, LinePrinter* printer) {
+  for (const TerminalRow& r : jobs->host.rows) PrintLine(r, printer);
   std::string items, sizes;
   StatusTexts(jobs->state, &items, &sizes);
-  CliWrite(io, kCliOut, out + items.substr(1) + ", " + sizes + "\n");
+  CliWrite(*printer->io, kCliOut, printer->out + items.substr(1) + ", " + sizes + "\n");
 }
 }  // namespace
 
@@ -119,10 +127,14 @@ int RunListVerb(const std::vector<std::u16string>& args, const CliIo& io) {
     return kExitUsage;
   }
   int status = 0;
-  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, &status, o.json);
+  // In archive order each line goes out as its member is listed, and no row is kept.
+  const bool stream = !o.json && o.sortColumn == kUnsorted;
+  LinePrinter printer{&io, {}};
+  CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, &status, o.json, MissingArchive::kRefuse, true,
+                               stream ? PrintLine : nullptr, &printer);
   if (jobs == nullptr) return status;
   if (o.json) PrintJson(jobs, io);
-  else PrintLines(jobs, io);
+  else PrintLines(jobs, &printer);
   CloseArchive(&jobs->state.Archive);
   DeleteCliJobs(jobs);
   return 0;
