@@ -21,7 +21,9 @@ bool SizeSelection(MainState* state, uint32_t words) {
 }  // namespace
 
 bool TakeSelection(MainState* state) {
-  state->AllMembers = state->Totals.SelectedCount == 0;
+  const ListTotals& t = state->Totals;
+  // Every row selected, with a row for every member listed, is every member.
+  state->AllMembers = t.SelectedCount == 0 || (t.SelectedCount == t.RowCount && t.RowCount == t.ListedCount);
   if (state->AllMembers) return true;
   const uint32_t guess = state->Archive.memberCount / kBitsPerWord + 1;
   if (!SizeSelection(state, guess)) return false;

@@ -57,7 +57,9 @@ TEST_P(ZoneMark, GoesOnEveryExtractedFile) {
   JobSession s;
   const fs::path tar = s.dir.Path("a.tar");
   WriteBytes(tar, TarBytes({{{"a.txt", 1}, BytesOf("a")}, {{"sub/b.txt", 1}, BytesOf("b")}}));
-  if (!c.archiveMark.empty()) ASSERT_TRUE(WriteStream(tar, c.archiveMark));
+  if (!c.archiveMark.empty()) {
+    ASSERT_TRUE(WriteStream(tar, c.archiveMark));
+  }
   ASSERT_EQ(s.Open(tar), kResultOk);
   ASSERT_EQ(s.Extract(s.dir.Path("out")), kResultOk);
   EXPECT_EQ(ReadStream(s.dir.Path("out/a.txt")), c.fileMark);

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The window under Wine with 100 000 members, against qbx.exe list under the same Wine: the
+# UI test that opens such an archive, selects every row and tests it prints its times.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/cmake_cache.sh"
+build="${QBX_WINDOWS_BUILD:-$root/build/windows}"
+forget_stale_cache "$build"
+if ! { cmake -S "$root" -B "$build" -DQBX_TESTS=ON -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" &&
+       cmake --build "$build" -j"$(nproc)"; } > "$BENCH_WORK/window-build.log" 2>&1; then
+  cat "$BENCH_WORK/window-build.log"
+  exit 1
+fi
+export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}" WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
+[ -f "$WINEPREFIX/system.reg" ] || { wineboot -i >/dev/null 2>&1 || true; wineserver -w || true; }
+
+# The same shape as the UI test's archive: 100 000 members of one block each.
+work="$BENCH_WORK/window"
+mkdir -p "$work"
+if [ ! -f "$work/many.tar" ]; then
+  python3 - "$work/many.tar" <<'PY'
+import sys
+with open(sys.argv[1], "wb") as out:
+    for i in range(100000):
+        h = bytearray(512)
+        name = ("dir%03d/m%06d.txt" % (i // 1000, i)).encode()
+        h[0:len(name)] = name
+        h[100:108] = b"0000644\0"; h[108:116] = b"0000000\0"; h[116:124] = b"0000000\0"
+        h[124:136] = b"00000000001\0"; h[136:148] = b"14500000000\0"; h[156:157] = b"0"
+        h[257:263] = b"ustar\0"; h[263:265] = b"00"; h[148:156] = b" " * 8
+        h[148:156] = ("%06o\0 " % sum(h)).encode()
+        out.write(h); out.write(b"x" + b"\0" * 511)
+    out.write(b"\0" * 1024)
+PY
+fi
+list_t=$(median_seconds 3 wine "$build/qbx.exe" list "$(winepath -w "$work/many.tar" 2>/dev/null)")
+
+wineserver -k 2>/dev/null || true
+log="$work/ui.log"
+xvfb-run -a bash -c "wine reg add 'HKCU\\Software\\Wine\\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+cd '$build' && wine ./quillbox_ui_tests.exe --gtest_filter='UiBigArchive.*'" > "$log" 2>&1 || { cat "$log"; exit 1; }
+wineserver -k 2>/dev/null || true
+line=$(grep '^100 000 members:' "$log")
+echo "$line"
+number() { echo "$line" | sed -E "s/.*$1.*/\\1/"; }
+opened=$(number 'opened in ([0-9.]+) s')
+selected=$(number 'tested in ([0-9.]+) s with every')
+none=$(number 'and ([0-9.]+) s with none')
+report "window open 100 000: window / qbx.exe list" "$opened" "$list_t"
+report "window Test: every row selected / none" "$selected" "$none"
