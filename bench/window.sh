@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/cmake_cache.sh"
 build="${QBX_WINDOWS_BUILD:-$root/build/windows}"
 forget_stale_cache "$build"
-if ! { cmake -S "$root" -B "$build" -DQBX_TESTS=ON -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" &&
+if ! { cmake -S "$root" -B "$build" -DQBX_TESTS=ON -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DQBX_WERROR=ON &&
        cmake --build "$build" -j"$(nproc)"; } > "$BENCH_WORK/window-build.log" 2>&1; then
   cat "$BENCH_WORK/window-build.log"
   exit 1
