@@ -73,6 +73,28 @@ qbx_x=$(median_seconds "$runs" extract_qbx)
 tar_x=$(median_seconds "$runs" extract_tar)
 report "extract 200 MB TAR: qbx / tar -xf" "$qbx_x" "$tar_x"
 
+# 10 000 small files in 100 folders: the cost per file of extracting and adding.
+if [ ! -f "$work/tenk-files.tar" ]; then
+  rm -rf "$work/files"
+  for d in $(seq 1 100); do
+    mkdir -p "$work/files/d$d"
+    for f in $(seq 1 100); do echo "file $d $f" > "$work/files/d$d/f$f.txt"; done
+  done
+  tar -cf "$work/tenk-files.tar" -C "$work/files" .
+fi
+extract_files_qbx() { rm -rf "$work/x"; "$QBX" extract "$work/tenk-files.tar" -o "$work/x"; }
+extract_files_tar() { rm -rf "$work/x"; mkdir -p "$work/x"; tar -xf "$work/tenk-files.tar" -C "$work/x"; }
+report "extract 10 000 files: qbx / tar -xf" "$(median_seconds "$runs" extract_files_qbx)" \
+  "$(median_seconds "$runs" extract_files_tar)"
+add_files_qbx() { rm -f "$work/files.tar"; "$QBX" add "$work/files.tar" "$work/files"; }
+add_files_bsdtar() { rm -f "$work/files.tar"; bsdtar -cf "$work/files.tar" -C "$work" files; }
+# As with cp below: the add is on the disk when it reports success, bsdtar's archive only after sync.
+add_files_bsdtar_synced() { add_files_bsdtar; sync "$work/files.tar"; }
+add_files_t=$(median_seconds "$runs" add_files_qbx)
+report "add folder of 10 000 files: qbx / bsdtar -cf + sync" "$add_files_t" \
+  "$(median_seconds "$runs" add_files_bsdtar_synced)"
+report "add folder of 10 000 files: qbx / bsdtar -cf" "$add_files_t" "$(median_seconds "$runs" add_files_bsdtar)"
+
 # Opening a missing archive creates it, so one process does the whole add.
 add_tar() { rm -f "$work/add.tar"; "$QBX" add "$work/add.tar" "$work/one.bin"; }
 add_qbx() { rm -f "$work/add.qbx"; "$QBX" add "$work/add.qbx" "$work/one.bin"; }
@@ -92,4 +114,4 @@ add_qbx >/dev/null
 tar -cf "$work/one.tar" -C "$work" one.bin
 report "test 200 MB QBX member: qbx / tar -xOf" "$(median_seconds "$runs" "$QBX" test "$work/add.qbx")" \
   "$(median_seconds "$runs" tar -xOf "$work/one.tar")"
-rm -rf "$work/x" "$work/add.tar" "$work/add.qbx" "$work/copy.bin" "$work/one.tar"
+rm -rf "$work/x" "$work/add.tar" "$work/add.qbx" "$work/copy.bin" "$work/one.tar" "$work/files.tar"

@@ -64,6 +64,12 @@ fi
 report "test ZIP with descriptors: qbx / 7zz t" "$(median_seconds "$runs" "$QBX" test "$streamed")" \
   "$(median_seconds "$runs" 7zz t "$streamed")"
 
+# ZipCrypto, as zip -P writes it.
+crypt="$work/crypt.zip"
+[ -f "$crypt" ] || (cd "$work/tree" && zip -q -6 -r -P secret "$crypt" .)
+report "test ZipCrypto ZIP: qbx / 7zz t" "$(median_seconds "$runs" "$QBX" test --password secret "$crypt")" \
+  "$(median_seconds "$runs" 7zz t -psecret "$crypt")"
+
 # Memory stays flat whatever the size: the largest resident set of one test. Assigned one
 # by one, so that a failing test stops the benchmark.
 rss() {

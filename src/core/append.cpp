@@ -60,10 +60,10 @@ ResultCode AppendMember(ArchiveContext* context, const AppendSteps* steps) {
   return context->result;
 }
 
-ResultCode AppendOpenSource(ArchiveContext* context, const char16_t* storedName) {
+ResultCode AppendOpenSource(ArchiveContext* context, const char16_t* sourcePath, const char16_t* storedName) {
   context->memberName = const_cast<char16_t*>(storedName);
   FileFacts facts;
-  if (!FileGetFacts(context->sourceFile, &facts)) return Fail(context, kResultOpen);
+  if (!FileGetFacts(context->sourceFile, sourcePath, &facts)) return Fail(context, kResultOpen);
   // A device or pipe has no size to store: /dev/zero would be copied without end.
   if (facts.attributes & kAttrDevice) return Fail(context, kResultNotAFile);
   std::memset(&context->entry, 0, sizeof context->entry);
@@ -108,7 +108,7 @@ ResultCode AppendFile(ArchiveContext* context, const char16_t* sourcePath, const
   if (context->memberCount >= kMaxMembers) return Fail(context, kResultLimit);
   context->sourceFile = FileOpen(sourcePath, kAccessRead, kShareRead, kOpenExisting);
   if (context->sourceFile == kInvalidFile) return Fail(context, kResultOpen);
-  AppendOpenSource(context, storedName);
+  AppendOpenSource(context, sourcePath, storedName);
   FileClose(context->sourceFile);
   context->sourceFile = kInvalidFile;
   // A member begun but not finished is cut away, and the file gets back the length it

@@ -42,7 +42,7 @@ void FileClose(FileHandle file);
 
 // Copies up to count bytes from the current position of one file to that of the other,
 // inside the kernel where the system can (buffer is the fallback's staging area, count bytes
-// at least). *copied below count means the source ended.
+// at least). *copied may fall short of count before the source ends; 0 means it has ended.
 enum CopyOutcome : uint32_t { kCopyOk = 0, kCopyReadFailed = 1, kCopyWriteFailed = 2 };
 CopyOutcome FileCopyRange(FileHandle from, FileHandle to, uint32_t count, uint8_t* buffer,
                           uint32_t* copied);
@@ -67,7 +67,8 @@ struct FileFacts {
   uint64_t size;
   uint64_t modified;
 };
-bool FileGetFacts(FileHandle file, FileFacts* facts);
+// path is the name the file was opened by (POSIX takes the hidden attribute from it).
+bool FileGetFacts(FileHandle file, const char16_t* path, FileFacts* facts);
 
 // Paths. Attribute bits are the Windows ones; on POSIX read-only means no write permission,
 // hidden a name starting with ".", and regular files carry the archive bit.

@@ -61,8 +61,10 @@ FileHandle FileOpen(const char16_t* path, FileAccess access, FileShare share,
     return kInvalidFile;
   }
   struct stat st;
+  // Reads and writes of a regular file never wait, so only other files lose O_NONBLOCK.
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || !TakeShareLock(fd, share) ||
-      (truncate && ftruncate(fd, 0) != 0) || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+      (truncate && ftruncate(fd, 0) != 0) ||
+      (!S_ISREG(st.st_mode) && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
     close(fd);
     return kInvalidFile;
   }
@@ -123,8 +125,8 @@ CopyOutcome FileCopyRange(FileHandle from, FileHandle to, uint32_t count, uint8_
     if (n < 0 && errno == EINTR) continue;
     // Not every pair of files can be copied in the kernel: take the ordinary way.
     if (n < 0) return CopyThroughBuffer(from, to, count, buffer, done, copied);
-    if (n == 0) break;
-    done += static_cast<uint32_t>(n);
+    // A short copy is most often the end of the source: the caller asks again to be sure.
+    if (n == 0 || (done += static_cast<uint32_t>(n)) < count) break;
   }
   *copied = done;
   return kCopyOk;
@@ -200,13 +202,6 @@ uint32_t AttributesOf(const struct stat& st, const std::string& path) {
   return a;
 }
 
-std::string PathOfDescriptor(int fd) {
-  char link[64];
-  snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-  char target[4096];
-  ssize_t n = readlink(link, target, sizeof target - 1);
-  return n > 0 ? std::string(target, static_cast<size_t>(n)) : std::string();
-}
 }  // namespace
 
 bool FileSetWriteTime(FileHandle file, uint64_t fileTime) {
@@ -226,10 +221,10 @@ bool FileSetWriteTime(FileHandle file, uint64_t fileTime) {
   return futimens(ToFd(file), times) == 0;
 }
 
-bool FileGetFacts(FileHandle file, FileFacts* facts) {
+bool FileGetFacts(FileHandle file, const char16_t* path, FileFacts* facts) {
   struct stat st;
   if (fstat(ToFd(file), &st) != 0) return false;
-  facts->attributes = AttributesOf(st, PathOfDescriptor(ToFd(file)));
+  facts->attributes = AttributesOf(st, PosixPath(path));
   facts->size = static_cast<uint64_t>(st.st_size);
   facts->modified = FileTimeOf(st.st_mtim);
   return true;

@@ -125,7 +125,7 @@ bool FileSetWriteTime(FileHandle file, uint64_t fileTime) {
   return SetFileTime(ToHandle(file), nullptr, nullptr, &ft) != 0;
 }
 
-bool FileGetFacts(FileHandle file, FileFacts* facts) {
+bool FileGetFacts(FileHandle file, const char16_t*, FileFacts* facts) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(ToHandle(file), &info)) return false;
   facts->attributes = info.dwFileAttributes;

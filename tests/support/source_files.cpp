@@ -25,7 +25,7 @@ uint64_t FileTimeOf(const std::filesystem::path& path) {
   FileHandle f = FileOpen(wide.c_str(), kAccessRead, kShareReadWrite, kOpenExisting);
   if (f == kInvalidFile) return 0;
   FileFacts facts{};
-  FileGetFacts(f, &facts);
+  FileGetFacts(f, wide.c_str(), &facts);
   FileClose(f);
   return facts.modified;
 }
