@@ -18,6 +18,8 @@
 #include "core/repair.h"
 #include "jobs/jobs.h"
 #include "jobs/member_rows.h"
+#include "jobs/text_names.h"
+#include "viewer/view_mode.h"
 
 namespace {
 constexpr uint32_t kModes[] = {0777, 0775, 0755, 0750, 0700, 0666, 0664, 0644, 0640, 0600};
@@ -212,6 +214,8 @@ void RunCommand(HWND window, uint32_t id) {
     case CMD_INVERT_SELECTION: InvertSelection(); return;
     case CMD_SORT_UNSORTED: SortBy(kUnsorted); return;
     case CMD_ABOUT: ShowAbout(window); return;
+    case CMD_DELETE_ASKING: DeleteAfterAsking(window); return;
+    case CMD_VIEW_ACTIVATED: ViewActivatedRow(window); return;
     default: break;
   }
   if (id >= CMD_SORT_NAME && id < CMD_SORT_UNSORTED) {
@@ -223,6 +227,24 @@ void RunCommand(HWND window, uint32_t id) {
   } else if (id > CMD_ROW_TEST && id <= CMD_ROW_TRIM_LAST) {
     RunRowCommand(window, id);
   }
+}
+
+void ViewActivatedRow(HWND window) {
+  MainState* s = S();
+  RefreshCurrentMember();
+  if (!IsIdle() || !HasArchive() || !OneSelected() || s->Totals.CurrentMember == kNoMember) return;
+  char16_t name[kMemberNameChars];
+  ReadCell(s->CurrentRow, kColumnName, name, kMemberNameChars);
+  RunViewDialog(window, IsTextName(name) ? kViewUtf8 : kViewDataHex);
+}
+
+void DeleteAfterAsking(HWND window) {
+  MainState* s = S();
+  RefreshCurrentMember();
+  if (!IsIdle() || !IsWritable() || !OneSelected() || s->Totals.CurrentMember != s->Totals.LastMemberIndex) return;
+  char16_t name[kMemberNameChars];
+  ReadCell(s->CurrentRow, kColumnName, name, kMemberNameChars);
+  if (AskDeleteMember(window, name) == kDialogYes) DeleteLast(window);
 }
 
 void RenameEditedRow(HWND window, int32_t row, const wchar_t* newText) {

@@ -11,3 +11,8 @@ void RunCommand(HWND window, uint32_t id);
 void OpenArchiveJob(HWND window);
 // The in-place edit of a name ended (LVN_ENDLABELEDITW).
 void RenameEditedRow(HWND window, int32_t row, const wchar_t* newText);
+// Enter or a double-click on a member: its data in the View dialog, as UTF-8 text when its
+// name says it is text, in hex otherwise.
+void ViewActivatedRow(HWND window);
+// Del: the Delete command after a question that names the member.
+void DeleteAfterAsking(HWND window);

@@ -68,12 +68,27 @@ INT_PTR CALLBACK ConfirmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 }
 
 // The repair question, whose text comes with the dialog; its buttons are Revert's.
-INT_PTR CALLBACK RepairProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR Run(int resource, HWND owner, DLGPROC proc, LPARAM start, INT_PTR fallback);
+
+// A question whose default answer keeps everything as it is.
+struct Question {
+  const wchar_t* title;
+  const wchar_t* text;
+};
+
+INT_PTR CALLBACK QuestionProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != WM_INITDIALOG) return message == WM_COMMAND ? ConfirmProc(dialog, message, wParam, lParam) : FALSE;
-  SetDlgItemTextW(dialog, IDC_MESSAGE, reinterpret_cast<const wchar_t*>(lParam));
+  const auto* question = reinterpret_cast<const Question*>(lParam);
+  SetWindowTextW(dialog, question->title);
+  SetDlgItemTextW(dialog, IDC_MESSAGE, question->text);
   ShowCentred(dialog);
   SetFocus(GetDlgItem(dialog, IDCANCEL));  // Enter keeps the member
   return FALSE;
+}
+
+INT_PTR AskKeepingQuestion(HWND owner, const wchar_t* title, const std::wstring& text) {
+  const Question question{title, text.c_str()};
+  return Run(IDD_REPAIR, owner, QuestionProc, reinterpret_cast<LPARAM>(&question), kDialogNo);
 }
 
 std::wstring SizeText(uint64_t bytes) {
@@ -281,7 +296,12 @@ INT_PTR AskCutTornTail(HWND owner, const TornTail& tail) {
       : L"The last member, " + ShownName(tail.name) + L", is incomplete: " + SizeText(tail.written) + L" of " +
             SizeText(tail.claimed) + L" were written." + cause;
   text += L"\r\n\r\nCut the incomplete member away?";
-  return Run(IDD_REPAIR, owner, RepairProc, reinterpret_cast<LPARAM>(text.c_str()), kDialogNo);
+  return AskKeepingQuestion(owner, L"Incomplete Member", text);
+}
+INT_PTR AskDeleteMember(HWND owner, const char16_t* name) {
+  return AskKeepingQuestion(owner, L"Delete Member",
+                            L"Delete the last member, " + ShownName(name) + L", from the archive?\r\n\r\n"
+                            L"Its data are cut from the end of the file; Revert does not bring them back.");
 }
 INT_PTR AskCancelConfirm(HWND owner) { return Run(IDD_CANCEL_CONFIRM, owner, CancelConfirmProc, 0, kDialogNo); }
 INT_PTR AskOverwrite(HWND owner, const wchar_t* path) {

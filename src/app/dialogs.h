@@ -24,6 +24,8 @@ INT_PTR AskConfirm(HWND owner, uint32_t question);
 INT_PTR AskCancelConfirm(HWND owner);
 // Names the incomplete last member and its size: 6 cuts it away, 7 (the default) keeps it.
 INT_PTR AskCutTornTail(HWND owner, const TornTail& tail);
+// Names the member Delete would remove: 6 deletes it, 7 (the default) keeps it.
+INT_PTR AskDeleteMember(HWND owner, const char16_t* name);
 // Prompt answers: 1 skip, 2 skip all, 3 do, 4 do for all.
 INT_PTR AskOverwrite(HWND owner, const wchar_t* path);
 INT_PTR AskPassword(HWND owner, const wchar_t* memberName);

@@ -104,7 +104,13 @@ void OnDpiChanged(WPARAM dpis) {
 }
 
 void OnKeyDown(HWND window, const NMLVKEYDOWN* key) {
-  if (GetKeyState(VK_CONTROL) >= 0) return;
+  if (GetKeyState(VK_CONTROL) >= 0) {
+    // Posted, so that the list has finished with the key before a dialog or an edit starts.
+    if (key->wVKey == VK_F2) PostMessageW(window, WM_COMMAND, CMD_ROW_RENAME, 0);
+    if (key->wVKey == VK_DELETE) PostMessageW(window, WM_COMMAND, CMD_DELETE_ASKING, 0);
+    if (key->wVKey == VK_RETURN) PostMessageW(window, WM_COMMAND, CMD_VIEW_ACTIVATED, 0);
+    return;
+  }
   for (const Shortcut& s : kShortcuts)
     if (s.key == key->wVKey) PostMessageW(window, WM_COMMAND, s.command, 0);
 }
@@ -125,6 +131,8 @@ LRESULT OnListNotify(HWND window, const NMHDR* header) {
     case LVN_GETDISPINFOW: FillCell(reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(header))); return 0;
     case LVN_ODFINDITEMW: return FindRowByName(reinterpret_cast<const NMLVFINDITEMW*>(header));
     case NM_RCLICK: s->CurrentRow = reinterpret_cast<const NMITEMACTIVATE*>(header)->iItem; return 0;
+    // Enter comes as a key: Windows would report it as an activation too.
+    case NM_DBLCLK: PostMessageW(window, WM_COMMAND, CMD_VIEW_ACTIVATED, 0); return 0;
     default: return 0;
   }
 }

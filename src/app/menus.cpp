@@ -124,8 +124,18 @@ bool ShowContextMenu(HWND window, int x, int y) {
     POINT client = at;
     if (ScreenToClient(window, &client) && client.y < 0) return false;
   } else {
-    at = {0, 0};
-    ClientToScreen(window, &at);
+    // From the keyboard: below the focused row, which becomes the current one.
+    HWND list = Hwnd(App()->ListView);
+    const int focused = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
+    RECT row{};
+    if (focused >= 0 && ListView_GetItemRect(list, focused, &row, LVIR_LABEL)) {
+      App()->CurrentRow = focused;
+      at = {row.left, row.bottom};
+      ClientToScreen(list, &at);
+    } else {
+      at = {0, 0};
+      ClientToScreen(window, &at);
+    }
   }
   RefreshCurrentMember();
   PrepareContextMenu();

@@ -63,6 +63,9 @@
 #define CMD_SORT_NAME 40014
 #define CMD_SORT_UNSORTED 40019
 #define CMD_ABOUT 40020
+// Keyboard and mouse in the list: Del asks before Delete, Enter and a double-click view.
+#define CMD_DELETE_ASKING 40021
+#define CMD_VIEW_ACTIVATED 40022
 
 #define CMD_ROW_ADD_FILE 9001
 #define CMD_ROW_EXTRACT 9002
