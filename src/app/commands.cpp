@@ -247,6 +247,41 @@ void DeleteAfterAsking(HWND window) {
   if (AskDeleteMember(window, name) == kDialogYes) DeleteLast(window);
 }
 
+namespace {
+// The dropped path in JobPath; false when it does not fit.
+bool TakeDroppedPath(HDROP drop, UINT index) {
+  MainState* s = S();
+  const UINT length = DragQueryFileW(drop, index, nullptr, 0);
+  if (length == 0 || length >= kJobPathChars) return false;
+  std::memset(s->JobPath, 0, sizeof s->JobPath);
+  DragQueryFileW(drop, index, Wide(s->JobPath), kJobPathChars);
+  return true;
+}
+}  // namespace
+
+void AddDroppedItems(HWND window, HDROP drop) {
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  if (!IsIdle()) return;
+  // On an empty window one dropped file is an archive to open, as a double-click would.
+  if (!HasArchive() && count == 1) {
+    if (TakeDroppedPath(drop, 0)) OpenArchiveJob(window);
+    return;
+  }
+  if (!IsWritable()) {
+    ShowResultDialog(window, kResultSave);
+    return;
+  }
+  for (UINT i = 0; i < count && IsWritable(); ++i) {
+    if (!TakeDroppedPath(drop, i)) {
+      ShowResultDialog(window, kResultLimit);
+      continue;
+    }
+    uint32_t attributes = 0;
+    const bool folder = GetPathAttributes(S()->JobPath, &attributes) && (attributes & kAttrDirectory) != 0;
+    RunJobDialog(window, folder ? kJobAddFolder : kJobAddFile);
+  }
+}
+
 void RenameEditedRow(HWND window, int32_t row, const wchar_t* newText) {
   MainState* s = S();
   if (!IsIdle() || !IsWritable() || !OneSelected() || newText == nullptr) return;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdint>
 
@@ -16,3 +17,6 @@ void RenameEditedRow(HWND window, int32_t row, const wchar_t* newText);
 void ViewActivatedRow(HWND window);
 // Del: the Delete command after a question that names the member.
 void DeleteAfterAsking(HWND window);
+// Files and folders dropped on the window, added one after the other as Add File and Add
+// Folder add them; on a window without an archive, one dropped file is opened instead.
+void AddDroppedItems(HWND window, HDROP drop);

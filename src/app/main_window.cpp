@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <windowsx.h>
 
 #include "app/app_state.h"
@@ -60,7 +61,10 @@ bool CreateChildren(HWND window) {
 
 void OnCreate(HWND window) {
   App()->MainWindow = HandleOf(window);
-  if (CreateChildren(window)) return;
+  if (CreateChildren(window)) {
+    DragAcceptFiles(window, TRUE);
+    return;
+  }
   ShowResultDialog(window, kResultWindow);
   PostMessageW(window, WM_CLOSE, 0, 0);
 }
@@ -162,6 +166,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       if (ShowContextMenu(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam))) return 0;
       break;
     case WM_COMMAND: RunCommand(window, LOWORD(wParam)); return 0;
+    case WM_DROPFILES:
+      AddDroppedItems(window, reinterpret_cast<HDROP>(wParam));
+      DragFinish(reinterpret_cast<HDROP>(wParam));
+      return 0;
     case WM_TIMER: RefreshStatus(kStatusSelection); return 0;
     case WM_INITMENUPOPUP: OnInitMenuPopup(window, reinterpret_cast<HMENU>(wParam), lParam); return 0;
     case WM_DPICHANGED: OnDpiChanged(wParam); return 0;

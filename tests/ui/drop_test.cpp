@@ -1,0 +1,62 @@
+// Files and folders dropped on the window: added as Add File and Add Folder add them,
+// refused on an archive that cannot be changed, and opened when the window has no archive.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "support/case_name.h"
+#include "ui_driver.h"
+
+namespace {
+// A drop as Explorer hands it over: a DROPFILES block with the wide paths behind it.
+void Drop(HWND window, const std::vector<std::filesystem::path>& paths) {
+  std::wstring list;
+  for (const auto& p : paths) list += p.wstring() + L'\0';
+  list += L'\0';
+  HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+  auto* files = static_cast<DROPFILES*>(GlobalLock(block));
+  files->pFiles = sizeof(DROPFILES);
+  files->fWide = TRUE;
+  std::memcpy(files + 1, list.data(), list.size() * sizeof(wchar_t));
+  GlobalUnlock(block);
+  PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+}
+
+struct DropCase {
+  const char* what;
+  const char* archive;  // opened first; empty: none
+  bool dropArchive;     // the drop is the archive itself, else a file and a folder of two
+  int rows;             // after the drop
+  const wchar_t* error; // the message shown, or null
+};
+class UiDrop : public UiTest, public testing::WithParamInterface<DropCase> {};
+
+TEST_P(UiDrop, AddsOpensOrRefuses) {
+  const DropCase& c = GetParam();
+  std::filesystem::create_directories(dir.Path("tree/inner"));
+  WriteBytes(dir.Path("one.txt"), BytesOf("one"));
+  WriteBytes(dir.Path("tree/a.txt"), BytesOf("a"));
+  WriteBytes(dir.Path("tree/inner/b.txt"), BytesOf("b"));
+  const std::filesystem::path archive = Copy("sample.tar");
+  if (c.archive[0] != 0) Open(std::string(c.archive) == "sample.tar" ? archive : Fixture(c.archive));
+  Drop(app.main, c.dropArchive ? std::vector<std::filesystem::path>{archive}
+                               : std::vector<std::filesystem::path>{dir.Path("one.txt"), dir.Path("tree")});
+  if (c.error != nullptr) {
+    HWND message = app.WaitMessageDialog();
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(TextOf(message), c.error);
+    Press(message, IDOK);
+  }
+  EXPECT_TRUE(WaitUntil([&] { return app.RowCount() == c.rows && app.FindDialog(L"Save Error") == nullptr; }));
+  EXPECT_TRUE(app.WaitIdle());
+  EXPECT_EQ(app.RowCount(), c.rows);
+}
+INSTANTIATE_TEST_SUITE_P(UiDrop, UiDrop,
+                         testing::Values(DropCase{"file and folder onto a TAR", "sample.tar", false, 3 + 3, nullptr},
+                                         DropCase{"onto a ZIP", "sample.zip", false, 4, L"Save Error"},
+                                         DropCase{"an archive onto no archive", "", true, 3, nullptr}),
+                         CaseName());
+}  // namespace
