@@ -12,6 +12,7 @@
 #include "app/progress_dialog.h"
 #include "app/resource_ids.h"
 #include "app/view_dialog.h"
+#include "app/window_memory.h"
 #include "core/append.h"
 #include "core/archive.h"
 #include "core/edit.h"
@@ -53,6 +54,16 @@ bool BrowseFolder(HWND window, uint32_t flags, const wchar_t* caption, const wch
   return Pickers()->browseForFolder(&request);
 }
 
+// The archive now open goes first in the File menu's list, by its full path.
+void RememberOpenArchive() {
+  MainState* s = S();
+  if (!HasArchive()) return;
+  wchar_t full[MAX_PATH];
+  const DWORD n = GetFullPathNameW(Wide(s->ArchivePath), MAX_PATH, full, nullptr);
+  RememberArchive(&Memory(), n > 0 && n < MAX_PATH ? full : Wide(s->ArchivePath));
+  SaveRecentArchives(Memory());
+}
+
 void NewArchive(HWND window) {
   MainState* s = S();
   ClearJobPath();
@@ -64,6 +75,7 @@ void NewArchive(HWND window) {
   s->Archive.headerCodePage = s->Options.Unicode != 0 ? kCodePageUtf8 : 0;
   OpenArchive(&s->Archive, 1);
   RefreshArchiveView();
+  RememberOpenArchive();
   ShowResult(window);
 }
 
@@ -197,7 +209,25 @@ void RunRowCommand(HWND window, uint32_t id) {
 
 void OpenArchiveJob(HWND window) {
   RunJobDialog(window, kJobOpenAndList);
+  RememberOpenArchive();
   OfferRepair(window);
+}
+
+void OpenRecent(HWND window, size_t index) {
+  MainState* s = S();
+  WindowMemory& memory = Memory();
+  if (!IsIdle() || index >= memory.recent.size()) return;
+  const std::wstring path = memory.recent[index];
+  // One that is gone leaves the list, with the message an open of it would give.
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES || path.size() >= kJobPathChars) {
+    ForgetRecent(&memory, index);
+    SaveRecentArchives(memory);
+    ShowResultDialog(window, kResultOpen);
+    return;
+  }
+  ClearJobPath();
+  std::memcpy(s->JobPath, path.c_str(), path.size() * sizeof(char16_t));
+  OpenArchiveJob(window);
 }
 
 void RunCommand(HWND window, uint32_t id) {
@@ -218,7 +248,9 @@ void RunCommand(HWND window, uint32_t id) {
     case CMD_VIEW_ACTIVATED: ViewActivatedRow(window); return;
     default: break;
   }
-  if (id >= CMD_SORT_NAME && id < CMD_SORT_UNSORTED) {
+  if (id >= CMD_RECENT_FIRST && id <= CMD_RECENT_LAST) {
+    OpenRecent(window, id - CMD_RECENT_FIRST);
+  } else if (id >= CMD_SORT_NAME && id < CMD_SORT_UNSORTED) {
     SortBy(id - CMD_SORT_NAME);
   } else if (id >= CMD_NEW_ARCHIVE && id <= CMD_TEST) {
     RunArchiveCommand(window, id);

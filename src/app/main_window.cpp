@@ -12,6 +12,7 @@
 #include "app/resource_ids.h"
 #include "app/start_values.h"
 #include "app/win32_host.h"
+#include "app/window_memory.h"
 #include "core/archive.h"
 
 namespace {
@@ -95,6 +96,11 @@ void OnClose(HWND window) {
   if (s->SelectionTimer != 0) KillTimer(window, s->SelectionTimer);
   s->SelectionTimer = 0;
   s->Archive.jobState.store(kJobClosing);
+  WindowMemory& memory = Memory();
+  memory.placement.length = sizeof memory.placement;
+  memory.hasPlacement = GetWindowPlacement(window, &memory.placement) != 0;
+  RememberColumns();
+  SaveWindowLayout(memory);
   DestroyWindow(window);
 }
 

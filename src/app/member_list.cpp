@@ -8,6 +8,8 @@
 
 #include "app/app_state.h"
 #include "app/list_table.h"
+#include "app/start_values.h"
+#include "app/window_memory.h"
 #include "app/resource_ids.h"
 #include "jobs/list_texts.h"
 
@@ -22,6 +24,7 @@ constexpr ColumnLayout kColumnLayouts[kListColumnCount] = {
     {100, LVCFMT_RIGHT}, {100, LVCFMT_RIGHT}, {120, LVCFMT_RIGHT},
 };
 constexpr UINT_PTR kSelectionTimerId = 1;
+constexpr int kMaxColumnWidth = 4000;  // at 96 dpi; a remembered width beyond it is not taken
 constexpr UINT kSelectionTimerMs = 125;
 
 HWND List() { return Hwnd(App()->ListView); }
@@ -109,13 +112,26 @@ bool CreateMemberList(HWND mainWindow) {
     LVCOLUMNW column{};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
     column.fmt = kColumnLayouts[i].format;
-    column.cx = ScaleForDpi(kColumnLayouts[i].width);
+    const int remembered = Memory().hasColumns ? Memory().columnWidths[i] : 0;
+    column.cx = ScaleForDpi(remembered > 0 && remembered < kMaxColumnWidth ? remembered : kColumnLayouts[i].width);
     column.pszText = const_cast<wchar_t*>(Wide(ColumnHeading(i, kFormatNone)));
     column.iSubItem = static_cast<int>(i);
     if (SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column)) < 0) return false;
   }
   SetFocus(list);
   return true;
+}
+
+void RememberColumns() {
+  MainState* s = App();
+  WindowMemory& memory = Memory();
+  for (uint32_t i = 0; i < kListColumnCount; ++i) {
+    const int64_t width = SendMessageW(List(), LVM_GETCOLUMNWIDTH, i, 0);
+    memory.columnWidths[i] = static_cast<int>((width * kBaseDpi + s->Dpi / 2) / s->Dpi);
+  }
+  memory.hasColumns = true;
+  memory.sortColumn = s->SortColumn;
+  memory.sortDirection = s->SortDirection;
 }
 
 void RescaleColumns(uint32_t oldDpi, uint32_t newDpi) {

@@ -20,6 +20,8 @@ enum : uint32_t { kStatusItems = 1, kStatusSelection = 2, kStatusBoth = 3 };
 
 // Creates the list view (control 101) with its six columns; false on failure.
 bool CreateMemberList(HWND mainWindow);
+// Keeps the column widths (at 96 dpi) and the sort order in the window's memory.
+void RememberColumns();
 // Rescales the column widths from oldDpi to newDpi.
 void RescaleColumns(uint32_t oldDpi, uint32_t newDpi);
 

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/member_list.h"
 #include "app/resource_ids.h"
+#include "app/window_memory.h"
 
 namespace {
 constexpr uint32_t kTrimItems = 12;
@@ -143,6 +144,31 @@ bool ShowContextMenu(HWND window, int x, int y) {
   return true;
 }
 
+namespace {
+// "&1 C:\\path\\a.tar": an ampersand in the path is doubled to show as itself.
+std::wstring RecentItemText(size_t index, const std::wstring& path) {
+  std::wstring text = L"&" + std::to_wstring(index + 1) + L" ";
+  for (wchar_t c : path) {
+    if (c == L'&') text += L'&';
+    text += c;
+  }
+  return text;
+}
+
+// The last archives in front of Preferences, and a separator behind them.
+void ShowRecentArchives(HMENU file) {
+  for (UINT id = CMD_RECENT_FIRST; id <= CMD_RECENT_SEPARATOR; ++id) DeleteMenu(file, id, MF_BYCOMMAND);
+  const std::vector<std::wstring>& recent = Memory().recent;
+  int at = 0;
+  while (at < GetMenuItemCount(file) && GetMenuItemID(file, at) != CMD_PREFERENCES) ++at;
+  if (recent.empty() || at == GetMenuItemCount(file)) return;
+  for (size_t i = 0; i < recent.size() && i < kRecentArchives; ++i)
+    InsertMenuW(file, static_cast<UINT>(at++), MF_BYPOSITION | MF_STRING, CMD_RECENT_FIRST + i,
+                RecentItemText(i, recent[i]).c_str());
+  InsertMenuW(file, static_cast<UINT>(at), MF_BYPOSITION | MF_SEPARATOR, CMD_RECENT_SEPARATOR, nullptr);
+}
+}  // namespace
+
 void PrepareMainMenu(HMENU dropDown, UINT position) {
   MainState* s = App();
   const ListTotals& t = s->Totals;
@@ -154,6 +180,7 @@ void PrepareMainMenu(HMENU dropDown, UINT position) {
       EnableMenuItem(dropDown, CMD_ADD_FOLDER, Grayed(IsWritable()));
       EnableMenuItem(dropDown, CMD_EXTRACT, Grayed(HasRows()));
       EnableMenuItem(dropDown, CMD_TEST, Grayed(HasRows()));
+      ShowRecentArchives(dropDown);
       break;
     case 1:
       EnableMenuItem(dropDown, CMD_SELECT_ALL, Grayed(HasRows() && t.SelectedCount != t.RowCount));

@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "app/start_values.h"
 #include "app/win32_host.h"
+#include "app/window_memory.h"
 #include "jobs/jobs.h"
 #include "formats/formats.h"
 
@@ -47,6 +48,18 @@ uint32_t ScreenDpi() {
   return dpi < static_cast<int>(kBaseDpi) ? kBaseDpi : static_cast<uint32_t>(dpi);
 }
 
+// The place and size the window had when it last closed, when they are still on a screen;
+// returns how to show it.
+int PlaceAsRemembered(HWND window) {
+  const WindowMemory& memory = Memory();
+  if (!memory.hasPlacement || MonitorFromRect(&memory.placement.rcNormalPosition, MONITOR_DEFAULTTONULL) == nullptr)
+    return SW_SHOWNORMAL;
+  WINDOWPLACEMENT placement = memory.placement;
+  placement.showCmd = SW_HIDE;
+  SetWindowPlacement(window, &placement);
+  return memory.placement.showCmd == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+}
+
 int RunWindow(HINSTANCE instance) {
   MainState* s = App();
   if (!InitCommonControls() || !RegisterMainWindowClass()) return 0;
@@ -55,7 +68,7 @@ int RunWindow(HINSTANCE instance) {
     UnregisterClassW(Wide(s->ProductName), instance);
     return 0;
   }
-  ShowWindow(window, SW_SHOWNORMAL);
+  ShowWindow(window, PlaceAsRemembered(window));
   if (s->JobPath[0] != 0 && s->Archive.jobState.load() == kJobIdle) OpenArchiveJob(window);
   int code = RunMessageLoop();
   UnregisterClassW(Wide(s->ProductName), instance);
@@ -69,6 +82,11 @@ int RunQuillbox(HINSTANCE instance, const wchar_t* commandLine) {
   s->Instance = reinterpret_cast<WindowHandle>(instance);
   CommandLinePath(commandLine, s->JobPath);
   ReadSettings(&s->Options);
+  ReadWindowMemory(&Memory());
+  if (Memory().hasSort) {
+    s->SortColumn = Memory().sortColumn;
+    s->SortDirection = Memory().sortDirection;
+  }
   WindowSize size = InitialWindowSize(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), ScreenDpi());
   s->WindowWidth = size.width;
   s->WindowHeight = size.height;
