@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <string>
 
 #include "app/app_state.h"
 #include "app/dialogs.h"
@@ -33,13 +34,38 @@ bool AnySelected() { return S()->Totals.SelectedCount != 0; }
 void ClearJobPath() { std::memset(S()->JobPath, 0, sizeof S()->JobPath); }
 
 // The folder of the open archive, up to its last separator; empty without one.
+// The archive's folder as a full path, without a closing separator unless it is a root:
+// the folder browser under Wine starts at the drive when given "C:\\folder\\".
+std::wstring ArchiveFolder() {
+  wchar_t full[MAX_PATH] = {};
+  const DWORD n = GetFullPathNameW(Wide(S()->ArchivePath), MAX_PATH, full, nullptr);
+  std::wstring path = n > 0 && n < MAX_PATH ? full : Wide(S()->ArchivePath);
+  const size_t separator = path.find_last_of(L"\\/");
+  if (separator == std::wstring::npos) return L"";
+  const bool root = separator == 0 || (separator == 2 && path[1] == L':');
+  return path.substr(0, root ? separator + 1 : separator);
+}
+
 void ArchiveFolderIntoJobPath() {
   MainState* s = S();
   ClearJobPath();
-  uint32_t end = 0;
-  for (uint32_t i = 0; i < kFolderChars && s->ArchivePath[i] != 0; ++i)
-    if (s->ArchivePath[i] == u'\\' || s->ArchivePath[i] == u'/') end = i + 1;
-  std::memcpy(s->JobPath, s->ArchivePath, end * sizeof(char16_t));
+  const std::wstring folder = ArchiveFolder();
+  if (folder.size() < kFolderChars) std::memcpy(s->JobPath, folder.c_str(), folder.size() * sizeof(char16_t));
+}
+
+// "x" for x.zip, x.tar and x.tar.gz: the folder Extract to names.
+std::wstring ArchiveStem() {
+  std::wstring name = Wide(S()->ArchivePath);
+  const size_t separator = name.find_last_of(L"\\/");
+  if (separator != std::wstring::npos) name = name.substr(separator + 1);
+  for (int pass = 0; pass < 2; ++pass) {
+    const size_t dot = name.find_last_of(L'.');
+    if (dot == std::wstring::npos || dot == 0) break;
+    const bool tar = CompareStringOrdinal(name.c_str() + dot, -1, L".tar", -1, TRUE) == CSTR_EQUAL;
+    if (pass == 1 && !tar) break;
+    name.resize(dot);
+  }
+  return name;
 }
 
 bool PickFile(HWND window, const wchar_t* filter, const wchar_t* title) {
@@ -62,6 +88,32 @@ void RememberOpenArchive() {
   const DWORD n = GetFullPathNameW(Wide(s->ArchivePath), MAX_PATH, full, nullptr);
   RememberArchive(&Memory(), n > 0 && n < MAX_PATH ? full : Wide(s->ArchivePath));
   SaveRecentArchives(Memory());
+}
+
+void StartExtract(HWND window) {
+  MainState* s = S();
+  s->OverwriteAnswer = 0;
+  s->PasswordAnswer = 0;
+  RunJobDialog(window, kJobExtract);
+}
+
+// Into the archive's folder, or into a folder named after the archive beside it (made when
+// missing); the prompts and the job are Extract's.
+void ExtractBeside(HWND window, bool ownFolder) {
+  MainState* s = S();
+  std::wstring folder = ArchiveFolder();
+  if (ownFolder) {
+    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+    folder += ArchiveStem();
+    CreateDirectoryW(folder.c_str(), nullptr);
+  }
+  if (folder.empty() || folder.size() >= kFolderChars) {
+    ShowResultDialog(window, kResultSave);
+    return;
+  }
+  ClearJobPath();
+  std::memcpy(s->JobPath, folder.c_str(), folder.size() * sizeof(char16_t));
+  StartExtract(window);
 }
 
 void NewArchive(HWND window) {
@@ -163,11 +215,12 @@ void RunArchiveCommand(HWND window, uint32_t id) {
       if (idle && HasArchive() && HasRows() &&
           BrowseFolder(window, 0, L"Copy Items",
                        L"Select the place where you want to copy these items, and then click the Copy button.",
-                       L"Copy")) {
-        s->OverwriteAnswer = 0;
-        s->PasswordAnswer = 0;
-        RunJobDialog(window, kJobExtract);
-      }
+                       L"Copy"))
+        StartExtract(window);
+      return;
+    case CMD_ROW_EXTRACT_HERE:
+    case CMD_ROW_EXTRACT_TO:
+      if (idle && HasArchive() && HasRows()) ExtractBeside(window, id == CMD_ROW_EXTRACT_TO);
       return;
     case CMD_TEST:
     case CMD_ROW_TEST:
@@ -206,6 +259,8 @@ void RunRowCommand(HWND window, uint32_t id) {
   }
 }
 }  // namespace
+
+std::wstring ExtractFolderName() { return ArchiveStem(); }
 
 void OpenArchiveJob(HWND window) {
   RunJobDialog(window, kJobOpenAndList);
@@ -254,7 +309,7 @@ void RunCommand(HWND window, uint32_t id) {
     SortBy(id - CMD_SORT_NAME);
   } else if (id >= CMD_NEW_ARCHIVE && id <= CMD_TEST) {
     RunArchiveCommand(window, id);
-  } else if (id >= CMD_ROW_ADD_FILE && id <= CMD_ROW_TEST) {
+  } else if ((id >= CMD_ROW_ADD_FILE && id <= CMD_ROW_TEST) || id == CMD_ROW_EXTRACT_HERE || id == CMD_ROW_EXTRACT_TO) {
     RunArchiveCommand(window, id);
   } else if (id > CMD_ROW_TEST && id <= CMD_ROW_TRIM_LAST) {
     RunRowCommand(window, id);

@@ -5,8 +5,11 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <string>
 
 void RunCommand(HWND window, uint32_t id);
+// The folder "Extract to" makes beside the archive: its name without the extension(s).
+std::wstring ExtractFolderName();
 // Opens the archive at JobPath in the job dialog; when it opened read-only because an
 // interrupted add left its last member incomplete, offers to cut that member away.
 void OpenArchiveJob(HWND window);

@@ -1,6 +1,7 @@
 #include "app/menus.h"
 
 #include "app/app_state.h"
+#include "app/commands.h"
 #include "app/member_list.h"
 #include "app/resource_ids.h"
 #include "app/window_memory.h"
@@ -65,6 +66,8 @@ bool BuildContextMenu() {
   AppendMenuW(top, MF_STRING, CMD_ROW_ADD_FILE, L"&Add/Insert File...");
   AppendMenuW(top, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(top, MF_STRING, CMD_ROW_EXTRACT, L"&Extract/Copy...");
+  AppendMenuW(top, MF_STRING, CMD_ROW_EXTRACT_HERE, L"Extract &Here");
+  AppendMenuW(top, MF_STRING, CMD_ROW_EXTRACT_TO, L"Extract to...");
   AppendMenuW(top, MF_STRING, CMD_ROW_TEST, L"&Test");
 
   HMENU prefix = CreatePopupMenu();
@@ -111,6 +114,10 @@ void PrepareContextMenu() {
   EnableMenuItem(menu, CMD_ROW_ADD_FILE, Grayed(writable));
   EnableMenuItem(menu, CMD_ROW_EXTRACT, Grayed(HasRows()));
   EnableMenuItem(menu, CMD_ROW_TEST, Grayed(HasRows()));
+  EnableMenuItem(menu, CMD_ROW_EXTRACT_HERE, Grayed(HasRows()));
+  const std::wstring to = L"Extract &to \"" + ExtractFolderName() + L"\\\"";
+  ModifyMenuW(menu, CMD_ROW_EXTRACT_TO, MF_BYCOMMAND | MF_STRING, CMD_ROW_EXTRACT_TO, to.c_str());
+  EnableMenuItem(menu, CMD_ROW_EXTRACT_TO, Grayed(HasRows()));
   EnableSubmenu(s->PrefixMenu, any && writable);
   EnableSubmenu(s->ModeMenu, any && writable && IsTar());
   EnableMenuItem(menu, CMD_ROW_DELETE, Grayed(one && writable && s->Totals.CurrentMember == s->Totals.LastMemberIndex));

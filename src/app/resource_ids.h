@@ -83,3 +83,6 @@
 #define CMD_ROW_VIEW_LAST 9024
 #define CMD_ROW_TRIM_BASE 9024
 #define CMD_ROW_TRIM_LAST 9036
+// Extract without a folder to pick: into the archive's folder, or a folder named after it.
+#define CMD_ROW_EXTRACT_HERE 9040
+#define CMD_ROW_EXTRACT_TO 9041

@@ -76,14 +76,14 @@ bool ContextMenuStates(UiApp& app, int x, int y, std::vector<UINT>* states, POIN
   return shown;
 }
 
-// Positions: 0 Add, 2 Extract, 3 Test, 5 Prefix, 6 Change Mode, 8 Delete, 9 Rename,
-// 11 View Header, 12 View Data.
+// Positions: 0 Add, 2 Extract, 3 Extract Here, 4 Extract to, 5 Test, 7 Prefix, 8 Change Mode,
+// 10 Delete, 11 Rename, 13 View Header, 14 View Data.
 struct MenuCase { const char* what; const char* archive; std::vector<int> rows, grayed, enabled; };
 const MenuCase kMenus[] = {
-    {"zip is read only", "sample.zip", {0}, {0, 5, 6, 8, 9}, {2, 3, 11, 12}},
-    {"two tar rows", "sample.tar", {0, 1}, {8, 9, 11, 12}, {0, 2, 3, 5, 6}},
-    {"a tar row that is not the last", "sample.tar", {0}, {8}, {0, 5, 6, 9, 11, 12}},
-    {"the last tar member", "sample.tar", {2}, {}, {0, 2, 3, 5, 6, 8, 9, 11, 12}},
+    {"zip is read only", "sample.zip", {0}, {0, 7, 8, 10, 11}, {2, 3, 4, 5, 13, 14}},
+    {"two tar rows", "sample.tar", {0, 1}, {10, 11, 13, 14}, {0, 2, 3, 4, 5, 7, 8}},
+    {"a tar row that is not the last", "sample.tar", {0}, {10}, {0, 7, 8, 11, 13, 14}},
+    {"the last tar member", "sample.tar", {2}, {}, {0, 2, 3, 4, 5, 7, 8, 10, 11, 13, 14}},
 };
 class UiContextMenu : public UiTest, public testing::WithParamInterface<MenuCase> {};
 
@@ -91,15 +91,22 @@ TEST_P(UiContextMenu, ItemsFollowWritabilitySelectionAndFormat) {
   const MenuCase& c = GetParam();
   Open(Copy(c.archive));
   Select(c.rows);
+  // The menu key: below the focused row.
+  const int focused = c.rows.back();
+  ListView_SetItemState(app.List(), focused, LVIS_FOCUSED, LVIS_FOCUSED);
   std::vector<UINT> states, none;
   POINT at{}, corner{0, 0};
-  ASSERT_TRUE(ContextMenuStates(app, -1, -1, &states, &at));  // the menu key: at the list's corner
-  ASSERT_EQ(states.size(), 13u);
+  ASSERT_TRUE(ContextMenuStates(app, -1, -1, &states, &at));
+  ASSERT_EQ(states.size(), 15u);
   for (int i : c.grayed) EXPECT_TRUE(states[i] & MF_GRAYED) << "item " << i;
   for (int i : c.enabled) EXPECT_FALSE(states[i] & MF_GRAYED) << "item " << i;
+  RECT row{};
+  ASSERT_TRUE(ListView_GetItemRect(app.List(), focused, &row, LVIR_LABEL));
+  POINT below{row.left, row.bottom};
+  ClientToScreen(app.List(), &below);
+  EXPECT_EQ(at.x, below.x);
+  EXPECT_EQ(at.y, below.y);
   ClientToScreen(app.main, &corner);
-  EXPECT_EQ(at.x, corner.x);
-  EXPECT_EQ(at.y, corner.y);
   EXPECT_FALSE(ContextMenuStates(app, corner.x + 20, corner.y - 5, &none));  // on the menu bar
 }
 INSTANTIATE_TEST_SUITE_P(UiDialogs, UiContextMenu, testing::ValuesIn(kMenus), CaseName());

@@ -49,8 +49,8 @@ TEST_P(UiPrompt, EachButtonGivesItsAnswer) {
   EXPECT_NE(firstText.find(L"alpha.txt"), std::wstring::npos);
   EXPECT_EQ(ReadBytes(dir.Path("out/alpha.txt")), BytesOf(c.written ? "alpha\n" : "old"));
   EXPECT_EQ(app.answers.lastFolderCaption, L"Copy Items");
-  const std::wstring folder = archive.parent_path().wstring();  // the browser starts there
-  EXPECT_EQ(app.answers.lastFolderStart.substr(0, folder.size()), folder);
+  // The browser starts there, named without a closing separator (Wine would start at the drive).
+  EXPECT_EQ(app.answers.lastFolderStart, archive.parent_path().wstring());
 }
 INSTANTIATE_TEST_SUITE_P(UiJob, UiPrompt, testing::ValuesIn(kPrompts), CaseName());
 

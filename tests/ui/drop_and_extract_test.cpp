@@ -1,5 +1,5 @@
-// Files and folders dropped on the window: added as Add File and Add Folder add them,
-// refused on an archive that cannot be changed, and opened when the window has no archive.
+// Files and folders dropped on the window (added, refused on an archive that cannot be
+// changed, opened on a window without one), and extraction beside the archive without a picker.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "app/resource_ids.h"
 #include "support/case_name.h"
 #include "ui_driver.h"
 
@@ -58,5 +59,29 @@ INSTANTIATE_TEST_SUITE_P(UiDrop, UiDrop,
                          testing::Values(DropCase{"file and folder onto a TAR", "sample.tar", false, 3 + 3, nullptr},
                                          DropCase{"onto a ZIP", "sample.zip", false, 4, L"Save Error"},
                                          DropCase{"an archive onto no archive", "", true, 3, nullptr}),
+                         CaseName());
+}  // namespace
+
+namespace {
+// Extract Here and Extract to "name\": no folder to pick, the archive's own folder or one
+// named after it beside the archive.
+struct BesideCase {
+  const char* what;
+  UINT command;
+  const char* folder;  // below the scratch folder
+};
+class UiExtractBeside : public UiTest, public testing::WithParamInterface<BesideCase> {};
+
+TEST_P(UiExtractBeside, WritesNextToTheArchive) {
+  const BesideCase& c = GetParam();
+  Open(Copy("sample.tar"));
+  ASSERT_TRUE(app.Run(c.command));
+  ASSERT_TRUE(app.WaitIdle());
+  EXPECT_EQ(ReadBytes(dir.Path(c.folder) / "alpha.txt"), BytesOf("alpha\n"));
+  EXPECT_TRUE(std::filesystem::exists(dir.Path(c.folder) / "docs" / "notes.md"));
+}
+INSTANTIATE_TEST_SUITE_P(UiExtractBeside, UiExtractBeside,
+                         testing::Values(BesideCase{"here", CMD_ROW_EXTRACT_HERE, "."},
+                                         BesideCase{"to its own folder", CMD_ROW_EXTRACT_TO, "sample"}),
                          CaseName());
 }  // namespace
