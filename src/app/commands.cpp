@@ -17,6 +17,7 @@
 #include "core/append.h"
 #include "core/archive.h"
 #include "core/edit.h"
+#include "core/folders.h"
 #include "core/repair.h"
 #include "jobs/jobs.h"
 #include "jobs/member_rows.h"
@@ -116,6 +117,23 @@ void ExtractBeside(HWND window, bool ownFolder) {
   StartExtract(window);
 }
 
+// The Extract dialog offers the folder extracted into last in this run, or the archive's;
+// a folder typed that does not exist yet is made.
+void ExtractToChosenFolder(HWND window) {
+  MainState* s = S();
+  std::wstring& last = Memory().lastExtractFolder;
+  ClearJobPath();
+  const std::wstring offered = last.empty() ? ArchiveFolder() : last;
+  if (offered.size() < kFolderChars) std::memcpy(s->JobPath, offered.c_str(), offered.size() * sizeof(char16_t));
+  if (!Pickers()->pickExtractFolder(window, s->JobPath)) return;
+  last = Wide(s->JobPath);
+  if (!MakeParentFolders((std::u16string(s->JobPath) + u"\\").c_str())) {
+    ShowResultDialog(window, kResultSave);
+    return;
+  }
+  StartExtract(window);
+}
+
 void NewArchive(HWND window) {
   MainState* s = S();
   ClearJobPath();
@@ -212,11 +230,7 @@ void RunArchiveCommand(HWND window, uint32_t id) {
       return;
     case CMD_EXTRACT:
     case CMD_ROW_EXTRACT:
-      if (idle && HasArchive() && HasRows() &&
-          BrowseFolder(window, 0, L"Copy Items",
-                       L"Select the place where you want to copy these items, and then click the Copy button.",
-                       L"Copy"))
-        StartExtract(window);
+      if (idle && HasArchive() && HasRows()) ExtractToChosenFolder(window);
       return;
     case CMD_ROW_EXTRACT_HERE:
     case CMD_ROW_EXTRACT_TO:

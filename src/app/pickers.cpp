@@ -2,8 +2,12 @@
 
 #include <commdlg.h>
 #include <shlobj.h>
+#include <shlwapi.h>
+
+#include <string>
 
 #include "app/app_state.h"
+#include "app/resource_ids.h"
 
 namespace {
 constexpr wchar_t kNewArchiveFilter[] = L"Quillbox (.qbx)\0*.qbx\0TAR (.tar)\0*.tar\0";
@@ -66,7 +70,48 @@ bool SystemBrowseForFolder(FolderRequest* request) {
   return true;
 }
 
-constexpr PathPickers kSystemPickers = {SystemPickFileToOpen, SystemBrowseForFolder, SystemPickNewArchive};
+// The Extract dialog: the offered folder in an edit, Browse for the folder browser.
+INT_PTR CALLBACK ExtractProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* path = reinterpret_cast<char16_t*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+    SetDlgItemTextW(dialog, IDC_EXTRACT_FOLDER, reinterpret_cast<const wchar_t*>(lParam));
+    SendDlgItemMessageW(dialog, IDC_EXTRACT_FOLDER, EM_SETLIMITTEXT, kPickerPathChars - 1, 0);
+    return TRUE;
+  }
+  if (message != WM_COMMAND) return FALSE;
+  const WORD id = LOWORD(wParam);
+  wchar_t typed[kPickerPathChars] = {};
+  if (id == IDC_EXTRACT_BROWSE) {
+    char16_t start[kPickerPathChars] = {};
+    GetDlgItemTextW(dialog, IDC_EXTRACT_FOLDER, reinterpret_cast<wchar_t*>(start), kPickerPathChars);
+    FolderRequest request{dialog, 0, L"Copy Items",
+                          L"Select the place where you want to copy these items, and then click the Copy button.",
+                          L"Copy", start};
+    if (Pickers()->browseForFolder(&request)) SetDlgItemTextW(dialog, IDC_EXTRACT_FOLDER, reinterpret_cast<wchar_t*>(start));
+    return TRUE;
+  }
+  if (id == IDOK && GetDlgItemTextW(dialog, IDC_EXTRACT_FOLDER, typed, kPickerPathChars) > 0) {
+    // A relative name counts from the folder offered, which is the archive's.
+    wchar_t full[kPickerPathChars] = {};
+    std::wstring joined = PathIsRelativeW(typed) ? std::wstring(reinterpret_cast<const wchar_t*>(path)) + L"\\" + typed : typed;
+    const DWORD n = GetFullPathNameW(joined.c_str(), kPickerPathChars, full, nullptr);
+    if (n == 0 || n >= kPickerPathChars) return TRUE;
+    for (DWORD i = 0; i <= n; ++i) path[i] = static_cast<char16_t>(full[i]);
+    EndDialog(dialog, 1);
+    return TRUE;
+  }
+  if (id == IDCANCEL) EndDialog(dialog, 0);
+  return TRUE;
+}
+
+bool SystemPickExtractFolder(HWND owner, char16_t* path) {
+  return DialogBoxParamW(AppInstance(), MAKEINTRESOURCEW(IDD_EXTRACT), owner, ExtractProc,
+                         reinterpret_cast<LPARAM>(path)) == 1;
+}
+
+constexpr PathPickers kSystemPickers = {SystemPickFileToOpen, SystemBrowseForFolder, SystemPickNewArchive,
+                                        SystemPickExtractFolder};
 const PathPickers* gPickers = &kSystemPickers;
 }  // namespace
 

@@ -23,6 +23,9 @@ struct PathPickers {
   bool (*browseForFolder)(FolderRequest* request);
   // The new archive's path, .qbx or .tar.
   bool (*pickNewArchive)(HWND owner, char16_t* path);
+  // Extract's destination (kPickerPathChars): in, the folder to offer; out, the one typed or
+  // browsed to, as a full path.
+  bool (*pickExtractFolder)(HWND owner, char16_t* path);
 };
 
 // The pickers in use; the system's dialogs unless replaced.

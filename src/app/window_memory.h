@@ -22,6 +22,7 @@ struct WindowMemory {
   uint32_t sortColumn;
   int32_t sortDirection;
   bool hasSort;
+  std::wstring lastExtractFolder;  // this run's only
 };
 
 WindowMemory& Memory();

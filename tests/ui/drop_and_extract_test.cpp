@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <functional>
 
 #include "app/resource_ids.h"
 #include "support/case_name.h"
@@ -84,4 +85,38 @@ INSTANTIATE_TEST_SUITE_P(UiExtractBeside, UiExtractBeside,
                          testing::Values(BesideCase{"here", CMD_ROW_EXTRACT_HERE, "."},
                                          BesideCase{"to its own folder", CMD_ROW_EXTRACT_TO, "sample"}),
                          CaseName());
+}  // namespace
+
+namespace {
+// The Extract dialog itself: the archive's folder offered, Browse filling the edit, a typed
+// folder made when missing, Cancel extracting nothing.
+using UiExtractDialog = UiTest;
+
+TEST_F(UiExtractDialog, TakesATypedOrBrowsedFolder) {
+  const std::filesystem::path archive = Copy("sample.tar");
+  Open(archive);
+  UseExtractDialog();
+  auto extractInto = [&](const std::function<void(HWND)>& answer, int button) {
+    app.Command(CMD_EXTRACT);
+    HWND dialog = app.WaitDialog(L"Extract");
+    ASSERT_NE(dialog, nullptr);
+    answer(dialog);
+    Press(dialog, button);
+    ASSERT_TRUE(app.WaitFinished(30000));
+  };
+  extractInto([&](HWND dialog) { EXPECT_EQ(ItemText(dialog, IDC_EXTRACT_FOLDER), archive.parent_path().wstring()); },
+              IDCANCEL);
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("alpha.txt")));
+  extractInto([&](HWND dialog) { SetDlgItemTextW(dialog, IDC_EXTRACT_FOLDER, L"typed\\new"); }, IDOK);
+  EXPECT_EQ(ReadBytes(dir.Path("typed/new/alpha.txt")), BytesOf("alpha\n"));
+  std::filesystem::create_directories(dir.Path("browsed"));
+  app.answers.folder = dir.Path("browsed").wstring();
+  extractInto([&](HWND dialog) {
+    EXPECT_EQ(ItemText(dialog, IDC_EXTRACT_FOLDER), (dir.Path("typed") / "new").wstring());  // the last one
+    SendMessageW(dialog, WM_COMMAND, IDC_EXTRACT_BROWSE, 0);
+    EXPECT_EQ(app.answers.lastFolderCaption, L"Copy Items");
+    EXPECT_EQ(ItemText(dialog, IDC_EXTRACT_FOLDER), dir.Path("browsed").wstring());
+  }, IDOK);
+  EXPECT_EQ(ReadBytes(dir.Path("browsed/alpha.txt")), BytesOf("alpha\n"));
+}
 }  // namespace

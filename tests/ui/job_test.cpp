@@ -48,7 +48,7 @@ TEST_P(UiPrompt, EachButtonGivesItsAnswer) {
   EXPECT_EQ(asked, c.asked);
   EXPECT_NE(firstText.find(L"alpha.txt"), std::wstring::npos);
   EXPECT_EQ(ReadBytes(dir.Path("out/alpha.txt")), BytesOf(c.written ? "alpha\n" : "old"));
-  EXPECT_EQ(app.answers.lastFolderCaption, L"Copy Items");
+  EXPECT_EQ(app.answers.lastFolderCaption, L"Extract");
   // The browser starts there, named without a closing separator (Wine would start at the drive).
   EXPECT_EQ(app.answers.lastFolderStart, archive.parent_path().wstring());
 }

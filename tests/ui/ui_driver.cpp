@@ -32,7 +32,16 @@ bool Browse(FolderRequest* request) {
   Answers().lastFolderCaption = request->caption;
   return Take(&Answers().folder, request->path);
 }
-constexpr PathPickers kTestPickers = {PickFile, Browse, PickNew};
+// The Extract dialog as a user who types the answered folder and presses OK.
+bool PickExtract(HWND, char16_t* path) {
+  Answers().lastFolderStart = reinterpret_cast<const wchar_t*>(path);
+  Answers().lastFolderCaption = L"Extract";
+  return Take(&Answers().folder, path);
+}
+constexpr PathPickers kTestPickers = {PickFile, Browse, PickNew, PickExtract};
+// The program's own Extract dialog, its Browse answered as above.
+bool SystemExtract(HWND owner, char16_t* path) { return SystemPickers()->pickExtractFolder(owner, path); }
+constexpr PathPickers kTestPickersWithExtractDialog = {PickFile, Browse, PickNew, SystemExtract};
 
 struct Search { const wchar_t* className; const std::wstring* title; HWND found; int childId; };
 
@@ -201,3 +210,5 @@ std::filesystem::path Fixture(const std::string& name) {
   const char* folder = std::getenv("QBX_UI_FIXTURES");
   return std::filesystem::path(folder != nullptr ? folder : "") / name;
 }
+
+void UseExtractDialog() { ReplacePickers(&kTestPickersWithExtractDialog); }

@@ -101,5 +101,8 @@ bool WaitUntil(F done, int timeoutMs = 10000) {
   return false;
 }
 
+// Extract shows the program's own dialog from now on (until the next start), not an answer.
+void UseExtractDialog();
+
 // The archives tests/ui/make_ui_fixtures.sh made (QBX_UI_FIXTURES).
 std::filesystem::path Fixture(const std::string& name);
