@@ -38,3 +38,25 @@ report() {
   fi
   printf '%-44s %8.3f s vs %8.3f s   ratio %.2f\n' "$1" "$2" "$3" "$(echo "$2 / $3" | bc -l)"
 }
+
+# make_tar FILE COUNT NAME_FORMAT DATA_BYTES: a ustar archive of COUNT members of DATA_BYTES
+# each, written directly (making the files would take longer). NAME_FORMAT takes the
+# member's thousand and its index: "dir%03d/m%06d.txt".
+make_tar() {
+  python3 - "$@" <<'PY'
+import sys
+path, count, form, size = sys.argv[1], int(sys.argv[2]), sys.argv[3], int(sys.argv[4])
+data = b"x" * size + b"\0" * (-size % 512)
+with open(path, "wb") as out:
+    for i in range(count):
+        h = bytearray(512)
+        name = (form % (i // 1000, i)).encode()
+        h[0:len(name)] = name
+        h[100:108] = b"0000644\0"; h[108:116] = b"0001750\0"; h[116:124] = b"0001750\0"
+        h[124:136] = ("%011o\0" % size).encode(); h[136:148] = b"14500000000\0"; h[156:157] = b"0"
+        h[257:263] = b"ustar\0"; h[263:265] = b"00"; h[148:156] = b" " * 8
+        h[148:156] = ("%06o\0 " % sum(h)).encode()
+        out.write(h); out.write(data)
+    out.write(b"\0" * 1024)
+PY
+}

@@ -7,40 +7,10 @@ mkdir -p "$work"
 runs=${BENCH_RUNS:-5}
 
 # 100 000 members of 100 bytes each, written directly (creating the files would take longer).
-if [ ! -f "$work/many.tar" ]; then
-  python3 - "$work/many.tar" <<'PY'
-import sys
-out = open(sys.argv[1], "wb")
-data = b"x" * 100 + b"\0" * 412
-for i in range(100000):
-    h = bytearray(512)
-    name = ("dir%03d/member-%06d.txt" % (i // 1000, i)).encode()
-    h[0:len(name)] = name
-    h[100:108] = b"0000644\0"; h[108:116] = b"0001750\0"; h[116:124] = b"0001750\0"
-    h[124:136] = b"00000000144\0"; h[136:148] = b"14500000000\0"; h[156:157] = b"0"
-    h[257:263] = b"ustar\0"; h[263:265] = b"00"
-    h[148:156] = b" " * 8
-    h[148:156] = ("%06o\0 " % sum(h)).encode()
-    out.write(h); out.write(data)
-out.write(b"\0" * 1024)
-PY
-fi
+[ -f "$work/many.tar" ] || make_tar "$work/many.tar" 100000 "dir%03d/member-%06d.txt" 100
 # A million empty members (512 MB), and the first 10 000 of them.
 if [ ! -f "$work/million.tar" ]; then
-  python3 - "$work/million.tar" <<'PY'
-import sys
-with open(sys.argv[1], "wb") as out:
-    for i in range(1000000):
-        h = bytearray(512)
-        name = ("d%04d/m%07d" % (i // 1000, i)).encode()
-        h[0:len(name)] = name
-        h[100:108] = b"0000644\0"; h[108:116] = b"0001750\0"; h[116:124] = b"0001750\0"
-        h[124:136] = b"00000000000\0"; h[136:148] = b"14500000000\0"; h[156:157] = b"0"
-        h[257:263] = b"ustar\0"; h[263:265] = b"00"; h[148:156] = b" " * 8
-        h[148:156] = ("%06o\0 " % sum(h)).encode()
-        out.write(h)
-    out.write(b"\0" * 1024)
-PY
+  make_tar "$work/million.tar" 1000000 "d%04d/m%07d" 0
   { head -c $((10000 * 512)) "$work/million.tar"; head -c 1024 /dev/zero; } > "$work/tenk.tar"
 fi
 report "list 1 000 000 members: qbx / tar -tvf" "$(median_seconds 3 "$QBX" list "$work/million.tar")" \

@@ -18,22 +18,7 @@ export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}" WINEDEBUG=-all WINEARC
 # The same shape as the UI test's archive: 100 000 members of one block each.
 work="$BENCH_WORK/window"
 mkdir -p "$work"
-if [ ! -f "$work/many.tar" ]; then
-  python3 - "$work/many.tar" <<'PY'
-import sys
-with open(sys.argv[1], "wb") as out:
-    for i in range(100000):
-        h = bytearray(512)
-        name = ("dir%03d/m%06d.txt" % (i // 1000, i)).encode()
-        h[0:len(name)] = name
-        h[100:108] = b"0000644\0"; h[108:116] = b"0000000\0"; h[116:124] = b"0000000\0"
-        h[124:136] = b"00000000001\0"; h[136:148] = b"14500000000\0"; h[156:157] = b"0"
-        h[257:263] = b"ustar\0"; h[263:265] = b"00"; h[148:156] = b" " * 8
-        h[148:156] = ("%06o\0 " % sum(h)).encode()
-        out.write(h); out.write(b"x" + b"\0" * 511)
-    out.write(b"\0" * 1024)
-PY
-fi
+[ -f "$work/many.tar" ] || make_tar "$work/many.tar" 100000 "dir%03d/m%06d.txt" 1
 list_t=$(median_seconds 3 wine "$build/qbx.exe" list "$(winepath -w "$work/many.tar" 2>/dev/null)")
 
 wineserver -k 2>/dev/null || true
