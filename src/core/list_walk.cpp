@@ -1,6 +1,7 @@
 #include "core/list_walk.h"
 
 #include "core/progress.h"
+#include "core/read_ahead.h"
 
 ResultCode BeginListing(ArchiveContext* context) {
   context->memberCount = 0;
@@ -24,5 +25,12 @@ ResultCode EndListing(ArchiveContext* context) {
   context->memberCount = context->memberIndex;
   context->appendOffset = context->position;
   ProgressPosition(context, context->fileSize);
+  return context->result;
+}
+
+ResultCode ListReadingAhead(ArchiveContext* context, ResultCode (*walk)(ArchiveContext* context)) {
+  if (BeginListing(context) != kResultOk || BeginReadAhead(context, 0) != kResultOk) return context->result;
+  walk(context);
+  EndReadAhead(context);
   return context->result;
 }

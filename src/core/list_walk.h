@@ -12,3 +12,5 @@ void ReportListedMember(ArchiveContext* context);
 // Ends a walk whose every index up to memberIndex was a member: counts them, puts the end
 // of the archive where the walk stopped, and the progress at the file's end.
 ResultCode EndListing(ArchiveContext* context);
+// BeginListing, then the walk through the read-ahead buffer (TAR and QBX); the result.
+ResultCode ListReadingAhead(ArchiveContext* context, ResultCode (*walk)(ArchiveContext* context));

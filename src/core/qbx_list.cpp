@@ -52,10 +52,7 @@ ResultCode ListQbxMembers(ArchiveContext* context) {
 }  // namespace
 
 ResultCode ListQbx(ArchiveContext* context) {
-  if (BeginListing(context) != kResultOk || BeginReadAhead(context, 0) != kResultOk) return context->result;
-  ListQbxMembers(context);
-  EndReadAhead(context);
-  if (context->result != kResultOk) return context->result;
+  if (ListReadingAhead(context, ListQbxMembers) != kResultOk) return context->result;
   // Count what was listed, also before damage, so those members can be viewed and extracted.
   return EndListing(context);
 }

@@ -50,8 +50,5 @@ ResultCode ListTarMembers(ArchiveContext* context) {
 }  // namespace
 
 ResultCode ListTar(ArchiveContext* context) {
-  if (BeginListing(context) != kResultOk || BeginReadAhead(context, 0) != kResultOk) return context->result;
-  ListTarMembers(context);
-  EndReadAhead(context);
-  return context->result;
+  return ListReadingAhead(context, ListTarMembers);
 }
