@@ -46,6 +46,7 @@ CliJobs* OpenWithJobs(const CliOptions& o, const std::u16string& archive, const 
   MainState& s = jobs->state;
   s.Options = {o.anyPath ? 1u : 0u, o.baseFolder ? 1u : 0u, o.hidden ? 1u : 0u, o.utf8 ? 1u : 0u};
   s.SortColumn = o.sortColumn;
+  s.Archive.openOuter = o.outer ? 1u : 0u;
   s.SortDirection = o.reverse ? -1 : 1;
   jobs->host.overwriteAnswer = o.overwrite ? uint32_t{kAnswerDoAll} : o.skipExisting ? uint32_t{kAnswerSkipAll} : 0u;
   jobs->host.passwordAnswer = o.hasPassword ? uint32_t{kAnswerDoAll} : o.skipEncrypted ? uint32_t{kAnswerSkipAll} : 0u;

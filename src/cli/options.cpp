@@ -54,6 +54,7 @@ bool ParseOptions(const std::vector<std::u16string>& args, uint32_t accepted, Cl
     else if (a == u"--skip-existing" && wants(kOptExisting)) o->skipExisting = true;
     else if (a == u"--skip-encrypted" && wants(kOptPassword)) o->skipEncrypted = true;
     else if (a == u"--yes" && wants(kOptYes)) o->yes = true;
+    else if (a == u"--outer" && wants(kOptOuter)) o->outer = true;
     else if (a == u"--password" && wants(kOptPassword) && hasValue) {
       o->hasPassword = true;
       o->password = ToUtf8(args[++i]);

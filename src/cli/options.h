@@ -25,6 +25,7 @@ struct CliOptions {
   std::u16string prepend;   // --prepend
   int32_t trim = -1;        // --trim
   bool yes = false;         // --yes: repair without asking
+  bool outer = false;       // --outer: a TAR inside gzip as the gzip file it is
   std::vector<std::u16string> positional;
 };
 
@@ -38,6 +39,7 @@ enum : uint32_t {
   kOptOutput = 1 << 5,    // -o FOLDER
   kOptPrefix = 1 << 6,    // --prepend TEXT --trim N
   kOptYes = 1 << 7,       // --yes
+  kOptOuter = 1 << 8,     // --outer
 };
 
 // False (with a message on stderr) when an option is unknown or lacks its value.

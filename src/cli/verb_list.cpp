@@ -9,7 +9,9 @@
 #include "jobs/list_texts.h"
 
 namespace {
-constexpr const char* kFormatNames[] = {"", "QBX", "TAR", "ZIP", "GZ"};
+// A TAR inside gzip is a TAR, "inside" GZ.
+constexpr const char* kFormatNames[kFormatKindCount] = {"", "QBX", "TAR", "ZIP", "GZ", "TAR"};
+constexpr const char* kInsideNames[kFormatKindCount] = {"", "", "", "", "", "GZ"};
 constexpr size_t kFlushSize = 1 << 16;
 
 void AppendNumber(std::string& out, const char* key, uint64_t value, bool comma = true) {
@@ -58,8 +60,15 @@ void PrintJson(CliJobs* jobs, const CliIo& io) {
   const ArchiveContext& c = jobs->state.Archive;
   std::string out = "{";
   AppendJsonKey(out, "format");
-  AppendJsonString(out, kFormatNames[c.format < kFormatKindCount ? c.format : 0]);
+  const FormatKind format = c.format < kFormatKindCount ? c.format : kFormatNone;
+  AppendJsonString(out, kFormatNames[format]);
   out += ',';
+  // Only where there is a wrapper, so that other listings read as they always have.
+  if (kInsideNames[format][0] != 0) {
+    AppendJsonKey(out, "inside");
+    AppendJsonString(out, kInsideNames[format]);
+    out += ',';
+  }
   AppendNumber(out, "result", c.result);
   AppendJsonKey(out, "writable");
   out += c.openMode == kModeReadWrite ? "true," : "false,";
@@ -122,8 +131,8 @@ void PrintLines(CliJobs* jobs, LinePrinter* printer) {
 
 int RunListVerb(const std::vector<std::u16string>& args, const CliIo& io) {
   CliOptions o;
-  if (!ParseOptions(args, kOptJson | kOptSettings | kOptSort, &o, io) || o.positional.size() != 1) {
-    CliWrite(io, kCliErr, "usage: qbx list [--json] [--utf8] [--sort COLUMN] [--reverse] ARCHIVE\n");
+  if (!ParseOptions(args, kOptJson | kOptSettings | kOptSort | kOptOuter, &o, io) || o.positional.size() != 1) {
+    CliWrite(io, kCliErr, "usage: qbx list [--json] [--utf8] [--outer] [--sort COLUMN] [--reverse] ARCHIVE\n");
     return kExitUsage;
   }
   int status = 0;

@@ -11,9 +11,9 @@ int Usage(const CliIo& io, const char* text) {
 }  // namespace
 
 int RunTestVerb(const std::vector<std::u16string>& args, const CliIo& io) {
-  const char* usage = "qbx test [--utf8] [--password TEXT | --skip-encrypted] ARCHIVE [INDEX...]";
+  const char* usage = "qbx test [--utf8] [--outer] [--password TEXT | --skip-encrypted] ARCHIVE [INDEX...]";
   CliOptions o;
-  if (!ParseOptions(args, kOptSettings | kOptPassword, &o, io) || o.positional.empty()) return Usage(io, usage);
+  if (!ParseOptions(args, kOptSettings | kOptPassword | kOptOuter, &o, io) || o.positional.empty()) return Usage(io, usage);
   int status = 0;
   CliJobs* jobs = OpenAndSelect(o, io, &status);
   if (jobs == nullptr) return status == kExitUsage ? Usage(io, usage) : status;
@@ -23,10 +23,10 @@ int RunTestVerb(const std::vector<std::u16string>& args, const CliIo& io) {
 
 int RunExtractVerb(const std::vector<std::u16string>& args, const CliIo& io) {
   const char* usage =
-      "qbx extract [--utf8] [--any-path] [--overwrite | --skip-existing] [--password TEXT | --skip-encrypted] "
+      "qbx extract [--utf8] [--outer] [--any-path] [--overwrite | --skip-existing] [--password TEXT | --skip-encrypted] "
       "ARCHIVE -o FOLDER [INDEX...]";
   CliOptions o;
-  if (!ParseOptions(args, kOptSettings | kOptExisting | kOptPassword | kOptOutput, &o, io) ||
+  if (!ParseOptions(args, kOptSettings | kOptExisting | kOptPassword | kOptOutput | kOptOuter, &o, io) ||
       o.positional.empty() || o.output.empty())
     return Usage(io, usage);
   int status = 0;

@@ -9,8 +9,18 @@
 #include "platform/platform.h"
 
 using FormatKind = uint32_t;
-enum : FormatKind { kFormatNone = 0, kFormatQbx = 1, kFormatTar = 2, kFormatZip = 3, kFormatGz = 4 };
-inline constexpr uint32_t kFormatKindCount = 5;
+// kFormatTarGz: a TAR inside a gzip stream, read through the stream (never written).
+enum : FormatKind {
+  kFormatNone = 0,
+  kFormatQbx = 1,
+  kFormatTar = 2,
+  kFormatZip = 3,
+  kFormatGz = 4,
+  kFormatTarGz = 5
+};
+inline constexpr uint32_t kFormatKindCount = 6;
+// The formats whose members are TAR members, whatever carries them.
+inline bool IsTarFormat(FormatKind format) { return format == kFormatTar || format == kFormatTarGz; }
 
 enum : uint32_t { kModeClosed = 0, kModeReadOnly = 1, kModeReadWrite = 2 };
 
@@ -87,6 +97,21 @@ struct FormatOps {
   bool (*recognize)(FileHandle file) = nullptr;
 };
 
+// Where the archive's bytes come from when they are not the file's own: the decoded stream
+// of a compressed file (a .tar.gz). Offsets are offsets in that stream. Set by the format
+// that wraps the archive and ended with it.
+struct ByteSourceOps {
+  // Reads up to count bytes at the stream's position; fewer only at its end or at damage.
+  // False when the file cannot be read.
+  bool (*read)(ArchiveContext* context, uint8_t* out, uint32_t count, uint32_t* got);
+  // Moves to an offset of the stream (it may lie beyond the end: reads then give nothing).
+  bool (*seek)(ArchiveContext* context, uint64_t offset);
+  // How far into the file the source has read, for the progress of a listing.
+  uint64_t (*fileOffset)(const ArchiveContext* context);
+  // Frees the source's state.
+  void (*close)(ArchiveContext* context);
+};
+
 // The TAR and QBX walks' read-ahead buffer (core/read_ahead.h).
 struct ReadAhead {
   uint8_t* data;       // kReadAheadSize bytes, made on first use, freed with the archive
@@ -124,6 +149,8 @@ struct ArchiveContext {
   StoredName linkTarget;
   uint32_t openMode;
   FormatKind format;
+  // Nonzero: a TAR inside gzip opens as the compressed file it is (one GZ member).
+  uint32_t openOuter;
   uint32_t zipKeys[3];
   uint32_t memberCount;
   uint64_t appendOffset;
@@ -147,6 +174,13 @@ struct ArchiveContext {
   uint32_t dataChecksum;
   uint8_t* ioBuffer;
   ReadAhead readAhead;
+  const ByteSourceOps* source;  // null: the archive file itself
+  void* sourceState;
+  uint64_t sourcePosition;      // the stream offset the source reads next
+  // Set by the caller of a walk that need not see every member (null: every member): the
+  // first member at or after index that it wants, memberCount when none. With the member
+  // offsets of the listing, the walk goes straight there.
+  uint32_t (*nextWanted)(ArchiveContext* context, uint32_t index);
   uint8_t* outBuffer;
   // The map of the sparse TAR member in work (kMaxSparseSegments entries, made when the
   // first sparse member is met); sparseCount 0 for every other member.

@@ -11,4 +11,4 @@ inline constexpr FormatOps kTarFormatOps = {ListTar, ExtractTar};
 
 // The table with QBX and TAR only, for users of the core alone.
 inline constexpr FormatOps kCoreFormatTable[kFormatKindCount] = {
-    {}, kQbxFormatOps, kTarFormatOps, {}, {}};
+    {}, kQbxFormatOps, kTarFormatOps, {}, {}, {}};

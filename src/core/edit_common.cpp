@@ -1,4 +1,5 @@
 #include "core/edit.h"
+#include "core/read_ahead.h"
 
 ResultCode FindMember(ArchiveContext* context, uint32_t memberIndex) {
   if (context->memberOffsets == nullptr || memberIndex >= context->memberOffsetCapacity ||
@@ -6,8 +7,7 @@ ResultCode FindMember(ArchiveContext* context, uint32_t memberIndex) {
     return Fail(context, kResultNotFound);
   context->memberIndex = memberIndex;
   context->position = context->memberOffsets[memberIndex];
-  if (!FileSeek(context->archiveFile, static_cast<int64_t>(context->position), kSeekBegin, nullptr))
-    return Fail(context, kResultNotFound);
+  if (!ArchiveSeek(context, context->position)) return Fail(context, kResultNotFound);
   return context->result;
 }
 

@@ -7,7 +7,7 @@ ResultCode BeginListing(ArchiveContext* context) {
   context->memberCount = 0;
   context->appendOffset = 0;
   context->position = 0;
-  if (!FileSeek(context->archiveFile, 0, kSeekBegin, nullptr)) return Fail(context, kResultRead);
+  if (!ArchiveSeek(context, 0)) return Fail(context, kResultRead);
   return kResultOk;
 }
 
@@ -18,7 +18,12 @@ void RecordMemberOffset(ArchiveContext* context) {
 
 void ReportListedMember(ArchiveContext* context) {
   context->onMember(context);
-  ProgressPosition(context, context->position);
+  ProgressListed(context);
+}
+
+void ProgressListed(ArchiveContext* context) {
+  // A compressed stream runs ahead of the file: the progress follows the file.
+  ProgressPosition(context, context->source != nullptr ? context->source->fileOffset(context) : context->position);
 }
 
 ResultCode EndListing(ArchiveContext* context) {

@@ -9,6 +9,8 @@ ResultCode BeginListing(ArchiveContext* context);
 void RecordMemberOffset(ArchiveContext* context);
 // Hands the member just read to onMember and the walk's position to the progress.
 void ReportListedMember(ArchiveContext* context);
+// The walk's position to the progress (the file's position under a source).
+void ProgressListed(ArchiveContext* context);
 // Ends a walk whose every index up to memberIndex was a member: counts them, puts the end
 // of the archive where the walk stopped, and the progress at the file's end.
 ResultCode EndListing(ArchiveContext* context);

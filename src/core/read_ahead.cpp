@@ -7,13 +7,34 @@ namespace {
 uint32_t Buffered(const ReadAhead& r) { return r.end - r.begin; }
 uint64_t LogicalOffset(const ReadAhead& r) { return r.endOffset - Buffered(r); }
 
+// The archive's bytes at the current position: from the file or from the source over it.
+bool ReadBelow(ArchiveContext* context, uint8_t* out, uint32_t count, uint32_t* got) {
+  if (context->source == nullptr) return FileRead(context->archiveFile, out, count, got);
+  if (!context->source->read(context, out, count, got)) return false;
+  context->sourcePosition += *got;
+  return true;
+}
+
+bool SeekBelow(ArchiveContext* context, uint64_t offset) {
+  if (context->source == nullptr)
+    return FileSeek(context->archiveFile, static_cast<int64_t>(offset), kSeekBegin, nullptr);
+  if (!context->source->seek(context, offset)) return false;
+  context->sourcePosition = offset;
+  return true;
+}
+
 bool Refill(ArchiveContext* context, ReadAhead& r) {
   uint32_t got = 0;
-  if (!FileRead(context->archiveFile, r.data, kReadAheadSize, &got)) return false;
+  if (!ReadBelow(context, r.data, kReadAheadSize, &got)) return false;
   r.begin = 0;
   r.end = got;
   r.endOffset += got;
   return true;
+}
+
+void Restart(ReadAhead& r, uint64_t offset) {
+  r.begin = r.end = 0;
+  r.endOffset = offset;
 }
 }  // namespace
 
@@ -21,8 +42,7 @@ ResultCode BeginReadAhead(ArchiveContext* context, uint64_t offset) {
   ReadAhead& r = context->readAhead;
   if (r.data == nullptr) r.data = new (std::nothrow) uint8_t[kReadAheadSize];
   if (r.data == nullptr) return Fail(context, kResultNoMemory);
-  r.begin = r.end = 0;
-  r.endOffset = offset;
+  Restart(r, offset);
   r.on = true;
   return kResultOk;
 }
@@ -31,12 +51,14 @@ void EndReadAhead(ArchiveContext* context) {
   ReadAhead& r = context->readAhead;
   if (!r.on) return;
   r.on = false;
-  if (Buffered(r) != 0) FileSeek(context->archiveFile, static_cast<int64_t>(LogicalOffset(r)), kSeekBegin, nullptr);
+  // A source is not moved back: going back in a compressed stream costs a decode, and
+  // whoever reads it next puts it where they need it (ArchiveSeek).
+  if (Buffered(r) != 0 && context->source == nullptr) SeekBelow(context, LogicalOffset(r));
 }
 
 bool ArchiveRead(ArchiveContext* context, void* out, uint32_t count, uint32_t* got) {
   ReadAhead& r = context->readAhead;
-  if (!r.on) return FileRead(context->archiveFile, out, count, got);
+  if (!r.on) return ReadBelow(context, static_cast<uint8_t*>(out), count, got);
   auto* to = static_cast<uint8_t*>(out);
   *got = 0;
   while (*got < count) {
@@ -45,7 +67,7 @@ bool ArchiveRead(ArchiveContext* context, void* out, uint32_t count, uint32_t* g
       // A large read goes straight into the caller's buffer.
       if (left >= kReadAheadSize) {
         uint32_t direct = 0;
-        if (!FileRead(context->archiveFile, to + *got, left, &direct)) return false;
+        if (!ReadBelow(context, to + *got, left, &direct)) return false;
         r.endOffset += direct;
         *got += direct;
         return true;
@@ -63,15 +85,31 @@ bool ArchiveRead(ArchiveContext* context, void* out, uint32_t count, uint32_t* g
 
 bool ArchiveSkip(ArchiveContext* context, int64_t distance, uint64_t* position) {
   ReadAhead& r = context->readAhead;
-  if (!r.on) return FileSeek(context->archiveFile, distance, kSeekCurrent, position);
+  if (!r.on) {
+    if (context->source == nullptr) return FileSeek(context->archiveFile, distance, kSeekCurrent, position);
+    const int64_t target = static_cast<int64_t>(context->sourcePosition) + distance;
+    if (target < 0 || !SeekBelow(context, static_cast<uint64_t>(target))) return false;
+    if (position != nullptr) *position = context->sourcePosition;
+    return true;
+  }
   if (distance >= 0 && static_cast<uint64_t>(distance) <= Buffered(r)) {
     r.begin += static_cast<uint32_t>(distance);
   } else {
     const int64_t target = static_cast<int64_t>(LogicalOffset(r)) + distance;
-    if (target < 0 || !FileSeek(context->archiveFile, target, kSeekBegin, nullptr)) return false;
-    r.begin = r.end = 0;
-    r.endOffset = static_cast<uint64_t>(target);
+    if (target < 0 || !SeekBelow(context, static_cast<uint64_t>(target))) return false;
+    Restart(r, static_cast<uint64_t>(target));
   }
   if (position != nullptr) *position = LogicalOffset(r);
+  return true;
+}
+
+bool ArchiveSeek(ArchiveContext* context, uint64_t offset) {
+  ReadAhead& r = context->readAhead;
+  if (r.on && offset >= LogicalOffset(r) && offset - LogicalOffset(r) <= Buffered(r)) {
+    r.begin += static_cast<uint32_t>(offset - LogicalOffset(r));
+    return true;
+  }
+  if (!SeekBelow(context, offset)) return false;
+  if (r.on) Restart(r, offset);
   return true;
 }

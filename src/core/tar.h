@@ -78,6 +78,8 @@ inline uint32_t TarPadding(uint64_t size) {
   return static_cast<uint32_t>((kTarBlockSize - (size % kTarBlockSize)) % kTarBlockSize);
 }
 
+// A block that is a TAR header: not all zero, with a checksum that matches.
+bool IsTarHeaderBlock(const uint8_t* block);
 // Reads the header material of the member at the archive's file position into ioBuffer and
 // fills entry and storedName. Returns kResultOk, kResultEndOfMembers (nothing more to
 // read), kResultEmptyBlock,

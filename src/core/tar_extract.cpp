@@ -30,6 +30,23 @@ ResultCode WalkTarMember(ArchiveContext* context, uint32_t testFlag, char16_t* n
   context->position = next;
   return kResultOk;
 }
+
+enum class Jump { Read, Done };
+
+// With the listing's offsets, a walk that wants some members only goes straight to the next
+// of them: in a compressed stream the data in between are never decoded.
+Jump JumpToWanted(ArchiveContext* context, ResultCode* r) {
+  if (context->nextWanted == nullptr || context->memberOffsets == nullptr ||
+      context->memberIndex >= context->memberCount)
+    return Jump::Read;
+  const uint32_t want = context->nextWanted(context, context->memberIndex);
+  if (want >= context->memberCount) return Jump::Done;
+  if (want == context->memberIndex || want >= context->memberOffsetCapacity) return Jump::Read;
+  context->memberIndex = want;
+  context->position = context->memberOffsets[want];
+  if (!ArchiveSeek(context, context->position)) *r = Fail(context, kResultRead);
+  return Jump::Read;
+}
 }  // namespace
 
 ResultCode CopyTarData(ArchiveContext* context) {
@@ -48,13 +65,14 @@ ResultCode ExtractTar(ArchiveContext* context, uint32_t testFlag) {
   context->memberName = nameBuffer;
   context->position = 0;
   ResultCode r = kResultOk;
-  if (!FileSeek(context->archiveFile, 0, kSeekBegin, nullptr)) r = Fail(context, kResultRead);
+  if (!ArchiveSeek(context, 0)) r = Fail(context, kResultRead);
   if (r == kResultOk) r = BeginReadAhead(context, 0);
   std::memset(&context->entry, 0, sizeof context->entry);
   TarHeaderState state;
   for (context->memberIndex = 0; r == kResultOk && context->memberIndex < kMaxMembers;
        ++context->memberIndex) {
     if (WaitWhilePaused(context) != kResultOk) break;
+    if (JumpToWanted(context, &r) == Jump::Done || r != kResultOk) break;
     r = ReadTarHeader(context, &state);
     if (r == kResultOk) {
       r = WalkTarMember(context, testFlag, nameBuffer);

@@ -42,6 +42,13 @@ bool ChecksumMatches(const uint8_t* block, uint32_t stored) {
   return stored == unsignedSum || stored == signedSum;
 }
 
+}  // namespace
+
+bool IsTarHeaderBlock(const uint8_t* block) {
+  return !IsAllZero(block) && ChecksumMatches(block, static_cast<uint32_t>(ReadOctal(block + kTarChksumOffset, kTarShortField)));
+}
+
+namespace {
 // Base-256 sizes (GNU, first byte 0x80) carry members of 8 GiB and more; reading them keeps
 // the walk on the member boundaries. Returns -1 for values no file can have.
 int64_t ReadBase256(const uint8_t* field, uint32_t width) {

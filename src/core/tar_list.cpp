@@ -18,7 +18,7 @@ ResultCode ListTarMember(ArchiveContext* context) {
   context->position = next;
   context->memberCount = context->memberIndex + 1;
   context->appendOffset = context->position;
-  ProgressPosition(context, context->position);
+  ProgressListed(context);
   return kResultOk;
 }
 

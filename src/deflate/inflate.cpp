@@ -186,6 +186,7 @@ struct Decoder {
   InflateState* s;
   const DeflateVariant* v;
   Cursor c;
+  bool atBlockEnd;  // the call stopped in front of a block header, for the caller's record
 };
 
 // A match that reaches before this call's output, in the fast loop: its start comes from
@@ -334,7 +335,13 @@ bool StepBlockHeader(Decoder& d) {
     s->decodeMode = kInflateFinished;
     return true;
   }
+  if (s->stopAtBlocks != 0 && s->boundaryReported == 0) {
+    s->boundaryReported = 1;
+    d.atBlockEnd = true;
+    return false;
+  }
   if (!Need(d.c, 3)) return false;
+  s->boundaryReported = 0;
   const uint32_t header = Take(d.c, 3);
   s->finalBlock = header & 1;
   switch (header >> 1) {
@@ -626,7 +633,8 @@ InflateResult Run(InflateStream* stream) {
   Decoder d{stream, s, &V,
             Cursor{stream->input, stream->input + stream->inputLeft, stream->output,
                    stream->output + stream->outputLeft, stream->output, s->bitBuffer,
-                   s->bitCount}};
+                   s->bitCount},
+            false};
   while (Step<V>(d)) {
   }
 
@@ -647,6 +655,7 @@ InflateResult Run(InflateStream* stream) {
   }
   if (s->decodeMode == kInflateFailed) return kInflateBadData;
   if (s->decodeMode == kInflateFinished) return kInflateDone;
+  if (d.atBlockEnd) return kInflateBlockEnd;
   return consumed || produced ? kInflateProgress : kInflateNoProgress;
 }
 
@@ -660,6 +669,34 @@ InflateState* NewInflateState() {
   auto* s = static_cast<InflateState*>(std::calloc(1, sizeof(InflateState)));
   if (s) s->lengthTable = s->distanceTable = s->nextEntry = s->entries;
   return s;
+}
+
+bool ResumeInflate(InflateStream* stream, uint32_t windowSize, uint64_t bits, uint32_t bitCount,
+                   const uint8_t* history, uint32_t historyLength) {
+  InflateState* s = stream->state;
+  if (stream->window == nullptr) stream->window = static_cast<uint8_t*>(std::malloc(windowSize));
+  if (stream->window == nullptr) return false;
+  historyLength = std::min(historyLength, windowSize);
+  std::memcpy(stream->window, history, historyLength);
+  s->windowFill = historyLength;
+  s->windowNext = historyLength % windowSize;
+  s->bitBuffer = bits;
+  s->bitCount = bitCount;
+  s->decodeMode = kInflateBlockHeader;
+  s->finalBlock = 0;
+  // The stop in front of this header was made when the point was taken.
+  s->boundaryReported = 1;
+  return true;
+}
+
+uint32_t CopyInflateHistory(const InflateStream* stream, uint32_t windowSize, uint8_t* out) {
+  const InflateState* s = stream->state;
+  if (stream->window == nullptr || s->windowFill == 0) return 0;
+  const uint32_t start = (s->windowNext + windowSize - s->windowFill) % windowSize;
+  const uint32_t first = std::min(s->windowFill, windowSize - start);
+  std::memcpy(out, stream->window + start, first);
+  std::memcpy(out + first, stream->window, s->windowFill - first);
+  return s->windowFill;
 }
 
 void EndInflateStream(InflateStream* stream) {

@@ -39,7 +39,11 @@ enum : InflateResult {
   kInflateBadData = -2,    // not a valid stream; stays so
   kInflateNoMemory = -3,   // the window could not be allocated; stays so
   kInflateNoProgress = -4, // nothing consumed or produced, for instance a stream cut short
+  kInflateBlockEnd = 2,    // with stopAtBlocks: a block that is not the last has just ended
 };
+
+inline constexpr uint32_t kInflateWindowSize = 32768;
+inline constexpr uint32_t kInflate64WindowSize = 65536;
 
 // One stream's state. Zero-filled is a fresh stream (decodeMode 0 is kInflateBlockHeader).
 struct InflateState {
@@ -60,6 +64,10 @@ struct InflateState {
   uint32_t lengthCodeCount;
   uint32_t distanceCodeCount;
   uint32_t lengthsRead;
+  // Set by the caller: stop in front of every block header but the first after the final
+  // block, where the stream can be resumed from the bits held and the window alone.
+  uint32_t stopAtBlocks;
+  uint32_t boundaryReported;  // the stop in front of this block header has been made
   CodeEntry* nextEntry;
   uint16_t lengths[kMaxCodeLengths];
   uint16_t sortedSymbols[288];
@@ -82,5 +90,13 @@ InflateResult Inflate64(InflateStream* stream);
 
 // A zero-filled state ready for a new stream, or null when memory is short.
 InflateState* NewInflateState();
+// Puts a fresh state (from NewInflateState) at a block boundary of a stream decoded before:
+// the bits that were held there and the output's last historyLength bytes (at most
+// windowSize, the decoder's window: kInflateWindowSize or kInflate64WindowSize). False when
+// the window cannot be allocated.
+bool ResumeInflate(InflateStream* stream, uint32_t windowSize, uint64_t bits, uint32_t bitCount,
+                   const uint8_t* history, uint32_t historyLength);
+// Copies the window's bytes, oldest first, into out (windowSize bytes) and returns how many.
+uint32_t CopyInflateHistory(const InflateStream* stream, uint32_t windowSize, uint8_t* out);
 // Frees the stream's window and state (either may be absent) and clears both pointers.
 void EndInflateStream(InflateStream* stream);

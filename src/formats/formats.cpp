@@ -6,6 +6,7 @@
 
 const FormatOps* AllFormatTable() {
   static constexpr FormatOps kTable[kFormatKindCount] = {
-      {}, kQbxFormatOps, kTarFormatOps, {ListZip, RunZip, EndsAsZip}, {ListGz, RunGz}};
+      {}, kQbxFormatOps, kTarFormatOps, {ListZip, RunZip, EndsAsZip}, {ListGz, RunGz},
+      {ListTarGz, RunTarGz}};
   return kTable;
 }

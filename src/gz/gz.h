@@ -48,7 +48,15 @@ uint32_t GzDefaultName(const char16_t* archivePath, uint8_t* buffer);
 // fallback name when the header has none. Shared by the listing and the walk.
 ResultCode ReadGzMemberHeader(ArchiveContext* context, GzHeader* header);
 
+// Lists the file as one member, or as the TAR inside it (the format becomes kFormatTarGz)
+// when its decoded data begin with a TAR header and openOuter is not set.
 ResultCode ListGz(ArchiveContext* context);
+// Makes the decoded stream the source and checks that it begins with a TAR header; false,
+// with no source left, when it does not or openOuter is set.
+bool OpenTarInsideGz(ArchiveContext* context);
+// The listing and the walk of a TAR inside gzip, read-only.
+ResultCode ListTarGz(ArchiveContext* context);
+ResultCode RunTarGz(ArchiveContext* context, uint32_t testFlag);
 // Tests (testFlag 1) or extracts the member when the member callback accepts it.
 ResultCode RunGz(ArchiveContext* context, uint32_t testFlag);
 // Decodes the data at the file's position, member after member of a concatenated file,

@@ -34,6 +34,7 @@ ResultCode ReadGzMemberHeader(ArchiveContext* context, GzHeader* header) {
 }
 
 ResultCode ListGz(ArchiveContext* context) {
+  if (OpenTarInsideGz(context)) return ListTarGz(context);
   context->memberCount = 0;
   context->appendOffset = 0;
   GzHeader header;

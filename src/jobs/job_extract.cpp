@@ -16,7 +16,9 @@ ResultCode RunWalk(MainState* state, uint32_t testFlag) {
   c->onProgress = FullProgressCallback;
   c->onMember = testFlag != 0 ? TestMemberCallback : ExtractMemberCallback;
   state->WorkMemberName[0] = 0;
+  c->nextWanted = state->AllMembers ? nullptr : NextSelectedMember;
   ResultCode r = RunMembers(c, ProgressTotal(state), testFlag);
+  c->nextWanted = nullptr;
   if (r != kResultOk) state->Host->sendStatusText(state, state->WorkMemberName);
   return r;
 }

@@ -131,7 +131,7 @@ uint32_t CopyLinkedFile(MainState* state, ArchiveContext* context, char16_t* lin
 }  // namespace
 
 bool IsLinkMember(const ArchiveContext* context) {
-  return context->format == kFormatTar && context->linkTarget.length > 0 && context->entry.size == 0 &&
+  return IsTarFormat(context->format) && context->linkTarget.length > 0 && context->entry.size == 0 &&
          (context->entry.attributes & (kAttrLink | kAttrHardLink)) != 0;
 }
 

@@ -41,6 +41,8 @@ bool StartJob(MainState* state, uint32_t kind);
 bool TakeSelection(MainState* state);
 // True when the member is to be processed: selected, or nothing was selected.
 bool IsSelectedMember(const MainState* state, uint32_t memberIndex);
+// The first selected member at or after index, memberCount when none: the walk's nextWanted.
+uint32_t NextSelectedMember(ArchiveContext* context, uint32_t index);
 // A hash of the window and thread handles, differing from one opening to the next.
 uint32_t ComputeDialogToken(const MainState* state);
 

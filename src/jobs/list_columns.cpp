@@ -12,7 +12,7 @@ constexpr const char16_t* kSortKeys[kListColumnCount + 1] = {
 const char16_t* ColumnHeading(uint32_t column, FormatKind format) {
   if (column >= kListColumnCount) return u"";
   if (column != kColumnDetails) return kHeadings[column];
-  if (format == kFormatTar) return u"Mode";
+  if (IsTarFormat(format)) return u"Mode";
   if (format == kFormatZip || format == kFormatGz) return u"Method";
   return kHeadings[column];
 }

@@ -124,7 +124,8 @@ void DateCell(uint64_t fileTime, char16_t* out) {
 
 void DetailsText(const ArchiveContext* context, char16_t* out) {
   switch (context->format) {
-    case kFormatTar: TarModeText(context, out); break;
+    case kFormatTar:
+    case kFormatTarGz: TarModeText(context, out); break;
     case kFormatQbx: QbxAttributeText(context, out); break;
     case kFormatZip:
     case kFormatGz: MethodText(context, out); break;

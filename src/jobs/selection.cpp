@@ -40,6 +40,17 @@ bool IsSelectedMember(const MainState* state, uint32_t memberIndex) {
          (state->SelectedMembers[word] >> (memberIndex % kBitsPerWord) & 1) != 0;
 }
 
+uint32_t NextSelectedMember(ArchiveContext* context, uint32_t index) {
+  const MainState* state = StateOf(context);
+  if (state->AllMembers) return index;
+  for (uint32_t word = index / kBitsPerWord; word < state->SelectedMemberWords; ++word) {
+    uint64_t bits = state->SelectedMembers[word];
+    if (word == index / kBitsPerWord) bits &= ~uint64_t{0} << (index % kBitsPerWord);
+    if (bits != 0) return word * kBitsPerWord + static_cast<uint32_t>(__builtin_ctzll(bits));
+  }
+  return context->memberCount;
+}
+
 uint32_t MarkSelectedMember(uint64_t* bits, uint32_t words, uint32_t memberIndex) {
   const uint32_t word = memberIndex / kBitsPerWord;
   if (word < words) bits[word] |= uint64_t{1} << (memberIndex % kBitsPerWord);

@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
+#include "core/read_ahead.h"
 #include "viewer/fetch_formats.h"
 
 namespace {
 const FetchOps* FetchOpsOf(FormatKind format) {
   static const FetchOps* const kTable[kFormatKindCount] = {nullptr, &kQbxFetch, &kTarFetch,
-                                                            &kZipFetch, &kGzFetch};
+                                                            &kZipFetch, &kGzFetch, &kTarFetch};
   return format < kFormatKindCount ? kTable[format] : nullptr;
 }
 
@@ -23,7 +24,7 @@ ResultCode FindFetchedMember(ArchiveContext* context, uint32_t memberIndex, cons
 }  // namespace
 
 ResultCode ReadExactly(ArchiveContext* context, uint8_t* into, uint32_t count, ResultCode shortCode) {
-  if (!FileRead(context->archiveFile, into, count, &context->bytesRead))
+  if (!ArchiveRead(context, into, count, &context->bytesRead))
     return Fail(context, kResultRead);
   if (context->bytesRead < count) return Fail(context, shortCode);
   return kResultOk;
@@ -56,7 +57,7 @@ ResultCode ReadDataPage(ArchiveContext* context, uint32_t page, PageBuffer* buff
   uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(length - start, kViewPageBytes));
   ResetPage(buffer, n, kDataTerminators);
   if (n == 0) return context->result;
-  if (start > 0 && !FileSeek(context->archiveFile, static_cast<int64_t>(start), kSeekCurrent, nullptr))
+  if (start > 0 && !ArchiveSkip(context, static_cast<int64_t>(start), nullptr))
     return Fail(context, kResultRead);
   // Data cut off by the end of the file is reported, not shown as zero bytes.
   if (ReadExactly(context, buffer->bytes.data(), n, kResultUnexpectedEnd) != kResultOk) {

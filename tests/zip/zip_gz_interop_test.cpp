@@ -62,7 +62,8 @@ TEST(ZipGzInterop, ListTestAndExtract) {
       {"big-pigz.gz", {"big.bin"}, {}, kResultOk, {kTree[3]}},
       {"concat.gz", {"text.txt"}, {}, kResultOk, {{u"text.txt", "concat.expected", kStamp}}},
       {"padded.gz", {"text.txt"}, {}, kResultOk, {kTree[0]}},
-      {"bundle.tgz", {"bundle.tar"}, {}, kResultOk, {{u"bundle.tar", "bundle.expected", 1}}},
+      // A TAR inside: its members, not the TAR.
+      {"bundle.tgz", {"text.txt", "empty.txt"}, {}, kResultOk, Pick({0, 2})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.archive);

@@ -1,0 +1,58 @@
+// A TAR inside gzip (.tar.gz, .tgz): the TAR walks read the decoded stream through the
+// source of gz_stream.cpp. Such an archive is only read: appending would mean rewriting the
+// whole compressed file.
+#include "core/extract.h"
+#include "core/read_ahead.h"
+#include "core/tar.h"
+#include "gz/gz.h"
+#include "gz/gz_stream.h"
+
+namespace {
+void CloseSource(ArchiveContext* context) {
+  if (context->source != nullptr) context->source->close(context);
+  context->source = nullptr;
+  context->sourceState = nullptr;
+}
+
+// The stream's first block is a TAR header with a checksum that matches.
+bool BeginsWithTarHeader(ArchiveContext* context) {
+  uint8_t block[kTarBlockSize];
+  uint32_t got = 0;
+  return ArchiveRead(context, block, kTarBlockSize, &got) && got == kTarBlockSize && IsTarHeaderBlock(block);
+}
+
+// The walk stopped short of the stream's end where the stream itself did: its fault is the
+// one to report, not the TAR reader's "unexpected end".
+void TakeStreamFailure(ArchiveContext* context) {
+  const ResultCode stream = GzSourceFailure(context);
+  if (context->result == kResultUnexpectedEnd && stream != kResultOk) context->result = stream;
+}
+}  // namespace
+
+bool OpenTarInsideGz(ArchiveContext* context) {
+  if (context->openOuter != 0 || OpenGzSource(context) != kResultOk) {
+    context->result = kResultOk;
+    return false;
+  }
+  if (!BeginsWithTarHeader(context)) {
+    CloseSource(context);
+    return false;
+  }
+  context->format = kFormatTarGz;
+  return true;
+}
+
+ResultCode ListTarGz(ArchiveContext* context) {
+  ListTar(context);
+  context->openMode = kModeReadOnly;
+  return context->result;
+}
+
+ResultCode RunTarGz(ArchiveContext* context, uint32_t testFlag) {
+  if (context->source == nullptr && OpenGzSource(context) != kResultOk) return context->result;
+  ExtractTar(context, testFlag);
+  TakeStreamFailure(context);
+  // Every member read from the start: the gzip trailers behind the TAR vouch for it all.
+  if (context->result == kResultOk && context->nextWanted == nullptr) CheckWholeGzSource(context);
+  return context->result;
+}
