@@ -277,6 +277,7 @@ void RunRowCommand(HWND window, uint32_t id) {
 std::wstring ExtractFolderName() { return ArchiveStem(); }
 
 void OpenArchiveJob(HWND window) {
+  S()->Archive.openOuter = 0;
   RunJobDialog(window, kJobOpenAndList);
   RememberOpenArchive();
   OfferRepair(window);
@@ -315,6 +316,13 @@ void RunCommand(HWND window, uint32_t id) {
     case CMD_ABOUT: ShowAbout(window); return;
     case CMD_DELETE_ASKING: DeleteAfterAsking(window); return;
     case CMD_VIEW_ACTIVATED: ViewActivatedRow(window); return;
+    case CMD_OPEN_OUTER:
+      // The TAR's gzip file as one member, to extract or view the TAR itself.
+      if (IsIdle() && s->Archive.format == kFormatTarGz) {
+        s->Archive.openOuter = 1;
+        ReopenArchive(window);
+      }
+      return;
     default: break;
   }
   if (id >= CMD_RECENT_FIRST && id <= CMD_RECENT_LAST) {

@@ -14,6 +14,8 @@
 #include "jobs/list_texts.h"
 
 namespace {
+// Title and status say that the TAR is read from a gzip stream, and so cannot change.
+constexpr char16_t kCompressedTarNote[] = u" (compressed TAR)";
 // How the window lays out each column: width at 96 dpi and alignment.
 struct ColumnLayout {
   int width;
@@ -150,7 +152,9 @@ void RefreshArchiveView() {
     for (const char16_t* p = s->ArchivePath; *p != 0; ++p)
       if (*p == u'\\' || *p == u'/') title = p + 1;
   }
-  SetWindowTextW(Hwnd(s->MainWindow), Wide(title));
+  std::u16string shown = title;
+  if (s->Archive.format == kFormatTarGz) shown += kCompressedTarNote;
+  SetWindowTextW(Hwnd(s->MainWindow), Wide(shown.c_str()));
   LVCOLUMNW column{};
   column.mask = LVCF_TEXT | LVCF_FMT;  // the format too, or the heading loses its alignment
   column.fmt = kColumnLayouts[kColumnDetails].format;
@@ -170,7 +174,9 @@ void RefreshStatus(uint32_t parts) {
   char16_t text[kStatusPartChars];
   if ((parts & kStatusItems) != 0) {
     StatusItemsText(s->Totals.ListedCount, text);
-    SetStatusPart(0, text);
+    std::u16string items = text;
+    if (s->Archive.format == kFormatTarGz) items += kCompressedTarNote;
+    SetStatusPart(0, items.c_str());
   }
   if ((parts & kStatusSelection) != 0) {
     StatusSizesText(s->Totals, text);

@@ -182,6 +182,7 @@ void PrepareMainMenu(HMENU dropDown, UINT position) {
   switch (position) {
     case 0:
       EnableMenuItem(dropDown, CMD_CLOSE_ARCHIVE, Grayed(HasArchive()));
+      EnableMenuItem(dropDown, CMD_OPEN_OUTER, Grayed(s->Archive.format == kFormatTarGz));
       EnableMenuItem(dropDown, CMD_REVERT_ARCHIVE, Grayed(IsWritable() && HasAdditions() && HasRows()));
       EnableMenuItem(dropDown, CMD_ADD_FILE, Grayed(IsWritable()));
       EnableMenuItem(dropDown, CMD_ADD_FOLDER, Grayed(IsWritable()));

@@ -69,6 +69,7 @@
 // Keyboard and mouse in the list: Del asks before Delete, Enter and a double-click view.
 #define CMD_DELETE_ASKING 40021
 #define CMD_VIEW_ACTIVATED 40022
+#define CMD_OPEN_OUTER 40023
 // The File menu's last archives, newest first, and the separator behind them.
 #define CMD_RECENT_FIRST 40030
 #define CMD_RECENT_LAST 40037

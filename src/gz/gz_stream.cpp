@@ -41,7 +41,8 @@ struct GzStream {
   uint64_t output;          // the decoded offset of the next byte handed out
   uint64_t memberOutput;
   uint32_t crc;
-  bool crcKnown;            // this member was decoded from its start
+  bool checkCrc;            // wanted by the reader: a listing does without
+  bool crcKnown;            // this member was decoded from its start with its CRC
   bool fromStart;           // so was the whole stream: its trailers vouch for it
   Phase phase;
   ResultCode failure;
@@ -138,7 +139,8 @@ bool StartMember(GzStream* g) {
   } else {
     g->memberOutput = g->output;
     g->crc = 0;
-    g->crcKnown = true;
+    g->crcKnown = g->checkCrc;
+    if (!g->checkCrc) g->fromStart = false;  // the trailers vouch for nothing then
     g->phase = Phase::Data;
   }
   return true;
@@ -333,5 +335,7 @@ ResultCode CheckWholeGzSource(ArchiveContext* context) {
   if (!g->fromStart) return Fail(context, kResultChecksum);
   return kResultOk;
 }
+
+void CheckGzSourceCrc(ArchiveContext* context, bool on) { StreamOf(context)->checkCrc = on; }
 
 uint32_t GzSourcePointCount(const ArchiveContext* context) { return StreamOf(context)->pointCount; }

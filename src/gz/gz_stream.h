@@ -20,8 +20,11 @@ ResultCode OpenGzSource(ArchiveContext* context);
 // (kResultFormat), a file cut short (kResultUnexpectedEnd), a trailer that does not match
 // (kResultChecksum), a method other than Deflate (kResultUnsupportedMethod), header faults.
 ResultCode GzSourceFailure(const ArchiveContext* context);
+// Whether members started from now on have their CRC-32 computed (off when opened: a
+// listing only needs the lengths of the trailers).
+void CheckGzSourceCrc(ArchiveContext* context, bool on);
 // Decodes the rest of the stream and checks every trailer; kResultOk only when the whole
-// stream was decoded from its start and every CRC-32 and length matched.
+// stream was decoded from its start with the CRC on and every CRC-32 and length matched.
 ResultCode CheckWholeGzSource(ArchiveContext* context);
 // How many resumption points the source holds (for tests and the benchmarks).
 uint32_t GzSourcePointCount(const ArchiveContext* context);

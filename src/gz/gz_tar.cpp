@@ -50,9 +50,11 @@ ResultCode ListTarGz(ArchiveContext* context) {
 
 ResultCode RunTarGz(ArchiveContext* context, uint32_t testFlag) {
   if (context->source == nullptr && OpenGzSource(context) != kResultOk) return context->result;
+  CheckGzSourceCrc(context, true);
   ExtractTar(context, testFlag);
   TakeStreamFailure(context);
   // Every member read from the start: the gzip trailers behind the TAR vouch for it all.
   if (context->result == kResultOk && context->nextWanted == nullptr) CheckWholeGzSource(context);
+  CheckGzSourceCrc(context, false);
   return context->result;
 }

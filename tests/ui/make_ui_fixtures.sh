@@ -19,5 +19,6 @@ find src -exec touch -d "2022-02-03 04:05:06" {} +
 (cd src && zip -q -X -P 'open sesame' ../crypt.zip alpha.txt numbers.txt docs/notes.md)
 (cd src && zip -q -X -0 ../book.epub alpha.txt)
 gzip -n -c src/numbers.txt > numbers.txt.gz
+(cd src && tar -czf ../sample.tgz alpha.txt numbers.txt docs/notes.md)
 # Long and non-ASCII names, with their tree, in names/ (the native fixtures' script).
 bash "$here/../fixtures/name_fixtures.sh" "$PWD"
