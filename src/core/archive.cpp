@@ -92,9 +92,8 @@ void CloseArchive(ArchiveContext* context) {
   context->fileSize = 0;
   if (context->archiveFile != kInvalidFile) FileClose(context->archiveFile);
   context->archiveFile = kInvalidFile;
-  if (context->source != nullptr) context->source->close(context);
-  context->source = nullptr;
-  context->sourceState = nullptr;
+  CloseByteSource(&context->source);
+  CloseByteSource(&context->viewSource);
   context->sourcePosition = 0;
   delete[] context->ioBuffer;
   context->ioBuffer = nullptr;

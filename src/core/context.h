@@ -103,14 +103,27 @@ struct FormatOps {
 struct ByteSourceOps {
   // Reads up to count bytes at the stream's position; fewer only at its end or at damage.
   // False when the file cannot be read.
-  bool (*read)(ArchiveContext* context, uint8_t* out, uint32_t count, uint32_t* got);
+  bool (*read)(void* state, uint8_t* out, uint32_t count, uint32_t* got);
   // Moves to an offset of the stream (it may lie beyond the end: reads then give nothing).
-  bool (*seek)(ArchiveContext* context, uint64_t offset);
+  bool (*seek)(void* state, uint64_t offset);
   // How far into the file the source has read, for the progress of a listing.
-  uint64_t (*fileOffset)(const ArchiveContext* context);
-  // Frees the source's state.
-  void (*close)(ArchiveContext* context);
+  uint64_t (*fileOffset)(const void* state);
+  // What stopped the stream before its end, kResultOk while nothing did.
+  ResultCode (*failure)(const void* state);
+  // Frees the state.
+  void (*close)(void* state);
 };
+
+// A source and its state, for one of the context's uses.
+struct ByteSource {
+  const ByteSourceOps* ops;  // null: none
+  void* state;
+};
+// Frees the source's state and leaves it empty.
+inline void CloseByteSource(ByteSource* source) {
+  if (source->ops != nullptr) source->ops->close(source->state);
+  *source = {};
+}
 
 // The TAR and QBX walks' read-ahead buffer (core/read_ahead.h).
 struct ReadAhead {
@@ -174,9 +187,11 @@ struct ArchiveContext {
   uint32_t dataChecksum;
   uint8_t* ioBuffer;
   ReadAhead readAhead;
-  const ByteSourceOps* source;  // null: the archive file itself
-  void* sourceState;
-  uint64_t sourcePosition;      // the stream offset the source reads next
+  ByteSource source;         // none: the archive file itself
+  uint64_t sourcePosition;   // the stream offset the source reads next
+  // The viewer's decoded data of one member (a ZIP or GZ member), kept between pages.
+  ByteSource viewSource;
+  uint32_t viewSourceMember;
   // Set by the caller of a walk that need not see every member (null: every member): the
   // first member at or after index that it wants, memberCount when none. With the member
   // offsets of the listing, the walk goes straight there.

@@ -23,7 +23,8 @@ void ReportListedMember(ArchiveContext* context) {
 
 void ProgressListed(ArchiveContext* context) {
   // A compressed stream runs ahead of the file: the progress follows the file.
-  ProgressPosition(context, context->source != nullptr ? context->source->fileOffset(context) : context->position);
+  const ByteSource& s = context->source;
+  ProgressPosition(context, s.ops != nullptr ? s.ops->fileOffset(s.state) : context->position);
 }
 
 ResultCode EndListing(ArchiveContext* context) {

@@ -9,16 +9,17 @@ uint64_t LogicalOffset(const ReadAhead& r) { return r.endOffset - Buffered(r); }
 
 // The archive's bytes at the current position: from the file or from the source over it.
 bool ReadBelow(ArchiveContext* context, uint8_t* out, uint32_t count, uint32_t* got) {
-  if (context->source == nullptr) return FileRead(context->archiveFile, out, count, got);
-  if (!context->source->read(context, out, count, got)) return false;
+  const ByteSource& s = context->source;
+  if (s.ops == nullptr) return FileRead(context->archiveFile, out, count, got);
+  if (!s.ops->read(s.state, out, count, got)) return false;
   context->sourcePosition += *got;
   return true;
 }
 
 bool SeekBelow(ArchiveContext* context, uint64_t offset) {
-  if (context->source == nullptr)
-    return FileSeek(context->archiveFile, static_cast<int64_t>(offset), kSeekBegin, nullptr);
-  if (!context->source->seek(context, offset)) return false;
+  const ByteSource& s = context->source;
+  if (s.ops == nullptr) return FileSeek(context->archiveFile, static_cast<int64_t>(offset), kSeekBegin, nullptr);
+  if (!s.ops->seek(s.state, offset)) return false;
   context->sourcePosition = offset;
   return true;
 }
@@ -53,7 +54,7 @@ void EndReadAhead(ArchiveContext* context) {
   r.on = false;
   // A source is not moved back: going back in a compressed stream costs a decode, and
   // whoever reads it next puts it where they need it (ArchiveSeek).
-  if (Buffered(r) != 0 && context->source == nullptr) SeekBelow(context, LogicalOffset(r));
+  if (Buffered(r) != 0 && context->source.ops == nullptr) SeekBelow(context, LogicalOffset(r));
 }
 
 bool ArchiveRead(ArchiveContext* context, void* out, uint32_t count, uint32_t* got) {
@@ -86,7 +87,7 @@ bool ArchiveRead(ArchiveContext* context, void* out, uint32_t count, uint32_t* g
 bool ArchiveSkip(ArchiveContext* context, int64_t distance, uint64_t* position) {
   ReadAhead& r = context->readAhead;
   if (!r.on) {
-    if (context->source == nullptr) return FileSeek(context->archiveFile, distance, kSeekCurrent, position);
+    if (context->source.ops == nullptr) return FileSeek(context->archiveFile, distance, kSeekCurrent, position);
     const int64_t target = static_cast<int64_t>(context->sourcePosition) + distance;
     if (target < 0 || !SeekBelow(context, static_cast<uint64_t>(target))) return false;
     if (position != nullptr) *position = context->sourcePosition;

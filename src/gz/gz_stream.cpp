@@ -7,6 +7,7 @@
 #include "core/little_endian.h"
 #include "deflate/crc32.h"
 #include "deflate/inflate.h"
+#include "deflate/inflate_points.h"
 #include "gz/gz.h"
 
 namespace {
@@ -15,19 +16,6 @@ constexpr uint32_t kInputSize = kIoBufferSize;
 constexpr uint32_t kScratchSize = 65536;
 
 enum class Phase { Header, Data, Trailer, Ended };
-
-// Where decoding can start again: at a member's header, or at a block boundary with the
-// bits held there and the output's last bytes.
-struct GzPoint {
-  uint64_t output;        // offset in the decoded stream
-  uint64_t input;         // file offset of the next byte behind the bits held, or of the header
-  uint64_t bits;
-  uint64_t memberOutput;  // where the point's gzip member began in the decoded stream
-  uint32_t bitCount;
-  uint32_t historyLength;
-  uint8_t* history;
-  bool atHeader;
-};
 
 struct GzStream {
   FileHandle file;
@@ -46,12 +34,8 @@ struct GzStream {
   bool fromStart;           // so was the whole stream: its trailers vouch for it
   Phase phase;
   ResultCode failure;
-  GzPoint* points;
-  uint32_t pointCount;
-  uint32_t pointCapacity;
+  InflatePoints points;
 };
-
-GzStream* StreamOf(const ArchiveContext* context) { return static_cast<GzStream*>(context->sourceState); }
 
 uint64_t InputOffset(const GzStream* g) { return g->inputEndOffset - (g->inputEnd - g->inputBegin); }
 
@@ -92,38 +76,10 @@ bool NewDecoder(GzStream* g) {
   return true;
 }
 
-bool PointDue(const GzStream* g) {
-  return g->output >= g->points[g->pointCount - 1].output + kGzPointSpacing;
-}
-
-// Appends a point; a point that cannot be kept is only a slower seek later.
-void KeepPoint(GzStream* g, const GzPoint& point) {
-  if (g->pointCount == g->pointCapacity) {
-    const uint32_t capacity = g->pointCapacity * 2;
-    auto* grown = static_cast<GzPoint*>(std::realloc(g->points, sizeof(GzPoint) * capacity));
-    if (grown == nullptr) {
-      std::free(point.history);
-      return;
-    }
-    g->points = grown;
-    g->pointCapacity = capacity;
-  }
-  g->points[g->pointCount++] = point;
-}
-
-void TakeBlockPoint(GzStream* g) {
-  const InflateState* s = g->inflate.state;
-  GzPoint p{g->output, InputOffset(g), s->bitBuffer, g->memberOutput, s->bitCount, 0, nullptr, false};
-  p.history = static_cast<uint8_t*>(std::malloc(kInflateWindowSize));
-  if (p.history == nullptr) return;
-  p.historyLength = CopyInflateHistory(&g->inflate, kInflateWindowSize, p.history);
-  KeepPoint(g, p);
-}
-
 // The member header at the input: read it, then decode its data with a fresh decoder.
 bool StartMember(GzStream* g) {
   const uint64_t at = InputOffset(g);
-  if (PointDue(g)) KeepPoint(g, GzPoint{g->output, at, 0, g->output, 0, 0, nullptr, true});
+  if (PointDue(g->points, g->output)) KeepPoint(&g->points, InflatePoint{g->output, at, 0, g->output, 0, 0, nullptr, {}, true});
   if (!FileSeek(g->file, static_cast<int64_t>(at), kSeekBegin, nullptr)) return false;
   GzHeader header;
   EntryRecord entry{};
@@ -206,7 +162,8 @@ bool DecodeData(GzStream* g, uint8_t* out, uint32_t room, uint32_t* made) {
   *made = static_cast<uint32_t>(z.output - out);
   if (g->crcKnown) g->crc = Crc32Update(g->crc, out, *made);
   g->output += *made;
-  if (r == kInflateBlockEnd && PointDue(g)) TakeBlockPoint(g);
+  if (r == kInflateBlockEnd && PointDue(g->points, g->output))
+    KeepBlockPoint(&g->points, &z, kInflateWindowSize, InflatePoint{g->output, InputOffset(g), 0, g->memberOutput, 0, 0, nullptr, {}, false});
   if (r == kInflateDone) g->phase = Phase::Trailer;
   if (r == kInflateBadData) Stop(g, kResultFormat);
   if (r == kInflateNoMemory) Stop(g, kResultNoMemory);
@@ -232,12 +189,7 @@ bool ReadStream(GzStream* g, uint8_t* out, uint32_t count, uint32_t* got) {
   return true;
 }
 
-void EndPoints(GzStream* g) {
-  for (uint32_t i = 0; i < g->pointCount; ++i) std::free(g->points[i].history);
-  std::free(g->points);
-}
-
-bool ResumeAt(GzStream* g, const GzPoint& p) {
+bool ResumeAt(GzStream* g, const InflatePoint& p) {
   if (!SeekInput(g, p.input)) return false;
   g->output = p.output;
   g->memberOutput = p.memberOutput;
@@ -246,24 +198,13 @@ bool ResumeAt(GzStream* g, const GzPoint& p) {
   g->crcKnown = false;
   g->phase = p.atHeader ? Phase::Header : Phase::Data;
   if (p.atHeader) return true;
-  if (!NewDecoder(g) || !ResumeInflate(&g->inflate, kInflateWindowSize, p.bits, p.bitCount, p.history, p.historyLength))
+  if (!NewDecoder(g) || !ResumeAtPoint(&g->inflate, kInflateWindowSize, p))
     Stop(g, kResultNoMemory);
   return true;
 }
 
-// The last point at or before offset.
-const GzPoint& PointBefore(const GzStream* g, uint64_t offset) {
-  uint32_t low = 0, high = g->pointCount;  // points[low].output <= offset < points[high].output
-  while (high - low > 1) {
-    const uint32_t middle = low + (high - low) / 2;
-    if (g->points[middle].output <= offset) low = middle;
-    else high = middle;
-  }
-  return g->points[low];
-}
-
 bool SeekStream(GzStream* g, uint64_t offset) {
-  const GzPoint& p = PointBefore(g, offset);
+  const InflatePoint& p = PointBefore(g->points, offset);
   // Going back, or far enough ahead that a point lies between: start from the point.
   if (offset < g->output || p.output > g->output) {
     if (!ResumeAt(g, p)) return false;
@@ -279,63 +220,61 @@ bool SeekStream(GzStream* g, uint64_t offset) {
 
 void CloseStream(GzStream* g) {
   EndInflateStream(&g->inflate);
-  EndPoints(g);
+  EndPoints(&g->points);
   delete[] g->input;
   delete[] g->scratch;
   delete g;
 }
 
-bool SourceRead(ArchiveContext* context, uint8_t* out, uint32_t count, uint32_t* got) {
-  return ReadStream(StreamOf(context), out, count, got);
-}
+GzStream* Of(void* state) { return static_cast<GzStream*>(state); }
+const GzStream* Of(const void* state) { return static_cast<const GzStream*>(state); }
 
-bool SourceSeek(ArchiveContext* context, uint64_t offset) { return SeekStream(StreamOf(context), offset); }
-
-uint64_t SourceFileOffset(const ArchiveContext* context) { return InputOffset(StreamOf(context)); }
-
-void SourceClose(ArchiveContext* context) { CloseStream(StreamOf(context)); }
-
-constexpr ByteSourceOps kGzSourceOps = {SourceRead, SourceSeek, SourceFileOffset, SourceClose};
+bool SourceRead(void* state, uint8_t* out, uint32_t count, uint32_t* got) { return ReadStream(Of(state), out, count, got); }
+bool SourceSeek(void* state, uint64_t offset) { return SeekStream(Of(state), offset); }
+uint64_t SourceFileOffset(const void* state) { return InputOffset(Of(state)); }
+ResultCode SourceFailure(const void* state) { return Of(state)->failure; }
+void SourceClose(void* state) { CloseStream(Of(state)); }
 }  // namespace
 
-ResultCode OpenGzSource(ArchiveContext* context) {
+const ByteSourceOps kGzStreamOps = {SourceRead, SourceSeek, SourceFileOffset, SourceFailure, SourceClose};
+
+void* NewGzStream(FileHandle file, uint64_t fileSize) {
   auto* g = new (std::nothrow) GzStream{};
-  if (g == nullptr) return Fail(context, kResultNoMemory);
-  g->file = context->archiveFile;
-  g->fileSize = context->fileSize;
+  if (g == nullptr) return nullptr;
+  g->file = file;
+  g->fileSize = fileSize;
   g->input = new (std::nothrow) uint8_t[kInputSize];
   g->scratch = new (std::nothrow) uint8_t[kScratchSize];
-  g->pointCapacity = 16;
-  g->points = static_cast<GzPoint*>(std::malloc(sizeof(GzPoint) * g->pointCapacity));
-  if (g->input == nullptr || g->scratch == nullptr || g->points == nullptr) {
-    CloseStream(g);
-    return Fail(context, kResultNoMemory);
-  }
   // The file's start: the first member's header.
-  g->points[g->pointCount++] = GzPoint{0, 0, 0, 0, 0, 0, nullptr, true};
-  if (context->source != nullptr) context->source->close(context);
-  context->source = &kGzSourceOps;
-  context->sourceState = g;
+  const bool ready = g->input != nullptr && g->scratch != nullptr &&
+                     BeginPoints(&g->points, InflatePoint{0, 0, 0, 0, 0, 0, nullptr, {}, true});
+  if (!ready || !ResumeAt(g, g->points.points[0])) {
+    CloseStream(g);
+    return nullptr;
+  }
+  return g;
+}
+
+ResultCode OpenGzSource(ArchiveContext* context) {
+  void* stream = NewGzStream(context->archiveFile, context->fileSize);
+  if (stream == nullptr) return Fail(context, kResultNoMemory);
+  CloseByteSource(&context->source);
+  context->source = {&kGzStreamOps, stream};
   context->sourcePosition = 0;
-  if (!ResumeAt(g, g->points[0])) return Fail(context, kResultRead);
   return kResultOk;
 }
 
-ResultCode GzSourceFailure(const ArchiveContext* context) { return StreamOf(context)->failure; }
+void CheckGzStreamCrc(void* stream, bool on) { Of(stream)->checkCrc = on; }
 
-ResultCode CheckWholeGzSource(ArchiveContext* context) {
-  GzStream* g = StreamOf(context);
+ResultCode CheckWholeGzStream(void* stream) {
+  GzStream* g = Of(stream);
   while (g->phase != Phase::Ended) {
     uint32_t got = 0;
-    if (!ReadStream(g, g->scratch, kScratchSize, &got)) return Fail(context, kResultRead);
+    if (!ReadStream(g, g->scratch, kScratchSize, &got)) return kResultRead;
   }
-  context->sourcePosition = g->output;
-  if (g->failure != kResultOk) return Fail(context, g->failure);
-  // Resumed somewhere on the way: the CRC of the stretch before was never seen.
-  if (!g->fromStart) return Fail(context, kResultChecksum);
-  return kResultOk;
+  if (g->failure != kResultOk) return g->failure;
+  // Resumed somewhere on the way, or without the CRC: the trailers vouch for nothing.
+  return g->fromStart ? kResultOk : kResultChecksum;
 }
 
-void CheckGzSourceCrc(ArchiveContext* context, bool on) { StreamOf(context)->checkCrc = on; }
-
-uint32_t GzSourcePointCount(const ArchiveContext* context) { return StreamOf(context)->pointCount; }
+uint32_t GzStreamPointCount(const void* stream) { return Of(stream)->points.count; }

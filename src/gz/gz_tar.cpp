@@ -8,12 +8,6 @@
 #include "gz/gz_stream.h"
 
 namespace {
-void CloseSource(ArchiveContext* context) {
-  if (context->source != nullptr) context->source->close(context);
-  context->source = nullptr;
-  context->sourceState = nullptr;
-}
-
 // The stream's first block is a TAR header with a checksum that matches.
 bool BeginsWithTarHeader(ArchiveContext* context) {
   uint8_t block[kTarBlockSize];
@@ -24,7 +18,7 @@ bool BeginsWithTarHeader(ArchiveContext* context) {
 // The walk stopped short of the stream's end where the stream itself did: its fault is the
 // one to report, not the TAR reader's "unexpected end".
 void TakeStreamFailure(ArchiveContext* context) {
-  const ResultCode stream = GzSourceFailure(context);
+  const ResultCode stream = context->source.ops->failure(context->source.state);
   if (context->result == kResultUnexpectedEnd && stream != kResultOk) context->result = stream;
 }
 }  // namespace
@@ -35,7 +29,7 @@ bool OpenTarInsideGz(ArchiveContext* context) {
     return false;
   }
   if (!BeginsWithTarHeader(context)) {
-    CloseSource(context);
+    CloseByteSource(&context->source);
     return false;
   }
   context->format = kFormatTarGz;
@@ -49,12 +43,15 @@ ResultCode ListTarGz(ArchiveContext* context) {
 }
 
 ResultCode RunTarGz(ArchiveContext* context, uint32_t testFlag) {
-  if (context->source == nullptr && OpenGzSource(context) != kResultOk) return context->result;
-  CheckGzSourceCrc(context, true);
+  if (context->source.ops == nullptr && OpenGzSource(context) != kResultOk) return context->result;
+  void* stream = context->source.state;
+  CheckGzStreamCrc(stream, true);
   ExtractTar(context, testFlag);
   TakeStreamFailure(context);
   // Every member read from the start: the gzip trailers behind the TAR vouch for it all.
-  if (context->result == kResultOk && context->nextWanted == nullptr) CheckWholeGzSource(context);
-  CheckGzSourceCrc(context, false);
+  if (context->result == kResultOk && context->nextWanted == nullptr) {
+    if (ResultCode r = CheckWholeGzStream(stream)) Fail(context, r);
+  }
+  CheckGzStreamCrc(stream, false);
   return context->result;
 }
