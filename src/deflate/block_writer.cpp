@@ -86,6 +86,9 @@ uint64_t ItemBits(const DeflateState* s, const uint8_t* lengths, const uint8_t* 
 
 uint64_t DynamicBits(DeflateState* s) {
   BlockPlan* p = &s->plan;
+  // Symbols Deflate never sends keep no length from an earlier fixed block: the codes are
+  // assigned over all of them.
+  std::memset(p->lengths, 0, sizeof p->lengths);
   BuildCodeLengths(s->literalLengthCounts, kMaxLengthCodes, kMaxCodeBits, p->lengths);
   BuildCodeLengths(s->distanceCounts, kMaxDistanceCodes, kMaxCodeBits, p->lengths + kLengthSymbols);
   uint32_t lengthCodes = kMaxLengthCodes, distanceCodes = kMaxDistanceCodes;

@@ -57,6 +57,8 @@ std::vector<Sample> Samples() {
           {"random", RandomBytes(300000, 4), 1.001},
           {"text", Text(200000, 5), 0.45},
           {"records", Records(200000), 0.4},
+          // A fixed-code block (all long matches) before dynamic ones.
+          {"run then text", Joined({Bytes(140000, 0), Text(100000, 6)}), 0.45},
           {"mix crossing blocks", mix, 0.6}};
 }
 
