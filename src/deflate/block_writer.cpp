@@ -21,9 +21,11 @@ constexpr uint32_t kHeaderCountBits = 5 + 5 + 4;  // HLIT, HDIST, HCLEN
 constexpr uint32_t kBlockHeaderBits = 3;
 constexpr uint32_t kStoredLengthBits = 32;  // LEN and NLEN
 
-// Every item fits in the bit buffer with the bits left from the last store: a length code
-// with its extra bits, a distance code with its extra bits, and under a byte.
-static_assert(2 * kMaxCodeBits + 5 + 13 + 7 < 64, "an item must fit the bit buffer");
+// The item loop stores the bit buffer only once it holds kFlushFrom bits, so a few literals
+// go out per store; below that, any item fits: a length code with its extra bits and a
+// distance code with its extra bits.
+constexpr uint32_t kFlushFrom = 16;
+static_assert(kFlushFrom - 1 + 2 * kMaxCodeBits + 5 + 13 <= 64, "an item must fit the bit buffer");
 
 struct BitSink {
   uint8_t* out;
@@ -173,6 +175,7 @@ void WriteItems(BitSink& w, const DeflateState* s) {
   }
   for (uint32_t i = 0; i < s->itemCount; i++) {
     const DeflateItem item = s->items[i];
+    if (w.count >= kFlushFrom) Flush(w);
     if (item.distance == 0) {
       Put(w, codes[item.length], lengths[item.length]);
     } else {
@@ -181,8 +184,8 @@ void WriteItems(BitSink& w, const DeflateState* s) {
       Put(w, distanceCodes[d] | (uint64_t{item.distance} - kDistanceBase[d]) << distanceLengths[d],
           distanceLengths[d] + kDistanceExtra[d]);
     }
-    Flush(w);
   }
+  Flush(w);
   Put(w, codes[kEndOfBlockSymbol], lengths[kEndOfBlockSymbol]);
   Flush(w);
 }

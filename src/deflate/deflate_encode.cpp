@@ -14,11 +14,12 @@
 
 namespace {
 
-//                                  parse        slide         block input         chain  nice  lazy  passes
+// maxChain is the tree depth for the best level.
+//                       parse         slide         block input         chain nice lazy passes
 constexpr LevelSettings kLevels[kDeflateLevelCount] = {
     /* kDeflateFast   */ {ParseGreedy, SlideBuckets, kMaxBlockInput, 0, 0, 0, 0},
-    /* kDeflateNormal */ {ParseLazy, SlideChains, kMaxBlockInput, 24, 64, 32, 0},
-    /* kDeflateBest   */ {ParseOptimal, SlideTrees, kOptimalBlockInput, 64, 258, 0, 3},
+    /* kDeflateNormal */ {ParseLazy, SlideChains, kMaxBlockInput, 32, 96, 48, 0},
+    /* kDeflateBest   */ {ParseOptimal, SlideTrees, kOptimalBlockInput, 128, 258, 0, 3},
 };
 
 // Drops whole windows of history before the next block's window, to make room for input.

@@ -32,8 +32,10 @@ inline constexpr uint32_t kReadyBytes = kMaxBlockInput + 2 * kDeflateMaxMatch + 
 // buffer) always lies a window or more behind any position and is never taken.
 inline constexpr uint32_t kDataStart = kWindowSize;
 // Slides move whole windows (tables indexed by position modulo the window keep their
-// slots); a full buffer short of a ready block always has one to give.
-inline constexpr uint32_t kBufferCapacity = 2 * kWindowSize + kReadyBytes;
+// slots); a full buffer short of a ready block always has one to give, and the spare
+// windows make slides, which rewrite the match finder's tables, rarer.
+inline constexpr uint32_t kSpareWindows = 4;
+inline constexpr uint32_t kBufferCapacity = (2 + kSpareWindows) * kWindowSize + kReadyBytes;
 // Word loads and the bit writer's 8-byte stores may run this far past what they use.
 inline constexpr uint32_t kWordSlack = 16;
 

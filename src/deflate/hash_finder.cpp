@@ -1,5 +1,6 @@
-// The hash-table and hash-chain match finders. Both hash four bytes; the chains also keep
-// the latest position of each 3-byte hash, for the short near matches that are worth taking.
+// The hash-chain match finder of the normal level. Chains link the positions of each 4-byte
+// hash; a table keeps the latest position of each 3-byte hash, for the short near matches
+// that are worth taking.
 #include <algorithm>
 
 #include "deflate/deflate_parse.h"
@@ -21,36 +22,6 @@ inline void EnterInChain(ChainTables* t, const uint8_t* buffer, uint32_t pos) {
 }
 
 }  // namespace
-
-Match FindInBucket(DeflateState* s, uint32_t pos, uint32_t limit) {
-  uint32_t* bucket = s->finder.fast.buckets[Hash4(s->buffer + pos, kFastHashBits)];
-  const uint32_t first = bucket[0], second = bucket[1];
-  if (pos >= s->hashedTo) {
-    bucket[1] = first;
-    bucket[0] = pos;
-    s->hashedTo = pos + 1;
-  }
-  const uint8_t* const p = s->buffer + pos;
-  const uint32_t word = Load32(p);
-  const uint32_t most = std::min(kDeflateMaxMatch, limit - pos);
-  Match best{0, 0};
-  for (const uint32_t candidate : {first, second}) {
-    if (!InReach(pos, candidate) || Load32(s->buffer + candidate) != word) continue;
-    const uint32_t length = kHashBytes + MatchLength(s->buffer + candidate + kHashBytes, p + kHashBytes, most - kHashBytes);
-    if (length > best.length) best = {length, pos - candidate};
-  }
-  return best;
-}
-
-void EnterInBuckets(DeflateState* s, uint32_t to) {
-  const uint32_t end = std::min(to, HashLimit(s->bufferEnd));
-  for (uint32_t pos = s->hashedTo; pos < end; pos++) {
-    uint32_t* bucket = s->finder.fast.buckets[Hash4(s->buffer + pos, kFastHashBits)];
-    bucket[1] = bucket[0];
-    bucket[0] = pos;
-  }
-  s->hashedTo = std::max(s->hashedTo, to);
-}
 
 Match FindInChains(DeflateState* s, uint32_t pos, uint32_t limit, uint32_t beat, uint32_t maxChain,
                    uint32_t niceLength) {
@@ -90,10 +61,6 @@ void EnterInChains(DeflateState* s, uint32_t to) {
   const uint32_t end = std::min(to, HashLimit(s->bufferEnd));
   for (uint32_t pos = s->hashedTo; pos < end; pos++) EnterInChain(&s->finder.chains, s->buffer, pos);
   s->hashedTo = std::max(s->hashedTo, to);
-}
-
-void SlideBuckets(DeflateState* s, uint32_t amount) {
-  SlideEntries(&s->finder.fast.buckets[0][0], (1u << kFastHashBits) * kFastBucketSize, amount);
 }
 
 void SlideChains(DeflateState* s, uint32_t amount) {

@@ -1,5 +1,5 @@
-// Finding earlier occurrences of the bytes at a position: a hash table of small buckets for
-// the fast level, hash chains for the normal level, binary trees for the best level. Each
+// Finding earlier occurrences of the bytes at a position: hash chains for the normal level,
+// binary trees for the best level (the fast level's table is its parser's own). Each
 // keeps positions of the buffer; s->hashedTo tells which positions are in already, so a
 // position is never entered twice.
 #pragma once
@@ -13,16 +13,12 @@ struct Match {
   uint32_t distance;
 };
 
-// Matches of at least 4 bytes from the bucket of pos's hash, which takes pos in.
-Match FindInBucket(DeflateState* s, uint32_t pos, uint32_t limit);
-// Enters the positions from s->hashedTo up to `to` (those that can be hashed) in the buckets.
-void EnterInBuckets(DeflateState* s, uint32_t to);
-
-// The longest match longer than `beat` (3 bytes only when near), looking at maxChain
+// Enters the positions from s->hashedTo up to `to` (those that can be hashed) in the
+// chains. The longest match longer than `beat` (3 bytes only when near), looking at maxChain
 // candidates at most and stopping at one of niceLength; enters pos.
+void EnterInChains(DeflateState* s, uint32_t to);
 Match FindInChains(DeflateState* s, uint32_t pos, uint32_t limit, uint32_t beat, uint32_t maxChain,
                    uint32_t niceLength);
-void EnterInChains(DeflateState* s, uint32_t to);
 
 // Matches of growing length at pos, each the nearest of its length, into `found` (room for
 // kDeflateMaxMatch); enters pos in its tree. Returns their count. When `record` is false
