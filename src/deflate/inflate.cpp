@@ -57,8 +57,6 @@ constexpr uint32_t MaxExtraBits(const std::array<CodeEntry, N>& symbols) {
   return most;
 }
 
-constexpr uint8_t kCodeLengthOrder[kCodeLengthSymbols] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
-                                                          11, 4,  12, 3, 13, 2, 14, 1, 15};
 constexpr uint32_t kCodeLengthLimit = 1u << kCodeLengthRootBits;  // lengths are at most 7 bits
 
 inline uint64_t Mask(uint32_t n) { return (uint64_t{1} << n) - 1; }

@@ -16,6 +16,9 @@ inline constexpr uint32_t kLengthSymbols = 288;  // 286 and 287 are never valid
 inline constexpr uint32_t kDistanceSymbols = 32;
 inline constexpr uint32_t kEndOfBlockSymbol = 256;
 inline constexpr uint32_t kDeflateMaxMatch = 258;
+// The order in which a dynamic block header sends the code-length code's lengths.
+inline constexpr uint8_t kCodeLengthOrder[kCodeLengthSymbols] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                                 11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 using LengthSymbolTable = std::array<CodeEntry, kLengthSymbols>;
 using DistanceSymbolTable = std::array<CodeEntry, kDistanceSymbols>;

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Our Deflate encoder against Info-ZIP zip -1 and -6 and 7zz's Deflate at -mx=9, on one TAR of
+# about 100 MB of this machine's files: headers, documents, programs and libraries, and files
+# that are compressed already. Prints times (median of BENCH_RUNS) and sizes as ratios,
+# ours over theirs: below 1 means we are faster or smaller.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+work="$BENCH_WORK/deflate"
+mkdir -p "$work"
+runs=${BENCH_RUNS:-3}
+tool="${DEFLATE_FILE:-$(dirname "$QBX")/deflate_file}"
+[ -x "$tool" ] || { echo "bench: no encoder tool at $tool (build with QBX_TESTS=ON)" >&2; exit 1; }
+
+# Files from one folder until about `limit` bytes, as paths relative to /.
+take() {
+  local folder=$1 limit=$2; shift 2
+  find "$folder" -type f -readable -size -20M "$@" -printf '%s %P\n' 2>/dev/null | sort -k2 |
+    awk -v limit="$limit" -v prefix="${folder#/}/" '{ total += $1; if (total > limit) next; sub(/^[0-9]+ /, ""); print prefix $0 }'
+}
+
+corpus="$work/corpus.tar"
+if [ ! -f "$corpus" ]; then
+  packed=(\( -name '*.gz' -o -name '*.xz' -o -name '*.bz2' -o -name '*.zip' -o -name '*.jar' -o -name '*.png' -o -name '*.jpg' \))
+  { take /usr/include 25000000; take /usr/share 30000000 -not "${packed[@]}"; take /usr/lib 35000000 -not "${packed[@]}";
+    take /usr/share 12000000 "${packed[@]}"; } > "$work/files.txt"
+  tar -C / -cf "$corpus" --ignore-failed-read -T "$work/files.txt" 2>/dev/null || true
+fi
+size=$(stat -c %s "$corpus")
+printf 'corpus: %s MB in %s files\n' "$((size / 1000000))" "$(wc -l < "$work/files.txt")"
+
+# Each maker writes a fresh file (zip would otherwise update the old archive).
+ours() { "$tool" "$1" "$corpus" "$work/ours-$1.raw"; }
+infozip() { rm -f "$work/zip$1.zip"; zip -q "$1" "$work/zip$1.zip" "$corpus"; }
+sevenzip() { rm -f "$work/7zz.zip"; 7zz a -bd -tzip -mx=9 -mmt=1 "$work/7zz.zip" "$corpus" > /dev/null; }
+
+# Every stream of ours must give the corpus back, read by zlib.
+check() {
+  python3 - "$corpus" "$work/ours-$1.raw" <<'PY' || { echo "bench: level $1 does not inflate back" >&2; exit 1; }
+import sys, zlib
+data, raw = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
+sys.exit(0 if zlib.decompress(raw, -15) == data else 1)
+PY
+}
+
+# sizes LABEL OURS THEIRS: the two sizes in bytes and ours/theirs.
+sizes() {
+  printf '%-44s %10d B vs %10d B  ratio %.4f\n' "$1" "$2" "$3" "$(echo "$2 / $3" | bc -l)"
+}
+
+for pair in "fast -1" "normal -6"; do
+  set -- $pair
+  ours_t=$(median_seconds "$runs" ours "$1")
+  theirs_t=$(median_seconds "$runs" infozip "$2")
+  check "$1"
+  report "deflate $1: ours / zip $2 (time)" "$ours_t" "$theirs_t"
+  sizes "deflate $1: ours / zip $2 (size)" "$(stat -c %s "$work/ours-$1.raw")" "$(stat -c %s "$work/zip$2.zip")"
+done
+if command -v 7zz > /dev/null; then
+  ours_t=$(median_seconds "$runs" ours best)
+  theirs_t=$(median_seconds 1 sevenzip)
+  check best
+  report "deflate best: ours / 7zz -tzip -mx=9 -mmt=1 (time)" "$ours_t" "$theirs_t"
+  sizes "deflate best: ours / 7zz -tzip -mx=9 (size)" "$(stat -c %s "$work/ours-best.raw")" "$(stat -c %s "$work/7zz.zip")"
+fi

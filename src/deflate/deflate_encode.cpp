@@ -1,0 +1,150 @@
+// The stream driver: input is gathered in the buffer behind a window of history; a block is
+// parsed once enough is buffered for its longest matches (or the input has ended), planned,
+// and written straight to the caller's output when it fits there, else to the pending
+// buffer that later calls drain. Every step depends only on what has been buffered, never on
+// how the input or the output was cut into calls.
+#include "deflate/deflate_encode.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "deflate/block_writer.h"
+#include "deflate/deflate_parse.h"
+#include "deflate/match_finder.h"
+
+namespace {
+
+// maxChain is the tree depth for the best level.
+//                       parse         slide         block input         chain nice lazy passes
+constexpr LevelSettings kLevels[kDeflateLevelCount] = {
+    /* kDeflateFast   */ {ParseGreedy, SlideBuckets, kMaxBlockInput, 0, 0, 0, 0},
+    /* kDeflateNormal */ {ParseLazy, SlideChains, kMaxBlockInput, 32, 96, 48, 0},
+    /* kDeflateBest   */ {ParseOptimal, SlideTrees, kOptimalBlockInput, 128, 258, 0, 3},
+};
+
+// Drops whole windows of history before the next block's window, to make room for input.
+void Slide(DeflateState* s) {
+  const uint32_t amount = (s->blockStart - kDataStart) / kWindowSize * kWindowSize;
+  if (amount == 0) return;
+  std::memmove(s->buffer, s->buffer + amount, s->bufferEnd - amount);
+  s->bufferEnd -= amount;
+  s->blockStart -= amount;
+  s->hashedTo = std::max(s->hashedTo, amount) - amount;
+  s->settings->slide(s, amount);
+}
+
+void TakeInput(DeflateState* s, DeflateStream* stream) {
+  if (s->bufferEnd == kBufferCapacity) Slide(s);
+  const uint32_t n = std::min(stream->inputLeft, kBufferCapacity - s->bufferEnd);
+  if (n == 0) return;
+  std::memcpy(s->buffer + s->bufferEnd, stream->input, n);
+  s->bufferEnd += n;
+  stream->input += n;
+  stream->inputLeft -= n;
+}
+
+void StartBlock(DeflateState* s) {
+  s->itemCount = 0;
+  std::memset(s->literalLengthCounts, 0, sizeof s->literalLengthCounts);
+  std::memset(s->distanceCounts, 0, sizeof s->distanceCounts);
+  s->split = {};
+}
+
+// Parses, plans and writes the next block; the final one when it takes all the input left.
+void EncodeBlock(DeflateState* s, DeflateStream* stream, bool allInput) {
+  StartBlock(s);
+  const uint32_t start = s->blockStart;
+  const uint32_t nominalEnd = std::min(start + s->settings->blockInput, s->bufferEnd);
+  const uint32_t end = nominalEnd > start ? s->settings->parse(s, start, nominalEnd, s->bufferEnd) : start;
+  const bool final = allInput && end == s->bufferEnd;
+  PlanBlock(s, end - start);
+  const uint8_t* const input = s->buffer + start;
+  if (stream->outputLeft >= PlannedBytes(s)) {
+    uint8_t* const out = WriteBlock(s, input, end - start, final, stream->output);
+    const uint32_t written = static_cast<uint32_t>(out - stream->output);
+    stream->output = out;
+    stream->outputLeft -= written;
+  } else {
+    s->pendingStart = 0;
+    s->pendingEnd = static_cast<uint32_t>(WriteBlock(s, input, end - start, final, s->pending) - s->pending);
+  }
+  s->blockStart = end;
+  s->finished = final;
+}
+
+uint32_t GivePending(DeflateState* s, DeflateStream* stream) {
+  const uint32_t n = std::min(s->pendingEnd - s->pendingStart, stream->outputLeft);
+  if (n == 0) return 0;
+  std::memcpy(stream->output, s->pending + s->pendingStart, n);
+  s->pendingStart += n;
+  stream->output += n;
+  stream->outputLeft -= n;
+  return n;
+}
+
+}  // namespace
+
+DeflateState* NewDeflateState(DeflateLevel level) {
+  if (level >= kDeflateLevelCount) return nullptr;
+  // Zero-filled tables hold no positions: see kDataStart.
+  auto* s = static_cast<DeflateState*>(std::calloc(1, sizeof(DeflateState)));
+  if (!s) return nullptr;
+  s->settings = &kLevels[level];
+  s->bufferEnd = s->blockStart = s->hashedTo = kDataStart;
+  return s;
+}
+
+void EndDeflateStream(DeflateStream* stream) {
+  std::free(stream->state);
+  stream->state = nullptr;
+}
+
+DeflateResult Deflate(DeflateStream* stream, bool lastInput) {
+  if (!stream || !stream->state || (!stream->input && stream->inputLeft) || (!stream->output && stream->outputLeft))
+    return kDeflateBadCall;
+  DeflateState* s = stream->state;
+  if (s->lastInput && !lastInput) return kDeflateBadCall;
+  s->lastInput = lastInput;
+  const uint32_t inputBefore = stream->inputLeft, outputBefore = stream->outputLeft;
+  for (;;) {
+    GivePending(s, stream);
+    if (s->pendingStart < s->pendingEnd) break;
+    if (s->finished) return kDeflateDone;
+    TakeInput(s, stream);
+    const bool allInput = lastInput && stream->inputLeft == 0;
+    if (s->bufferEnd - s->blockStart < kReadyBytes && !allInput) break;
+    EncodeBlock(s, stream, allInput);
+  }
+  return stream->inputLeft != inputBefore || stream->outputLeft != outputBefore ? kDeflateProgress
+                                                                                : kDeflateNoProgress;
+}
+
+size_t DeflateBound(size_t inputSize) {
+  // Every block is at worst stored, and all blocks but the last hold kMinBlockInput bytes
+  // or more; each adds its stored headers and a partial byte.
+  const size_t blocks = inputSize / kMinBlockInput + 1;
+  return inputSize + (inputSize / kMaxStoredPiece + blocks) * kStoredHeaderBytes + 2;
+}
+
+DeflateResult DeflateBuffer(DeflateLevel level, const uint8_t* input, size_t inputSize, uint8_t* output,
+                            size_t outputSize, size_t* written) {
+  if ((!input && inputSize) || (!output && outputSize) || !written || level >= kDeflateLevelCount)
+    return kDeflateBadCall;
+  DeflateStream stream{input, 0, output, 0, NewDeflateState(level)};
+  if (!stream.state) return kDeflateNoMemory;
+  // The stream counts in 32 bits; larger buffers go through in slices.
+  constexpr size_t kSlice = size_t{1} << 30;
+  size_t inputLeft = inputSize, outputLeft = outputSize;
+  DeflateResult result = kDeflateProgress;
+  while (result == kDeflateProgress) {
+    const size_t inSlice = std::min(inputLeft, kSlice), outSlice = std::min(outputLeft, kSlice);
+    stream.inputLeft = static_cast<uint32_t>(inSlice);
+    stream.outputLeft = static_cast<uint32_t>(outSlice);
+    result = Deflate(&stream, inSlice == inputLeft);
+    inputLeft -= inSlice - stream.inputLeft;
+    outputLeft -= outSlice - stream.outputLeft;
+  }
+  EndDeflateStream(&stream);
+  *written = outputSize - outputLeft;
+  return result;
+}

@@ -1,0 +1,104 @@
+// What the parsers share: the level settings, symbol lookups, recording items with their
+// counts and split classes, and the comparison that measures a match.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstdint>
+
+#include "deflate/deflate_state.h"
+
+// Parses the block that starts at `start`: items until the block reaches nominalEnd, or
+// until block splitting ends it sooner. Matches stop at `limit` (the buffered input's end).
+// Returns the block's end.
+using ParseFunction = uint32_t (*)(DeflateState* s, uint32_t start, uint32_t nominalEnd, uint32_t limit);
+
+using SlideFunction = void (*)(DeflateState* s, uint32_t amount);
+
+struct LevelSettings {
+  ParseFunction parse;
+  SlideFunction slide;   // of the parser's match finder
+  uint32_t blockInput;   // nominal input of a block
+  uint32_t maxChain;     // candidates a search looks at
+  uint32_t niceLength;   // a match this long ends the search
+  uint32_t lazyLength;   // a match this long is taken without looking one byte on
+  uint32_t passes;       // cost-model rounds of the optimal parser
+};
+
+uint32_t ParseGreedy(DeflateState* s, uint32_t start, uint32_t nominalEnd, uint32_t limit);
+uint32_t ParseLazy(DeflateState* s, uint32_t start, uint32_t nominalEnd, uint32_t limit);
+uint32_t ParseOptimal(DeflateState* s, uint32_t start, uint32_t nominalEnd, uint32_t limit);
+
+// Length symbols 257 to 285 for lengths 0 to 258 (those below 3 are unused).
+constexpr std::array<uint16_t, kDeflateMaxMatch + 1> MakeLengthSymbols() {
+  std::array<uint16_t, kDeflateMaxMatch + 1> t{};
+  for (uint32_t code = 0; code < 29; code++)
+    for (uint32_t n = 0; n < (1u << kLengthExtra[code]); n++)
+      if (kLengthBase[code] + n <= kDeflateMaxMatch)
+        t[kLengthBase[code] + n] = static_cast<uint16_t>(257 + code);
+  t[kDeflateMaxMatch] = 285;  // 258 has its own code, not 284 with all extra bits set
+  return t;
+}
+inline constexpr std::array<uint16_t, kDeflateMaxMatch + 1> kLengthSymbolOf = MakeLengthSymbols();
+
+// Distance codes: distances up to 256 by distance - 1, the others by (distance - 1) >> 7,
+// since every code from 16 on starts at a multiple of 128 past 1.
+constexpr std::array<uint8_t, 512> MakeDistanceCodes() {
+  std::array<uint8_t, 512> t{};
+  for (uint32_t code = 0; code < 30; code++)
+    for (uint32_t d = kDistanceBase[code]; d < kDistanceBase[code] + (1u << kDistanceExtra[code]); d++) {
+      if (d <= 256) t[d - 1] = static_cast<uint8_t>(code);
+      if (d > 256 && ((d - 1) & 127) == 0) t[256 + ((d - 1) >> 7)] = static_cast<uint8_t>(code);
+    }
+  return t;
+}
+inline constexpr std::array<uint8_t, 512> kDistanceCodeTable = MakeDistanceCodes();
+static_assert((kWindowSize - 1) >> 7 < 256, "large distances must fit the table's upper half");
+
+inline uint32_t DistanceCode(uint32_t distance) {
+  const uint32_t d = distance - 1;
+  return d < 256 ? kDistanceCodeTable[d] : kDistanceCodeTable[256 + (d >> 7)];
+}
+
+inline void NoteSplitClass(DeflateState* s, uint32_t splitClass) {
+  s->split.recent[splitClass]++;
+  s->split.recentCount++;
+}
+
+inline void RecordLiteral(DeflateState* s, uint8_t byte) {
+  s->items[s->itemCount++] = {byte, 0};
+  s->literalLengthCounts[byte]++;
+  NoteSplitClass(s, byte >> 5);
+}
+
+inline void RecordMatch(DeflateState* s, uint32_t length, uint32_t distance) {
+  s->items[s->itemCount++] = {static_cast<uint16_t>(length), static_cast<uint16_t>(distance)};
+  s->literalLengthCounts[kLengthSymbolOf[length]]++;
+  s->distanceCounts[DistanceCode(distance)]++;
+  NoteSplitClass(s, length >= kLongMatchFrom ? kLongMatchClass : kShortMatchClass);
+}
+
+// True when the items since the last check differ enough from the block so far that a new
+// block should start; otherwise they join the block's counts. Call when recentCount has
+// reached kSplitCheckEvery.
+bool RecentItemsStartNewBlock(BlockSplit* split, uint32_t blockLength);
+
+inline bool ShouldEndBlock(DeflateState* s, uint32_t blockLength) {
+  return s->split.recentCount >= kSplitCheckEvery && RecentItemsStartNewBlock(&s->split, blockLength);
+}
+
+// Length of the common prefix of a and b, at most `most` bytes.
+inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t most) {
+  uint32_t n = 0;
+  while (n + 8 <= most) {
+    const uint64_t x = Load64(a + n) ^ Load64(b + n);
+    if (x) return n + static_cast<uint32_t>(std::countr_zero(x)) / 8;
+    n += 8;
+  }
+  while (n < most && a[n] == b[n]) n++;
+  return n;
+}
+
+inline uint32_t HashOf(uint32_t word, uint32_t bits) { return (word * 0x1E35A7BDu) >> (32 - bits); }
+inline uint32_t Hash4(const uint8_t* p, uint32_t bits) { return HashOf(Load32(p), bits); }
+inline uint32_t Hash3(const uint8_t* p, uint32_t bits) { return HashOf(Load32(p) & 0xFFFFFF, bits); }

@@ -1,0 +1,211 @@
+// The encoder at every level: each sample is encoded whole, fed a byte at a time, split at
+// several points and given one byte of output room at a time; every way must make the same
+// stream, and our decoder must give the sample back. Incompressible data must come out as
+// stored blocks. Other decoders read the streams in tests/interop/deflate_interop.sh.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+
+#include "deflate/deflate_encode.h"
+#include "deflate/inflate.h"
+#include "support/case_name.h"
+#include "support/deflate_writer.h"
+
+namespace {
+
+constexpr DeflateLevel kAllLevels[] = {kDeflateFast, kDeflateNormal, kDeflateBest};
+
+// Lines of words drawn with a skewed choice, as in prose.
+Bytes Text(size_t count, uint32_t seed) {
+  static const char* const words[] = {"the", "of", "archive", "member", "and", "a", "window", "stream",
+                                      "to", "block", "in", "header", "data", "is", "deflate", "quill",
+                                      "box", "for", "with", "compressed", "bytes", "that", "code", "each"};
+  std::mt19937 random(seed);
+  std::string text;
+  while (text.size() < count) {
+    const uint32_t r = random() % 1000;
+    text += words[(r * r / 1000) * 24 / 1000];
+    text += random() % 11 == 0 ? ".\n" : " ";
+  }
+  text.resize(count);
+  return BytesOf(text);
+}
+
+// Little-endian records with counters and a few fixed fields, as binaries and tables have.
+Bytes Records(size_t count) {
+  Bytes b;
+  for (uint32_t i = 0; b.size() < count; i++)
+    for (uint32_t v : {i, i * 7u, 0x00401000u + (i & 0xFF) * 16, 0u}) b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
+  b.resize(count);
+  return b;
+}
+
+struct Sample {
+  const char* what;
+  Bytes data;
+  double mostRatio;  // compressed size over input size, at any level
+};
+
+std::vector<Sample> Samples() {
+  // Past the buffer's capacity, so the window slides, with blocks of every type.
+  const Bytes mix = Joined({Text(150000, 1), RandomBytes(70000, 2), Bytes(40000, 'x'), Text(150000, 3),
+                            Records(100000), Text(60000, 1)});
+  return {{"empty", {}, 2.0 / 1},  // an empty final block of two bytes
+          {"one byte", {'q'}, 3.0},
+          {"long run", Bytes(300000, 0), 0.01},
+          {"random", RandomBytes(300000, 4), 1.001},
+          {"text", Text(200000, 5), 0.45},
+          {"records", Records(200000), 0.4},
+          // A fixed-code block (all long matches) before dynamic ones.
+          {"run then text", Joined({Bytes(140000, 0), Text(100000, 6)}), 0.45},
+          {"mix crossing blocks", mix, 0.6}};
+}
+
+void PrintTo(const Sample& sample, std::ostream* os) { *os << sample.what; }
+
+struct Encoded {
+  DeflateResult result = kDeflateBadCall;
+  Bytes stream;
+};
+
+// Feeds the data in pieces of the sizes taken in turn (lastInput with the last one, or on an
+// extra empty call) and takes output in blocks of outBlock. Each piece and block is its own
+// allocation, so overruns show under ASan.
+Encoded EncodeInPieces(DeflateLevel level, const Bytes& data, const std::vector<size_t>& pieces, size_t outBlock,
+                       bool emptyLastCall) {
+  DeflateStream s{};
+  s.state = NewDeflateState(level);
+  Encoded e;
+  std::unique_ptr<uint8_t[]> piece;
+  size_t at = 0, turn = 0;
+  bool last = false;
+  while (e.result != kDeflateDone) {
+    if (s.inputLeft == 0 && !last) {
+      const size_t n = std::min(pieces[turn++ % pieces.size()], data.size() - at);
+      piece.reset(new uint8_t[n + 1]);
+      std::copy(data.begin() + static_cast<long>(at), data.begin() + static_cast<long>(at + n), piece.get());
+      s.input = piece.get();
+      s.inputLeft = static_cast<uint32_t>(n);
+      at += n;
+      last = at == data.size() && !(emptyLastCall && n > 0);
+    }
+    std::unique_ptr<uint8_t[]> out(new uint8_t[outBlock]);
+    s.output = out.get();
+    s.outputLeft = static_cast<uint32_t>(outBlock);
+    e.result = Deflate(&s, last);
+    e.stream.insert(e.stream.end(), out.get(), out.get() + (outBlock - s.outputLeft));
+    if (e.result < 0) break;
+  }
+  EndDeflateStream(&s);
+  return e;
+}
+
+Encoded EncodeWhole(DeflateLevel level, const Bytes& data) {
+  Encoded e;
+  e.stream.resize(DeflateBound(data.size()));
+  size_t written = 0;
+  e.result = DeflateBuffer(level, data.data(), data.size(), e.stream.data(), e.stream.size(), &written);
+  e.stream.resize(written);
+  return e;
+}
+
+// Our decoder, with room for all output at once; the stream must end at its last byte.
+bool InflatesTo(const Bytes& stream, const Bytes& expected) {
+  InflateStream s{};
+  s.state = NewInflateState();
+  Bytes out(expected.size() + 1);
+  s.input = stream.data();
+  s.inputLeft = static_cast<uint32_t>(stream.size());
+  s.output = out.data();
+  s.outputLeft = static_cast<uint32_t>(out.size());
+  const InflateResult r = Inflate(&s);
+  const bool same = r == kInflateDone && s.inputLeft == 0 && s.outputLeft == 1 &&
+                    std::equal(expected.begin(), expected.end(), out.begin());
+  EndInflateStream(&s);
+  return same;
+}
+
+// True when the stream is nothing but stored blocks, the last one final.
+bool OnlyStoredBlocks(const Bytes& stream) {
+  size_t at = 0;
+  for (;;) {
+    if (at + 5 > stream.size() || (stream[at] & 6) != 0) return false;
+    const bool final = stream[at] & 1;
+    const size_t length = stream[at + 1] | stream[at + 2] << 8;
+    at += 5 + length;
+    if (final) return at == stream.size();
+  }
+}
+
+using DeflateCase = testing::TestWithParam<Sample>;
+
+TEST_P(DeflateCase, EveryWayOfFeedingMakesOneStreamThatInflatesBack) {
+  const Sample& sample = GetParam();
+  const Bytes& data = sample.data;
+  const size_t all = data.size() + 1;
+  for (DeflateLevel level : kAllLevels) {
+    SCOPED_TRACE("level " + std::to_string(level));
+    const Encoded whole = EncodeWhole(level, data);
+    ASSERT_EQ(whole.result, kDeflateDone);
+    EXPECT_TRUE(InflatesTo(whole.stream, data));
+    EXPECT_LE(static_cast<double>(whole.stream.size()), sample.mostRatio * static_cast<double>(std::max<size_t>(data.size(), 1)));
+    struct Way { const char* how; std::vector<size_t> pieces; size_t outBlock; bool emptyLastCall; };
+    const Way ways[] = {{"byte by byte", {1}, 1u << 20, false},
+                        {"split at several points", {1, 100, 4096, 65536, 3, 200000}, 70000, true},
+                        {"one byte of output at a time", {all}, 1, false}};
+    for (const Way& way : ways) {
+      const Encoded got = EncodeInPieces(level, data, way.pieces, way.outBlock, way.emptyLastCall);
+      EXPECT_EQ(got.result, kDeflateDone) << way.how;
+      EXPECT_TRUE(got.stream == whole.stream) << way.how;
+    }
+  }
+}
+INSTANTIATE_TEST_SUITE_P(Samples, DeflateCase, testing::ValuesIn(Samples()), CaseName());
+
+TEST(Deflate, IncompressibleDataIsStoredWithinAFewBytesPer64KiB) {
+  const Bytes data = RandomBytes(1000000, 9);
+  for (DeflateLevel level : kAllLevels) {
+    const Encoded e = EncodeWhole(level, data);
+    EXPECT_TRUE(OnlyStoredBlocks(e.stream)) << "level " << level;
+    EXPECT_LE(e.stream.size(), data.size() + 6 * (data.size() / 65536 + 1)) << "level " << level;
+  }
+}
+
+TEST(Deflate, CompressibleDataBetweenIncompressibleIsNotStored) {
+  // The same random bytes twice, a window apart at most: the second copy is all matches.
+  const Bytes noise = RandomBytes(20000, 5);
+  const Bytes data = Joined({noise, noise});
+  for (DeflateLevel level : kAllLevels) {
+    const Encoded e = EncodeWhole(level, data);
+    EXPECT_FALSE(OnlyStoredBlocks(e.stream));
+    EXPECT_LT(e.stream.size(), noise.size() + 1000) << "level " << level;
+    EXPECT_TRUE(InflatesTo(e.stream, data));
+  }
+}
+
+TEST(Deflate, BadCallsAreRefused) {
+  EXPECT_EQ(NewDeflateState(static_cast<DeflateLevel>(kDeflateLevelCount)), nullptr);
+  uint8_t byte = 0;
+  DeflateStream noState{&byte, 1, &byte, 1, nullptr};
+  EXPECT_EQ(Deflate(&noState, true), kDeflateBadCall);
+  EXPECT_EQ(Deflate(nullptr, true), kDeflateBadCall);
+  DeflateStream s{nullptr, 1, &byte, 1, NewDeflateState(kDeflateNormal)};
+  EXPECT_EQ(Deflate(&s, false), kDeflateBadCall) << "a count without input";
+  s = {&byte, 1, nullptr, 1, s.state};
+  EXPECT_EQ(Deflate(&s, false), kDeflateBadCall) << "room without output";
+  s = {&byte, 1, nullptr, 0, s.state};
+  EXPECT_EQ(Deflate(&s, true), kDeflateProgress) << "input taken with no room";
+  EXPECT_EQ(Deflate(&s, false), kDeflateBadCall) << "more input after the last";
+  EndDeflateStream(&s);
+  EXPECT_EQ(s.state, nullptr);
+  size_t written = 0;
+  EXPECT_EQ(DeflateBuffer(kDeflateFast, nullptr, 5, &byte, 1, &written), kDeflateBadCall);
+  const Bytes data = RandomBytes(1000, 3);
+  Bytes small(500);
+  EXPECT_EQ(DeflateBuffer(kDeflateFast, data.data(), data.size(), small.data(), small.size(), &written),
+            kDeflateNoProgress);
+  EXPECT_EQ(written, small.size());
+}
+
+}  // namespace
