@@ -52,6 +52,12 @@ void AppendTarMember(Bytes& archive, const TarHeaderFields& fields, const Bytes&
   archive.resize(archive.size() + TarPadding(data.size()), 0);
 }
 
+Bytes TarMember(const TarHeaderFields& fields, const Bytes& data) {
+  Bytes a;
+  AppendTarMember(a, fields, data);
+  return a;
+}
+
 void AppendGnuLongName(Bytes& archive, const std::string& name, char typeflag) {
   TarHeaderFields fields;
   fields.name = "././@LongLink";

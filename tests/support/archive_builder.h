@@ -25,6 +25,7 @@ Bytes TarHeader(const TarHeaderFields& fields);
 void RefreshTarChecksum(uint8_t* header);
 // Header, data and padding to the next block.
 void AppendTarMember(Bytes& archive, const TarHeaderFields& fields, const Bytes& data);
+Bytes TarMember(const TarHeaderFields& fields, const Bytes& data = {});
 // A pax extended header ("x") carrying the given records text, then nothing else.
 void AppendPaxHeader(Bytes& archive, const std::string& records, char typeflag = 'x',
                      const std::string& name = "././@PaxHeader", int checksumDelta = 0);
