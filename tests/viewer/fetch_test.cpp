@@ -51,10 +51,8 @@ TEST(ViewFetch, EveryFormatsDataAndHeaders) {
   AppendTarMember(tar, {"with-pax", 0}, paxData);
   AppendTarMember(tar, {"plain.txt", 5}, BytesOf("hello"));
   AppendZeroBlocks(tar, 2);
-  Bytes gapTar;
-  AppendTarMember(gapTar, {"a", 3}, BytesOf("abc"));
-  AppendZeroBlocks(gapTar, 3);  // indexes 1 to 3 fall on zero blocks
-  gapTar = Joined({gapTar, TarBytes({{{"b", 2}, BytesOf("xy")}})});
+  // Indexes 1 to 3 fall on zero blocks.
+  const Bytes gapTar = Joined({TarMember({"a", 3}, BytesOf("abc")), Bytes(3 * 512, 0), TarBytes({{{"b", 2}, BytesOf("xy")}})});
 
   Bytes zip;
   ZipEntryFields first = DeflatedEntry("a.txt", BytesOf("hello, hello, hello"));
