@@ -18,9 +18,7 @@ const Bytes kQbxKept = QbxBytes({{"a.txt", BytesOf("hello")}});
 const Bytes kTarBig = TarMember({"big.bin", 100000}, Pattern(100000));
 const Bytes kQbxBig = QbxBytes({{"big.bin", Pattern(100000)}});
 Bytes TarLongNamed() {
-  Bytes a;
-  AppendPaxHeader(a, PaxRecord("path", kLongName));
-  return Joined({a, TarMember({kLongName.substr(0, 99), 100000}, Pattern(100000))});
+  return Joined({PaxHeader(PaxRecord("path", kLongName)), TarMember({kLongName.substr(0, 99), 100000}, Pattern(100000))});
 }
 
 struct TornCase {

@@ -37,12 +37,6 @@ Bytes operator+(Bytes a, const Bytes& b) {
   return a;
 }
 Bytes Zeros(uint32_t blocks) { return Bytes(blocks * kTarBlockSize, 0); }
-Bytes Pax(const std::string& records, char typeflag = 'x', const std::string& name = "././@PaxHeader",
-          int checksumDelta = 0) {
-  Bytes a;
-  AppendPaxHeader(a, records, typeflag, name, checksumDelta);
-  return a;
-}
 // Twelve octal digits as old GNU headers write their map.
 void PutOctal12(uint8_t* field, uint64_t value) {
   for (int i = 10; i >= 0; --i, value >>= 3) field[i] = static_cast<uint8_t>('0' + (value & 7));
@@ -91,12 +85,6 @@ Bytes UstarMember(const std::string& prefix, const std::string& name, const char
   return TarMember(fields, BytesOf("u"));
 }
 
-Bytes GnuLongName(const std::string& name, char typeflag = 'L') {
-  Bytes a;
-  AppendGnuLongName(a, name, typeflag);
-  return a;
-}
-
 const Bytes kKept = TarMember({"kept", 2}, BytesOf("ok"));
 Case Damage(const char* what, const Bytes& tail, ResultCode verdict = kResultChecksum) {
   return {what, kKept + tail + Zeros(2), {{"kept", 2, 0, 0}}, kModeReadOnly, 1, 1024, verdict};
@@ -108,7 +96,7 @@ std::vector<Case> Cases() {
   Bytes zeroChecksum = Zeros(1);
   zeroChecksum[0] = 'n';
   const std::string huge(kTarMaxExtendedLength + 1, 'a');
-  Bytes paxCutOff = Pax(PaxRecord("comment", std::string(2000, 'c')));  // its data needs 2048 bytes
+  Bytes paxCutOff = PaxHeader(PaxRecord("comment", std::string(2000, 'c')));  // its data needs 2048 bytes
   paxCutOff.resize(512);
   return {
       {"numbers with spaces", TarMember({.name = "s", .size = 5, .spacesInNumbers = true}, hello) + Zeros(2),
@@ -120,7 +108,7 @@ std::vector<Case> Cases() {
        {{longName, 5, 0, 0}, {"next", 0, 1, 2048}}, kModeReadWrite, 2, 2560},
       {"GNU long link name belongs to its member", GnuLongName(longName, 'K') + TarMember({"link", 0, 1600000000, 0777, '2'}) + Zeros(2),
        {{"link", 0, 0, 0}}, kModeReadWrite, 1, 1536},
-      {"pax path outranks a GNU long name", GnuLongName("gnu/name") + Pax(PaxRecord("path", "pax/name")) + TarMember({"field", 0}) + Zeros(2),
+      {"pax path outranks a GNU long name", GnuLongName("gnu/name") + PaxHeader(PaxRecord("path", "pax/name")) + TarMember({"field", 0}) + Zeros(2),
        {{"pax/name", 0, 0, 0}}, kModeReadWrite, 1, 2560},
       {"ustar prefix joined with a slash", UstarMember("a/b", "c.txt") + Zeros(2), {{"a/b/c.txt", 1, 0, 0}}, kModeReadWrite, 1, 1024},
       {"GNU magic: no prefix there", UstarMember("a/b", "c.txt", "ustar  \0") + Zeros(2), {{"c.txt", 1, 0, 0}}, kModeReadWrite, 1, 1024},
@@ -140,8 +128,8 @@ std::vector<Case> Cases() {
       Damage("garbage block", Bytes(512, 'g')),
       Damage("bad checksum", TarHeader({"bad", 0, 1600000000, 0644, '0', false, false, 1})),
       Damage("zero checksum in a block that is not empty", zeroChecksum),
-      Damage("pax header with a bad checksum", Pax(PaxRecord("mtime", "1"), 'x', "././@PaxHeader", 5) + TarMember({"after", 0})),
-      Damage("pax header too long", Pax(huge), kResultFormat),
+      Damage("pax header with a bad checksum", PaxHeader(PaxRecord("mtime", "1"), 'x', "././@PaxHeader", 5) + TarMember({"after", 0})),
+      Damage("pax header too long", PaxHeader(huge), kResultFormat),
       Damage("file ends in a pax header", paxCutOff, kResultUnexpectedEnd),
       Damage("sparse extension blocks without end", SparseHeader(0, 200), kResultFormat),
       {"a text file is no archive to append to", BytesOf("just a note, 39 bytes of plain text.\n\n"), {}, kModeReadOnly, 0, 0,
@@ -156,23 +144,23 @@ std::vector<Case> Cases() {
       {"member larger than the buffer", TarMember({"big", 300000}, Bytes(300000, 'b')) + Zeros(2), {{"big", 300000, 0, 0}},
        kModeReadWrite, 1, 300544},
       {"pax path, size and time",
-       Pax(PaxRecord("path", "a/very/long/name") + PaxRecord("mtime", "1600000000.123456789") + PaxRecord("size", "70000")) +
+       PaxHeader(PaxRecord("path", "a/very/long/name") + PaxRecord("mtime", "1600000000.123456789") + PaxRecord("size", "70000")) +
            TarMember({"short", 0, 5}) + Bytes(70144, 'd') + TarMember({"next", 1}, BytesOf("n")) + Zeros(2),
        {{"a/very/long/name", 70000, 0, 0}, {"next", 1, 1, 71680}}, kModeReadWrite, 2, 72704},
-      {"pax header of an odd type named PaxHeader", Pax(PaxRecord("size", "700"), 'A') + TarMember({"member", 0}) + Bytes(1024, 1) +
+      {"pax header of an odd type named PaxHeader", PaxHeader(PaxRecord("size", "700"), 'A') + TarMember({"member", 0}) + Bytes(1024, 1) +
            TarMember({"after", 0}) + Zeros(2), {{"member", 700, 0, 0}, {"after", 0, 1, 2560}}, kModeReadWrite, 2, 3072},
-      {"GNU tar x header", Pax(PaxRecord("size", "700"), 'x', "./PaxHeaders.1234/member") + TarMember({"member", 0}) + Bytes(1024, 1) +
+      {"GNU tar x header", PaxHeader(PaxRecord("size", "700"), 'x', "./PaxHeaders.1234/member") + TarMember({"member", 0}) + Bytes(1024, 1) +
            TarMember({"after", 0}) + Zeros(2), {{"member", 700, 0, 0}, {"after", 0, 1, 2560}}, kModeReadWrite, 2, 3072},
-      {"global header keys are not applied", Pax(PaxRecord("size", "700"), 'g', "pax_global_header") + TarMember({"member", 0}) +
+      {"global header keys are not applied", PaxHeader(PaxRecord("size", "700"), 'g', "pax_global_header") + TarMember({"member", 0}) +
            TarMember({"after", 0}) + Zeros(2), {{"member", 0, 0, 0}, {"after", 0, 1, 1536}}, kModeReadWrite, 2, 2048},
       {"several extended headers: the last x counts",
-       Pax(PaxRecord("comment", "git"), 'g', "pax_global_header") + Pax(PaxRecord("size", "9999") + PaxRecord("mtime", "5")) +
-           Pax(PaxRecord("size", "600") + PaxRecord("mtime", "1700000000")) + TarMember({"m", 0, 10}) + Zeros(2) + TarMember({"n", 0}) + Zeros(2),
+       PaxHeader(PaxRecord("comment", "git"), 'g', "pax_global_header") + PaxHeader(PaxRecord("size", "9999") + PaxRecord("mtime", "5")) +
+           PaxHeader(PaxRecord("size", "600") + PaxRecord("mtime", "1700000000")) + TarMember({"m", 0, 10}) + Zeros(2) + TarMember({"n", 0}) + Zeros(2),
        {{"m", 600, 0, 0, 1700000000}, {"n", 0, 1, 4608}}, kModeReadWrite, 2, 5120},
       {"keys match whole records only",
-       Pax(PaxRecord("path", "dir/size=99999/f") + PaxRecord("GNU.sparse.realsize", "88888") + PaxRecord("size", "3")) +
+       PaxHeader(PaxRecord("path", "dir/size=99999/f") + PaxRecord("GNU.sparse.realsize", "88888") + PaxRecord("size", "3")) +
            TarMember({"f", 0}, BytesOf("abc")) + Zeros(2), {{"dir/size=99999/f", 3, 0, 0}}, kModeReadWrite, 1, 2048},
-      {"zero block after an extended header", Pax(PaxRecord("mtime", "1")) + Zeros(1) + TarMember({"m", 0}) + Zeros(2),
+      {"zero block after an extended header", PaxHeader(PaxRecord("mtime", "1")) + Zeros(1) + TarMember({"m", 0}) + Zeros(2),
        {{"m", 0, 1, 1536}}, kModeReadWrite, 2, 2048},
       {"old GNU sparse extension blocks", SparseHeader(5, 1) + Zeros(1) + hello + Bytes(507, 0) + TarMember({"next", 0}) + Zeros(2),
        {{"sparse", 25, 0, 0, 1}, {"next", 0, 1, 2048}}, kModeReadWrite, 2, 2560},
@@ -219,7 +207,7 @@ class TarHugeSize : public testing::TestWithParam<bool> {};
 TEST_P(TarHugeSize, IsSteppedOver) {
   const bool base256 = GetParam();
   const uint64_t big = 9000000000ULL;
-  Bytes head = base256 ? Bytes() : Pax(PaxRecord("size", "9000000000") + PaxRecord("mtime", "1600000000.5"));
+  Bytes head = base256 ? Bytes() : PaxHeader(PaxRecord("size", "9000000000") + PaxRecord("mtime", "1600000000.5"));
   Bytes h = TarHeader({"big", 0});
   if (base256) {
     std::memset(&h[kTarSizeOffset], 0, 12);

@@ -148,8 +148,7 @@ std::vector<DetectCase> DetectCases() {
   lostDirectory[lostDirectory.size() - 6] ^= 0x40;
   lostDirectory[lostDirectory.size() - 10] ^= 0x40;
   Bytes gz = GzMember(Gz(BytesOf("gzip first"), "g.txt"));
-  Bytes qbx;
-  AppendQbxMember(qbx, {"q.txt", BytesOf("qbx first")});
+  const Bytes qbx = QbxBytes({{"q.txt", BytesOf("qbx first")}});
   const Bytes tar = Joined({TarMember({"inner.zip", zip.size()}, zip), Bytes(1024, 0)});
   const Bytes zipLast = Cut(tar, 512 + zip.size());  // cut right behind its ZIP member: it ends in the ZIP's end record
   return {
