@@ -23,7 +23,7 @@ TEST(CliAdd, APipeInAFolderIsPassedOver) {
   WriteBytes(dir.Path("tree") / "file.txt", BytesOf("x"));
   ASSERT_EQ(mkfifo(dir.Path("tree/pipe").c_str(), 0600), 0);
   CliRun add = RunQbx({u"add", Wide(dir.Path("a.tar")), Wide(dir.Path("tree"))});
-  EXPECT_EQ(add.status, 0) << add.err;
+  EXPECT_EQ(add.status, int{kResultOk}) << add.err;
   CliRun list = RunQbx({u"list", Wide(dir.Path("a.tar"))});
   EXPECT_NE(list.out.find("file.txt"), std::string::npos);
   EXPECT_EQ(list.out.find("pipe"), std::string::npos);

@@ -34,7 +34,7 @@ TEST_P(CliListSort, OrdersTheLines) {
   args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
   args.push_back(Wide(dir.Path("a.tar")));
   CliRun c = RunQbx(args);
-  EXPECT_EQ(c.status, 0) << c.err;
+  EXPECT_EQ(c.status, int{kResultOk}) << c.err;
   EXPECT_EQ(ListedOrder(c.out), GetParam().order);
 }
 

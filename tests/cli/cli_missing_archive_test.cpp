@@ -1,6 +1,6 @@
-// Reading never creates a file: a missing archive is reported (14) and stays missing; only
-// add makes a new one. One verb for each way a verb opens its archive (test goes extract's
-// way, delete-last rename's).
+// Reading never creates a file: a missing archive is reported (kResultOpen) and stays missing;
+// only add makes a new one. One verb for each way a verb opens its archive (test goes
+// extract's way, delete-last rename's).
 #include <gtest/gtest.h>
 
 #include "core/archive.h"
@@ -36,6 +36,7 @@ const MissingCase kMissingCases[] = {
     {"extract", {u"extract", u"@", u"-o", u"@out"}, false},
     {"view", {u"view", u"@", u"0", u"--as", u"hex"}, false},
     {"rename", {u"rename", u"@", u"0", u"b"}, false},
+    {"repair", {u"repair", u"@", u"--yes"}, false},
     {"add", {u"add", u"@", u"@file.txt"}, true},
 };
 INSTANTIATE_TEST_SUITE_P(Cli, CliMissingArchive, testing::ValuesIn(kMissingCases), CaseName());

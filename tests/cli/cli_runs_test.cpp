@@ -61,39 +61,39 @@ const std::string kColumns = "  2020-09-13 12:26              512               
 const std::string kStatus = "2 items, 1 KB  \xE2\x86\x92  6 bytes\n";
 
 const RunCase kRuns[] = {
-    {"list as JSON", {u"list", u"--json", u"@j.qbx"}, 0,
+    {"list as JSON", {u"list", u"--json", u"@j.qbx"}, kResultOk,
      "{\"format\":\"QBX\",\"result\":0,\"writable\":true,\"memberCount\":1,\"appendOffset\":521,\"fileSize\":521,"
      "\"members\":[{\"index\":0,\"name\":\"caf\xC3\xA9\\\"q.qqx\",\"nameHex\":\"636166c3a922712e717178\",\"packedSize\":5,"
      "\"size\":5,\"modified\":132000000000000000,\"attributes\":33,\"method\":0,\"mode\":0,\"padding\":0,"
      "\"checksum\":2559756201,\"cells\":[\"caf\xC3\xA9\\\"q.qqx\",\"2019-04-17 18:40\",\"QQX File\",\"5\",\"5\",\"RA\"]}],"
      "\"status\":[\" 1 item\",\"5 bytes\"]}\n", ""},
-    {"list of an empty archive as JSON", {u"list", u"--json", u"@e.qbx"}, 0,
+    {"list of an empty archive as JSON", {u"list", u"--json", u"@e.qbx"}, kResultOk,
      "{\"format\":\"QBX\",\"result\":0,\"writable\":true,\"memberCount\":0,\"appendOffset\":0,\"fileSize\":0,"
      "\"members\":[],\"status\":[\" 0 items\",\"0 bytes\"]}\n", ""},
     // Without the UTF-8 setting, well-formed UTF-8 is still read as UTF-8 and anything else one
     // byte per character; with it, every name is UTF-8 and a stray byte shows as U+FFFD.
-    {"list lines", {u"list", u"@n.tar"}, 0,
+    {"list lines", {u"list", u"@n.tar"}, kResultOk,
      "     0" + kColumns + "na\xC3\xAFve\n     1" + kColumns + "caf\xC3\xA9\n" + kStatus, ""},
-    {"list lines of UTF-8 names", {u"list", u"--utf8", u"@n.tar"}, 0,
+    {"list lines of UTF-8 names", {u"list", u"--utf8", u"@n.tar"}, kResultOk,
      "     0" + kColumns + "na\xC3\xAFve\n     1" + kColumns + "caf\xEF\xBF\xBD\n" + kStatus, ""},
     // The viewer's CR LF reach the terminal as LF.
-    {"view UTF-8 text one line per line", {u"view", u"@a.qbx", u"0", u"--as", u"utf8"}, 0, "caf\xC3\xA9\nline two\nend\n", ""},
-    {"view the second page with its title", {u"view", u"@a.qbx", u"1", u"--as", u"hex", u"--page", u"2", u"--title"}, 0,
+    {"view UTF-8 text one line per line", {u"view", u"@a.qbx", u"0", u"--as", u"utf8"}, kResultOk, "caf\xC3\xA9\nline two\nend\n", ""},
+    {"view the second page with its title", {u"view", u"@a.qbx", u"1", u"--as", u"hex", u"--page", u"2", u"--title"}, kResultOk,
      "View Data Binary Hex [2/2]\n00040000  7A 7A", ""},
-    {"view wide character dump lines", {u"view", u"@a.qbx", u"1", u"--as", u"text", u"--wide"}, 0,
+    {"view wide character dump lines", {u"view", u"@a.qbx", u"1", u"--as", u"text", u"--wide"}, kResultOk,
      "00000000  " + std::string(128, 'z') + "\n00000080  ", "", "", false, 2048 * (10 + 128 + 1)},
-    {"view the header of the first member", {u"view", u"@a.qbx", u"0", u"--as", u"header-hex"}, 0,
+    {"view the header of the first member", {u"view", u"@a.qbx", u"0", u"--as", u"header-hex"}, kResultOk,
      "00000000  58 42 51 4B 20 00 00 00  6E 6F 74 65", "", "", false, 16 * (10 + 3 * 32 + 4 - 1)},
     {"view a member that is not there", {u"view", u"@a.qbx", u"7", u"--as", u"ansi"}, kResultNotFound, "",
      "Open Error: The file was not found.\n"},
     {"view without a mode", {u"view", u"@a.qbx", u"0"}, kExitUsage, "", ""},
     {"view in an unknown mode", {u"view", u"@a.qbx", u"0", u"--as", u"latin"}, kExitUsage, "", ""},
-    {"list to a pipe escapes", {u"list", u"@h.tar"}, 0, kShownName, "", "\x1b"},
-    {"list to a terminal escapes", {u"list", u"@h.tar"}, 0, kShownName, "", "\x1b", true},
-    {"JSON keeps its own escapes", {u"list", u"--json", u"@h.tar"}, 0, "evil\\u001b]0;owned\\u0007\\u000d", "", "\\\\033"},
-    {"viewed text on a terminal escapes", {u"view", u"@h.tar", u"0", u"--as", u"utf8"}, 0, "line\\033[2J\nnext", "",
+    {"list to a pipe escapes", {u"list", u"@h.tar"}, kResultOk, kShownName, "", "\x1b"},
+    {"list to a terminal escapes", {u"list", u"@h.tar"}, kResultOk, kShownName, "", "\x1b", true},
+    {"JSON keeps its own escapes", {u"list", u"--json", u"@h.tar"}, kResultOk, "evil\\u001b]0;owned\\u0007\\u000d", "", "\\\\033"},
+    {"viewed text on a terminal escapes", {u"view", u"@h.tar", u"0", u"--as", u"utf8"}, kResultOk, "line\\033[2J\nnext", "",
      "\x1b", true},
-    {"viewed text into a pipe stays as stored", {u"view", u"@h.tar", u"0", u"--as", u"utf8"}, 0, "line\x1b[2J\nnext", "",
+    {"viewed text into a pipe stays as stored", {u"view", u"@h.tar", u"0", u"--as", u"utf8"}, kResultOk, "line\x1b[2J\nnext", "",
      "\\033"},
     {"list of no archive", {u"list", u"@x.bin"}, kResultNotArchive, "", kNotArchive},
     {"list of no archive as JSON", {u"list", u"--json", u"@x.bin"}, kResultNotArchive,
@@ -107,9 +107,11 @@ const RunCase kRuns[] = {
     {"unknown verb", {u"frobnicate"}, kExitUsage, "", ""},
     {"unknown option", {u"list", u"--bogus", u"@x.bin"}, kExitUsage, "", ""},
     {"extract without a folder", {u"extract", u"@x.bin"}, kExitUsage, "", ""},
+    {"repair without an archive", {u"repair"}, kExitUsage, "", ""},
+    {"repair with an unknown option", {u"repair", u"@a.qbx", u"--force"}, kExitUsage, "", ""},
     {"unknown sort key names the known ones", {u"list", u"--sort", u"column7", u"@a.qbx"}, kExitUsage, "",
      "qbx: --sort takes name, date, type, size, extracted, details or archive\n"},
-    {"help of a verb", {u"extract", u"--help"}, 0, "qbx extract", ""},
+    {"help of a verb", {u"extract", u"--help"}, kResultOk, "qbx extract", ""},
 };
 INSTANTIATE_TEST_SUITE_P(Cli, CliRuns, testing::ValuesIn(kRuns), CaseName());
 }  // namespace

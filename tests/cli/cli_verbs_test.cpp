@@ -15,17 +15,17 @@ TEST(CliVerbs, AFullRoundOnATarArchive) {
   std::u16string tar = Wide(dir.Path("a.tar"));
   struct Step { std::vector<std::u16string> args; int status; std::string out; };
   const Step steps[] = {
-      {{u"create", tar}, 0, ""},
-      {{u"add", u"--base-folder", tar, Wide(dir.Path("one.txt")), Wide(dir.Path("tree"))}, 0, ""},
-      {{u"test", tar}, 0, "Test completed. There are no errors.\n"},
-      {{u"rename", tar, u"0", u"renamed\\one.txt"}, 0, ""},
-      {{u"prefix", tar, u"--prepend", u"top/", u"0", u"1"}, 0, ""},
-      {{u"prefix", tar, u"--trim", u"4", u"1"}, 0, ""},
-      {{u"chmod", tar, u"640", u"0"}, 0, ""},
+      {{u"create", tar}, kResultOk, ""},
+      {{u"add", u"--base-folder", tar, Wide(dir.Path("one.txt")), Wide(dir.Path("tree"))}, kResultOk, ""},
+      {{u"test", tar}, kResultOk, "Test completed. There are no errors.\n"},
+      {{u"rename", tar, u"0", u"renamed\\one.txt"}, kResultOk, ""},
+      {{u"prefix", tar, u"--prepend", u"top/", u"0", u"1"}, kResultOk, ""},
+      {{u"prefix", tar, u"--trim", u"4", u"1"}, kResultOk, ""},
+      {{u"chmod", tar, u"640", u"0"}, kResultOk, ""},
       {{u"chmod", tar, u"648", u"0"}, kExitUsage, ""},
       {{u"test", tar, u"7"}, kResultNotFound, ""},
-      {{u"extract", tar, u"-o", Wide(dir.Path("out"))}, 0, ""},
-      {{u"delete-last", tar}, 0, ""},
+      {{u"extract", tar, u"-o", Wide(dir.Path("out"))}, kResultOk, ""},
+      {{u"delete-last", tar}, kResultOk, ""},
       {{u"test", tar, u"1"}, kResultNotFound, ""},
   };
   for (const Step& step : steps) {
@@ -46,7 +46,7 @@ TEST(CliVerbs, ExistingFilesAreKeptOrReplacedAsAsked) {
   ScratchDir dir;
   WriteBytes(dir.Path("f.txt"), BytesOf("new"));
   const std::u16string qbx = Wide(dir.Path("a.qbx"));
-  ASSERT_EQ(RunQbx({u"add", qbx, Wide(dir.Path("f.txt"))}).status, 0);
+  ASSERT_EQ(RunQbx({u"add", qbx, Wide(dir.Path("f.txt"))}).status, int{kResultOk});
   std::filesystem::create_directories(dir.Path("out"));
   // Kept for want of an answer, the member is named and counted on stderr.
   const std::string passedOver =
@@ -58,7 +58,7 @@ TEST(CliVerbs, ExistingFilesAreKeptOrReplacedAsAsked) {
     std::vector<std::u16string> args = {u"extract", qbx, u"-o", Wide(dir.Path("out"))};
     if (!c.option.empty()) args.push_back(c.option);
     CliRun run = RunQbx(args);
-    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.status, int{kResultOk});
     EXPECT_EQ(run.err, c.err);
     EXPECT_EQ(ReadBytes(dir.Path("out/f.txt")), BytesOf(c.expected));
   }

@@ -15,16 +15,9 @@
 
 namespace {
 // Members at 0, 1024 and (behind a pax header) 2560.
-Bytes ThreeMemberTar() {
-  Bytes a;
-  AppendTarMember(a, {"file.txt", 3}, BytesOf("abc"));
-  AppendTarMember(a, {"folder/", 0, 1600000000, 0755, '5'}, {});
-  AppendPaxHeader(a, PaxRecord("mtime", "1600000001"));
-  AppendTarMember(a, {"tool", 2, 1600000000, 0104755}, BytesOf("xx"));
-  AppendZeroBlocks(a, 2);
-  return a;
-}
-const Bytes kThree = ThreeMemberTar();
+const Bytes kThree = Joined({TarMember({"file.txt", 3}, BytesOf("abc")), TarMember({"folder/", 0, 1600000000, 0755, '5'}),
+                             PaxHeader(PaxRecord("mtime", "1600000001")),
+                             TarBytes({{{"tool", 2, 1600000000, 0104755}, BytesOf("xx")}})});
 
 using Edit = std::function<ResultCode(ArchiveContext*)>;
 Edit Rename(uint32_t index, const std::u16string& name) {
@@ -134,15 +127,9 @@ Bytes UstarPrefixed() {
   ustar.prefix = "some/folder";
   return TarBytes({{ustar, BytesOf("x")}});
 }
-Bytes PaxPath() {
-  Bytes a;
-  AppendPaxHeader(a, PaxRecord("path", "long/path"));
-  return Joined({a, TarBytes({{{"long/pa", 1}, BytesOf("x")}})});
-}
-Bytes GnuLongName() {
-  Bytes a;
-  AppendGnuLongName(a, std::string(120, 'g'));
-  return Joined({a, TarBytes({{{std::string(99, 'g'), 1}, BytesOf("x")}})});
+Bytes PaxPath() { return Joined({PaxHeader(PaxRecord("path", "long/path")), TarBytes({{{"long/pa", 1}, BytesOf("x")}})}); }
+Bytes GnuLongNamed() {
+  return Joined({GnuLongName(std::string(120, 'g')), TarBytes({{{std::string(99, 'g'), 1}, BytesOf("x")}})});
 }
 
 Bytes DamagedTar() {
@@ -167,7 +154,7 @@ std::vector<RefusalCase> RefusalCases() {
       {"rename to 100 bytes", kThree, Rename(0, std::u16string(100, u'x')), kResultNameDoesNotFit},
       {"rename to 34 characters of 3 bytes", kThree, Rename(0, std::u16string(34, u'\u20AC')), kResultNameDoesNotFit},
       {"rename a pax path", PaxPath(), Rename(0, u"short"), kResultNameDoesNotFit},
-      {"rename a GNU long name", GnuLongName(), Rename(0, u"short"), kResultNameDoesNotFit},
+      {"rename a GNU long name", GnuLongNamed(), Rename(0, u"short"), kResultNameDoesNotFit},
       {"rename a name with a ustar prefix", UstarPrefixed(), Rename(0, u"short"), kResultNameDoesNotFit},
       {"rename, write fails", kThree, Rename(0, u"x"), kResultWrite, kFaultWrite},
       {"rename, read fails", kThree, Rename(0, u"x"), kResultRead, kFaultRead},

@@ -38,17 +38,12 @@ const WalkOptions kCancelled{0, nullptr, {}, [](ArchiveContext* c) {
 }};
 
 TEST(Extract, FilesFoldersTimesAndWhereTheWalkStops) {
-  Bytes tar;
-  AppendTarMember(tar, {"dir/", 0, 1500000000, 0755, '5'}, {});
-  AppendTarMember(tar, {"dir/empty", 0, 1500000001}, {});
-  AppendTarMember(tar, {"dir/sub/data.bin", 300000, 1500000002}, Pattern(300000));
-  AppendTarMember(tar, {"link", 0, 1500000003, 0644, '2'}, {});
-  AppendZeroBlocks(tar, 2);
-  Bytes blocked;
-  AppendTarMember(blocked, {"blocker", 1, 1500000004}, BytesOf("f"));
-  AppendTarMember(blocked, {"blocker/inside", 1}, BytesOf("1"));
-  AppendTarMember(blocked, {"after", 1}, BytesOf("2"));
-  AppendZeroBlocks(blocked, 2);
+  const Bytes tar = TarBytes({{{"dir/", 0, 1500000000, 0755, '5'}, {}},
+                              {{"dir/empty", 0, 1500000001}, {}},
+                              {{"dir/sub/data.bin", 300000, 1500000002}, Pattern(300000)},
+                              {{"link", 0, 1500000003, 0644, '2'}, {}}});
+  const Bytes blocked = TarBytes(
+      {{{"blocker", 1, 1500000004}, BytesOf("f")}, {{"blocker/inside", 1}, BytesOf("1")}, {{"after", 1}, BytesOf("2")}});
   struct Case { const char* what; const char* file; Bytes archive; ResultCode expected; Files files; };
   const Case cases[] = {
       // A link is written as a plain file of its (empty) data; no link is made.
@@ -94,9 +89,7 @@ TEST(Extract, QbxAttributes) {
 // after the member fails, is wholly replaced).
 TEST(Extract, OnlySoundMembersReplaceFiles) {
   const Bytes data = Pattern(600000);  // more than one block: the cancel comes between two
-  Bytes tar;
-  AppendTarMember(tar, {"target", data.size()}, data);
-  AppendZeroBlocks(tar, 2);
+  const Bytes tar = TarBytes({{{"target", data.size()}, data}});
   Bytes damaged = QbxBytes({{"target", BytesOf("new contents")}});
   damaged[515] ^= 1;
   const std::pair<const char*, Bytes> archives[] = {{"a.tar", tar}, {"a.qbx", QbxBytes({{"target", data}})}};

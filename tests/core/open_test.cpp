@@ -9,12 +9,7 @@
 #include <cstring>
 
 namespace {
-Bytes OneMemberTar() {
-  Bytes tar;
-  AppendTarMember(tar, {"m", 1}, BytesOf("1"));
-  AppendZeroBlocks(tar, 2);
-  return tar;
-}
+Bytes OneMemberTar() { return Joined({TarMember({"m", 1}, BytesOf("1")), Bytes(1024, 0)}); }
 
 Bytes Headed(size_t size, const char* head) {
   Bytes b(size, 0);

@@ -12,25 +12,14 @@
 
 namespace {
 const std::string kLongName = std::string(130, 'l') + "/big.bin";
-
-Bytes TarWith(const std::string& name, const Bytes& data) {
-  Bytes a;
-  AppendTarMember(a, {name, data.size()}, data);
-  return a;
-}
-Bytes Cut(Bytes bytes, size_t size) {
-  bytes.resize(size);
-  return bytes;
-}
-Bytes TarLongNamed() {
-  Bytes a;
-  AppendPaxHeader(a, PaxRecord("path", kLongName));
-  AppendTarMember(a, {kLongName.substr(0, 99), 100000}, Pattern(100000));
-  return a;
-}
-
-const Bytes kTarKept = TarWith("a.txt", BytesOf("hello"));
+const Bytes kTarKept = TarMember({"a.txt", 5}, BytesOf("hello"));
 const Bytes kQbxKept = QbxBytes({{"a.txt", BytesOf("hello")}});
+// Whole, the member an add was copying; the cases keep only what was written of it.
+const Bytes kTarBig = TarMember({"big.bin", 100000}, Pattern(100000));
+const Bytes kQbxBig = QbxBytes({{"big.bin", Pattern(100000)}});
+Bytes TarLongNamed() {
+  return Joined({PaxHeader(PaxRecord("path", kLongName)), TarMember({kLongName.substr(0, 99), 100000}, Pattern(100000))});
+}
 
 struct TornCase {
   const char* what;
@@ -45,17 +34,14 @@ struct TornCase {
 };
 
 const TornCase kTorn[] = {
-    {"tar cut inside data", "a.tar", kTarKept, Cut(TarWith("big.bin", Pattern(100000)), 512 + 2000), "big.bin",
-     512 + 100352},
-    {"tar cut inside a header block", "a.tar", kTarKept, Cut(TarWith("big.bin", Pattern(100000)), 300), "", 0},
+    {"tar cut inside data", "a.tar", kTarKept, Cut(kTarBig, 512 + 2000), "big.bin", 512 + 100352},
+    {"tar cut inside a header block", "a.tar", kTarKept, Cut(kTarBig, 300), "", 0},
     {"tar with a pax long name before the cut member", "a.tar", kTarKept, Cut(TarLongNamed(), 1536 + 3000),
      kLongName, 1536 + 100352},
     {"tar cut inside a pax record", "a.tar", kTarKept, Cut(TarLongNamed(), 600), "", 0},
-    {"tar whose only member is cut", "a.tar", {}, Cut(TarWith("big.bin", Pattern(100000)), 1024), "big.bin",
-     512 + 100352},
-    {"qbx cut inside data", "a.qbx", kQbxKept, Cut(QbxBytes({{"big.bin", Pattern(100000)}}), 512 + 2000), "big.bin",
-     512 + 100000 + 4},
-    {"qbx cut inside a header", "a.qbx", kQbxKept, Cut(QbxBytes({{"big.bin", Pattern(100000)}}), 200), "", 0},
+    {"tar whose only member is cut", "a.tar", {}, Cut(kTarBig, 1024), "big.bin", 512 + 100352},
+    {"qbx cut inside data", "a.qbx", kQbxKept, Cut(kQbxBig, 512 + 2000), "big.bin", 512 + 100000 + 4},
+    {"qbx cut inside a header", "a.qbx", kQbxKept, Cut(kQbxBig, 200), "", 0},
 };
 
 class RepairTorn : public testing::TestWithParam<TornCase> {
@@ -153,14 +139,13 @@ struct RefusedCase {
 };
 
 Bytes DamagedTar() {
-  Bytes a = kTarKept;
-  AppendTarMember(a, {"bad.txt", 1, 1600000000, 0644, '0', false, false, 1}, BytesOf("x"));
-  return Joined({a, Cut(TarWith("big.bin", Pattern(100000)), 1024)});
+  const Bytes badChecksum = TarMember({"bad.txt", 1, 1600000000, 0644, '0', false, false, 1}, BytesOf("x"));
+  return Joined({kTarKept, badChecksum, Cut(kTarBig, 1024)});
 }
 Bytes DamagedQbx() {
-  Bytes a = Joined({kQbxKept, QbxBytes({{"bad.txt", BytesOf("x")}})});
+  Bytes a = Joined({kQbxKept, QbxBytes({{"bad.txt", BytesOf("x")}}), Cut(kQbxBig, 1024)});
   a[kQbxKept.size() + 8] ^= 1;  // the name: the header checksum no longer matches
-  return Joined({a, Cut(QbxBytes({{"big.bin", Pattern(100000)}}), 1024)});
+  return a;
 }
 
 const RefusedCase kRefused[] = {

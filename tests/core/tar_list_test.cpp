@@ -36,18 +36,7 @@ Bytes operator+(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
-Bytes Member_(const TarHeaderFields& fields, const Bytes& data = {}) {
-  Bytes a;
-  AppendTarMember(a, fields, data);
-  return a;
-}
 Bytes Zeros(uint32_t blocks) { return Bytes(blocks * kTarBlockSize, 0); }
-Bytes Pax(const std::string& records, char typeflag = 'x', const std::string& name = "././@PaxHeader",
-          int checksumDelta = 0) {
-  Bytes a;
-  AppendPaxHeader(a, records, typeflag, name, checksumDelta);
-  return a;
-}
 // Twelve octal digits as old GNU headers write their map.
 void PutOctal12(uint8_t* field, uint64_t value) {
   for (int i = 10; i >= 0; --i, value >>= 3) field[i] = static_cast<uint8_t>('0' + (value & 7));
@@ -68,15 +57,11 @@ Bytes SparseHeader(uint64_t size, int more) {
   for (int i = 0; i < more; ++i) a = a + extension;
   return a;
 }
-Bytes Cut(Bytes a, size_t size) {
-  a.resize(size);
-  return a;
-}
 
 // Plexus Archiver (Maven's assemblies) right-aligns every number with spaces and ends it
 // with a zero and a space: " 14157\0 ".
 Bytes PlexusMember(const std::string& name, const Bytes& data) {
-  Bytes h = Member_({name, data.size()}, data);
+  Bytes h = TarMember({name, data.size()}, data);
   auto put = [&](uint32_t offset, int width, uint64_t value) {
     char field[16];
     std::snprintf(field, sizeof field, "%*llo%c ", width - 2, static_cast<unsigned long long>(value), 0);
@@ -97,16 +82,10 @@ Bytes UstarMember(const std::string& prefix, const std::string& name, const char
   TarHeaderFields fields{name, 1};
   fields.magic = std::string(magic, 8);
   fields.prefix = prefix;
-  return Member_(fields, BytesOf("u"));
+  return TarMember(fields, BytesOf("u"));
 }
 
-Bytes GnuLongName(const std::string& name, char typeflag = 'L') {
-  Bytes a;
-  AppendGnuLongName(a, name, typeflag);
-  return a;
-}
-
-const Bytes kKept = Member_({"kept", 2}, BytesOf("ok"));
+const Bytes kKept = TarMember({"kept", 2}, BytesOf("ok"));
 Case Damage(const char* what, const Bytes& tail, ResultCode verdict = kResultChecksum) {
   return {what, kKept + tail + Zeros(2), {{"kept", 2, 0, 0}}, kModeReadOnly, 1, 1024, verdict};
 }
@@ -117,73 +96,73 @@ std::vector<Case> Cases() {
   Bytes zeroChecksum = Zeros(1);
   zeroChecksum[0] = 'n';
   const std::string huge(kTarMaxExtendedLength + 1, 'a');
-  Bytes paxCutOff = Pax(PaxRecord("comment", std::string(2000, 'c')));  // its data needs 2048 bytes
+  Bytes paxCutOff = PaxHeader(PaxRecord("comment", std::string(2000, 'c')));  // its data needs 2048 bytes
   paxCutOff.resize(512);
   return {
-      {"numbers with spaces", Member_({.name = "s", .size = 5, .spacesInNumbers = true}, hello) + Zeros(2),
+      {"numbers with spaces", TarMember({.name = "s", .size = 5, .spacesInNumbers = true}, hello) + Zeros(2),
        {{"s", 5, 0, 0}}, kModeReadWrite, 1, 1024},
       {"numbers as Plexus Archiver writes them", PlexusMember("p1", hello) + PlexusMember("p2", hello) + Zeros(2),
        {{"p1", 5, 0, 0}, {"p2", 5, 1, 1024}}, kModeReadWrite, 2, 2048},
       {"GNU long name: one member with the whole name",
-       GnuLongName(longName) + Member_({longName.substr(0, 99), 5}, hello) + Member_({"next", 0}) + Zeros(2),
+       GnuLongName(longName) + TarMember({longName.substr(0, 99), 5}, hello) + TarMember({"next", 0}) + Zeros(2),
        {{longName, 5, 0, 0}, {"next", 0, 1, 2048}}, kModeReadWrite, 2, 2560},
-      {"GNU long link name belongs to its member", GnuLongName(longName, 'K') + Member_({"link", 0, 1600000000, 0777, '2'}) + Zeros(2),
+      {"GNU long link name belongs to its member", GnuLongName(longName, 'K') + TarMember({"link", 0, 1600000000, 0777, '2'}) + Zeros(2),
        {{"link", 0, 0, 0}}, kModeReadWrite, 1, 1536},
-      {"pax path outranks a GNU long name", GnuLongName("gnu/name") + Pax(PaxRecord("path", "pax/name")) + Member_({"field", 0}) + Zeros(2),
+      {"pax path outranks a GNU long name", GnuLongName("gnu/name") + PaxHeader(PaxRecord("path", "pax/name")) + TarMember({"field", 0}) + Zeros(2),
        {{"pax/name", 0, 0, 0}}, kModeReadWrite, 1, 2560},
       {"ustar prefix joined with a slash", UstarMember("a/b", "c.txt") + Zeros(2), {{"a/b/c.txt", 1, 0, 0}}, kModeReadWrite, 1, 1024},
       {"GNU magic: no prefix there", UstarMember("a/b", "c.txt", "ustar  \0") + Zeros(2), {{"c.txt", 1, 0, 0}}, kModeReadWrite, 1, 1024},
       {"directory holds no data whatever its size says",
-       Member_({"dir", 1, 1600000000, 0755, '5'}) + Member_({"after", 0}) + Zeros(2),
+       TarMember({"dir", 1, 1600000000, 0755, '5'}) + TarMember({"after", 0}) + Zeros(2),
        {{"dir", 0, 0, 0}, {"after", 0, 1, 512}}, kModeReadWrite, 2, 1024},
-      {"old-style directory: a name ending in a slash", Member_({"old/", 1}) + Member_({"after", 0}) + Zeros(2),
+      {"old-style directory: a name ending in a slash", TarMember({"old/", 1}) + TarMember({"after", 0}) + Zeros(2),
        {{"old/", 0, 0, 0}, {"after", 0, 1, 512}}, kModeReadWrite, 2, 1024},
-      {"volume label is not a member", Member_({"Backup 1", 0, 1600000000, 0, 'V'}) + Member_({"m", 1}, BytesOf("1")) + Zeros(2),
+      {"volume label is not a member", TarMember({"Backup 1", 0, 1600000000, 0, 'V'}) + TarMember({"m", 1}, BytesOf("1")) + Zeros(2),
        {{"m", 1, 0, 0}}, kModeReadWrite, 1, 1536},
-      {"signed checksum", Member_({.name = "\xC3\xA9t\xC3\xA9", .size = 5, .signedChecksum = true}, hello) + Zeros(2),
+      {"signed checksum", TarMember({.name = "\xC3\xA9t\xC3\xA9", .size = 5, .signedChecksum = true}, hello) + Zeros(2),
        {{"\xC3\xA9t\xC3\xA9", 5, 0, 0}}, kModeReadWrite, 1, 1024},
-      {"name of exactly 100 bytes", Member_({std::string(100, 'n'), 0}) + Zeros(2), {{std::string(100, 'n'), 0, 0, 0}},
+      {"name of exactly 100 bytes", TarMember({std::string(100, 'n'), 0}) + Zeros(2), {{std::string(100, 'n'), 0, 0, 0}},
        kModeReadWrite, 1, 512},
-      {"zero blocks between members take indexes", Member_({"first", 3}, BytesOf("abc")) + Zeros(3) + Member_({"second", 0}) + Zeros(2),
+      {"zero blocks between members take indexes", TarMember({"first", 3}, BytesOf("abc")) + Zeros(3) + TarMember({"second", 0}) + Zeros(2),
        {{"first", 3, 0, 0}, {"second", 0, 4, 2560}}, kModeReadWrite, 5, 3072},
       Damage("garbage block", Bytes(512, 'g')),
       Damage("bad checksum", TarHeader({"bad", 0, 1600000000, 0644, '0', false, false, 1})),
       Damage("zero checksum in a block that is not empty", zeroChecksum),
-      Damage("pax header with a bad checksum", Pax(PaxRecord("mtime", "1"), 'x', "././@PaxHeader", 5) + Member_({"after", 0})),
-      Damage("pax header too long", Pax(huge), kResultFormat),
+      Damage("pax header with a bad checksum", PaxHeader(PaxRecord("mtime", "1"), 'x', "././@PaxHeader", 5) + TarMember({"after", 0})),
+      Damage("pax header too long", PaxHeader(huge), kResultFormat),
       Damage("file ends in a pax header", paxCutOff, kResultUnexpectedEnd),
       Damage("sparse extension blocks without end", SparseHeader(0, 200), kResultFormat),
       {"a text file is no archive to append to", BytesOf("just a note, 39 bytes of plain text.\n\n"), {}, kModeReadOnly, 0, 0,
        kResultUnexpectedEnd},
-      {"file ends inside the first header", Cut(Member_({"first", 0}), 300), {}, kModeReadOnly, 0, 0, kResultUnexpectedEnd},
-      {"part of a block behind the end blocks", Member_({"m", 1}, BytesOf("1")) + Zeros(2) + Bytes(100, 0),
+      {"file ends inside the first header", Cut(TarMember({"first", 0}), 300), {}, kModeReadOnly, 0, 0, kResultUnexpectedEnd},
+      {"part of a block behind the end blocks", TarMember({"m", 1}, BytesOf("1")) + Zeros(2) + Bytes(100, 0),
        {{"m", 1, 0, 0}}, kModeReadOnly, 1, 1024, kResultUnexpectedEnd},
-      {"garbage behind the end blocks", Member_({"m", 1}, BytesOf("1")) + Zeros(2) + Bytes(512, 0x55),
+      {"garbage behind the end blocks", TarMember({"m", 1}, BytesOf("1")) + Zeros(2) + Bytes(512, 0x55),
        {{"m", 1, 0, 0}}, kModeReadOnly, 1, 1024, kResultChecksum},
-      {"data cut off by the end of the file", Member_({"whole", 3}, BytesOf("abc")) + Cut(Member_({"cut", 2000}, Bytes(2000, 'x')), 700),
+      {"data cut off by the end of the file", TarMember({"whole", 3}, BytesOf("abc")) + Cut(TarMember({"cut", 2000}, Bytes(2000, 'x')), 700),
        {{"whole", 3, 0, 0}, {"cut", 2000, 1, 1024}}, kModeReadOnly, 2, 3584, kResultUnexpectedEnd},
-      {"member larger than the buffer", Member_({"big", 300000}, Bytes(300000, 'b')) + Zeros(2), {{"big", 300000, 0, 0}},
+      {"member larger than the buffer", TarMember({"big", 300000}, Bytes(300000, 'b')) + Zeros(2), {{"big", 300000, 0, 0}},
        kModeReadWrite, 1, 300544},
       {"pax path, size and time",
-       Pax(PaxRecord("path", "a/very/long/name") + PaxRecord("mtime", "1600000000.123456789") + PaxRecord("size", "70000")) +
-           Member_({"short", 0, 5}) + Bytes(70144, 'd') + Member_({"next", 1}, BytesOf("n")) + Zeros(2),
+       PaxHeader(PaxRecord("path", "a/very/long/name") + PaxRecord("mtime", "1600000000.123456789") + PaxRecord("size", "70000")) +
+           TarMember({"short", 0, 5}) + Bytes(70144, 'd') + TarMember({"next", 1}, BytesOf("n")) + Zeros(2),
        {{"a/very/long/name", 70000, 0, 0}, {"next", 1, 1, 71680}}, kModeReadWrite, 2, 72704},
-      {"pax header of an odd type named PaxHeader", Pax(PaxRecord("size", "700"), 'A') + Member_({"member", 0}) + Bytes(1024, 1) +
-           Member_({"after", 0}) + Zeros(2), {{"member", 700, 0, 0}, {"after", 0, 1, 2560}}, kModeReadWrite, 2, 3072},
-      {"GNU tar x header", Pax(PaxRecord("size", "700"), 'x', "./PaxHeaders.1234/member") + Member_({"member", 0}) + Bytes(1024, 1) +
-           Member_({"after", 0}) + Zeros(2), {{"member", 700, 0, 0}, {"after", 0, 1, 2560}}, kModeReadWrite, 2, 3072},
-      {"global header keys are not applied", Pax(PaxRecord("size", "700"), 'g', "pax_global_header") + Member_({"member", 0}) +
-           Member_({"after", 0}) + Zeros(2), {{"member", 0, 0, 0}, {"after", 0, 1, 1536}}, kModeReadWrite, 2, 2048},
+      {"pax header of an odd type named PaxHeader", PaxHeader(PaxRecord("size", "700"), 'A') + TarMember({"member", 0}) + Bytes(1024, 1) +
+           TarMember({"after", 0}) + Zeros(2), {{"member", 700, 0, 0}, {"after", 0, 1, 2560}}, kModeReadWrite, 2, 3072},
+      {"GNU tar x header", PaxHeader(PaxRecord("size", "700"), 'x', "./PaxHeaders.1234/member") + TarMember({"member", 0}) + Bytes(1024, 1) +
+           TarMember({"after", 0}) + Zeros(2), {{"member", 700, 0, 0}, {"after", 0, 1, 2560}}, kModeReadWrite, 2, 3072},
+      {"global header keys are not applied", PaxHeader(PaxRecord("size", "700"), 'g', "pax_global_header") + TarMember({"member", 0}) +
+           TarMember({"after", 0}) + Zeros(2), {{"member", 0, 0, 0}, {"after", 0, 1, 1536}}, kModeReadWrite, 2, 2048},
       {"several extended headers: the last x counts",
-       Pax(PaxRecord("comment", "git"), 'g', "pax_global_header") + Pax(PaxRecord("size", "9999") + PaxRecord("mtime", "5")) +
-           Pax(PaxRecord("size", "600") + PaxRecord("mtime", "1700000000")) + Member_({"m", 0, 10}) + Zeros(2) + Member_({"n", 0}) + Zeros(2),
+       PaxHeader(PaxRecord("comment", "git"), 'g', "pax_global_header") + PaxHeader(PaxRecord("size", "9999") + PaxRecord("mtime", "5")) +
+           PaxHeader(PaxRecord("size", "600") + PaxRecord("mtime", "1700000000")) + TarMember({"m", 0, 10}) + Zeros(2) + TarMember({"n", 0}) + Zeros(2),
        {{"m", 600, 0, 0, 1700000000}, {"n", 0, 1, 4608}}, kModeReadWrite, 2, 5120},
       {"keys match whole records only",
-       Pax(PaxRecord("path", "dir/size=99999/f") + PaxRecord("GNU.sparse.realsize", "88888") + PaxRecord("size", "3")) +
-           Member_({"f", 0}, BytesOf("abc")) + Zeros(2), {{"dir/size=99999/f", 3, 0, 0}}, kModeReadWrite, 1, 2048},
-      {"zero block after an extended header", Pax(PaxRecord("mtime", "1")) + Zeros(1) + Member_({"m", 0}) + Zeros(2),
+       PaxHeader(PaxRecord("path", "dir/size=99999/f") + PaxRecord("GNU.sparse.realsize", "88888") + PaxRecord("size", "3")) +
+           TarMember({"f", 0}, BytesOf("abc")) + Zeros(2), {{"dir/size=99999/f", 3, 0, 0}}, kModeReadWrite, 1, 2048},
+      {"zero block after an extended header", PaxHeader(PaxRecord("mtime", "1")) + Zeros(1) + TarMember({"m", 0}) + Zeros(2),
        {{"m", 0, 1, 1536}}, kModeReadWrite, 2, 2048},
-      {"old GNU sparse extension blocks", SparseHeader(5, 1) + Zeros(1) + hello + Bytes(507, 0) + Member_({"next", 0}) + Zeros(2),
+      {"old GNU sparse extension blocks", SparseHeader(5, 1) + Zeros(1) + hello + Bytes(507, 0) + TarMember({"next", 0}) + Zeros(2),
        {{"sparse", 25, 0, 0, 1}, {"next", 0, 1, 2048}}, kModeReadWrite, 2, 2560},
   };
 }
@@ -216,7 +195,7 @@ TEST(TarList, TypeflagAttributes) {
                                              {'S', kAttrArchive}, {'5', kAttrDirectory}, {'2', kAttrLink},
                                              {'1', kAttrHardLink}, {'3', 0}, {'6', 0}, {'Z', 0}};
   Bytes a;
-  for (auto [type, attributes] : types) a = a + Member_({.name = std::string("m") + (type ? type : '_'), .typeflag = type});
+  for (auto [type, attributes] : types) a = a + TarMember({.name = std::string("m") + (type ? type : '_'), .typeflag = type});
   const Listing l = ListBytes(a + Zeros(2), "a.tar");
   ASSERT_EQ(l.members.size(), std::size(types));
   for (size_t i = 0; i < std::size(types); ++i)
@@ -228,7 +207,7 @@ class TarHugeSize : public testing::TestWithParam<bool> {};
 TEST_P(TarHugeSize, IsSteppedOver) {
   const bool base256 = GetParam();
   const uint64_t big = 9000000000ULL;
-  Bytes head = base256 ? Bytes() : Pax(PaxRecord("size", "9000000000") + PaxRecord("mtime", "1600000000.5"));
+  Bytes head = base256 ? Bytes() : PaxHeader(PaxRecord("size", "9000000000") + PaxRecord("mtime", "1600000000.5"));
   Bytes h = TarHeader({"big", 0});
   if (base256) {
     std::memset(&h[kTarSizeOffset], 0, 12);
@@ -241,7 +220,7 @@ TEST_P(TarHugeSize, IsSteppedOver) {
   {
     std::fstream f(dir.Path("big.tar"), std::ios::in | std::ios::out | std::ios::binary);
     f.seekp(static_cast<std::streamoff>(head.size() + h.size() + big + TarPadding(big)));
-    const Bytes tail = Member_({"after", 0}) + Zeros(2);
+    const Bytes tail = TarMember({"after", 0}) + Zeros(2);
     f.write(reinterpret_cast<const char*>(tail.data()), static_cast<std::streamsize>(tail.size()));
   }
   ListingContext l(dir.Path("big.tar"));

@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,10 +23,10 @@
 #include <system_error>
 
 #include "cli/job_session.h"
-#include "core/archive.h"
 #include "core/member_name.h"
 #include "core/output_name.h"
 #include "jobs/jobs.h"
+#include "fuzz_file.h"
 #include "platform/path_posix.h"
 
 namespace fs = std::filesystem;
@@ -205,7 +204,7 @@ const Sandbox& TheSandbox() {
   static const Sandbox* const box = [] {
     const std::string stem = "qbx-extract-fuzz-" + std::to_string(getpid());
     const fs::path temp = fs::temp_directory_path();
-    auto* b = new Sandbox{temp / (stem + QBX_FUZZ_EXTENSION), temp / stem, temp / stem / "out"};
+    auto* b = new Sandbox{FuzzFile("qbx-extract-fuzz", QBX_FUZZ_EXTENSION), temp / stem, temp / stem / "out"};
     RemoveAll(b->root);
     std::error_code e;
     if (!fs::create_directory(b->root, e)) std::abort();
@@ -214,11 +213,7 @@ const Sandbox& TheSandbox() {
   return *box;
 }
 
-void RemoveSandbox() {
-  RemoveAll(TheSandbox().root);
-  std::error_code e;
-  fs::remove(TheSandbox().archive, e);
-}
+void RemoveSandbox() { RemoveAll(TheSandbox().root); }
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -229,10 +224,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Sandbox& box = TheSandbox();
-  if (FILE* f = std::fopen(box.archive.c_str(), "wb")) {
-    if (size != 0) std::fwrite(data, 1, size, f);
-    std::fclose(f);
-  }
+  WriteFuzzFile(box.archive, data, size);
   ExtractOnce(box, false);
   ExtractOnce(box, true);
   return 0;

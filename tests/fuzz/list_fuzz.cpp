@@ -1,14 +1,6 @@
 // The listing fuzzers, one per format (CMakeLists.txt gives each its file extension): the
 // input becomes an archive file that is opened, listed and tested.
-#include <unistd.h>
-
-#include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <string>
-
-#include "core/archive.h"
-#include "formats/formats.h"
+#include "fuzz_file.h"
 
 namespace {
 uint32_t gListed;  // one past the highest member index the listing reported
@@ -20,20 +12,10 @@ uint32_t NoteMember(ArchiveContext* context) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::filesystem::path path = std::filesystem::temp_directory_path() /
-      ("qbx-fuzz-" + std::to_string(getpid()) + QBX_FUZZ_EXTENSION);
-  if (FILE* f = std::fopen(path.c_str(), "wb")) {
-    if (size != 0) std::fwrite(data, 1, size, f);
-    std::fclose(f);
-  }
-  static uint64_t offsets[1024];
+  const std::filesystem::path& path = FuzzFile("qbx-fuzz", QBX_FUZZ_EXTENSION);
+  WriteFuzzFile(path, data, size);
   static ArchiveContext context;
-  static std::u16string wide = path.u16string();
-  InitArchiveContext(&context, AllFormatTable());
-  context.archivePath = wide.c_str();
-  context.memberOffsets = offsets;
-  context.memberOffsetCapacity = 1024;
-  context.onMember = NoteMember;
+  InitFuzzContext(&context, path, NoteMember);
   gListed = 0;
   const ResultCode opened = OpenArchive(&context, 0);
   // A TAR or QBX listing takes any damage: it opens, and lists only members it counts.

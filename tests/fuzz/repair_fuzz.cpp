@@ -1,21 +1,13 @@
 // The repair fuzzers, TAR and QBX (CMakeLists.txt gives each its file extension): whatever
 // the input, a repair either leaves the file byte for byte as it was, or cuts it where the
 // torn member began, and the cut archive then opens writable with the members before it.
-#include <unistd.h>
-
-#include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <string>
+#include <algorithm>
 #include <vector>
 
-#include "core/archive.h"
 #include "core/repair.h"
-#include "formats/formats.h"
+#include "fuzz_file.h"
 
 namespace {
-uint64_t gOffsets[1024];
-
 uint32_t TakeMember(ArchiveContext*) { return 1; }
 
 std::vector<uint8_t> ReadAll(const std::filesystem::path& path) {
@@ -28,26 +20,17 @@ std::vector<uint8_t> ReadAll(const std::filesystem::path& path) {
   return bytes;
 }
 
-ResultCode Open(ArchiveContext* context, const std::u16string& path) {
-  InitArchiveContext(context, AllFormatTable());
-  context->archivePath = path.c_str();
-  context->memberOffsets = gOffsets;
-  context->memberOffsetCapacity = 1024;
-  context->onMember = TakeMember;
+ResultCode Open(ArchiveContext* context, const std::filesystem::path& path) {
+  InitFuzzContext(context, path, TakeMember);
   return OpenArchive(context, 0);
 }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::filesystem::path path = std::filesystem::temp_directory_path() /
-      ("qbx-fuzz-repair-" + std::to_string(getpid()) + QBX_FUZZ_EXTENSION);
-  static const std::u16string wide = path.u16string();
-  if (FILE* f = std::fopen(path.c_str(), "wb")) {
-    if (size != 0) std::fwrite(data, 1, size, f);
-    std::fclose(f);
-  }
+  const std::filesystem::path& path = FuzzFile("qbx-fuzz-repair", QBX_FUZZ_EXTENSION);
+  WriteFuzzFile(path, data, size);
   static ArchiveContext context;
-  if (Open(&context, wide) != kResultOk) {
+  if (Open(&context, path) != kResultOk) {
     CloseArchive(&context);
     return 0;
   }
@@ -64,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (tail.offset > size || after.size() < tail.offset || !std::equal(data, data + tail.offset, after.begin()))
     __builtin_trap();
   // ... and the archive opens writable, ending with the members before the torn one.
-  if (Open(&context, wide) != kResultOk || context.openMode != kModeReadWrite) __builtin_trap();
+  if (Open(&context, path) != kResultOk || context.openMode != kModeReadWrite) __builtin_trap();
   CloseArchive(&context);
   return 0;
 }

@@ -3,18 +3,10 @@
 // members is viewed in every mode at the pages the viewer opens on and steps to (the first,
 // the second, the last), and every fetched page is turned into its text (the character
 // dump at both line widths).
-#include <unistd.h>
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-#include <system_error>
 #include <vector>
 
 #include "cli/cli.h"
-#include "core/archive.h"
+#include "fuzz_file.h"
 #include "viewer/dump.h"
 #include "viewer/member_fetch.h"
 #include "viewer/view_mode.h"
@@ -93,34 +85,14 @@ void ViewMember(ArchiveContext* context, const ListedMember& member) {
     }
   }
 }
-
-// Made once and never destroyed: the exit handler still needs it.
-const std::filesystem::path& ArchivePath() {
-  static const auto* const path = new std::filesystem::path(
-      std::filesystem::temp_directory_path() / ("qbx-view-fuzz-" + std::to_string(getpid()) + QBX_FUZZ_EXTENSION));
-  return *path;
-}
-
-void RemoveArchive() {
-  std::error_code e;
-  std::filesystem::remove(ArchivePath(), e);
-}
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  std::atexit(RemoveArchive);
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::filesystem::path& path = ArchivePath();
-  if (FILE* f = std::fopen(path.c_str(), "wb")) {
-    if (size != 0) std::fwrite(data, 1, size, f);
-    std::fclose(f);
-  }
-  static CliSession* const session = [] {
+  const std::filesystem::path& path = FuzzFile("qbx-view-fuzz", QBX_FUZZ_EXTENSION);
+  WriteFuzzFile(path, data, size);
+  static CliSession* const session = [&] {
     auto* s = new CliSession;
-    InitCliSession(s, ArchivePath().u16string());
+    InitCliSession(s, path.u16string());
     return s;
   }();
   ArchiveContext& c = session->context;

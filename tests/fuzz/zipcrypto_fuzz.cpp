@@ -8,22 +8,13 @@
 // Input: mode (bits 0-1: 1 Deflate, 2 Deflate64, otherwise stored; bit 2: sizes in a data
 // descriptor), password length, the password, 11 header bytes, the member's plain data (a
 // raw stream for Deflate and Deflate64).
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <random>
-#include <string>
-#include <system_error>
 #include <vector>
 
-#include "core/archive.h"
 #include "deflate/inflate.h"
-#include "formats/formats.h"
+#include "fuzz_file.h"
 #include "zip/zip_crypto.h"
 
 namespace {
@@ -31,7 +22,6 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr uint16_t kModTime = 0x28A4;  // its high byte is the check byte behind a descriptor
 constexpr uint32_t kMaxDecoded = 1 << 20;
-constexpr uint32_t kOffsetCapacity = 16;
 
 // The model: CRC-32 from its polynomial, the three key words, the key stream byte.
 uint32_t ModelCrcStep(uint32_t crc, uint8_t byte) {
@@ -167,33 +157,12 @@ Bytes OneMemberZip(const Member& m) {
 
 uint32_t AcceptMember(ArchiveContext*) { return 1; }
 
-// Made once and never destroyed: the exit handler still needs it.
-const std::filesystem::path& ArchivePath() {
-  static const auto* const path = new std::filesystem::path(
-      std::filesystem::temp_directory_path() / ("qbx-zipcrypto-fuzz-" + std::to_string(getpid()) + ".zip"));
-  return *path;
-}
-
-void RemoveArchive() {
-  std::error_code e;
-  std::filesystem::remove(ArchivePath(), e);
-}
-
 // The archive core's test of the one member with the password.
 ResultCode TestZip(const Bytes& zip, const std::string& password) {
-  const std::filesystem::path& path = ArchivePath();
-  static const std::u16string wide = path.u16string();
-  if (FILE* f = std::fopen(path.c_str(), "wb")) {
-    std::fwrite(zip.data(), 1, zip.size(), f);
-    std::fclose(f);
-  }
-  static uint64_t offsets[kOffsetCapacity];
+  const std::filesystem::path& path = FuzzFile("qbx-zipcrypto-fuzz", ".zip");
+  WriteFuzzFile(path, zip.data(), zip.size());
   ArchiveContext context;
-  InitArchiveContext(&context, AllFormatTable());
-  context.archivePath = wide.c_str();
-  context.memberOffsets = offsets;
-  context.memberOffsetCapacity = kOffsetCapacity;
-  context.onMember = AcceptMember;
+  InitFuzzContext(&context, path, AcceptMember);
   Bytes terminated(password.begin(), password.end());
   terminated.push_back(0);
   context.password = terminated.data();
@@ -250,11 +219,6 @@ void CheckMember(const Input& in) {
   if (broken && tested == kResultOk) __builtin_trap();
 }
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  std::atexit(RemoveArchive);
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Input in;

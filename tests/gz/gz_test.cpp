@@ -17,8 +17,6 @@ const Bytes kText = BytesOf("gzip member text\n");
 const Bytes kData = Pattern(300000, 9);  // more than one 256 KiB read
 const Bytes kOne = GzMember(Gz(kText, "t")), kTwo = GzMember(Gz(kData));
 
-Bytes Cut(const Bytes& b, size_t size) { return Bytes(b.begin(), b.begin() + static_cast<long>(size)); }
-
 // Headers the listing refuses are among the test verdicts below.
 struct ListCase {
   const char* what;

@@ -59,13 +59,12 @@ class JobsExtract : public testing::TestWithParam<ExtractCase> {};
 
 TEST_P(JobsExtract, CleansNamesMakesFoldersAndAsksBeforeReplacing) {
   const ExtractCase& c = GetParam();
-  Bytes a = FiveMemberTar();
-  a.resize(a.size() - 1024);  // without its end, to take more members
-  AppendTarMember(a, {"./", 0, 1600000000, 0755, '5'}, {});
-  AppendTarMember(a, {"./folder", 0, 1600000000, 0755, '5'}, {});  // a directory, no slash
-  AppendTarMember(a, {"./folder/file", 4}, BytesOf("data"));
-  AppendTarMember(a, {"./CON.txt", 1}, BytesOf("c"));
-  AppendZeroBlocks(a, 2);
+  const Bytes five = FiveMemberTar();
+  const Bytes a = Joined({Cut(five, five.size() - 1024),  // without its end, to take more members
+                          TarBytes({{{"./", 0, 1600000000, 0755, '5'}, {}},
+                                    {{"./folder", 0, 1600000000, 0755, '5'}, {}},  // a directory, no slash
+                                    {{"./folder/file", 4}, BytesOf("data")},
+                                    {{"./CON.txt", 1}, BytesOf("c")}})});
   JobSession s;
   const std::filesystem::path out = s.dir.Path("out");
   std::filesystem::create_directories(out / "sub");

@@ -38,14 +38,8 @@ inline uint32_t ScriptedAsk(MainState* state, uint32_t code, const char16_t* tex
 
 // The archive most job tests open: a folder, names to clean, 9 blocks with its end.
 inline Bytes FiveMemberTar() {
-  Bytes a;
-  AppendTarMember(a, {"a.txt", 1}, BytesOf("a"));
-  AppendTarMember(a, {"sub/", 0, 1600000000, 0755, '5'}, {});
-  AppendTarMember(a, {"sub/b.txt", 2}, BytesOf("bb"));
-  AppendTarMember(a, {"/etc/x", 3}, BytesOf("etc"));
-  AppendTarMember(a, {"a:b", 1}, BytesOf("c"));
-  AppendZeroBlocks(a, 2);
-  return a;
+  return TarBytes({{{"a.txt", 1}, BytesOf("a")}, {{"sub/", 0, 1600000000, 0755, '5'}, {}}, {{"sub/b.txt", 2}, BytesOf("bb")},
+                   {{"/etc/x", 3}, BytesOf("etc")}, {{"a:b", 1}, BytesOf("c")}});
 }
 
 inline void IgnoreOutput(void*, CliStream, const char*, size_t) {}

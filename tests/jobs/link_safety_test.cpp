@@ -50,12 +50,10 @@ TEST_P(ThroughLink, MemberIsRefusedAndTheRestExtracted) {
   const bool made = links.Make(c.target == Target::kFolder ? outside : outside / "planted.txt", out / c.link);
   ASSERT_TRUE(made || c.target == Target::kDangling);  // made on the host even where unseen
   const auto before = Snapshot(outside);
-  Bytes tar;
   // A folder checked for the member before must not spare the next one its own check.
-  AppendTarMember(tar, {"a/first.txt", 5}, BytesOf("first"));
-  AppendTarMember(tar, c.member, c.member.typeflag == '5' ? Bytes{} : BytesOf("planted"));
-  AppendTarMember(tar, {"safe.txt", 4}, BytesOf("safe"));
-  AppendZeroBlocks(tar, 2);
+  const Bytes tar = TarBytes({{{"a/first.txt", 5}, BytesOf("first")},
+                              {c.member, c.member.typeflag == '5' ? Bytes{} : BytesOf("planted")},
+                              {{"safe.txt", 4}, BytesOf("safe")}});
   s.script.answers = {kAnswerDoAll};  // an overwrite question must not be what keeps it out
   ASSERT_EQ(s.OpenBytes(tar), kResultOk);
   EXPECT_EQ(s.Extract(out), refusalSeen ? kResultLinkInPath : kResultOk);

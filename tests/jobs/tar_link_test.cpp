@@ -41,13 +41,14 @@ const LinkCase kLinkCases[] = {
     {"hard link to nothing", '1', "copy.txt", "sub/none.txt", Record::kField, kResultLinkInPath, "none", false},
 };
 
-void AppendLink(Bytes& tar, const LinkCase& c) {
-  if (c.record == Record::kGnuLongLink) AppendGnuLongName(tar, c.target, 'K');
-  if (c.record == Record::kPaxLinkpath) AppendPaxHeader(tar, PaxRecord("linkpath", c.target));
+// The link member's header, behind the record that holds a long target.
+Bytes LinkMember(const LinkCase& c) {
   Bytes header = TarHeader({c.name, 0, 1600000000, 0777, c.type});
   std::memcpy(header.data() + 157, c.target.data(), std::min<size_t>(c.target.size(), 100));
   RefreshTarChecksum(header.data());
-  tar.insert(tar.end(), header.begin(), header.end());
+  if (c.record == Record::kGnuLongLink) return Joined({GnuLongName(c.target, 'K'), header});
+  if (c.record == Record::kPaxLinkpath) return Joined({PaxHeader(PaxRecord("linkpath", c.target)), header});
+  return header;
 }
 
 std::string Found(const fs::path& path) {
@@ -72,11 +73,7 @@ TEST_P(TarLink, ExtractsOrLeavesOut) {
   JobSession s;
   const bool made = !c.makesLink || SystemMakesLinks(s.dir.root);
   const ResultCode result = made ? c.result : kResultLinkInPath;
-  Bytes tar;
-  AppendTarMember(tar, {"sub/f.txt", 4}, BytesOf("data"));
-  AppendLink(tar, c);
-  AppendZeroBlocks(tar, 2);
-  ASSERT_EQ(s.OpenBytes(tar), kResultOk);
+  ASSERT_EQ(s.OpenBytes(Joined({TarMember({"sub/f.txt", 4}, BytesOf("data")), LinkMember(c), Bytes(1024, 0)})), kResultOk);
   EXPECT_EQ(s.Extract(s.dir.Path("out")), result);
   EXPECT_EQ(s.state().LeftOutCount, result == kResultOk ? 0u : 1u);
   EXPECT_EQ(Found(s.dir.Path("out") / c.name), made ? c.found : "none");
@@ -90,11 +87,8 @@ INSTANTIATE_TEST_SUITE_P(Members, TarLink, testing::ValuesIn(kLinkCases), CaseNa
 TEST(TarLinkThenMember, IsNotFollowed) {
   JobSession s;
   fs::create_directories(s.dir.Path("out/inside"));
-  Bytes tar;
-  AppendLink(tar, {"", '2', "via", "inside", Record::kField, kResultOk, "", true});
-  AppendTarMember(tar, {"via/planted.txt", 1}, BytesOf("p"));
-  AppendZeroBlocks(tar, 2);
-  ASSERT_EQ(s.OpenBytes(tar), kResultOk);
+  const Bytes link = LinkMember({"", '2', "via", "inside", Record::kField, kResultOk, "", true});
+  ASSERT_EQ(s.OpenBytes(Joined({link, TarMember({"via/planted.txt", 1}, BytesOf("p")), Bytes(1024, 0)})), kResultOk);
   EXPECT_EQ(s.Extract(s.dir.Path("out")), kResultLinkInPath);
   EXPECT_FALSE(fs::exists(s.dir.Path("out/inside/planted.txt")));
 }

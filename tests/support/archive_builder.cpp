@@ -52,7 +52,13 @@ void AppendTarMember(Bytes& archive, const TarHeaderFields& fields, const Bytes&
   archive.resize(archive.size() + TarPadding(data.size()), 0);
 }
 
-void AppendGnuLongName(Bytes& archive, const std::string& name, char typeflag) {
+Bytes TarMember(const TarHeaderFields& fields, const Bytes& data) {
+  Bytes a;
+  AppendTarMember(a, fields, data);
+  return a;
+}
+
+Bytes GnuLongName(const std::string& name, char typeflag) {
   TarHeaderFields fields;
   fields.name = "././@LongLink";
   fields.size = name.size() + 1;
@@ -60,7 +66,7 @@ void AppendGnuLongName(Bytes& archive, const std::string& name, char typeflag) {
   fields.magic = std::string("ustar  \0", 8);
   Bytes data = BytesOf(name);
   data.push_back(0);
-  AppendTarMember(archive, fields, data);
+  return TarMember(fields, data);
 }
 
 std::string PaxRecord(const std::string& key, const std::string& value) {
@@ -70,14 +76,13 @@ std::string PaxRecord(const std::string& key, const std::string& value) {
   return std::to_string(length) + body;
 }
 
-void AppendPaxHeader(Bytes& archive, const std::string& records, char typeflag,
-                     const std::string& name, int checksumDelta) {
+Bytes PaxHeader(const std::string& records, char typeflag, const std::string& name, int checksumDelta) {
   TarHeaderFields fields;
   fields.name = name;
   fields.size = records.size();
   fields.typeflag = typeflag;
   fields.checksumDelta = checksumDelta;
-  AppendTarMember(archive, fields, BytesOf(records));
+  return TarMember(fields, BytesOf(records));
 }
 
 void AppendZeroBlocks(Bytes& archive, uint32_t count) {
@@ -92,25 +97,23 @@ Bytes TarBytes(std::initializer_list<TarEntry> members) {
 }
 
 Bytes QbxBytes(std::initializer_list<QbxMemberFields> members) {
-  Bytes a;
-  for (const QbxMemberFields& m : members) AppendQbxMember(a, m);
-  return a;
-}
-
-void AppendQbxMember(Bytes& archive, const QbxMemberFields& fields) {
-  EntryRecord e;
-  std::memset(&e, 0, sizeof e);
-  e.signature = kQbxSignature;
-  e.attributes = fields.attributes;
-  std::memcpy(e.name, fields.name.data(), fields.name.size() < 256 ? fields.name.size() : 256);
-  e.packedSize = static_cast<int64_t>(fields.data.size());
-  e.modified = fields.modified;
-  e.formatVersion = fields.formatVersion;
-  e.checksum = QbxChecksum(reinterpret_cast<const uint8_t*>(&e), kQbxHeaderChecksummed, 0);
-  const auto* raw = reinterpret_cast<const uint8_t*>(&e);
-  archive.insert(archive.end(), raw, raw + sizeof e);
-  if (fields.data.empty()) return;
-  archive.insert(archive.end(), fields.data.begin(), fields.data.end());
-  uint32_t sum = QbxChecksum(fields.data.data(), fields.data.size(), 0);
-  for (int i = 0; i < 4; ++i) archive.push_back(static_cast<uint8_t>(sum >> (8 * i)));
+  Bytes archive;
+  for (const QbxMemberFields& fields : members) {
+    EntryRecord e;
+    std::memset(&e, 0, sizeof e);
+    e.signature = kQbxSignature;
+    e.attributes = fields.attributes;
+    std::memcpy(e.name, fields.name.data(), fields.name.size() < 256 ? fields.name.size() : 256);
+    e.packedSize = static_cast<int64_t>(fields.data.size());
+    e.modified = fields.modified;
+    e.formatVersion = fields.formatVersion;
+    e.checksum = QbxChecksum(reinterpret_cast<const uint8_t*>(&e), kQbxHeaderChecksummed, 0);
+    const auto* raw = reinterpret_cast<const uint8_t*>(&e);
+    archive.insert(archive.end(), raw, raw + sizeof e);
+    if (fields.data.empty()) continue;
+    archive.insert(archive.end(), fields.data.begin(), fields.data.end());
+    uint32_t sum = QbxChecksum(fields.data.data(), fields.data.size(), 0);
+    for (int i = 0; i < 4; ++i) archive.push_back(static_cast<uint8_t>(sum >> (8 * i)));
+  }
+  return archive;
 }

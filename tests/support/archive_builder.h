@@ -25,11 +25,12 @@ Bytes TarHeader(const TarHeaderFields& fields);
 void RefreshTarChecksum(uint8_t* header);
 // Header, data and padding to the next block.
 void AppendTarMember(Bytes& archive, const TarHeaderFields& fields, const Bytes& data);
+Bytes TarMember(const TarHeaderFields& fields, const Bytes& data = {});
 // A pax extended header ("x") carrying the given records text, then nothing else.
-void AppendPaxHeader(Bytes& archive, const std::string& records, char typeflag = 'x',
-                     const std::string& name = "././@PaxHeader", int checksumDelta = 0);
+Bytes PaxHeader(const std::string& records, char typeflag = 'x', const std::string& name = "././@PaxHeader",
+                int checksumDelta = 0);
 // A GNU long name ('L') or long link name ('K') record: the name with its terminator as data.
-void AppendGnuLongName(Bytes& archive, const std::string& name, char typeflag = 'L');
+Bytes GnuLongName(const std::string& name, char typeflag = 'L');
 // A pax record "LENGTH key=value\n" with its length computed.
 std::string PaxRecord(const std::string& key, const std::string& value);
 void AppendZeroBlocks(Bytes& archive, uint32_t count);
@@ -45,5 +46,4 @@ struct QbxMemberFields {
   uint32_t attributes = 0x20;
   uint8_t formatVersion = 0;
 };
-void AppendQbxMember(Bytes& archive, const QbxMemberFields& fields);
 Bytes QbxBytes(std::initializer_list<QbxMemberFields> members);

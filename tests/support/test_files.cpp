@@ -55,6 +55,8 @@ Bytes Joined(std::initializer_list<Bytes> pieces) {
   return all;
 }
 
+Bytes Cut(const Bytes& bytes, size_t size) { return Bytes(bytes.begin(), bytes.begin() + static_cast<long>(size)); }
+
 fs::path FixturesDir() {
   const char* dir = std::getenv("QBX_FIXTURES");
   if (dir == nullptr || *dir == 0) {

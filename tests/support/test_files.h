@@ -26,6 +26,8 @@ Bytes ReadBytes(const std::filesystem::path& path);
 Bytes BytesOf(const std::string& text);
 // The pieces one after another.
 Bytes Joined(std::initializer_list<Bytes> pieces);
+// The first size bytes: a file cut short.
+Bytes Cut(const Bytes& bytes, size_t size);
 
 // Folder of the archives made by the independent tools (env QBX_FIXTURES); fails the test
 // when it is not set, so that a missing step is never mistaken for a pass.

@@ -45,16 +45,12 @@ TEST(ViewFetch, EveryFormatsDataAndHeaders) {
   Bytes cutQbx = QbxBytes({{"cut", Pattern(1000)}});
   cutQbx.resize(512 + 600);
 
-  Bytes tar;  // a pax header whose size counts, a plain member, a gap of zero blocks, one more
-  AppendPaxHeader(tar, PaxRecord("mtime", "1600000000.5") + PaxRecord("size", "700"));
+  // A pax header whose size counts, its member, a plain member.
   const Bytes paxData = Pattern(700);
-  AppendTarMember(tar, {"with-pax", 0}, paxData);
-  AppendTarMember(tar, {"plain.txt", 5}, BytesOf("hello"));
-  AppendZeroBlocks(tar, 2);
-  Bytes gapTar;
-  AppendTarMember(gapTar, {"a", 3}, BytesOf("abc"));
-  AppendZeroBlocks(gapTar, 3);  // indexes 1 to 3 fall on zero blocks
-  gapTar = Joined({gapTar, TarBytes({{{"b", 2}, BytesOf("xy")}})});
+  const Bytes tar = Joined({PaxHeader(PaxRecord("mtime", "1600000000.5") + PaxRecord("size", "700")),
+                            TarBytes({{{"with-pax", 0}, paxData}, {{"plain.txt", 5}, BytesOf("hello")}})});
+  // Indexes 1 to 3 fall on zero blocks.
+  const Bytes gapTar = Joined({TarMember({"a", 3}, BytesOf("abc")), Bytes(3 * 512, 0), TarBytes({{{"b", 2}, BytesOf("xy")}})});
 
   Bytes zip;
   ZipEntryFields first = DeflatedEntry("a.txt", BytesOf("hello, hello, hello"));

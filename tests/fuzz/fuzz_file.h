@@ -1,0 +1,53 @@
+// What the archive fuzzers share: the input written to a file of the process's own, which
+// goes when the fuzzer exits, and a context set up to open that file in any format.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "core/archive.h"
+#include "formats/formats.h"
+
+// Never destroyed: the exit handler still needs it.
+inline std::filesystem::path* gFuzzFile = nullptr;
+
+inline void RemoveFuzzFile() {
+  std::error_code e;
+  std::filesystem::remove(*gFuzzFile, e);
+}
+
+// The temporary folder's stem-PID.extension, named on the first call.
+inline const std::filesystem::path& FuzzFile(const std::string& stem, const std::string& extension) {
+  if (gFuzzFile == nullptr) {
+    gFuzzFile = new std::filesystem::path(std::filesystem::temp_directory_path() /
+                                          (stem + "-" + std::to_string(getpid()) + extension));
+    std::atexit(RemoveFuzzFile);
+  }
+  return *gFuzzFile;
+}
+
+inline void WriteFuzzFile(const std::filesystem::path& path, const uint8_t* data, size_t size) {
+  if (FILE* f = std::fopen(path.c_str(), "wb")) {
+    if (size != 0) std::fwrite(data, 1, size, f);
+    std::fclose(f);
+  }
+}
+
+// Every format, room for 1024 member offsets, the given member callback; open it next.
+inline void InitFuzzContext(ArchiveContext* context, const std::filesystem::path& path,
+                            uint32_t (*onMember)(ArchiveContext*)) {
+  static uint64_t offsets[1024];
+  static std::u16string wide;
+  wide = path.u16string();
+  InitArchiveContext(context, AllFormatTable());
+  context->archivePath = wide.c_str();
+  context->memberOffsets = offsets;
+  context->memberOffsetCapacity = 1024;
+  context->onMember = onMember;
+}
