@@ -262,10 +262,10 @@ void RunRowCommand(HWND window, uint32_t id) {
     if (!idle || !writable || !IsTar() || !AnySelected()) return;
     s->JobParameter = kModes[id - CMD_ROW_MODE_FIRST];
     RunJobDialog(window, kJobChangeMode);
-  } else if (id >= CMD_ROW_VIEW_FIRST && id <= CMD_ROW_VIEW_LAST) {
+  } else if ((id >= CMD_ROW_VIEW_FIRST && id <= CMD_ROW_VIEW_LAST) || id == CMD_ROW_VIEW_STORED) {
     RefreshCurrentMember();
     if (idle && HasArchive() && OneSelected() && s->Totals.CurrentMember != kNoMember)
-      RunViewDialog(window, id - CMD_ROW_VIEW_FIRST);
+      RunViewDialog(window, id == CMD_ROW_VIEW_STORED ? uint32_t{kViewStoredHex} : id - CMD_ROW_VIEW_FIRST);
   } else if (id > CMD_ROW_TRIM_BASE && id <= CMD_ROW_TRIM_LAST) {
     if (!idle || !writable || !AnySelected()) return;
     s->JobParameter = id - CMD_ROW_TRIM_BASE;
@@ -333,7 +333,7 @@ void RunCommand(HWND window, uint32_t id) {
     RunArchiveCommand(window, id);
   } else if ((id >= CMD_ROW_ADD_FILE && id <= CMD_ROW_TEST) || id == CMD_ROW_EXTRACT_HERE || id == CMD_ROW_EXTRACT_TO) {
     RunArchiveCommand(window, id);
-  } else if (id > CMD_ROW_TEST && id <= CMD_ROW_TRIM_LAST) {
+  } else if ((id > CMD_ROW_TEST && id <= CMD_ROW_TRIM_LAST) || id == CMD_ROW_VIEW_STORED) {
     RunRowCommand(window, id);
   }
 }

@@ -89,6 +89,8 @@ bool BuildContextMenu() {
   if (header != nullptr || data != nullptr) AppendMenuW(top, MF_SEPARATOR, 0, nullptr);
   AppendSubmenu(top, header, L"View &Header");
   AppendSubmenu(top, data, L"&View Data");
+  // What the archive holds, compressed or encrypted, beside what it extracts to.
+  AppendMenuW(top, MF_STRING, CMD_ROW_VIEW_STORED, L"View &Stored Data");
 
   s->ContextMenu = HandleOf(top);
   s->PrefixMenu = HandleOf(prefix);
@@ -123,6 +125,7 @@ void PrepareContextMenu() {
   EnableMenuItem(menu, CMD_ROW_DELETE, Grayed(one && writable && s->Totals.CurrentMember == s->Totals.LastMemberIndex));
   EnableMenuItem(menu, CMD_ROW_RENAME, Grayed(one && writable));
   EnableSubmenu(s->ViewDataMenu, one);
+  EnableMenuItem(menu, CMD_ROW_VIEW_STORED, Grayed(one));
   EnableSubmenu(s->ViewHeaderMenu, one);
 }
 

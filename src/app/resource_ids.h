@@ -90,3 +90,4 @@
 // Extract without a folder to pick: into the archive's folder, or a folder named after it.
 #define CMD_ROW_EXTRACT_HERE 9040
 #define CMD_ROW_EXTRACT_TO 9041
+#define CMD_ROW_VIEW_STORED 9042

@@ -1,11 +1,15 @@
 #include "app/view_dialog.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "app/app_state.h"
 #include "app/dialogs.h"
+#include "app/member_list.h"
 #include "app/resource_ids.h"
+#include "jobs/job_host.h"
+#include "jobs/list_columns.h"
 #include "jobs/view_title.h"
 #include "viewer/dump.h"
 #include "viewer/member_fetch.h"
@@ -47,13 +51,25 @@ void EnablePaging(HWND dialog, uint32_t page, uint32_t pageCount) {
     PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_VIEW_BACK_256K)), TRUE);
 }
 
+// An encrypted member's data need the password: asked for until it fits or is refused.
+ResultCode FetchAskingPassword(HWND dialog, uint32_t page, PageBuffer* buffer) {
+  MainState* s = App();
+  for (;;) {
+    PrepareMemberView(&s->Archive, gView.storedSize);
+    const ResultCode code = FetchView(&s->Archive, gView.member, s->ViewKind, page, buffer);
+    if (code != kResultPassword) return code;
+    char16_t name[kMemberNameChars] = {};
+    ReadCell(s->CurrentRow, kColumnName, name, kMemberNameChars);
+    if (AskPassword(dialog, Wide(name)) < kAnswerDo) return kResultCancelled;
+  }
+}
+
 void RenderView(HWND dialog, int64_t delta) {
   MainState* s = App();
   uint32_t page = MoveViewPage(s->ViewPage, delta, gView.pageCount);
   SetWindowTextW(dialog, Wide(ViewTitle(s->ViewKind, page, gView.pageCount).c_str()));
   PageBuffer buffer;
-  PrepareMemberView(&s->Archive, gView.storedSize);
-  ResultCode code = FetchView(&s->Archive, gView.member, s->ViewKind, page, &buffer);
+  ResultCode code = FetchAskingPassword(dialog, page, &buffer);
   if (code != kResultOk) {
     if (code != kResultCancelled) ShowResultDialog(dialog, code);
     return;
@@ -89,7 +105,9 @@ void OnInit(HWND dialog, uint32_t kind) {
   GetWindowRect(GetDlgItem(dialog, IDC_VIEW_BACK_1G), &button);
   gView = {s->Totals.CurrentMember, static_cast<int64_t>(s->Totals.SelectedSize), 0,
            {button.right - button.left, button.bottom - button.top}};
-  gView.pageCount = ViewPageCount(kind, gView.storedSize);
+  // Pages of what the member extracts to, or of what the archive stores.
+  const uint64_t pagedSize = ShowsExtractedData(kind) ? s->Totals.SelectedExtractedSize : s->Totals.SelectedSize;
+  gView.pageCount = ViewPageCount(kind, static_cast<int64_t>(pagedSize));
   s->ViewKind = kind;
   s->ViewPage = 0;
   s->ViewFlags = 0;
@@ -133,4 +151,8 @@ INT_PTR CALLBACK ViewProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
 
 void RunViewDialog(HWND owner, uint32_t kind) {
   DialogBoxParamW(AppInstance(), MAKEINTRESOURCEW(IDD_VIEW), owner, ViewProc, kind);
+  // The decoded stream and its points go with the dialog, and a typed password with them.
+  MainState* s = App();
+  CloseByteSource(&s->Archive.viewSource);
+  std::memset(s->Password, 0, sizeof s->Password);
 }

@@ -9,8 +9,8 @@
 
 namespace {
 constexpr char kViewUsage[] =
-    "usage: qbx view [--utf8] ARCHIVE INDEX --as ansi|utf8|utf16le|utf16be|hex|text|header-hex|header-text\n"
-    "                [--page N] [--wide] [--title]\n";
+    "usage: qbx view [--utf8] ARCHIVE INDEX --as ansi|utf8|utf16le|utf16be|hex|text|header-hex|header-text|stored-hex\n"
+    "                [--page N] [--wide] [--title] [--password TEXT]\n";
 
 struct ModeName {
   const char16_t* name;
@@ -19,7 +19,7 @@ struct ModeName {
 constexpr ModeName kModeNames[] = {
     {u"ansi", kViewAnsi},         {u"utf8", kViewUtf8},           {u"utf16le", kViewUtf16Le},
     {u"utf16be", kViewUtf16Be},   {u"hex", kViewDataHex},         {u"text", kViewDataText},
-    {u"header-hex", kViewHeaderHex}, {u"header-text", kViewHeaderText},
+    {u"header-hex", kViewHeaderHex}, {u"header-text", kViewHeaderText}, {u"stored-hex", kViewStoredHex},
 };
 
 struct ViewRequest {
@@ -30,6 +30,8 @@ struct ViewRequest {
   bool wide = false;
   bool title = false;
   bool utf8 = false;
+  bool hasPassword = false;
+  std::string password;  // its bytes as given
 };
 
 // What the listing said about the viewed member: the page count comes from its listed size.
@@ -37,11 +39,15 @@ struct ViewListing {
   CliSession session;
   uint32_t index;
   int64_t storedSize;
+  uint64_t extractedSize;
 };
 
 uint32_t NoteViewedMember(ArchiveContext* context) {
   auto* listing = static_cast<ViewListing*>(context->owner);
-  if (context->memberIndex == listing->index) listing->storedSize = context->entry.packedSize;
+  if (context->memberIndex == listing->index) {
+    listing->storedSize = context->entry.packedSize;
+    listing->extractedSize = context->entry.size;
+  }
   return 1;
 }
 
@@ -66,6 +72,10 @@ bool ParseViewArgs(const std::vector<std::u16string>& args, ViewRequest* r) {
       r->title = true;
     } else if (a == u"--utf8") {
       r->utf8 = true;
+    } else if (a == u"--password") {
+      if (!hasValue) return false;
+      r->hasPassword = true;
+      r->password = ToUtf8(args[++i]);
     } else if (IsOption(a)) {
       return false;
     } else {
@@ -100,6 +110,7 @@ int RunViewVerb(const std::vector<std::u16string>& args, const CliIo& io) {
   InitCliSession(&listing.session, request.archive);
   listing.index = request.index;
   listing.storedSize = 0;
+  listing.extractedSize = 0;
   ArchiveContext& c = listing.session.context;
   c.owner = &listing;
   c.onMember = NoteViewedMember;
@@ -108,7 +119,9 @@ int RunViewVerb(const std::vector<std::u16string>& args, const CliIo& io) {
   if (r != kResultOk) return ReportResult(io, r, false);
 
   PrepareMemberView(&c, listing.storedSize);
-  uint32_t pageCount = ViewPageCount(request.mode, listing.storedSize);
+  c.password = request.hasPassword ? reinterpret_cast<uint8_t*>(request.password.data()) : nullptr;
+  const int64_t pagedSize = ShowsExtractedData(request.mode) ? static_cast<int64_t>(listing.extractedSize) : listing.storedSize;
+  uint32_t pageCount = ViewPageCount(request.mode, pagedSize);
   uint32_t page = MoveViewPage(0, int64_t{request.page} - 1, pageCount);
   PageBuffer buffer;
   r = FetchView(&c, request.index, request.mode, page, &buffer);

@@ -57,6 +57,8 @@ bool FillInput(GzStream* g, uint32_t want) {
   std::memmove(g->input, g->input + g->inputBegin, held);
   g->inputBegin = 0;
   g->inputEnd = held;
+  // The viewer's stream shares the file with other reads between its pages.
+  if (!FileSeek(g->file, static_cast<int64_t>(g->inputEndOffset), kSeekBegin, nullptr)) return false;
   while (g->inputEnd < want) {
     uint32_t got = 0;
     if (!FileRead(g->file, g->input + g->inputEnd, kInputSize - g->inputEnd, &got)) return false;

@@ -12,6 +12,10 @@ struct FetchOps {
   // Steps over the header at the member, leaving the file at the first data byte and the
   // data length in remaining.
   ResultCode (*dataStart)(ArchiveContext* context);
+  // For data that are stored otherwise than they extract (compressed, encrypted): a source
+  // of the extracted data, made once dataStart has put the file at the member's data.
+  // Absent where the stored bytes are the data.
+  ResultCode (*openExtracted)(ArchiveContext* context, ByteSource* source) = nullptr;
 };
 
 extern const FetchOps kQbxFetch;

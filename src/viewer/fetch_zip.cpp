@@ -4,8 +4,11 @@
 #include "core/edit.h"
 #include "viewer/fetch_formats.h"
 #include "gz/gz.h"
+#include "gz/gz_stream.h"
 #include "core/little_endian.h"
+#include "zip/zip_crypto.h"
 #include "zip/zip_header.h"
+#include "zip/zip_member_stream.h"
 
 namespace {
 constexpr uint32_t kLocalFixedBytes = 30;
@@ -61,6 +64,44 @@ ResultCode ZipDataStart(ArchiveContext* context) {
   return context->result;
 }
 
+// The keys behind the encryption header at the file's position, checked by the header's last
+// byte: the CRC's high byte, or the time's for a member whose CRC follows its data (tools
+// differ there, so either passes).
+ResultCode StartKeys(ArchiveContext* context, const ZipLocalHeader& header, uint32_t keys[3]) {
+  if (context->password == nullptr) return Fail(context, kResultPassword);
+  uint8_t head[kZipCryptoHeaderSize];
+  if (ReadExactly(context, head, kZipCryptoHeaderSize, kResultUnexpectedEnd) != kResultOk) return context->result;
+  ZipCryptoInit(keys, context->password, head);
+  const uint8_t check = head[kZipCryptoHeaderSize - 1];
+  if (check != static_cast<uint8_t>(header.crc32 >> 24) && check != static_cast<uint8_t>(header.modTime >> 8))
+    return Fail(context, kResultPassword);
+  return kResultOk;
+}
+
+// The member's data as they extract, from its local header read again.
+ResultCode ZipOpenExtracted(ArchiveContext* context, ByteSource* source) {
+  uint64_t length = context->remaining > 0 ? static_cast<uint64_t>(context->remaining) : 0;
+  ZipLocalHeader header{};
+  header.memberIndex = context->memberIndex;
+  if (FindMember(context, context->memberIndex) != kResultOk) return context->result;
+  if (ResultCode r = ReadZipLocalHeader(context, &header)) return Fail(context, r == kResultRead ? r : kResultNotFound);
+  if (header.method != kZipMethodStore && header.method != kZipMethodDeflate && header.method != kZipMethodDeflate64)
+    return Fail(context, kResultUnsupportedMethod);
+  uint32_t keys[3];
+  const bool encrypted = (header.generalFlags & kZipFlagEncrypted) != 0;
+  if (encrypted) {
+    if (length < kZipCryptoHeaderSize) return Fail(context, kResultFormat);
+    if (StartKeys(context, header, keys) != kResultOk) return context->result;
+    length -= kZipCryptoHeaderSize;
+  }
+  uint64_t dataOffset = 0;
+  if (!FileSeek(context->archiveFile, 0, kSeekCurrent, &dataOffset)) return Fail(context, kResultRead);
+  void* stream = NewZipMemberStream(context->archiveFile, dataOffset, length, header.method, encrypted ? keys : nullptr);
+  if (stream == nullptr) return Fail(context, kResultNoMemory);
+  *source = {&kZipMemberStreamOps, stream};
+  return kResultOk;
+}
+
 // A gzip file's one member starts the file, whatever the offset table holds.
 ResultCode LocateGzMember(ArchiveContext* context, uint32_t memberIndex) {
   if (memberIndex >= context->memberCount) return Fail(context, kResultNotFound);
@@ -95,7 +136,15 @@ ResultCode GzDataStart(ArchiveContext* context) {
   context->remaining = static_cast<int64_t>(header.compressedSize);
   return context->result;
 }
+
+// Every member of a concatenated file: their data are one output, as extraction writes it.
+ResultCode GzOpenExtracted(ArchiveContext* context, ByteSource* source) {
+  void* stream = NewGzStream(context->archiveFile, context->fileSize);
+  if (stream == nullptr) return Fail(context, kResultNoMemory);
+  *source = {&kGzStreamOps, stream};
+  return kResultOk;
+}
 }  // namespace
 
-const FetchOps kZipFetch = {FindMember, ZipHeader, ZipDataStart};
-const FetchOps kGzFetch = {LocateGzMember, GzHeaderBytes, GzDataStart};
+const FetchOps kZipFetch = {FindMember, ZipHeader, ZipDataStart, ZipOpenExtracted};
+const FetchOps kGzFetch = {LocateGzMember, GzHeaderBytes, GzDataStart, GzOpenExtracted};

@@ -30,6 +30,30 @@ ResultCode ReadExactly(ArchiveContext* context, uint8_t* into, uint32_t count, R
   return kResultOk;
 }
 
+namespace {
+// The page from the member's extracted data, through a source kept while the member is the
+// same, so that paging on starts from its resumption points.
+ResultCode ReadExtractedPage(ArchiveContext* context, const FetchOps& ops, uint32_t memberIndex, uint32_t page,
+                             PageBuffer* buffer) {
+  ByteSource& view = context->viewSource;
+  if (view.ops == nullptr || context->viewSourceMember != memberIndex) {
+    CloseByteSource(&view);
+    if (ops.openExtracted(context, &view) != kResultOk) return context->result;
+    context->viewSourceMember = memberIndex;
+  }
+  ResetPage(buffer, kViewPageBytes, kDataTerminators);
+  uint32_t got = 0;
+  if (!view.ops->seek(view.state, uint64_t{page} * kViewPageBytes) ||
+      !view.ops->read(view.state, buffer->bytes.data(), kViewPageBytes, &got)) {
+    ResetPage(buffer, 0, kDataTerminators);
+    return Fail(context, kResultRead);
+  }
+  buffer->length = got;
+  buffer->bytes.resize(uint64_t{got} + kDataTerminators);
+  return context->result;
+}
+}  // namespace
+
 void PrepareMemberView(ArchiveContext* context, int64_t listedStoredSize) {
   context->onMember = nullptr;
   context->listedStoredSize = std::max<int64_t>(listedStoredSize, 0);
@@ -43,11 +67,12 @@ ResultCode ReadMemberHeader(ArchiveContext* context, uint32_t memberIndex, PageB
 }
 
 ResultCode ReadMemberData(ArchiveContext* context, uint32_t memberIndex, uint32_t page,
-                          PageBuffer* buffer) {
+                          PageBuffer* buffer, bool extracted) {
   ResetPage(buffer, 0, kDataTerminators);
   const FetchOps* ops = nullptr;
   if (FindFetchedMember(context, memberIndex, &ops) != kResultOk) return context->result;
   if (ops->dataStart(context) != kResultOk) return context->result;
+  if (extracted && ops->openExtracted != nullptr) return ReadExtractedPage(context, *ops, memberIndex, page, buffer);
   return ReadDataPage(context, page, buffer);
 }
 

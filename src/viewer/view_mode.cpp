@@ -10,6 +10,7 @@ namespace {
 constexpr const char16_t* kTitles[kViewModeCount] = {
     u"View Data ANSI",       u"View Data UTF-8",       u"View Data UTF-16L", u"View Data UTF-16B",
     u"View Data Binary Hex", u"View Data Binary Text", u"View Header Hex",   u"View Header Text",
+    u"View Stored Data",
 };
 }  // namespace
 
@@ -19,10 +20,11 @@ const char16_t* ViewModeTitle(uint32_t mode) {
 
 bool IsHeaderView(uint32_t mode) { return mode == kViewHeaderHex || mode == kViewHeaderText; }
 
-uint32_t ViewPageCount(uint32_t mode, int64_t listedStoredSize) {
-  if (IsHeaderView(mode) || listedStoredSize <= 0) return 1;
-  uint64_t size = static_cast<uint64_t>(listedStoredSize);
-  return static_cast<uint32_t>((size + kViewPageBytes - 1) / kViewPageBytes);
+bool ShowsExtractedData(uint32_t mode) { return !IsHeaderView(mode) && mode != kViewStoredHex; }
+
+uint32_t ViewPageCount(uint32_t mode, int64_t size) {
+  if (IsHeaderView(mode) || size <= 0) return 1;
+  return static_cast<uint32_t>((static_cast<uint64_t>(size) + kViewPageBytes - 1) / kViewPageBytes);
 }
 
 uint32_t MoveViewPage(uint32_t current, int64_t delta, uint32_t pageCount) {
@@ -33,7 +35,7 @@ uint32_t MoveViewPage(uint32_t current, int64_t delta, uint32_t pageCount) {
 ResultCode FetchView(ArchiveContext* context, uint32_t memberIndex, uint32_t mode,
                      uint32_t page, PageBuffer* buffer) {
   if (IsHeaderView(mode)) return ReadMemberHeader(context, memberIndex, buffer);
-  return ReadMemberData(context, memberIndex, page, buffer);
+  return ReadMemberData(context, memberIndex, page, buffer, ShowsExtractedData(mode));
 }
 
 std::u16string ConvertView(uint32_t mode, const PageBuffer& buffer, uint32_t page,
@@ -47,6 +49,7 @@ std::u16string ConvertView(uint32_t mode, const PageBuffer& buffer, uint32_t pag
     case kViewUtf16Le: return Utf16Text(bytes, n, false);
     case kViewUtf16Be: return Utf16Text(bytes, n, true);
     case kViewDataHex:
+    case kViewStoredHex:
     case kViewHeaderHex: return HexDump(bytes, n, base);
     case kViewDataText:
     case kViewHeaderText: return TextDump(bytes, n, textDumpLineBytes, base);

@@ -16,14 +16,18 @@ enum ViewMode : uint32_t {
   kViewDataText = 5,
   kViewHeaderHex = 6,
   kViewHeaderText = 7,
+  kViewStoredHex = 8,  // the member's data as the archive stores them (compressed, encrypted)
 };
-inline constexpr uint32_t kViewModeCount = 8;
+inline constexpr uint32_t kViewModeCount = 9;
 
-// "View Data ANSI" to "View Header Text".
+// "View Data ANSI" to "View Stored Data".
 const char16_t* ViewModeTitle(uint32_t mode);
 bool IsHeaderView(uint32_t mode);
-// Data modes: one page per 256 KiB of the listed stored size, at least one; header modes one.
-uint32_t ViewPageCount(uint32_t mode, int64_t listedStoredSize);
+// The data modes but View Stored Data show what the member extracts to.
+bool ShowsExtractedData(uint32_t mode);
+// Data modes: one page per 256 KiB of the size (the extracted size for the modes that show
+// extracted data, else the listed stored size), at least one; header modes one.
+uint32_t ViewPageCount(uint32_t mode, int64_t size);
 // current + delta, clipped to the first and last page.
 uint32_t MoveViewPage(uint32_t current, int64_t delta, uint32_t pageCount);
 

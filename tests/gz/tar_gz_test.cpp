@@ -128,7 +128,7 @@ TEST(TarGz, PagesDeepInAMemberForwardAndBack) {
   PrepareMemberView(&l.context, deep->entry.packedSize);
   for (uint32_t page : {pages - 1, 0u, pages / 2, 1u, pages - 1}) {
     PageBuffer buffer;
-    ASSERT_EQ(ReadMemberData(&l.context, deep->index, page, &buffer), kResultOk) << page;
+    ASSERT_EQ(ReadMemberData(&l.context, deep->index, page, &buffer, true), kResultOk) << page;
     const size_t from = size_t{page} * kViewPageBytes, count = std::min<size_t>(kViewPageBytes, source.size() - from);
     ASSERT_EQ(buffer.length, count) << page;
     EXPECT_TRUE(std::equal(buffer.bytes.begin(), buffer.bytes.begin() + buffer.length, source.begin() + static_cast<long>(from)))

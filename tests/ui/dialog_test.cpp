@@ -77,13 +77,13 @@ bool ContextMenuStates(UiApp& app, int x, int y, std::vector<UINT>* states, POIN
 }
 
 // Positions: 0 Add, 2 Extract, 3 Extract Here, 4 Extract to, 5 Test, 7 Prefix, 8 Change Mode,
-// 10 Delete, 11 Rename, 13 View Header, 14 View Data.
+// 10 Delete, 11 Rename, 13 View Header, 14 View Data, 15 View Stored Data.
 struct MenuCase { const char* what; const char* archive; std::vector<int> rows, grayed, enabled; };
 const MenuCase kMenus[] = {
-    {"zip is read only", "sample.zip", {0}, {0, 7, 8, 10, 11}, {2, 3, 4, 5, 13, 14}},
-    {"two tar rows", "sample.tar", {0, 1}, {10, 11, 13, 14}, {0, 2, 3, 4, 5, 7, 8}},
-    {"a tar row that is not the last", "sample.tar", {0}, {10}, {0, 7, 8, 11, 13, 14}},
-    {"the last tar member", "sample.tar", {2}, {}, {0, 2, 3, 4, 5, 7, 8, 10, 11, 13, 14}},
+    {"zip is read only", "sample.zip", {0}, {0, 7, 8, 10, 11}, {2, 3, 4, 5, 13, 14, 15}},
+    {"two tar rows", "sample.tar", {0, 1}, {10, 11, 13, 14, 15}, {0, 2, 3, 4, 5, 7, 8}},
+    {"a tar row that is not the last", "sample.tar", {0}, {10}, {0, 7, 8, 11, 13, 14, 15}},
+    {"the last tar member", "sample.tar", {2}, {}, {0, 2, 3, 4, 5, 7, 8, 10, 11, 13, 14, 15}},
 };
 class UiContextMenu : public UiTest, public testing::WithParamInterface<MenuCase> {};
 
@@ -97,7 +97,7 @@ TEST_P(UiContextMenu, ItemsFollowWritabilitySelectionAndFormat) {
   std::vector<UINT> states, none;
   POINT at{}, corner{0, 0};
   ASSERT_TRUE(ContextMenuStates(app, -1, -1, &states, &at));
-  ASSERT_EQ(states.size(), 15u);
+  ASSERT_EQ(states.size(), 16u);
   for (int i : c.grayed) EXPECT_TRUE(states[i] & MF_GRAYED) << "item " << i;
   for (int i : c.enabled) EXPECT_FALSE(states[i] & MF_GRAYED) << "item " << i;
   RECT row{};

@@ -64,6 +64,33 @@ TEST_P(UiView, HasItsTitleAndTextAndOnePage) {
 }
 INSTANTIATE_TEST_SUITE_P(UiViewer, UiView, testing::ValuesIn(kViews), CaseName());
 
+// An encrypted ZIP member's text shows once the password is given; its stored bytes are one
+// command away, and the password does not outlive the viewer.
+using UiExtractedView = UiTest;
+TEST_F(UiExtractedView, AsksThePasswordThenShowsTheTextAndTheStoredBytes) {
+  Open(Copy("crypt.zip"));
+  Select({1});  // numbers.txt: 1 to 40000, one a line
+  app.Command(CMD_ROW_VIEW_FIRST + 1);
+  HWND prompt = app.WaitDialog(L"Enter Password");
+  ASSERT_NE(prompt, nullptr);
+  SetDlgItemTextW(prompt, IDC_PASSWORD, L"open sesame");
+  Press(prompt, IDOK);
+  HWND view = app.WaitDialog(L"View Data UTF-8");
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(ItemText(view, IDC_VIEW_EDIT).substr(0, 12), L"1\r\n2\r\n3\r\n4\r\n");
+  Press(view, IDCANCEL);
+  ASSERT_TRUE(app.WaitFinished());
+  EXPECT_EQ(app.State()->Password[0], 0);
+
+  app.Command(CMD_ROW_VIEW_STORED);
+  view = app.WaitDialog(L"View Stored Data");
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(ItemText(view, IDC_VIEW_EDIT).substr(0, 10), L"00000000  ");
+  EXPECT_EQ(ItemText(view, IDC_VIEW_EDIT).find(L"1\r\n2"), std::wstring::npos);
+  Press(view, IDCANCEL);
+  ASSERT_TRUE(app.WaitFinished());
+}
+
 TEST_F(UiViewer, TwoPagesAreTitledAndPagedToTheEnd) {
   view = OpenView(1, 9021, L"View Data Binary Hex [1/2]");
   ASSERT_NE(view, nullptr);

@@ -107,7 +107,7 @@ TEST_P(ZipDirectoryMembers, ListTestExtractAndView) {
       // The viewer finds the stored bytes by the same index.
       PrepareMemberView(&l.context, m.entry.packedSize);
       PageBuffer page;
-      EXPECT_EQ(ReadMemberData(&l.context, m.index, 0, &page), kResultOk);
+      EXPECT_EQ(ReadMemberData(&l.context, m.index, 0, &page, false), kResultOk);
       EXPECT_TRUE(std::equal(page.bytes.begin(), page.bytes.begin() + page.length, e.data.begin(),
                              e.data.begin() + std::min<size_t>(e.data.size(), 262144)));
       EXPECT_EQ(ReadMemberHeader(&l.context, m.index, &page), kResultOk);
