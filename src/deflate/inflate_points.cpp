@@ -1,6 +1,41 @@
 #include "deflate/inflate_points.h"
 
 #include <cstdlib>
+#include <cstring>
+
+#include "deflate/deflate_encode.h"
+
+namespace {
+// The window's bytes, deflated when that is smaller; kept as they are otherwise.
+uint8_t* PackHistory(const uint8_t* history, uint32_t length, uint32_t* packedLength) {
+  *packedLength = length;
+  const size_t bound = DeflateBound(length);
+  auto* packed = static_cast<uint8_t*>(std::malloc(bound));
+  size_t written = 0;
+  if (packed != nullptr && DeflateBuffer(kDeflateFast, history, length, packed, bound, &written) == kDeflateDone &&
+      written < length) {
+    *packedLength = static_cast<uint32_t>(written);
+    auto* fitted = static_cast<uint8_t*>(std::realloc(packed, written));
+    return fitted != nullptr ? fitted : packed;
+  }
+  std::free(packed);
+  auto* copy = static_cast<uint8_t*>(std::malloc(length));
+  if (copy != nullptr) std::memcpy(copy, history, length);
+  return copy;
+}
+
+// The history of a point into out (historyLength bytes).
+bool UnpackHistory(const InflatePoint& point, uint8_t* out) {
+  if (point.packedLength == point.historyLength) {
+    std::memcpy(out, point.history, point.historyLength);
+    return true;
+  }
+  InflateStream stream{point.history, point.packedLength, out, point.historyLength, NewInflateState(), nullptr};
+  const bool done = stream.state != nullptr && Inflate(&stream) == kInflateDone && stream.outputLeft == 0;
+  EndInflateStream(&stream);
+  return done;
+}
+}  // namespace
 
 bool BeginPoints(InflatePoints* list, const InflatePoint& first) {
   list->capacity = 16;
@@ -39,10 +74,12 @@ void KeepBlockPoint(InflatePoints* list, const InflateStream* stream, uint32_t w
   point.bits = stream->state->bitBuffer;
   point.bitCount = stream->state->bitCount;
   point.atHeader = false;
-  point.history = static_cast<uint8_t*>(std::malloc(windowSize));
-  if (point.history == nullptr) return;
-  point.historyLength = CopyInflateHistory(stream, windowSize, point.history);
-  KeepPoint(list, point);
+  auto* window = static_cast<uint8_t*>(std::malloc(windowSize));
+  if (window == nullptr) return;
+  point.historyLength = CopyInflateHistory(stream, windowSize, window);
+  point.history = PackHistory(window, point.historyLength, &point.packedLength);
+  std::free(window);
+  if (point.history != nullptr) KeepPoint(list, point);
 }
 
 const InflatePoint& PointBefore(const InflatePoints& list, uint64_t output) {
@@ -56,5 +93,9 @@ const InflatePoint& PointBefore(const InflatePoints& list, uint64_t output) {
 }
 
 bool ResumeAtPoint(InflateStream* stream, uint32_t windowSize, const InflatePoint& point) {
-  return ResumeInflate(stream, windowSize, point.bits, point.bitCount, point.history, point.historyLength);
+  auto* window = static_cast<uint8_t*>(std::malloc(windowSize));
+  const bool ready = window != nullptr && point.historyLength <= windowSize && UnpackHistory(point, window) &&
+                     ResumeInflate(stream, windowSize, point.bits, point.bitCount, window, point.historyLength);
+  std::free(window);
+  return ready;
 }

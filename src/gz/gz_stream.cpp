@@ -81,7 +81,7 @@ bool NewDecoder(GzStream* g) {
 // The member header at the input: read it, then decode its data with a fresh decoder.
 bool StartMember(GzStream* g) {
   const uint64_t at = InputOffset(g);
-  if (PointDue(g->points, g->output)) KeepPoint(&g->points, InflatePoint{g->output, at, 0, g->output, 0, 0, nullptr, {}, true});
+  if (PointDue(g->points, g->output)) KeepPoint(&g->points, PointAt(g->output, at, g->output, true));
   if (!FileSeek(g->file, static_cast<int64_t>(at), kSeekBegin, nullptr)) return false;
   GzHeader header;
   EntryRecord entry{};
@@ -165,7 +165,7 @@ bool DecodeData(GzStream* g, uint8_t* out, uint32_t room, uint32_t* made) {
   if (g->crcKnown) g->crc = Crc32Update(g->crc, out, *made);
   g->output += *made;
   if (r == kInflateBlockEnd && PointDue(g->points, g->output))
-    KeepBlockPoint(&g->points, &z, kInflateWindowSize, InflatePoint{g->output, InputOffset(g), 0, g->memberOutput, 0, 0, nullptr, {}, false});
+    KeepBlockPoint(&g->points, &z, kInflateWindowSize, PointAt(g->output, InputOffset(g), g->memberOutput, false));
   if (r == kInflateDone) g->phase = Phase::Trailer;
   if (r == kInflateBadData) Stop(g, kResultFormat);
   if (r == kInflateNoMemory) Stop(g, kResultNoMemory);
@@ -249,7 +249,7 @@ void* NewGzStream(FileHandle file, uint64_t fileSize) {
   g->scratch = new (std::nothrow) uint8_t[kScratchSize];
   // The file's start: the first member's header.
   const bool ready = g->input != nullptr && g->scratch != nullptr &&
-                     BeginPoints(&g->points, InflatePoint{0, 0, 0, 0, 0, 0, nullptr, {}, true});
+                     BeginPoints(&g->points, PointAt(0, 0, 0, true));
   if (!ready || !ResumeAt(g, g->points.points[0])) {
     CloseStream(g);
     return nullptr;

@@ -4,9 +4,11 @@
 // (deflate/inflate_points.h), so a later read at an offset decodes from the nearest point
 // before it, not from the start.
 //
-// Memory: a point holds the last 32 KiB of output before it and about 80 bytes, so the
-// points of a stream of N bytes take about N / 4 MiB * 32 KiB, 8 MB per GB decoded, plus
-// the fixed buffers (about 400 KiB).
+// Memory: a point holds the last 32 KiB of output before it, deflated when that is smaller
+// (a third or less of it for text), and about 80 bytes. The points of a stream of N bytes
+// take at most N / 4 MiB * 32 KiB (8 MB per GB decoded, for data that do not compress) and
+// about 3 MB per GB for text; besides them the buffers (about 400 KiB) and, while a point is
+// packed, the encoder's state (3.4 MB).
 #pragma once
 
 #include <cstdint>

@@ -45,7 +45,7 @@ void KeysAtInput(const ZipStream* z, uint32_t keys[3]) {
 }
 
 InflatePoint PointHere(const ZipStream* z) {
-  InflatePoint p{z->output, InputOffset(z), 0, 0, 0, 0, nullptr, {}, false};
+  InflatePoint p = PointAt(z->output, InputOffset(z), 0, false);
   KeysAtInput(z, p.keys);
   return p;
 }
@@ -172,7 +172,7 @@ void* NewZipMemberStream(FileHandle file, uint64_t dataOffset, uint64_t storedSi
   z->decoder = method == kZipMethodDeflate ? Inflate : method == kZipMethodDeflate64 ? Inflate64 : nullptr;
   z->windowSize = method == kZipMethodDeflate64 ? kInflate64WindowSize : kInflateWindowSize;
   z->encrypted = keys != nullptr;
-  InflatePoint first{0, dataOffset, 0, 0, 0, 0, nullptr, {}, false};
+  InflatePoint first = PointAt(0, dataOffset, 0, false);
   if (keys != nullptr) std::memcpy(first.keys, keys, sizeof first.keys);
   z->input = new (std::nothrow) uint8_t[kInputSize];
   z->scratch = new (std::nothrow) uint8_t[kScratchSize];
