@@ -127,7 +127,8 @@ inline void CloseByteSource(ByteSource* source) {
 
 // The TAR and QBX walks' read-ahead buffer (core/read_ahead.h).
 struct ReadAhead {
-  uint8_t* data;       // kReadAheadSize bytes, made on first use, freed with the archive
+  uint8_t* data;       // size bytes, made on first use, freed with the archive
+  uint32_t size;       // kReadAheadSize, or kSourceReadAheadSize under a source
   uint32_t begin;      // the next byte to hand out
   uint32_t end;        // behind the last byte read
   uint64_t endOffset;  // the file offset of data[end], which is the file's position

@@ -26,7 +26,7 @@ bool SeekBelow(ArchiveContext* context, uint64_t offset) {
 
 bool Refill(ArchiveContext* context, ReadAhead& r) {
   uint32_t got = 0;
-  if (!ReadBelow(context, r.data, kReadAheadSize, &got)) return false;
+  if (!ReadBelow(context, r.data, r.size, &got)) return false;
   r.begin = 0;
   r.end = got;
   r.endOffset += got;
@@ -41,8 +41,14 @@ void Restart(ReadAhead& r, uint64_t offset) {
 
 ResultCode BeginReadAhead(ArchiveContext* context, uint64_t offset) {
   ReadAhead& r = context->readAhead;
-  if (r.data == nullptr) r.data = new (std::nothrow) uint8_t[kReadAheadSize];
+  const uint32_t size = context->source.ops != nullptr ? kSourceReadAheadSize : kReadAheadSize;
+  if (r.data != nullptr && r.size != size) {
+    delete[] r.data;
+    r.data = nullptr;
+  }
+  if (r.data == nullptr) r.data = new (std::nothrow) uint8_t[size];
   if (r.data == nullptr) return Fail(context, kResultNoMemory);
+  r.size = size;
   Restart(r, offset);
   r.on = true;
   return kResultOk;
@@ -66,7 +72,7 @@ bool ArchiveRead(ArchiveContext* context, void* out, uint32_t count, uint32_t* g
     if (Buffered(r) == 0) {
       const uint32_t left = count - *got;
       // A large read goes straight into the caller's buffer.
-      if (left >= kReadAheadSize) {
+      if (left >= r.size) {
         uint32_t direct = 0;
         if (!ReadBelow(context, to + *got, left, &direct)) return false;
         r.endOffset += direct;

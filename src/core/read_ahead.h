@@ -8,6 +8,8 @@
 #include "core/context.h"
 
 inline constexpr uint32_t kReadAheadSize = 65536;
+// A decoding source costs per call and per window copy: it is asked for more at a time.
+inline constexpr uint32_t kSourceReadAheadSize = 524288;
 
 // Turns the buffer on with the file at offset. kResultNoMemory when it cannot be made.
 ResultCode BeginReadAhead(ArchiveContext* context, uint64_t offset);

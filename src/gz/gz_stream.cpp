@@ -13,7 +13,8 @@
 namespace {
 // ReadGzHeader reads its first kIoBufferSize bytes into the buffer it is given.
 constexpr uint32_t kInputSize = kIoBufferSize;
-constexpr uint32_t kScratchSize = 65536;
+// Skipped data are decoded into this; large, since each decoder call copies up to a window.
+constexpr uint32_t kScratchSize = 524288;
 
 enum class Phase { Header, Data, Trailer, Ended };
 
@@ -73,7 +74,6 @@ bool NewDecoder(GzStream* g) {
   std::free(g->inflate.state);
   g->inflate.state = NewInflateState();
   if (g->inflate.state == nullptr) return false;
-  g->inflate.state->stopAtBlocks = 1;
   g->inflate.state->boundaryReported = 1;  // no point in front of the first block
   return true;
 }
@@ -155,6 +155,8 @@ bool DecodeData(GzStream* g, uint8_t* out, uint32_t room, uint32_t* made) {
     }
   }
   InflateStream& z = g->inflate;
+  // Stopping at every block costs a call each: only once a point is due.
+  z.state->stopAtBlocks = PointDue(g->points, g->output) ? 1 : 0;
   z.input = g->input + g->inputBegin;
   z.inputLeft = g->inputEnd - g->inputBegin;
   z.output = out;
