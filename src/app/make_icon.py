@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Draws the program icon (a closed box with a strap and a quill) and writes quillbox.ico.
+"""Draws the program icon (a closed box with a strap and a quill) into quillbox.ico and the
+icon of .qbx files (a page with a folded corner and the strapped box on it) into
+qbx_document.ico.
 
-Run it again after changing the drawing; the .ico beside it is its output."""
+Run it again after changing a drawing; the .ico files beside it are its output."""
 import struct
 import sys
 from pathlib import Path
@@ -12,10 +14,13 @@ EDGE = (0x6B, 0x43, 0x14)
 STRAP = (0x2E, 0x5E, 0xA8)
 QUILL = (0xF4, 0xF4, 0xF0)
 SHAFT = (0x30, 0x30, 0x30)
+PAGE = (0xFC, 0xFC, 0xF8)
+FOLD = (0xD8, 0xD8, 0xD0)
+INK = (0x70, 0x70, 0x70)
 
 
-def draw(size):
-    """Returns rows of (r, g, b, a) from the top, drawn on a 32-unit grid scaled to size."""
+def canvas(size):
+    """Empty rows of (r, g, b, a) and a fill on a 32-unit grid scaled to size."""
     px = [[(0, 0, 0, 0)] * size for _ in range(size)]
     k = size / 32.0
 
@@ -24,7 +29,32 @@ def draw(size):
             for x in range(int(x0 * k), max(int(x0 * k) + 1, int(x1 * k))):
                 if 0 <= x < size and 0 <= y < size:
                     px[y][x] = colour + (255,)
+    return px, fill
 
+
+def draw_document(size):
+    """A page with its corner folded, two lines of text and the strapped box below them."""
+    px, fill = canvas(size)
+    fill(5, 1, 27, 31, INK)            # outline
+    fill(6, 2, 26, 30, PAGE)
+    fill(20, 1, 27, 8, (0, 0, 0))      # the folded corner, cut out and drawn in
+    for y in range(1, 8):
+        for x in range(20, 27):
+            if x - 20 < y:
+                fill(x, y, x + 1, y + 1, FOLD if x - 20 < y - 1 else INK)
+            else:
+                px[int(y * size / 32)][int(x * size / 32)] = (0, 0, 0, 0)
+    fill(9, 6, 18, 7, INK)
+    fill(9, 10, 22, 11, INK)
+    fill(9, 16, 23, 28, EDGE)          # the box
+    fill(10, 17, 22, 27, BOX)
+    fill(15, 16, 17, 28, STRAP)
+    return px
+
+
+def draw(size):
+    """Returns rows of (r, g, b, a) from the top, drawn on a 32-unit grid scaled to size."""
+    px, fill = canvas(size)
     fill(3, 12, 29, 30, EDGE)          # box body with its outline
     fill(4, 13, 28, 29, BOX)
     fill(2, 8, 30, 13, EDGE)           # lid
@@ -37,9 +67,9 @@ def draw(size):
     return px
 
 
-def bitmap(size):
+def bitmap(size, drawing):
     """One icon image: BITMAPINFOHEADER, 32-bit bottom-up pixels, 1-bit AND mask."""
-    rows = draw(size)
+    rows = drawing(size)
     header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
     pixels = b''.join(bytes((b, g, r, a)) for row in reversed(rows) for (r, g, b, a) in row)
     mask_row = ((size + 31) // 32) * 4
@@ -47,8 +77,8 @@ def bitmap(size):
     return header + pixels + mask
 
 
-def icon(sizes):
-    images = [bitmap(s) for s in sizes]
+def icon(sizes, drawing):
+    images = [bitmap(s, drawing) for s in sizes]
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for s, data in zip(sizes, images):
@@ -58,5 +88,6 @@ def icon(sizes):
 
 
 if __name__ == '__main__':
-    target = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).with_name('quillbox.ico')
-    target.write_bytes(icon([16, 24, 32, 48]))
+    folder = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).parent
+    (folder / 'quillbox.ico').write_bytes(icon([16, 24, 32, 48], draw))
+    (folder / 'qbx_document.ico').write_bytes(icon([16, 24, 32, 48], draw_document))

@@ -2,6 +2,7 @@
 #pragma once
 
 #define IDI_PROGRAM 102
+#define IDI_DOCUMENT 103  // .qbx files in Explorer
 #define IDD_ABOUT 103
 #define IDD_ERROR 104
 #define IDD_CONFIRM 105
