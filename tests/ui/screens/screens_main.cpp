@@ -1,7 +1,9 @@
 // Brings Quillbox into the states scripts/screenshot takes pictures of: the main window
-// with rows and a selection, a paused progress dialog, the View dialog, Preferences and
-// About. Before each picture it prints "SHOT name" and waits for a line on its input.
-// Usage: quillbox_screens.exe ARCHIVE (a TAR with a big member first and numbers.txt)
+// with rows and a selection, a paused progress dialog, the View dialog, Preferences, About,
+// the Extract dialog, the extracted data of a ZIP member and the File menu with the recent
+// archives. Before each picture it prints "SHOT name" and waits for a line on its input.
+// Usage: quillbox_screens.exe TAR ZIP (the TAR with a big member first and numbers.txt, the
+// ZIP with numbers.txt deflated)
 #include <windows.h>
 #include <commctrl.h>
 
@@ -55,17 +57,33 @@ bool TakeProgressShot(UiApp& app) {
   return ok && app.WaitFinished();
 }
 
-bool TakeViewShot(UiApp& app) {
+bool TakeViewShot(UiApp& app, UINT command, const wchar_t* title, const char* name) {
   app.Run(CMD_DESELECT_ALL);
   app.SelectRows({RowNamed(app, L"numbers.txt")});
   WaitUntil([&] { return app.State()->Totals.SelectedCount == 1; });
-  app.Command(CMD_ROW_VIEW_FIRST + 4);  // Binary (Hex)
-  HWND view = app.WaitDialog(L"View Data Binary Hex");
+  app.Command(command);
+  HWND view = app.WaitDialog(title);
   if (view == nullptr) return false;
   Sleep(300);
-  bool ok = Shot("view");
+  bool ok = Shot(name);
   Press(view, IDCANCEL);
   return ok && app.WaitFinished();
+}
+
+// The File menu dropped down, with the archives opened before it.
+bool TakeRecentShot(UiApp& app) {
+  PostMessageW(app.main, WM_SYSCOMMAND, SC_KEYMENU, 'f');
+  bool shown = WaitUntil([&] {
+    HWND popup = FindWindowW(L"#32768", nullptr);
+    return popup != nullptr && IsWindowVisible(popup);
+  }, 3000);
+  Sleep(300);
+  bool ok = shown && Shot("recent");
+  PostMessageW(app.main, WM_CANCELMODE, 0, 0);
+  HWND popup = FindWindowW(L"#32768", nullptr);
+  if (popup != nullptr) PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+  WaitUntil([&] { return FindWindowW(L"#32768", nullptr) == nullptr || !IsWindowVisible(FindWindowW(L"#32768", nullptr)); }, 3000);
+  return ok;
 }
 // A dialog of the main window, pictured and then closed with its button.
 bool TakeDialogShot(UiApp& app, UINT command, const wchar_t* title, const char* name, int closeButton) {
@@ -80,20 +98,28 @@ bool TakeDialogShot(UiApp& app, UINT command, const wchar_t* title, const char* 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: quillbox_screens.exe ARCHIVE\n");
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: quillbox_screens.exe TAR ZIP\n");
     return 2;
   }
-  wchar_t archive[MAX_PATH] = {};
+  wchar_t archive[MAX_PATH] = {}, zip[MAX_PATH] = {};
   MultiByteToWideChar(CP_ACP, 0, argv[1], -1, archive, MAX_PATH);
+  MultiByteToWideChar(CP_ACP, 0, argv[2], -1, zip, MAX_PATH);
   UiApp app;
   if (!app.Start(archive)) return 1;
   app.Run(CMD_SORT_NAME);
   app.SelectRows({1, 2});
   WaitUntil([&] { return app.StatusPart(1).find(L"selected") != std::wstring::npos; });
   Sleep(300);
-  bool ok = Shot("main") && TakeProgressShot(app) && TakeViewShot(app) &&
+  bool ok = Shot("main") && TakeProgressShot(app) &&
+            TakeViewShot(app, CMD_ROW_VIEW_FIRST + 4, L"View Data Binary Hex", "view") &&
             TakeDialogShot(app, CMD_PREFERENCES, L"Preferences", "preferences", IDCANCEL) &&
             TakeDialogShot(app, CMD_ABOUT, L"About", "about", IDCANCEL);
+  UseExtractDialog();
+  ok = ok && TakeDialogShot(app, CMD_EXTRACT, L"Extract", "extract", IDCANCEL);
+  // The ZIP: its member's text as it extracts, then the recent archives (the TAR and it).
+  app.answers.file = zip;
+  ok = ok && app.Run(CMD_OPEN_ARCHIVE) && app.WaitIdle() &&
+       TakeViewShot(app, CMD_ROW_VIEW_FIRST + 1, L"View Data UTF-8", "view-extracted") && TakeRecentShot(app);
   return app.Stop() && ok ? 0 : 1;
 }
