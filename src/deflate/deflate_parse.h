@@ -4,6 +4,7 @@
 
 #include <array>
 #include <bit>
+#include <algorithm>
 #include <cstdint>
 
 #include "deflate/deflate_state.h"
@@ -69,6 +70,17 @@ inline void RecordLiteral(DeflateState* s, uint8_t byte) {
   s->items[s->itemCount++] = {byte, 0};
   s->literalLengthCounts[byte]++;
   NoteSplitClass(s, byte >> 5);
+}
+
+// Where no match was found: records the literals of a step that grows with the misses in a
+// row (one more byte for every missesPerStep, at most 8) and returns the position behind them.
+inline uint32_t StepOverLiterals(DeflateState* s, uint32_t pos, uint32_t end, uint32_t* misses, uint32_t missesPerStep) {
+  constexpr uint32_t kMaxStep = 8;
+  const uint32_t step = std::min({1 + (*misses)++ / missesPerStep, kMaxStep, end - pos});
+  for (uint32_t i = 0; i < step; i++) RecordLiteral(s, s->buffer[pos + i]);
+  pos += step;
+  s->hashedTo = std::max(s->hashedTo, pos);
+  return pos;
 }
 
 inline void RecordMatch(DeflateState* s, uint32_t length, uint32_t distance) {

@@ -92,6 +92,14 @@ const InflatePoint& PointBefore(const InflatePoints& list, uint64_t output) {
   return list.points[low];
 }
 
+bool RenewInflateState(InflateStream* stream) {
+  std::free(stream->state);
+  stream->state = NewInflateState();
+  if (stream->state == nullptr) return false;
+  stream->state->boundaryReported = 1;
+  return true;
+}
+
 bool ResumeAtPoint(InflateStream* stream, uint32_t windowSize, const InflatePoint& point) {
   auto* window = static_cast<uint8_t*>(std::malloc(windowSize));
   const bool ready = window != nullptr && point.historyLength <= windowSize && UnpackHistory(point, window) &&

@@ -53,6 +53,9 @@ void KeepPoint(InflatePoints* list, const InflatePoint& point);
 void KeepBlockPoint(InflatePoints* list, const InflateStream* stream, uint32_t windowSize, InflatePoint point);
 // The last point at or before output.
 const InflatePoint& PointBefore(const InflatePoints& list, uint64_t output);
+// Gives the stream a fresh state (freeing the old one) that makes no stop in front of its
+// first block; false when memory is short.
+bool RenewInflateState(InflateStream* stream);
 // Puts a stream (whose state is fresh) at a block point; false when memory is short or the
 // kept history does not decode.
 bool ResumeAtPoint(InflateStream* stream, uint32_t windowSize, const InflatePoint& point);

@@ -10,10 +10,9 @@ namespace {
 
 constexpr uint32_t kEnterInsideUpTo = 16;  // matches this long have their inner positions entered
 // After this many positions in a row without a match the search steps over one more byte
-// each time, up to kMaxStep, so that data that do not compress pass quickly while
+// each time, up to 8, so that data that do not compress pass quickly while
 // compressible data behind them are found again within a few bytes. A match resets the step.
 constexpr uint32_t kMissesPerStep = 32;
-constexpr uint32_t kMaxStep = 8;
 
 inline bool InReach(uint32_t pos, uint32_t candidate) {
   return candidate < pos && pos - candidate <= kMaxSearchDistance;
@@ -62,10 +61,7 @@ uint32_t ParseGreedy(DeflateState* s, uint32_t start, uint32_t nominalEnd, uint3
   while (pos < nominalEnd) {
     const Match m = pos < hashLimit ? FindInBucket(s, pos, limit) : Match{0, 0};
     if (m.length == 0) {
-      const uint32_t step = std::min({1 + misses++ / kMissesPerStep, kMaxStep, nominalEnd - pos});
-      for (uint32_t i = 0; i < step; i++) RecordLiteral(s, s->buffer[pos + i]);
-      pos += step;
-      s->hashedTo = std::max(s->hashedTo, pos);
+      pos = StepOverLiterals(s, pos, nominalEnd, &misses, kMissesPerStep);
     } else {
       misses = 0;
       RecordMatch(s, m.length, m.distance);

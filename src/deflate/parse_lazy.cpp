@@ -11,10 +11,9 @@ namespace {
 
 constexpr uint32_t kGoodLength = 8;
 // After this many positions in a row without a match the search steps over one more byte
-// each time, up to kMaxStep: data that do not compress are searched less densely. A match
+// each time, up to 8: data that do not compress are searched less densely. A match
 // resets the step.
 constexpr uint32_t kMissesPerStep = 2048;
-constexpr uint32_t kMaxStep = 8;
 
 // A match's worth, weighing its length against the extra bits its distance costs: a match
 // one byte longer but much farther back does not pay for the literal it leaves behind.
@@ -40,10 +39,7 @@ uint32_t ParseLazy(DeflateState* s, uint32_t start, uint32_t nominalEnd, uint32_
     if (!holding) held = find(pos, kMinMatch - 1);
     holding = false;
     if (held.length == 0) {
-      const uint32_t step = std::min({1 + misses++ / kMissesPerStep, kMaxStep, nominalEnd - pos});
-      for (uint32_t i = 0; i < step; i++) RecordLiteral(s, s->buffer[pos + i]);
-      pos += step;
-      s->hashedTo = std::max(s->hashedTo, pos);
+      pos = StepOverLiterals(s, pos, nominalEnd, &misses, kMissesPerStep);
     } else {
       misses = 0;
       const Match next = held.length < l->lazyLength ? find(pos + 1, held.length) : Match{0, 0};

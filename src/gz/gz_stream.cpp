@@ -70,14 +70,6 @@ bool FillInput(GzStream* g, uint32_t want) {
   return true;
 }
 
-bool NewDecoder(GzStream* g) {
-  std::free(g->inflate.state);
-  g->inflate.state = NewInflateState();
-  if (g->inflate.state == nullptr) return false;
-  g->inflate.state->boundaryReported = 1;  // no point in front of the first block
-  return true;
-}
-
 // The member header at the input: read it, then decode its data with a fresh decoder.
 bool StartMember(GzStream* g) {
   const uint64_t at = InputOffset(g);
@@ -92,7 +84,7 @@ bool StartMember(GzStream* g) {
     Stop(g, r == kResultNotArchive ? kResultFormat : r);
   } else if (header.compressionMethod != kGzMethodDeflate) {
     Stop(g, kResultUnsupportedMethod);
-  } else if (!NewDecoder(g)) {
+  } else if (!RenewInflateState(&g->inflate)) {
     Stop(g, kResultNoMemory);
   } else {
     g->memberOutput = g->output;
@@ -202,7 +194,7 @@ bool ResumeAt(GzStream* g, const InflatePoint& p) {
   g->crcKnown = false;
   g->phase = p.atHeader ? Phase::Header : Phase::Data;
   if (p.atHeader) return true;
-  if (!NewDecoder(g) || !ResumeAtPoint(&g->inflate, kInflateWindowSize, p))
+  if (!RenewInflateState(&g->inflate) || !ResumeAtPoint(&g->inflate, kInflateWindowSize, p))
     Stop(g, kResultNoMemory);
   return true;
 }

@@ -67,15 +67,6 @@ bool Refill(ZipStream* z) {
   return true;
 }
 
-bool NewDecoder(ZipStream* z) {
-  std::free(z->inflate.state);
-  z->inflate.state = NewInflateState();
-  if (z->inflate.state == nullptr) return false;
-  z->inflate.state->stopAtBlocks = 1;
-  z->inflate.state->boundaryReported = 1;
-  return true;
-}
-
 // Stored data: the bytes themselves; a point at each refill that is due, for the keys.
 uint32_t CopyStored(ZipStream* z, uint8_t* out, uint32_t room) {
   const uint32_t n = z->inputEnd - z->inputBegin < room ? z->inputEnd - z->inputBegin : room;
@@ -129,7 +120,8 @@ bool ResumeAt(ZipStream* z, const InflatePoint& p) {
   z->ended = false;
   if (!FileSeek(z->file, static_cast<int64_t>(p.input), kSeekBegin, nullptr)) return false;
   if (z->decoder == nullptr) return true;
-  if (!NewDecoder(z)) return false;
+  if (!RenewInflateState(&z->inflate)) return false;
+  z->inflate.state->stopAtBlocks = 1;
   return p.output == 0 || ResumeAtPoint(&z->inflate, z->windowSize, p);
 }
 
