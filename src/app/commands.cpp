@@ -8,6 +8,7 @@
 
 #include "app/app_state.h"
 #include "app/dialogs.h"
+#include "app/drag_out.h"
 #include "app/member_list.h"
 #include "app/pickers.h"
 #include "app/progress_dialog.h"
@@ -316,6 +317,9 @@ void RunCommand(HWND window, uint32_t id) {
     case CMD_ABOUT: ShowAbout(window); return;
     case CMD_DELETE_ASKING: DeleteAfterAsking(window); return;
     case CMD_VIEW_ACTIVATED: ViewActivatedRow(window); return;
+    case CMD_DRAG_OUT:
+      if (IsIdle() && HasRows()) StartDragOut(window);
+      return;
     case CMD_OPEN_OUTER:
       // The TAR's gzip file as one member, to extract or view the TAR itself.
       if (IsIdle() && s->Archive.format == kFormatTarGz) {

@@ -140,6 +140,10 @@ LRESULT OnListNotify(HWND window, const NMHDR* header) {
     case LVN_ODSTATECHANGED: OnSelectionRangeChanged(); return 0;
     case LVN_GETDISPINFOW: FillCell(reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(header))); return 0;
     case LVN_ODFINDITEMW: return FindRowByName(reinterpret_cast<const NMLVFINDITEMW*>(header));
+    case LVN_BEGINDRAG:
+      // Posted, so that the list finishes its own handling of the button first.
+      if (IsIdle() && HasRows()) PostMessageW(window, WM_COMMAND, CMD_DRAG_OUT, 0);
+      return 0;
     case NM_RCLICK: s->CurrentRow = reinterpret_cast<const NMITEMACTIVATE*>(header)->iItem; return 0;
     // Enter comes as a key: Windows would report it as an activation too.
     case NM_DBLCLK: PostMessageW(window, WM_COMMAND, CMD_VIEW_ACTIVATED, 0); return 0;

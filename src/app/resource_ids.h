@@ -71,6 +71,7 @@
 #define CMD_DELETE_ASKING 40021
 #define CMD_VIEW_ACTIVATED 40022
 #define CMD_OPEN_OUTER 40023
+#define CMD_DRAG_OUT 40024
 // The File menu's last archives, newest first, and the separator behind them.
 #define CMD_RECENT_FIRST 40030
 #define CMD_RECENT_LAST 40037

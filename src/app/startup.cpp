@@ -2,9 +2,11 @@
 
 #include <commctrl.h>
 #include <objbase.h>
+#include <ole2.h>
 
 #include "app/app_state.h"
 #include "app/commands.h"
+#include "app/drag_out.h"
 #include "app/main_window.h"
 #include "app/settings.h"
 #include "app/start_values.h"
@@ -91,9 +93,11 @@ int RunQuillbox(HINSTANCE instance, const wchar_t* commandLine) {
   s->WindowWidth = size.width;
   s->WindowHeight = size.height;
   int code = 0;
-  if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+  // OLE, not only COM: dragging members out needs its drag loop.
+  if (SUCCEEDED(OleInitialize(nullptr))) {
     code = RunWindow(instance);
-    CoUninitialize();
+    EndDragOut();
+    OleUninitialize();
   }
   FreeMainState(s);
   return code;

@@ -4,10 +4,13 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
+#include "app/drag_out.h"
 #include "app/resource_ids.h"
 #include "support/case_name.h"
 #include "ui_driver.h"
@@ -118,5 +121,38 @@ TEST_F(UiExtractDialog, TakesATypedOrBrowsedFolder) {
     EXPECT_EQ(ItemText(dialog, IDC_EXTRACT_FOLDER), dir.Path("browsed").wstring());
   }, IDOK);
   EXPECT_EQ(ReadBytes(dir.Path("browsed/alpha.txt")), BytesOf("alpha\n"));
+}
+
+// Members dragged out: extracted into a temporary folder first, handed over as files with
+// their bytes (a folder member's file inside its folder), the folder gone with the program.
+using UiDragOut = UiTest;
+TEST_F(UiDragOut, CarriesTheExtractedFilesAsCfHdrop) {
+  Open(Copy("sample.tar"));  // alpha.txt, numbers.txt, docs/notes.md
+  Select({0, 2});
+  NMLISTVIEW drag{};
+  drag.hdr = {app.List(), IDC_LIST_VIEW, static_cast<UINT>(LVN_BEGINDRAG)};
+  drag.iItem = 0;
+  SendMessageW(app.main, WM_NOTIFY, IDC_LIST_VIEW, reinterpret_cast<LPARAM>(&drag));
+  ASSERT_TRUE(WaitUntil([&] { return app.Finished() && app.WaitIdle() && DragOutData() != nullptr; }, 30000));
+  FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  STGMEDIUM medium{};
+  ASSERT_EQ(DragOutData()->GetData(&format, &medium), S_OK);
+  auto drop = static_cast<HDROP>(medium.hGlobal);
+  std::vector<std::filesystem::path> paths;
+  for (UINT i = 0; i < DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0); ++i) {
+    wchar_t path[MAX_PATH];
+    DragQueryFileW(drop, i, path, MAX_PATH);
+    paths.push_back(path);
+  }
+  ReleaseStgMedium(&medium);
+  std::sort(paths.begin(), paths.end());
+  ASSERT_EQ(paths.size(), 2u);
+  EXPECT_EQ(paths[0].filename(), L"alpha.txt");
+  EXPECT_EQ(paths[1].filename(), L"docs");
+  EXPECT_EQ(ReadBytes(paths[0]), ReadBytes(Fixture("src/alpha.txt")));
+  EXPECT_EQ(ReadBytes(paths[1] / "notes.md"), ReadBytes(Fixture("src/docs/notes.md")));
+  EXPECT_FALSE(std::filesystem::exists(paths[1].parent_path() / "numbers.txt"));  // not selected
+  ASSERT_TRUE(app.Stop());
+  EXPECT_FALSE(std::filesystem::exists(paths[0].parent_path()));
 }
 }  // namespace
