@@ -4,7 +4,8 @@
 
 #include "core/detect.h"
 #include "core/progress.h"
-#include "core/tar.h"
+#include "core/append.h"
+#include "core/tail_records.h"
 
 namespace {
 const FormatOps* OpsFor(const ArchiveContext* context) {
@@ -12,19 +13,25 @@ const FormatOps* OpsFor(const ArchiveContext* context) {
   return &context->formats[context->format];
 }
 
+// A new archive is the end of one without members: nothing (QBX), two zero blocks (TAR),
+// an end record (ZIP).
 ResultCode CreateNewArchive(ArchiveContext* context) {
-  if (!IsWritableFormat(context->format)) return Fail(context, kResultSave);
+  const AppendSteps* steps = AppendStepsOf(context);
+  if (!IsWritableFormat(context->format) || steps == nullptr) return Fail(context, kResultSave);
   context->openMode = kModeReadWrite;
   context->archiveFile =
       FileOpen(context->archivePath, kAccessReadWrite, kShareNone, kCreateAlways);
   if (context->archiveFile == kInvalidFile) return Fail(context, kResultSave);
-  if (context->format == kFormatTar) {
-    uint32_t put = 0;
-    if (!FileWrite(context->archiveFile, kTarEndMarker, sizeof kTarEndMarker, &put))
-      return Fail(context, kResultWrite);
-    context->fileSize = sizeof kTarEndMarker;
-  }
-  return kResultOk;
+  return steps->writeEnd(context, 0, 0, 0, &context->fileSize);
+}
+
+// An archive the listing found it may not change (damage, a ZIP it cannot grow) is held as
+// any reader holds it, so that others may read it meanwhile.
+ResultCode ShareWhenReadOnly(ArchiveContext* context) {
+  if (context->openMode != kModeReadOnly || !IsWritableFormat(context->format)) return kResultOk;
+  FileClose(context->archiveFile);
+  context->archiveFile = FileOpen(context->archivePath, kAccessRead, kShareRead, kOpenExisting);
+  return context->archiveFile == kInvalidFile ? Fail(context, kResultOpen) : kResultOk;
 }
 
 ResultCode OpenExistingArchive(ArchiveContext* context) {
@@ -48,6 +55,7 @@ ResultCode OpenExistingArchive(ArchiveContext* context) {
   // or land inside the missing data.
   if (context->result == kResultOk && context->appendOffset > context->fileSize)
     context->openMode = kModeReadOnly;
+  if (context->result == kResultOk) ShareWhenReadOnly(context);
   return context->result;
 }
 }  // namespace
@@ -76,7 +84,16 @@ ResultCode OpenArchive(ArchiveContext* context, uint32_t createFlag) {
   return result;
 }
 
-bool IsWritableFormat(FormatKind format) { return format == kFormatQbx || format == kFormatTar; }
+bool IsWritableFormat(FormatKind format) {
+  return format == kFormatQbx || format == kFormatTar || format == kFormatZip;
+}
+
+bool IsEditableFormat(FormatKind format) { return format == kFormatQbx || format == kFormatTar; }
+
+ResultCode CheckEditable(ArchiveContext* context) {
+  if (CheckWritable(context) != kResultOk) return context->result;
+  return IsEditableFormat(context->format) ? kResultOk : Fail(context, kResultSave);
+}
 
 ResultCode CheckWritable(ArchiveContext* context) {
   if (context->archiveFile == kInvalidFile) return Fail(context, kResultOpen);
@@ -101,6 +118,7 @@ void CloseArchive(ArchiveContext* context) {
   context->readAhead = {};
   delete[] context->outBuffer;
   context->outBuffer = nullptr;
+  FreeTailRecords(&context->tailRecords);
   delete[] context->sparseMap;
   context->sparseMap = nullptr;
   context->sparseCount = 0;
