@@ -15,14 +15,19 @@ const FormatOps* OpsFor(const ArchiveContext* context) {
 
 // A new archive is the end of one without members: nothing (QBX), two zero blocks (TAR),
 // an end record (ZIP).
-ResultCode CreateNewArchive(ArchiveContext* context) {
+ResultCode WriteEmptyArchive(ArchiveContext* context) {
   const AppendSteps* steps = AppendStepsOf(context);
-  if (!IsWritableFormat(context->format) || steps == nullptr) return Fail(context, kResultSave);
+  if (steps == nullptr) return Fail(context, kResultSave);
+  return steps->writeEnd(context, 0, 0, 0, &context->fileSize);
+}
+
+ResultCode CreateNewArchive(ArchiveContext* context) {
+  if (!IsWritableFormat(context->format) || AppendStepsOf(context) == nullptr) return Fail(context, kResultSave);
   context->openMode = kModeReadWrite;
   context->archiveFile =
       FileOpen(context->archivePath, kAccessReadWrite, kShareNone, kCreateAlways);
   if (context->archiveFile == kInvalidFile) return Fail(context, kResultSave);
-  return steps->writeEnd(context, 0, 0, 0, &context->fileSize);
+  return WriteEmptyArchive(context);
 }
 
 // An archive the listing found it may not change (damage, a ZIP it cannot grow) is held as
@@ -34,7 +39,12 @@ ResultCode ShareWhenReadOnly(ArchiveContext* context) {
   return context->archiveFile == kInvalidFile ? Fail(context, kResultOpen) : kResultOk;
 }
 
+// A missing archive opened for writing is made; a missing ZIP as create makes it, since a
+// ZIP is no ZIP without its end record (a TAR or QBX of no bytes lists as an empty one).
+// Reading alone never makes a file.
 ResultCode OpenExistingArchive(ArchiveContext* context) {
+  uint32_t attributes = 0;
+  const bool existed = GetPathAttributes(context->archivePath, &attributes);
   if (IsWritableFormat(context->format)) {
     context->openMode = kModeReadWrite;
     context->archiveFile =
@@ -46,6 +56,8 @@ ResultCode OpenExistingArchive(ArchiveContext* context) {
     context->archiveFile = FileOpen(context->archivePath, kAccessRead, kShareRead, kOpenExisting);
     if (context->archiveFile == kInvalidFile) return Fail(context, kResultOpen);
   }
+  if (!existed && context->openMode == kModeReadWrite && context->format == kFormatZip)
+    return WriteEmptyArchive(context);
   if (!FileGetSize(context->archiveFile, &context->fileSize)) return Fail(context, kResultRead);
   ProgressBegin(context, static_cast<int64_t>(context->fileSize), context->onProgress,
                 context->progressUser);
