@@ -10,7 +10,7 @@
 #include "app/resource_ids.h"
 
 namespace {
-constexpr wchar_t kNewArchiveFilter[] = L"Quillbox (.qbx)\0*.qbx\0TAR (.tar)\0*.tar\0";
+constexpr wchar_t kNewArchiveFilter[] = L"Quillbox (.qbx)\0*.qbx\0TAR (.tar)\0*.tar\0ZIP (.zip)\0*.zip\0";
 
 // The first filter selected, the path buffer, no initial folder.
 OPENFILENAMEW FileRequest(HWND owner, const wchar_t* filter, char16_t* path, const wchar_t* title) {

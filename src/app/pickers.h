@@ -21,7 +21,7 @@ struct PathPickers {
   // An existing file into path (kPickerPathChars); filter as the common dialog takes it.
   bool (*pickFileToOpen)(HWND owner, const wchar_t* filter, char16_t* path, const wchar_t* title);
   bool (*browseForFolder)(FolderRequest* request);
-  // The new archive's path, .qbx or .tar.
+  // The new archive's path, .qbx, .tar or .zip.
   bool (*pickNewArchive)(HWND owner, char16_t* path);
   // Extract's destination (kPickerPathChars): in, the folder to offer; out, the one typed or
   // browsed to, as a full path.

@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include <utility>
+
 #include "cli/archive_session.h"
 #include "jobs/main_state.h"
 
@@ -32,6 +34,17 @@ std::string SortKeysText() {
   return text;
 }
 
+bool ParseLevel(const std::u16string& name, uint32_t* level) {
+  static constexpr std::pair<const char16_t*, uint32_t> kLevels[] = {
+      {u"fast", kCompressFast}, {u"normal", kCompressNormal}, {u"best", kCompressBest}};
+  for (const auto& [key, value] : kLevels)
+    if (name == key) {
+      *level = value;
+      return true;
+    }
+  return false;
+}
+
 bool ParseCount(const std::u16string& text, int32_t* value) {
   uint32_t n = 0;
   if (!ParseIndex(text, &n) || n > 0x7FFFFFFF) return false;
@@ -55,6 +68,9 @@ bool ParseOptions(const std::vector<std::u16string>& args, uint32_t accepted, Cl
     else if (a == u"--skip-encrypted" && wants(kOptPassword)) o->skipEncrypted = true;
     else if (a == u"--yes" && wants(kOptYes)) o->yes = true;
     else if (a == u"--outer" && wants(kOptOuter)) o->outer = true;
+    else if (a == u"--level" && wants(kOptLevel) && hasValue) {
+      if (!ParseLevel(args[++i], &o->level)) return Bad(io, "--level takes fast, normal or best");
+    }
     else if (a == u"--password" && wants(kOptPassword) && hasValue) {
       o->hasPassword = true;
       o->password = ToUtf8(args[++i]);

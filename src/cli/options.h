@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "core/context.h"
 #include "jobs/list_columns.h"
 
 struct CliOptions {
@@ -26,6 +27,7 @@ struct CliOptions {
   int32_t trim = -1;        // --trim
   bool yes = false;         // --yes: repair without asking
   bool outer = false;       // --outer: a TAR inside gzip as the gzip file it is
+  uint32_t level = kCompressNormal;  // --level: how hard a ZIP member is compressed
   std::vector<std::u16string> positional;
 };
 
@@ -40,6 +42,7 @@ enum : uint32_t {
   kOptPrefix = 1 << 6,    // --prepend TEXT --trim N
   kOptYes = 1 << 7,       // --yes
   kOptOuter = 1 << 8,     // --outer
+  kOptLevel = 1 << 9,     // --level fast|normal|best
 };
 
 // False (with a message on stderr) when an option is unknown or lacks its value.

@@ -1,4 +1,4 @@
-// qbx create: a new empty archive, QBX or TAR by its extension.
+// qbx create: a new empty archive, QBX, TAR or ZIP by its extension.
 #include "cli/cli.h"
 #include "core/archive.h"
 

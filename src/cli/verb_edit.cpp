@@ -35,11 +35,12 @@ int RunRowVerb(const CliOptions& o, const CliIo& io, uint32_t kind, uint32_t par
 
 int RunAddVerb(const std::vector<std::u16string>& args, const CliIo& io) {
   CliOptions o;
-  if (!ParseOptions(args, kOptSettings, &o, io) || o.positional.size() < 2)
-    return Usage(io, "qbx add [--utf8] [--base-folder] [--hidden] ARCHIVE PATH...");
+  if (!ParseOptions(args, kOptSettings | kOptLevel, &o, io) || o.positional.size() < 2)
+    return Usage(io, "qbx add [--utf8] [--base-folder] [--hidden] [--level fast|normal|best] ARCHIVE PATH...");
   int status = 0;
   CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, &status, false, MissingArchive::kCreate);
   if (jobs == nullptr) return status;
+  jobs->state.Archive.compressionLevel = o.level;
   for (size_t i = 1; i < o.positional.size(); ++i) {
     CopyToJobPath(&jobs->state, o.positional[i]);
     if (RunCliJob(jobs, IsFolder(o.positional[i]) ? kJobAddFolder : kJobAddFile) != kResultOk) break;

@@ -4,7 +4,7 @@
 
 #include "core/archive.h"
 #include "core/progress.h"
-#include "core/tar.h"
+#include "core/tail_records.h"
 
 namespace {
 constexpr uint32_t kSourceAttributes = 0x2027;
@@ -30,8 +30,8 @@ ResultCode CheckRoom(ArchiveContext* context, uint64_t size) {
   return kResultOk;
 }
 
-// Header, data and end marker at appendOffset; the member counts once the file is cut
-// behind them. A failure leaves appendPending set for AppendFile to undo.
+// Header, data and the archive's end at appendOffset; the member counts once the file is
+// cut behind them. A failure leaves appendPending set for AppendFile to undo.
 ResultCode AppendMember(ArchiveContext* context, const AppendSteps* steps) {
   EntryRecord& e = context->entry;
   uint64_t size = static_cast<uint64_t>(e.packedSize);
@@ -46,13 +46,13 @@ ResultCode AppendMember(ArchiveContext* context, const AppendSteps* steps) {
   uint64_t stored = 0;
   if (WriteArchive(context, header, headerLength) != kResultOk) return context->result;
   if (steps->writeData(context, size, &stored) != kResultOk) return context->result;
-  if (steps->endSize != 0 && WriteArchive(context, kTarEndMarker, steps->endSize) != kResultOk)
-    return context->result;
+  const uint64_t membersEnd = context->appendOffset + headerLength + stored;
+  uint64_t end = 0;
+  if (steps->writeEnd(context, context->memberCount + 1, membersEnd, 0, &end) != kResultOk) return context->result;
   // Cut only where old bytes may lie behind the new end (the usual add only grows the file).
-  const uint64_t end = context->appendOffset + headerLength + stored + steps->endSize;
   if (end < context->fileSize && !FileTruncate(context->archiveFile)) return Fail(context, kResultWrite);
-  context->appendOffset += headerLength + stored;
-  context->fileSize = context->appendOffset + steps->endSize;
+  context->appendOffset = membersEnd;
+  context->fileSize = end;
   context->memberCount += 1;
   e.size = size;
   context->appendPending = 0;
@@ -75,20 +75,15 @@ ResultCode AppendOpenSource(ArchiveContext* context, const char16_t* sourcePath,
   if (context->memberOffsets != nullptr && context->memberCount < context->memberOffsetCapacity)
     context->memberOffsets[context->memberCount] = context->appendOffset;
   context->appendPending = 0;
-  return AppendMember(context, context->format == kFormatTar ? &kTarAppendSteps : &kQbxAppendSteps);
+  return AppendMember(context, AppendStepsOf(context));
 }
 
-// Zero blocks from the file's position until it is size bytes long.
-ResultCode WriteZerosUpTo(ArchiveContext* context, uint64_t from, uint64_t size) {
-  while (from < size) {
-    uint64_t left = size - from;
-    uint32_t n = left < kTarEndMarkerSize ? static_cast<uint32_t>(left) : kTarEndMarkerSize;
-    if (WriteArchive(context, kTarEndMarker, n) != kResultOk) return context->result;
-    from += n;
-  }
-  return kResultOk;
-}
 }  // namespace
+
+const AppendSteps* AppendStepsOf(const ArchiveContext* context) {
+  if (context->formats == nullptr || context->format >= kFormatKindCount) return nullptr;
+  return context->formats[context->format].append;
+}
 
 ResultCode WriteArchive(ArchiveContext* context, const void* data, uint32_t count) {
   if (!FileWrite(context->archiveFile, data, count, &context->bytesWritten)) return Fail(context, kResultWrite);
@@ -105,6 +100,7 @@ ResultCode AppendFile(ArchiveContext* context, const char16_t* sourcePath, const
   context->result = kResultOk;
   if (sourcePath == nullptr) return Fail(context, kResultOpen);
   if (CheckWritable(context) != kResultOk) return context->result;
+  if (AppendStepsOf(context) == nullptr) return Fail(context, kResultSave);
   if (context->memberCount >= kMaxMembers) return Fail(context, kResultLimit);
   context->sourceFile = FileOpen(sourcePath, kAccessRead, kShareRead, kOpenExisting);
   if (context->sourceFile == kInvalidFile) return Fail(context, kResultOpen);
@@ -122,19 +118,19 @@ ResultCode AppendFile(ArchiveContext* context, const char16_t* sourcePath, const
 
 ResultCode TruncateArchive(ArchiveContext* context, uint32_t memberCount, uint64_t offset, uint64_t size) {
   ResultCode kept = context->result;
+  const AppendSteps* steps = AppendStepsOf(context);
+  if (steps == nullptr) return Fail(context, kResultSave);
   if (!FileSeek(context->archiveFile, static_cast<int64_t>(offset), kSeekBegin, nullptr))
     return Fail(context, kResultRead);
-  // Cut first: should the cut fail, no member header has been overwritten by the end blocks.
+  // Cut first: should the cut fail, no member header has been overwritten by the end.
   if (!FileTruncate(context->archiveFile)) return Fail(context, kResultWrite);
   context->memberCount = memberCount;
   context->appendOffset = offset;
   context->fileSize = offset;
-  if (context->format == kFormatTar) {
-    // Behind the last member a TAR holds only zero blocks (listing stops at anything else).
-    uint64_t end = size > offset + kTarEndMarkerSize ? size : offset + kTarEndMarkerSize;
-    if (WriteZerosUpTo(context, offset, end) != kResultOk) return context->result;
-    context->fileSize = end;
-  }
+  KeepTailRecords(&context->tailRecords, memberCount);
+  uint64_t end = offset;
+  if (steps->writeEnd(context, memberCount, offset, size, &end) != kResultOk) return context->result;
+  context->fileSize = end;
   context->result = kept;
   return kept;
 }

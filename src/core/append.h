@@ -1,4 +1,5 @@
-// Appending files at the end of QBX and TAR archives, and cutting additions away again.
+// Appending files at the end of an archive (QBX, TAR, ZIP through its steps in zip/), and
+// cutting additions away again.
 #pragma once
 
 #include "core/context.h"
@@ -10,8 +11,9 @@ inline constexpr uint64_t kMaxTarMemberSize = uint64_t{1} << 33;
 
 ResultCode AppendFile(ArchiveContext* context, const char16_t* sourcePath, const char16_t* storedName);
 // Cuts the archive at offset and gives it its end again: a TAR gets zero blocks up to
-// size (its two end blocks at least), as many as it had behind its last member. Keeps the
-// result that was there.
+// size (its two end blocks at least), as many as it had behind its last member; a ZIP the
+// central directory of its first memberCount members and its end record. Keeps the result
+// that was there.
 ResultCode TruncateArchive(ArchiveContext* context, uint32_t memberCount, uint64_t offset, uint64_t size);
 // Cuts away everything added since the archive was opened with that count and end,
 // restoring the length it had then (revertSize).
@@ -27,13 +29,20 @@ struct AppendSteps {
   // comes) from entry, memberName and the source size; returns its length.
   uint32_t (*buildHeader)(ArchiveContext* context, uint8_t* header, uint64_t size);
   // Copies the source behind the header and closes its data (padding, checksum);
-  // *stored gets the bytes written behind the header.
+  // *stored gets the bytes written behind the header. The file is left behind them.
   ResultCode (*writeData)(ArchiveContext* context, uint64_t size, uint64_t* stored);
+  // Writes the archive's end at the file's position, offset, behind its first memberCount
+  // members (reaching at least size where the format keeps what padding it had); *end gets
+  // the file's length behind it.
+  ResultCode (*writeEnd)(ArchiveContext* context, uint32_t memberCount, uint64_t offset, uint64_t size,
+                         uint64_t* end);
   uint64_t maxSize;  // the largest source it stores; larger ones end in kResultLimit
-  uint32_t endSize;  // bytes of the end marker behind the last member
 };
 extern const AppendSteps kQbxAppendSteps;
 extern const AppendSteps kTarAppendSteps;
+
+// The format's steps, null when it is only read.
+const AppendSteps* AppendStepsOf(const ArchiveContext* context);
 
 // Shared by the two format halves: a failed append stops here, undone by AppendFile.
 ResultCode WriteArchive(ArchiveContext* context, const void* data, uint32_t count);

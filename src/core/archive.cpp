@@ -4,7 +4,8 @@
 
 #include "core/detect.h"
 #include "core/progress.h"
-#include "core/tar.h"
+#include "core/append.h"
+#include "core/tail_records.h"
 
 namespace {
 const FormatOps* OpsFor(const ArchiveContext* context) {
@@ -12,22 +13,38 @@ const FormatOps* OpsFor(const ArchiveContext* context) {
   return &context->formats[context->format];
 }
 
+// A new archive is the end of one without members: nothing (QBX), two zero blocks (TAR),
+// an end record (ZIP).
+ResultCode WriteEmptyArchive(ArchiveContext* context) {
+  const AppendSteps* steps = AppendStepsOf(context);
+  if (steps == nullptr) return Fail(context, kResultSave);
+  return steps->writeEnd(context, 0, 0, 0, &context->fileSize);
+}
+
 ResultCode CreateNewArchive(ArchiveContext* context) {
-  if (!IsWritableFormat(context->format)) return Fail(context, kResultSave);
+  if (!IsWritableFormat(context->format) || AppendStepsOf(context) == nullptr) return Fail(context, kResultSave);
   context->openMode = kModeReadWrite;
   context->archiveFile =
       FileOpen(context->archivePath, kAccessReadWrite, kShareNone, kCreateAlways);
   if (context->archiveFile == kInvalidFile) return Fail(context, kResultSave);
-  if (context->format == kFormatTar) {
-    uint32_t put = 0;
-    if (!FileWrite(context->archiveFile, kTarEndMarker, sizeof kTarEndMarker, &put))
-      return Fail(context, kResultWrite);
-    context->fileSize = sizeof kTarEndMarker;
-  }
-  return kResultOk;
+  return WriteEmptyArchive(context);
 }
 
+// An archive the listing found it may not change (damage, a ZIP it cannot grow) is held as
+// any reader holds it, so that others may read it meanwhile.
+ResultCode ShareWhenReadOnly(ArchiveContext* context) {
+  if (context->openMode != kModeReadOnly || !IsWritableFormat(context->format)) return kResultOk;
+  FileClose(context->archiveFile);
+  context->archiveFile = FileOpen(context->archivePath, kAccessRead, kShareRead, kOpenExisting);
+  return context->archiveFile == kInvalidFile ? Fail(context, kResultOpen) : kResultOk;
+}
+
+// A missing archive opened for writing is made; a missing ZIP as create makes it, since a
+// ZIP is no ZIP without its end record (a TAR or QBX of no bytes lists as an empty one).
+// Reading alone never makes a file.
 ResultCode OpenExistingArchive(ArchiveContext* context) {
+  uint32_t attributes = 0;
+  const bool existed = GetPathAttributes(context->archivePath, &attributes);
   if (IsWritableFormat(context->format)) {
     context->openMode = kModeReadWrite;
     context->archiveFile =
@@ -39,6 +56,8 @@ ResultCode OpenExistingArchive(ArchiveContext* context) {
     context->archiveFile = FileOpen(context->archivePath, kAccessRead, kShareRead, kOpenExisting);
     if (context->archiveFile == kInvalidFile) return Fail(context, kResultOpen);
   }
+  if (!existed && context->openMode == kModeReadWrite && context->format == kFormatZip)
+    return WriteEmptyArchive(context);
   if (!FileGetSize(context->archiveFile, &context->fileSize)) return Fail(context, kResultRead);
   ProgressBegin(context, static_cast<int64_t>(context->fileSize), context->onProgress,
                 context->progressUser);
@@ -48,6 +67,7 @@ ResultCode OpenExistingArchive(ArchiveContext* context) {
   // or land inside the missing data.
   if (context->result == kResultOk && context->appendOffset > context->fileSize)
     context->openMode = kModeReadOnly;
+  if (context->result == kResultOk) ShareWhenReadOnly(context);
   return context->result;
 }
 }  // namespace
@@ -76,7 +96,16 @@ ResultCode OpenArchive(ArchiveContext* context, uint32_t createFlag) {
   return result;
 }
 
-bool IsWritableFormat(FormatKind format) { return format == kFormatQbx || format == kFormatTar; }
+bool IsWritableFormat(FormatKind format) {
+  return format == kFormatQbx || format == kFormatTar || format == kFormatZip;
+}
+
+bool IsEditableFormat(FormatKind format) { return format == kFormatQbx || format == kFormatTar; }
+
+ResultCode CheckEditable(ArchiveContext* context) {
+  if (CheckWritable(context) != kResultOk) return context->result;
+  return IsEditableFormat(context->format) ? kResultOk : Fail(context, kResultSave);
+}
 
 ResultCode CheckWritable(ArchiveContext* context) {
   if (context->archiveFile == kInvalidFile) return Fail(context, kResultOpen);
@@ -101,6 +130,7 @@ void CloseArchive(ArchiveContext* context) {
   context->readAhead = {};
   delete[] context->outBuffer;
   context->outBuffer = nullptr;
+  FreeTailRecords(&context->tailRecords);
   delete[] context->sparseMap;
   context->sparseMap = nullptr;
   context->sparseCount = 0;

@@ -11,4 +11,5 @@ void InitArchiveContext(ArchiveContext* context, const FormatOps* formats) {
   context->sourceFile = kInvalidFile;
   context->outputFile = kInvalidFile;
   context->formats = formats;
+  context->compressionLevel = kCompressNormal;
 }

@@ -88,6 +88,8 @@ struct ProgressBlock {
   uint64_t userValue;
 };
 
+struct AppendSteps;  // core/append.h
+
 // Per-format operations the core dispatches through; filled in formats/, above core/, zip/
 // and gz/, so that the core never includes the ZIP and GZ code. An absent entry does nothing.
 struct FormatOps {
@@ -95,6 +97,22 @@ struct FormatOps {
   ResultCode (*run)(ArchiveContext* context, uint32_t testFlag);
   // Recognises the format in a file whose first bytes did not (ZIP: by its end records).
   bool (*recognize)(FileHandle file) = nullptr;
+  // How a member is appended and the archive's end written; absent: the format is only read.
+  const AppendSteps* append = nullptr;
+};
+
+// How hard a format that compresses new members tries (a ZIP's Deflate level).
+enum : uint32_t { kCompressFast = 0, kCompressNormal = 1, kCompressBest = 2 };
+
+// Records an archive keeps behind its members, one per member, that every append writes
+// again behind the new member (a ZIP's central directory), held in memory from the listing
+// on. Empty for the formats without them.
+struct TailRecords {
+  uint8_t* bytes;         // the records one after another
+  uint64_t byteCapacity;
+  uint64_t* ends;         // ends[i]: where record i ends in bytes
+  uint32_t count;
+  uint32_t endCapacity;
 };
 
 // Where the archive's bytes come from when they are not the file's own: the decoded stream
@@ -204,6 +222,10 @@ struct ArchiveContext {
   uint32_t sparseCount;
   // Table of kFormatKindCount entries indexed by FormatKind.
   const FormatOps* formats;
+  // The records written behind the members (tail_records.h): a ZIP's central directory.
+  TailRecords tailRecords;
+  // kCompress...: the effort spent on each appended member of a compressing format.
+  uint32_t compressionLevel;
 };
 
 // The initial state the application sets once at start: handles invalid, UTF-8 TAR

@@ -4,7 +4,7 @@
 
 ResultCode DeleteLastMember(ArchiveContext* context, uint32_t memberIndex) {
   context->result = kResultOk;
-  if (CheckWritable(context) != kResultOk) return context->result;
+  if (CheckEditable(context) != kResultOk) return context->result;
   if (FindMember(context, memberIndex) != kResultOk) return context->result;
   if (TruncateArchive(context, memberIndex, context->position, 0) != kResultOk) return context->result;
   context->revertSize = context->fileSize;

@@ -46,6 +46,11 @@ ResultCode WriteQbxData(ArchiveContext* context, uint64_t size, uint64_t* stored
   *stored += kQbxChecksumSize;
   return WriteArchive(context, sum, kQbxChecksumSize);
 }
+// A QBX ends with its last member.
+ResultCode WriteQbxEnd(ArchiveContext*, uint32_t, uint64_t offset, uint64_t, uint64_t* end) {
+  *end = offset;
+  return kResultOk;
+}
 }  // namespace
 
-const AppendSteps kQbxAppendSteps = {BuildQbxHeader, WriteQbxData, kMaxSourceSize, 0};
+const AppendSteps kQbxAppendSteps = {BuildQbxHeader, WriteQbxData, WriteQbxEnd, kMaxSourceSize};

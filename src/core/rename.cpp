@@ -33,7 +33,7 @@ void CopyNewName(const char16_t* newName, char16_t* name) {
 ResultCode RenameMember(ArchiveContext* context, uint32_t memberIndex, const char16_t* newName) {
   context->result = kResultOk;
   if (newName == nullptr) return Fail(context, kResultNoCallback);
-  if (CheckWritable(context) != kResultOk) return context->result;
+  if (CheckEditable(context) != kResultOk) return context->result;
   char16_t name[kMaxRenameChars + 1];
   CopyNewName(newName, name);
   context->memberName = name;

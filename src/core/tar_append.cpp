@@ -114,6 +114,19 @@ ResultCode WriteTarData(ArchiveContext* context, uint64_t size, uint64_t* stored
   *stored = size + context->entry.padding;
   return CopySourceTar(context, *stored);
 }
+// Behind the last member a TAR holds only zero blocks (listing stops at anything else): its
+// two end blocks, or as many as it had up to size.
+ResultCode WriteTarEnd(ArchiveContext* context, uint32_t, uint64_t offset, uint64_t size, uint64_t* end) {
+  const uint64_t last = size > offset + kTarEndMarkerSize ? size : offset + kTarEndMarkerSize;
+  for (uint64_t at = offset; at < last;) {
+    const uint64_t left = last - at;
+    const uint32_t n = left < kTarEndMarkerSize ? static_cast<uint32_t>(left) : kTarEndMarkerSize;
+    if (WriteArchive(context, kTarEndMarker, n) != kResultOk) return context->result;
+    at += n;
+  }
+  *end = last;
+  return kResultOk;
+}
 }  // namespace
 
-const AppendSteps kTarAppendSteps = {BuildTarHeader, WriteTarData, kMaxTarMemberSize - 1, kTarEndMarkerSize};
+const AppendSteps kTarAppendSteps = {BuildTarHeader, WriteTarData, WriteTarEnd, kMaxTarMemberSize - 1};

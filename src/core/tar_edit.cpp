@@ -73,7 +73,7 @@ ResultCode RenameTarMember(ArchiveContext* context, uint32_t memberIndex) {
 
 ResultCode SetTarMode(ArchiveContext* context, uint32_t memberIndex, uint32_t mode) {
   context->result = kResultOk;
-  if (CheckWritable(context) != kResultOk) return context->result;
+  if (CheckEditable(context) != kResultOk) return context->result;
   if (FindMember(context, memberIndex) != kResultOk) return context->result;
   TarHeaderState state;
   ResultCode r = ReadTarHeader(context, &state);

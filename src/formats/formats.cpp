@@ -3,10 +3,11 @@
 #include "core/core_formats.h"
 #include "gz/gz.h"
 #include "zip/zip.h"
+#include "zip/zip_append.h"
 
 const FormatOps* AllFormatTable() {
   static constexpr FormatOps kTable[kFormatKindCount] = {
-      {}, kQbxFormatOps, kTarFormatOps, {ListZip, RunZip, EndsAsZip}, {ListGz, RunGz},
+      {}, kQbxFormatOps, kTarFormatOps, {ListZip, RunZip, EndsAsZip, &kZipAppendSteps}, {ListGz, RunGz},
       {ListTarGz, RunTarGz}};
   return kTable;
 }

@@ -9,3 +9,6 @@
 // setting), daylight saving included when it is in force at this moment. False when the
 // result would fall before 1601.
 bool LocalFileTimeToUtc(uint64_t localTime, uint64_t* utc);
+// The reverse, with the same offset, so that a time written as local time and read back
+// on the same machine comes back as it was. False when the result would fall before 1601.
+bool UtcToLocalFileTime(uint64_t utc, uint64_t* localTime);

@@ -9,3 +9,11 @@ bool LocalFileTimeToUtc(uint64_t localTime, uint64_t* utc) {
   *utc = static_cast<uint64_t>(result.dwHighDateTime) << 32 | result.dwLowDateTime;
   return true;
 }
+
+bool UtcToLocalFileTime(uint64_t utc, uint64_t* localTime) {
+  FILETIME from{static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
+  FILETIME result;
+  if (!FileTimeToLocalFileTime(&from, &result)) return false;
+  *localTime = static_cast<uint64_t>(result.dwHighDateTime) << 32 | result.dwLowDateTime;
+  return true;
+}

@@ -23,31 +23,6 @@ CentralFixed ParseCentralFixed(const uint8_t* p) {
           Le16(p + 28), Le16(p + 30), Le16(p + 32)};
 }
 
-// Replaces each of the three values left at all ones in the fixed part by the next 8 bytes of
-// the ZIP64 field, in the note's order: uncompressed size, compressed size, header offset.
-// False when a value needs the field and it lacks it.
-bool WidenFromZip64(const uint8_t* extra, uint32_t extraLength, CentralFixed* c) {
-  uint64_t* const values[] = {&c->uncompressedSize, &c->compressedSize, &c->localOffset};
-  for (uint32_t at = 0; at + 4 <= extraLength;) {
-    const uint32_t size = Le16(extra + at + 2);
-    if (at + 4 + size > extraLength) break;
-    if (Le16(extra + at) == kZip64FieldId) {
-      uint32_t used = 0;
-      for (uint64_t* value : values) {
-        if (*value != kSize32Unknown) continue;
-        if (used + 8 > size) return false;
-        *value = Le64(extra + at + 4 + used);
-        used += 8;
-      }
-      return true;
-    }
-    at += 4 + size;
-  }
-  for (const uint64_t* value : values)
-    if (*value == kSize32Unknown) return false;
-  return true;
-}
-
 // The member's first byte in the file: the offset shifted, in front of the directory.
 bool ShiftOntoFile(const ZipDirectory& d, uint64_t offset, uint64_t* local) {
   if (offset > kMaxZipSize) return false;
@@ -58,6 +33,29 @@ bool ShiftOntoFile(const ZipDirectory& d, uint64_t offset, uint64_t* local) {
   return *local < d.start;
 }
 }  // namespace
+
+bool WidenFromZip64(const uint8_t* extra, uint32_t extraLength, uint64_t* size, uint64_t* compressed,
+                    uint64_t* offset) {
+  uint64_t* const values[] = {size, compressed, offset};
+  for (uint32_t at = 0; at + 4 <= extraLength;) {
+    const uint32_t fieldSize = Le16(extra + at + 2);
+    if (at + 4 + fieldSize > extraLength) break;
+    if (Le16(extra + at) == kZip64FieldId) {
+      uint32_t used = 0;
+      for (uint64_t* value : values) {
+        if (*value != kSize32Unknown) continue;
+        if (used + 8 > fieldSize) return false;
+        *value = Le64(extra + at + 4 + used);
+        used += 8;
+      }
+      return true;
+    }
+    at += 4 + fieldSize;
+  }
+  for (const uint64_t* value : values)
+    if (*value == kSize32Unknown) return false;
+  return true;
+}
 
 ResultCode ReadZipCentralEntry(ArchiveContext* context, ZipDirectoryCursor* cursor, ZipCentralEntry* entry) {
   const ZipDirectory& d = cursor->directory;
@@ -74,7 +72,8 @@ ResultCode ReadZipCentralEntry(ArchiveContext* context, ZipDirectoryCursor* curs
   r = ReadZipAt(context->archiveFile, cursor->next + kCentralFixed + c.nameLength, buffer, c.extraLength,
                 kResultUnexpectedEnd);
   if (r != kResultOk) return r;
-  if (!WidenFromZip64(buffer, c.extraLength, &c)) return kResultFormat;
+  if (!WidenFromZip64(buffer, c.extraLength, &c.uncompressedSize, &c.compressedSize, &c.localOffset))
+    return kResultFormat;
   if (!ShiftOntoFile(d, c.localOffset, &entry->localOffset)) return kResultFormat;
   entry->crc32 = c.crc32;
   entry->compressedSize = c.compressedSize;

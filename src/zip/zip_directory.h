@@ -45,6 +45,12 @@ struct ZipDirectoryCursor {
 // kResultOk found, kResultNotFound none, kResultRead read failure.
 ResultCode FindZipDirectory(FileHandle file, uint64_t fileSize, uint8_t* tail, ZipDirectory* directory);
 
+// Replaces each of the three values left at all ones in a central header's fixed part by the
+// next 8 bytes of the ZIP64 field in its extra field, in the note's order. False when a
+// value needs the field and it lacks it.
+bool WidenFromZip64(const uint8_t* extra, uint32_t extraLength, uint64_t* size, uint64_t* compressed,
+                    uint64_t* offset);
+
 // Reads count bytes at offset: kResultOk, kResultRead, or shortResult when the file ends first.
 ResultCode ReadZipAt(FileHandle file, uint64_t offset, uint8_t* into, uint32_t count, ResultCode shortResult);
 

@@ -4,6 +4,7 @@
 #include "core/progress.h"
 #include "zip/zip.h"
 #include "zip/zip_directory.h"
+#include "zip/zip_growth.h"
 #include "zip/zip_header.h"
 
 namespace {
@@ -56,7 +57,11 @@ ResultCode ListRestThroughDirectory(ArchiveContext* context) {
 // checks) are the members from there on read through the directory. An archive the walk
 // reads up to a closing record never has its directory read. RunZip decides the same way
 // at the same member, so indexes agree.
+//
+// An archive open for writing is also checked for growth on the way (zip_growth.h).
 ResultCode ListZip(ArchiveContext* context) {
+  ZipGrowth growth;
+  if (BeginZipGrowth(context, &growth) != kResultOk) return Fail(context, kResultRead);
   if (BeginListing(context) != kResultOk) return context->result;
   std::memset(&context->entry, 0, sizeof context->entry);
   ZipLocalHeader header{};
@@ -71,9 +76,11 @@ ResultCode ListZip(ArchiveContext* context) {
     if (r == kResultRead) return Fail(context, r);
     // Anything but a member ends the walk: the directory, damage, a cut file.
     if (r != kResultOk) break;
+    CheckZipGrowthMember(context, &growth);
     if (StepOverData(context, header) != kResultOk) return context->result;
     ReportListedMember(context);
   }
+  EndZipGrowth(context, &growth, r);
   if (WalkLostMembers(r) && ListRestThroughDirectory(context) != kResultOk) return context->result;
   return EndListing(context);
 }

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "zip/dos_time.h"
+#include "core/filetime.h"
 #include "core/little_endian.h"
 #include "core/member_name.h"
 #include "core/names.h"
@@ -13,6 +14,8 @@ constexpr uint32_t kFixedRest = 26;  // the local header behind its signature
 constexpr uint32_t kZip64SizesBytes = 16;
 constexpr uint16_t kUnicodePathFieldId = 0x7075;
 constexpr uint32_t kUnicodePathFixed = 5;  // version and CRC-32 before the name
+constexpr uint16_t kExtendedTimeFieldId = 0x5455;
+constexpr uint8_t kExtendedTimeHasModified = 1;
 
 // Records that begin the central directory or follow it: the members are behind us.
 bool ClosesMembers(uint32_t signature) {
@@ -147,6 +150,22 @@ void TakeZipName(ArchiveContext* context, const ZipLocalHeader& h, const uint8_t
     SetStoredName(context, name, h.nameLength, encoding, false);
   }
 }
+// The modification time of an extended timestamp field (UTC seconds since 1970, signed),
+// which is exact where the DOS fields are local time in two-second steps.
+bool FindExtendedTime(const uint8_t* extra, uint32_t extraLength, uint64_t* modified) {
+  for (uint32_t at = 0; at + 4 <= extraLength;) {
+    const uint32_t size = Le16(extra + at + 2);
+    if (at + 4 + size > extraLength) return false;
+    const uint8_t* field = extra + at + 4;
+    if (Le16(extra + at) == kExtendedTimeFieldId && size >= 5 && (field[0] & kExtendedTimeHasModified)) {
+      const int64_t seconds = static_cast<int32_t>(Le32(field + 1)) + static_cast<int64_t>(kFileTimeUnixEpoch);
+      *modified = static_cast<uint64_t>(seconds) * kFileTimeTicksPerSecond;
+      return true;
+    }
+    at += 4 + size;
+  }
+  return false;
+}
 }  // namespace
 
 ResultCode ReadZipLocalHeader(ArchiveContext* context, ZipLocalHeader* header) {
@@ -174,6 +193,7 @@ ResultCode ReadZipLocalHeader(ArchiveContext* context, ZipLocalHeader* header) {
   entry->packedSize = static_cast<int64_t>(header->compressedSize);
   entry->size = header->uncompressedSize;
   entry->checksum = header->crc32;
-  entry->modified = DosTimeToUtc(header->modDate, header->modTime);
+  if (!FindExtendedTime(extra, header->extraLength, &entry->modified))
+    entry->modified = DosTimeToUtc(header->modDate, header->modTime);
   return kResultOk;
 }

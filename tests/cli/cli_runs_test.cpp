@@ -102,7 +102,7 @@ const RunCase kRuns[] = {
     // The listing tolerates the damage (read-only, no members); the test reports it after the item in work.
     {"test of a damaged archive", {u"test", u"@d.qbx"}, kResultChecksum, "Test failed.\n",
      "Checksum Error: Checksum failed. The file may be corrupt.\n"},
-    {"create of a ZIP", {u"create", u"@n.zip"}, kResultSave, "", "Save Error: The file cannot be saved.\n"},
+    {"create of a GZ", {u"create", u"@n.gz"}, kResultSave, "", "Save Error: The file cannot be saved.\n"},
     {"list without an archive", {u"list"}, kExitUsage, "", ""},
     {"unknown verb", {u"frobnicate"}, kExitUsage, "", ""},
     {"unknown option", {u"list", u"--bogus", u"@x.bin"}, kExitUsage, "", ""},

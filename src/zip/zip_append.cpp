@@ -1,0 +1,210 @@
+// Appending a member to a ZIP: its local header, written with placeholders and patched once
+// the data are written (no data descriptors), its data deflated or stored, then the central
+// directory (the old records and the new one) and the end records behind it.
+#include "zip/zip_append.h"
+
+#include <new>
+
+#include "core/append.h"
+#include "core/member_name.h"
+#include "core/progress.h"
+#include "core/tail_records.h"
+#include "deflate/crc32.h"
+#include "deflate/deflate_encode.h"
+#include "zip/zip_header.h"
+#include "zip/zip_write_records.h"
+
+namespace {
+constexpr uint32_t kMaxZipLocalHeader = kZipLocalFixed + kMaxNameBytes + kMaxZipWrittenExtra;
+static_assert(kMaxZipLocalHeader <= kMaxAppendHeader);
+// Attributes the listing gives a member we write (the local header's flags).
+constexpr uint32_t kListedFlags = kAttrZipUtf8 | kAttrZipMethodKnown;
+// The most written in one call: the directory may be larger than a write takes.
+constexpr uint64_t kWriteSlice = uint64_t{1} << 30;
+
+DeflateLevel LevelOf(uint32_t compressionLevel) {
+  switch (compressionLevel) {
+    case kCompressFast: return kDeflateFast;
+    case kCompressBest: return kDeflateBest;
+    default: return kDeflateNormal;
+  }
+}
+
+// The member in work as it is written: its name as stored, the rest from the entry.
+ZipWrittenMember MemberInWork(const ArchiveContext* context) {
+  const EntryRecord& e = context->entry;
+  return {context->storedName.bytes, context->storedName.length, e.method, e.checksum,
+          static_cast<uint64_t>(e.packedSize), e.size, e.modified, e.attributes, context->appendOffset};
+}
+
+// The local header with placeholders for method, CRC-32 and compressed size.
+uint32_t BuildZipHeader(ArchiveContext* context, uint8_t* header, uint64_t size) {
+  EntryRecord& e = context->entry;
+  EncodeMemberName(context, true);
+  SetStoredName(context, context->ioBuffer, kNameArea, kNameUtf8, false);
+  e.method = kZipMethodDeflate;
+  e.checksum = 0;
+  e.packedSize = 0;
+  e.size = size;
+  return BuildZipLocalHeader(MemberInWork(context), header);
+}
+
+// The Deflate stream of one member and what became of it so far.
+struct DeflateRun {
+  DeflateStream stream;
+  uint64_t size;     // the source's
+  uint64_t read;
+  uint64_t written;  // compressed bytes in the archive
+  uint32_t crc;
+  uint32_t chunks;
+  bool atEnd;        // the source gave nothing more
+  bool abandoned;    // the data would not be smaller than the source
+};
+
+// Writes what the encoder gives for its input (all of it when last), until it wants more
+// input; abandons the stream the moment it would reach the source's size.
+ResultCode GiveOutput(ArchiveContext* context, DeflateRun* run, bool last) {
+  DeflateStream& s = run->stream;
+  for (;;) {
+    s.output = context->outBuffer;
+    s.outputLeft = kOutBufferSize;
+    const DeflateResult r = Deflate(&s, last);
+    if (r == kDeflateBadCall || r == kDeflateNoMemory) return Fail(context, kResultNoMemory);
+    const uint32_t n = kOutBufferSize - s.outputLeft;
+    if (run->written + n >= run->size) {
+      run->abandoned = true;
+      return kResultOk;
+    }
+    if (n != 0 && WriteArchive(context, context->outBuffer, n) != kResultOk) return context->result;
+    run->written += n;
+    if (last ? r == kDeflateDone : s.inputLeft == 0) return kResultOk;
+  }
+}
+
+// Reads the source once, deflating it behind the header and folding it into the CRC-32.
+ResultCode DeflateSource(ArchiveContext* context, DeflateRun* run) {
+  for (;;) {
+    if (ReadSource(context) != kResultOk) return context->result;
+    const uint32_t n = context->bytesRead;
+    if (n == 0) break;
+    run->read += n;
+    // A source that grows while it is read would otherwise be copied without end.
+    if (run->read > run->size) return Fail(context, kResultChecksum);
+    run->crc = Crc32Update(run->crc, context->ioBuffer, n);
+    run->chunks += 1;
+    if (WaitWhilePaused(context) != kResultOk) return context->result;
+    ProgressAdvance(context, n);
+    run->stream.input = context->ioBuffer;
+    run->stream.inputLeft = n;
+    if (GiveOutput(context, run, false) != kResultOk || run->abandoned) return context->result;
+  }
+  run->atEnd = true;
+  if (run->read != run->size) return Fail(context, kResultChecksum);
+  return GiveOutput(context, run, true);
+}
+
+// Copies the source as it is from its start, with a fresh CRC-32.
+ResultCode CopySource(ArchiveContext* context, DeflateRun* run) {
+  ProgressSkip(context, -static_cast<int64_t>(run->read));
+  if (!FileSeek(context->sourceFile, 0, kSeekBegin, nullptr)) return Fail(context, kResultRead);
+  run->crc = 0;
+  run->read = 0;
+  for (;;) {
+    if (ReadSource(context) != kResultOk) return context->result;
+    const uint32_t n = context->bytesRead;
+    if (n == 0) break;
+    run->read += n;
+    if (run->read > run->size) return Fail(context, kResultChecksum);
+    run->crc = Crc32Update(run->crc, context->ioBuffer, n);
+    if (WriteArchive(context, context->ioBuffer, n) != kResultOk) return context->result;
+    if (WaitWhilePaused(context) != kResultOk) return context->result;
+    ProgressAdvance(context, n);
+  }
+  return run->read == run->size ? kResultOk : Fail(context, kResultChecksum);
+}
+
+// Stores the source over the abandoned Deflate data. A source read whole in one buffer is
+// still there (once its end is confirmed) and is not read again.
+ResultCode StoreSource(ArchiveContext* context, DeflateRun* run, uint64_t dataStart) {
+  if (!FileSeek(context->archiveFile, static_cast<int64_t>(dataStart), kSeekBegin, nullptr))
+    return Fail(context, kResultRead);
+  if (run->chunks > 1 || run->read != run->size) return CopySource(context, run);
+  if (!run->atEnd) {
+    uint8_t more = 0;
+    if (!FileRead(context->sourceFile, &more, 1, &context->bytesRead)) return Fail(context, kResultRead);
+    if (context->bytesRead != 0) return Fail(context, kResultChecksum);
+  }
+  if (run->size == 0) return kResultOk;
+  return WriteArchive(context, context->ioBuffer, static_cast<uint32_t>(run->size));
+}
+
+// The header again with the data's facts, and the file back behind the data.
+ResultCode PatchHeader(ArchiveContext* context, uint64_t dataEnd) {
+  uint8_t header[kMaxZipLocalHeader];
+  const uint32_t length = BuildZipLocalHeader(MemberInWork(context), header);
+  if (!FileSeek(context->archiveFile, static_cast<int64_t>(context->appendOffset), kSeekBegin, nullptr))
+    return Fail(context, kResultRead);
+  if (WriteArchive(context, header, length) != kResultOk) return context->result;
+  if (!FileSeek(context->archiveFile, static_cast<int64_t>(dataEnd), kSeekBegin, nullptr))
+    return Fail(context, kResultRead);
+  return kResultOk;
+}
+
+// The member's central record behind the others in memory; it is written with the directory.
+ResultCode AddCentralRecord(ArchiveContext* context) {
+  uint8_t record[kMaxZipCentralRecord];
+  const uint32_t length = BuildZipCentralRecord(MemberInWork(context), record);
+  KeepTailRecords(&context->tailRecords, context->memberCount);
+  if (!AddTailRecord(&context->tailRecords, record, length)) return Fail(context, kResultNoMemory);
+  return kResultOk;
+}
+
+ResultCode EncodeMember(ArchiveContext* context, DeflateRun* run, uint64_t dataStart) {
+  if (context->outBuffer == nullptr) context->outBuffer = new (std::nothrow) uint8_t[kOutBufferSize];
+  run->stream.state = NewDeflateState(LevelOf(context->compressionLevel));
+  if (context->outBuffer == nullptr || run->stream.state == nullptr) return Fail(context, kResultNoMemory);
+  if (DeflateSource(context, run) != kResultOk) return context->result;
+  if (run->abandoned) return StoreSource(context, run, dataStart);
+  return kResultOk;
+}
+
+ResultCode WriteZipData(ArchiveContext* context, uint64_t size, uint64_t* stored) {
+  uint8_t header[kMaxZipLocalHeader];
+  const uint64_t dataStart = context->appendOffset + BuildZipLocalHeader(MemberInWork(context), header);
+  DeflateRun run{};
+  run.size = size;
+  const ResultCode r = EncodeMember(context, &run, dataStart);
+  EndDeflateStream(&run.stream);
+  if (r != kResultOk) return r;
+  EntryRecord& e = context->entry;
+  e.method = run.abandoned ? kZipMethodStore : kZipMethodDeflate;
+  e.checksum = run.crc;
+  e.packedSize = static_cast<int64_t>(run.abandoned ? size : run.written);
+  *stored = static_cast<uint64_t>(e.packedSize);
+  if (PatchHeader(context, dataStart + *stored) != kResultOk || AddCentralRecord(context) != kResultOk)
+    return context->result;
+  // Reported as the listing will show it again.
+  e.attributes = kListedFlags | (run.abandoned ? 0 : kAttrZipCompressed);
+  return kResultOk;
+}
+
+// The directory of the first memberCount records, and the end records behind it.
+ResultCode WriteZipEnd(ArchiveContext* context, uint32_t memberCount, uint64_t offset, uint64_t, uint64_t* end) {
+  const TailRecords& records = context->tailRecords;
+  // Records missing would write a directory that loses members.
+  if (memberCount > records.count) return Fail(context, kResultSave);
+  const uint64_t length = TailRecordsLength(&records, memberCount);
+  for (uint64_t at = 0; at < length;) {
+    const uint64_t n = length - at < kWriteSlice ? length - at : kWriteSlice;
+    if (WriteArchive(context, records.bytes + at, static_cast<uint32_t>(n)) != kResultOk) return context->result;
+    at += n;
+  }
+  uint8_t endRecords[kMaxZipEndRecords];
+  const uint32_t endLength = BuildZipEndRecords(memberCount, length, offset, endRecords);
+  if (WriteArchive(context, endRecords, endLength) != kResultOk) return context->result;
+  *end = offset + length + endLength;
+  return kResultOk;
+}
+}  // namespace
+
+const AppendSteps kZipAppendSteps = {BuildZipHeader, WriteZipData, WriteZipEnd, kMaxSourceSize};

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# What qbx writes into a ZIP (a new one, grown twice), unzip, 7zz, Python's zipfile and
+# bsdtar test and extract byte for byte with the same times; qbx itself reads it back, and
+# grows a ZIP made by Info-ZIP zip that the tool still reads afterwards.
+set -euo pipefail
+qbx=$(realpath "${1:?usage: zip_roundtrip.sh QBX}")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export TZ=UTC LC_ALL=C.UTF-8
+
+fail() { echo "zip_roundtrip: $*" >&2; exit 1; }
+
+# The tree: text, random bytes around the read buffer's size, an empty file, a UTF-8 name,
+# a subfolder; odd seconds, which only the extended timestamp keeps.
+src="$work/src"
+mkdir -p "$src/sub/deeper"
+seq 1 40000 > "$src/text.txt"
+head -c 1000 /dev/urandom > "$src/small.bin"
+head -c 262144 /dev/urandom > "$src/buffer.bin"
+head -c 700001 /dev/urandom > "$src/big.bin"
+: > "$src/empty"
+printf 'naïve\n' > "$src/sub/naïve €.txt"
+seq 1 500 > "$src/sub/deeper/more.txt"
+i=0
+for n in text.txt small.bin buffer.bin big.bin empty "sub/naïve €.txt" sub/deeper/more.txt; do
+  touch -d @$((1500000001 + i * 3601)) "$src/$n"
+  i=$((i + 1))
+done
+first=(text.txt small.bin empty)
+later=(buffer.bin big.bin)
+all=("${first[@]}" "${later[@]}" "sub/naïve €.txt" sub/deeper/more.txt)
+
+compare_tree() {
+  local dir=$1 what=$2; shift 2
+  for n in "$@"; do
+    [ -f "$dir/$n" ] || fail "$what: $n missing"
+    cmp -s "$src/$n" "$dir/$n" || fail "$what: $n differs"
+    [ "$(stat -c %Y "$src/$n")" = "$(stat -c %Y "$dir/$n")" ] || fail "$what: time of $n differs"
+  done
+}
+
+# Every peer that is installed tests the archive and extracts it whole.
+# ours: the members from that index on are ours (names flagged as UTF-8).
+check_peers() {
+  local archive=$1 count=$2 ours=$3; shift 3
+  local out="$work/out-$(basename "$archive")"
+  rm -rf "$out"
+  if command -v unzip >/dev/null; then
+    unzip -tq "$archive" >/dev/null || fail "unzip -t $archive"
+    mkdir -p "$out/unzip" && unzip -q "$archive" -d "$out/unzip" || fail "unzip cannot extract $archive"
+    compare_tree "$out/unzip" "unzip extracting $archive" "$@"
+  fi
+  if command -v 7zz >/dev/null; then
+    7zz t "$archive" >/dev/null || fail "7zz t $archive"
+    7zz x -bd -o"$out/7zz" "$archive" >/dev/null || fail "7zz cannot extract $archive"
+    compare_tree "$out/7zz" "7zz extracting $archive" "$@"
+  fi
+  python3 -m zipfile -t "$archive" >/dev/null || fail "python zipfile -t $archive"
+  python3 - "$archive" "$count" "$ours" <<'PY' || fail "python zipfile reads $archive differently"
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    infos = z.infolist()
+    assert len(infos) == int(sys.argv[2]), len(infos)
+    for i in infos[int(sys.argv[3]):]:
+        assert i.flag_bits & 0x800, i.filename
+        assert i.compress_type in (zipfile.ZIP_STORED, zipfile.ZIP_DEFLATED), i.filename
+PY
+  if command -v bsdtar >/dev/null; then
+    mkdir -p "$out/bsdtar" && bsdtar -xf "$archive" -C "$out/bsdtar" || fail "bsdtar cannot extract $archive"
+    compare_tree "$out/bsdtar" "bsdtar extracting $archive" "$@"
+  fi
+  mkdir -p "$out/qbx" && "$qbx" extract "$archive" -o "$out/qbx" >/dev/null || fail "qbx extract $archive"
+  compare_tree "$out/qbx" "qbx extracting $archive" "$@"
+}
+
+for level in fast normal best; do
+  archive="$work/ours-$level.zip"
+  "$qbx" create "$archive"
+  [ "$(stat -c %s "$archive")" = 22 ] || fail "an empty ZIP is not 22 bytes"
+  (cd "$src" && "$qbx" add --level "$level" "$archive" "${first[@]}") || fail "qbx add to $archive"
+  check_peers "$archive" 3 0 "${first[@]}"
+  (cd "$src" && "$qbx" add --level "$level" "$archive" "${later[@]}") || fail "second qbx add to $archive"
+  (cd "$src" && "$qbx" add --base-folder --level "$level" "$archive" sub) || fail "third qbx add to $archive"
+  "$qbx" test "$archive" >/dev/null || fail "qbx test of $archive"
+  check_peers "$archive" 7 0 "${all[@]}"
+  unzip -Z1 "$archive" | grep -qx 'sub/deeper/more.txt' || fail "unzip lists other names"
+done
+
+# A ZIP made by Info-ZIP grows, and Info-ZIP still reads it.
+if command -v zip >/dev/null; then
+  (cd "$src" && zip -q "$work/info.zip" "${first[@]}")
+  (cd "$src" && "$qbx" add "$work/info.zip" "${later[@]}") || fail "qbx add to Info-ZIP's archive"
+  check_peers "$work/info.zip" 5 3 "${first[@]}" "${later[@]}"
+  # One with a comment stays as it is.
+  cp "$work/info.zip" "$work/commented.zip"
+  echo "a comment" | zip -qz "$work/commented.zip"
+  cp "$work/commented.zip" "$work/commented.before"
+  if (cd "$src" && "$qbx" add "$work/commented.zip" empty >/dev/null 2>&1); then fail "a ZIP with a comment grew"; fi
+  cmp -s "$work/commented.zip" "$work/commented.before" || fail "a refused add changed the ZIP"
+fi
+echo "zip_roundtrip: ok"

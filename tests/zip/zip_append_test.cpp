@@ -1,0 +1,397 @@
+// Appending to ZIP archives: what is written reads back, which archives may grow, and a
+// failed, cancelled or reverted append leaves the archive byte for byte as it was.
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "core/append.h"
+#include "core/archive.h"
+#include "core/edit.h"
+#include "core/filetime.h"
+#include "core/little_endian.h"
+#include "support/archive_walk.h"
+#include "support/case_name.h"
+#include "support/source_files.h"
+#include "support/zip_builder.h"
+#include "zip/zip_directory.h"
+#include "zip/zip_header.h"
+#include "zip/zip_write_records.h"
+
+namespace {
+const uint64_t kOddSecond = UnixToFileTime(1600000001);
+constexpr uint32_t kListedStored = kAttrZipUtf8 | kAttrZipMethodKnown;
+constexpr uint32_t kListedDeflated = kListedStored | kAttrZipCompressed;
+constexpr uint32_t kExternalAttributesAt = 38;
+
+// What every empty ZIP we create holds: the end record alone.
+Bytes EmptyZip() { return Joined({Le32Bytes(kZipEndSignature), Bytes(18, 0)}); }
+
+// Random bytes: Deflate cannot make them smaller.
+Bytes Noise(size_t size) {
+  Bytes b(size);
+  uint64_t x = 0x9E3779B97F4A7C15ULL;
+  for (uint8_t& v : b) {
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+    v = static_cast<uint8_t>(x >> 24);
+  }
+  return b;
+}
+
+Bytes Text(size_t size) {
+  Bytes b;
+  for (size_t i = 0; b.size() < size; ++i) {
+    const std::string line = "line " + std::to_string(i % 977) + " of the text\n";
+    b.insert(b.end(), line.begin(), line.end());
+  }
+  b.resize(size);
+  return b;
+}
+
+class ZipAppend : public testing::Test {
+ protected:
+  void SetSource(const Bytes& bytes, uint64_t time = kOddSecond) {
+    WriteBytes(dir.Path("src"), bytes);
+    SetFileTime(dir.Path("src"), time);
+  }
+  ResultCode AppendSource(ListingContext& l, const char16_t* name) { return AppendFile(&l.context, src.c_str(), name); }
+  std::filesystem::path Zip() const { return dir.Path("a.zip"); }
+  ScratchDir dir;
+  const std::u16string src = Wide(dir.Path("src"));
+};
+
+// Stored or deflated: a member is deflated only when that makes it smaller, whether the
+// source fits one read buffer or is read again to be stored.
+struct RoundTripCase {
+  const char* what;
+  Bytes content;
+  std::u16string name;
+  uint32_t level;
+  uint16_t method;
+};
+const RoundTripCase kRoundTrips[] = {
+    {"empty file", {}, u"empty", kCompressNormal, kZipMethodStore},
+    {"text deflated fast", Text(300000), u"t/fast.txt", kCompressFast, kZipMethodDeflate},
+    {"text deflated normal", Text(300000), u"t/normal.txt", kCompressNormal, kZipMethodDeflate},
+    {"text deflated best", Text(1000), u"t/best.txt", kCompressBest, kZipMethodDeflate},
+    {"noise in one buffer", Noise(1000), u"noise.bin", kCompressNormal, kZipMethodStore},
+    {"noise of exactly one buffer", Noise(262144), u"noise.bin", kCompressNormal, kZipMethodStore},
+    {"noise read again", Noise(700001), u"noise.bin", kCompressBest, kZipMethodStore},
+    {"one byte", BytesOf("x"), u"x", kCompressNormal, kZipMethodStore},
+    {"UTF-8 name", BytesOf("na\xC3\xAFve\n"), u"sub/na\u00EFve \u20AC.txt", kCompressNormal, kZipMethodStore},
+};
+class ZipRoundTrip : public ZipAppend, public testing::WithParamInterface<RoundTripCase> {};
+
+TEST_P(ZipRoundTrip, ReadsBackWhatWasWritten) {
+  const RoundTripCase& c = GetParam();
+  SetSource(c.content);
+  {
+    ListingContext l(Zip());
+    ASSERT_EQ(l.Open(1), kResultOk);
+    l.context.compressionLevel = c.level;
+    ASSERT_EQ(AppendSource(l, c.name.c_str()), kResultOk);
+    ASSERT_EQ(AppendSource(l, u"second"), kResultOk);
+    ASSERT_EQ(l.members.size(), 2u);
+    EXPECT_EQ(l.members[0].entry.method, c.method);
+  }
+  {
+    ListingContext again(Zip());
+    ASSERT_EQ(again.Open(), kResultOk);
+    EXPECT_EQ(again.context.openMode, kModeReadWrite);
+    ASSERT_EQ(again.members.size(), 2u);
+    const EntryRecord& e = again.members[0].entry;
+    EXPECT_EQ(again.members[0].name, Utf8Of(c.name));
+    EXPECT_EQ(e.size, c.content.size());
+    EXPECT_EQ(e.method, c.method);
+    EXPECT_EQ(e.attributes, c.method == kZipMethodStore ? kListedStored : kListedDeflated);
+    if (c.method == kZipMethodStore)
+      EXPECT_EQ(static_cast<uint64_t>(e.packedSize), c.content.size());
+    else
+      EXPECT_LT(static_cast<uint64_t>(e.packedSize), c.content.size() / 2);
+    EXPECT_EQ(e.modified, kOddSecond);  // whole seconds from the extended timestamp
+    EXPECT_EQ(again.members[1].offset, again.members[0].offset + 30 + Utf8Of(c.name).size() + 9 +
+                                           static_cast<uint64_t>(e.packedSize));
+  }
+  ScratchDir out;
+  WalkOptions extract;
+  extract.testFlag = 0;
+  ASSERT_EQ(WalkArchive(Zip(), out.Path("x"), extract), kResultOk);
+  EXPECT_EQ(ReadBytes(out.Path("x") / std::filesystem::path(Utf8Of(c.name))), c.content);
+  EXPECT_EQ(FileTimeOf(out.Path("x") / std::filesystem::path(Utf8Of(c.name))), kOddSecond);
+}
+INSTANTIATE_TEST_SUITE_P(ZipAppend, ZipRoundTrip, testing::ValuesIn(kRoundTrips), CaseName());
+
+// Windows attributes go into the external attributes, the DOS fields hold local time (UTC
+// here) in two-second steps.
+TEST_F(ZipAppend, CentralRecordKeepsAttributesAndDosTime) {
+  SetSource(BytesOf("data"), UnixToFileTime(1614834309));  // 2021-03-04 05:05:09
+  std::filesystem::permissions(dir.Path("src"), std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+  uint64_t directory = 0;
+  {
+    ListingContext l(Zip());
+    ASSERT_EQ(l.Open(1), kResultOk);
+    ASSERT_EQ(AppendSource(l, u"ro"), kResultOk);
+    directory = l.context.appendOffset;
+  }
+  const Bytes a = ReadBytes(Zip());
+  const uint8_t* central = a.data() + directory;
+  ASSERT_EQ(Le32(central), kZipCentralSignature);
+  EXPECT_EQ(Le32(central + kExternalAttributesAt), kAttrReadOnly | kAttrArchive);
+  EXPECT_EQ(Le16(central + 8), kZipFlagUtf8);
+  EXPECT_EQ(Le16(central + 12), 0x28A4);  // 05:05:08
+  EXPECT_EQ(Le16(central + 14), 0x5264);  // 2021-03-04
+  EXPECT_EQ(Le16(a.data() + 12), 0x5264);  // the local header says the same
+}
+
+// ZIP64 fields appear exactly for the values that do not fit 32 bits, in the note's order.
+struct Zip64Case {
+  const char* what;
+  uint64_t size, compressed, offset;
+  uint32_t centralValues;  // 8-byte values in the central ZIP64 field
+  bool localZip64;
+};
+const Zip64Case kZip64Cases[] = {
+    {"small", 10, 5, 100, 0, false},
+    {"size just below", 0xFFFFFFFE, 0x1000, 0, 0, false},
+    {"size at the mark", 0xFFFFFFFF, 0x1000, 0, 1, true},
+    {"large size and data", 5ULL << 30, 9ULL << 29, 0, 2, true},
+    {"large offset only", 10, 5, 6ULL << 30, 1, false},
+    {"all three", 5ULL << 30, 5ULL << 30, 7ULL << 30, 3, true},
+};
+class ZipRecords : public testing::TestWithParam<Zip64Case> {};
+
+TEST_P(ZipRecords, Zip64FieldsCarryWhatDoesNotFit) {
+  const Zip64Case& c = GetParam();
+  const uint8_t name[] = "n";
+  const ZipWrittenMember m{name, 1, kZipMethodDeflate, 0x12345678, c.compressed, c.size, kOddSecond, 0x20, c.offset};
+  uint8_t central[kMaxZipCentralRecord], local[kMaxZipCentralRecord];
+  const uint32_t centralLength = BuildZipCentralRecord(m, central);
+  const uint32_t extraLength = Le16(central + 30);
+  EXPECT_EQ(centralLength, kZipCentralFixed + 1 + extraLength);
+  EXPECT_EQ(extraLength, 9 + (c.centralValues ? 4 + 8 * c.centralValues : 0));
+  // The reader's own widening gives the values back.
+  uint64_t size = Le32(central + 24), compressed = Le32(central + 20), offset = Le32(central + 42);
+  ASSERT_TRUE(WidenFromZip64(central + kZipCentralFixed + 1, extraLength, &size, &compressed, &offset));
+  EXPECT_EQ(size, c.size);
+  EXPECT_EQ(compressed, c.compressed);
+  EXPECT_EQ(offset, c.offset);
+  EXPECT_EQ(Le16(central + 6), c.localZip64 || c.centralValues ? 45 : 20);
+  const uint32_t localLength = BuildZipLocalHeader(m, local);
+  EXPECT_EQ(localLength, kZipLocalFixed + 1 + 9 + (c.localZip64 ? 20 : 0));
+  if (c.localZip64) {
+    EXPECT_EQ(Le32(local + 18), kSize32Unknown);
+    EXPECT_EQ(Le32(local + 22), kSize32Unknown);
+    EXPECT_EQ(Le64(local + kZipLocalFixed + 1 + 9 + 4), c.size);
+    EXPECT_EQ(Le64(local + kZipLocalFixed + 1 + 9 + 12), c.compressed);
+  } else {
+    EXPECT_EQ(Le32(local + 22), c.size);
+  }
+}
+INSTANTIATE_TEST_SUITE_P(ZipAppend, ZipRecords, testing::ValuesIn(kZip64Cases), CaseName());
+
+TEST(ZipEndRecords, Zip64EndRecordsOnlyWhenAValueDoesNotFit) {
+  struct Case { uint64_t count, size, offset; uint32_t length; };
+  const Case cases[] = {{0, 0, 0, 22}, {65534, 0xFFFFFFFE, 0xFFFFFFFE, 22}, {65535, 10, 10, 98},
+                        {3, 0xFFFFFFFF, 10, 98}, {3, 10, 5ULL << 32, 98}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.count);
+    uint8_t out[kMaxZipEndRecords];
+    ASSERT_EQ(BuildZipEndRecords(c.count, c.size, c.offset, out), c.length);
+    const uint8_t* end = out + c.length - kZipEndFixed;
+    EXPECT_EQ(Le32(end), kZipEndSignature);
+    if (c.length == kZipEndFixed) {
+      EXPECT_EQ(Le16(end + 10), c.count);
+      EXPECT_EQ(Le32(end + 16), c.offset);
+      continue;
+    }
+    EXPECT_EQ(Le16(end + 10), 0xFFFF);
+    EXPECT_EQ(Le32(end + 12), kSize32Unknown);
+    EXPECT_EQ(Le32(out), kZip64EndSignature);
+    EXPECT_EQ(Le64(out + 32), c.count);
+    EXPECT_EQ(Le64(out + 40), c.size);
+    EXPECT_EQ(Le64(out + 48), c.offset);
+    EXPECT_EQ(Le32(out + 56), kZip64LocatorSignature);
+    EXPECT_EQ(Le64(out + 64), c.offset + c.size);  // where the ZIP64 end record lies
+  }
+}
+
+// Which ZIP files grow: only those whose end is exactly what we write and whose directory
+// points at the members where the walk finds them. The others stay read-only and untouched.
+Bytes EndWith(Bytes zip, size_t at, uint16_t value) {
+  zip[zip.size() - kZipEndFixed + at] = static_cast<uint8_t>(value);
+  zip[zip.size() - kZipEndFixed + at + 1] = static_cast<uint8_t>(value >> 8);
+  return zip;
+}
+const std::vector<ZipEntryFields> kTwo = {StoredEntry("a.txt", BytesOf("hello\n")),
+                                          DeflatedEntry("b/c.bin", Pattern(5000))};
+Bytes Commented() {
+  Bytes a = EndWith(ZipWithDirectory(kTwo, {}), 20, 4);
+  return Joined({a, BytesOf("note")});
+}
+struct GrowCase { const char* what; Bytes archive; bool writable; };
+const GrowCase kGrowCases[] = {
+    {"our empty ZIP", EmptyZip(), true},
+    {"clean directory", ZipWithDirectory(kTwo, {}), true},
+    {"sizes in descriptors", ZipWithDirectory({Streamed(kTwo[0], Descriptor::Signed), kTwo[1]}, {}), true},
+    {"bytes behind the end record", Joined({ZipWithDirectory(kTwo, {}), BytesOf("x")}), false},
+    {"comment", Commented(), false},
+    {"stub in front", ZipWithDirectory(kTwo, {.stub = BytesOf("MZ stub")}), false},
+    {"stub not counted in the offsets", ZipWithDirectory(kTwo, {.stub = BytesOf("MZ"), .stubCounted = false}), false},
+    {"gap between members", ZipWithDirectory(kTwo, {.gaps = {{}, BytesOf("gap")}}), false},
+    {"offset off by one", ZipWithDirectory(kTwo, {.offsetErrors = {{1, 1}}}), false},
+    {"directory out of order", ZipWithDirectory(kTwo, {.order = {1, 0}}), false},
+    {"other writer's ZIP64 end", ZipWithDirectory(kTwo, {.zip64 = true}), false},
+    {"disk number", EndWith(ZipWithDirectory(kTwo, {}), 4, 1), false},
+    {"directory on another disk", EndWith(ZipWithDirectory(kTwo, {}), 6, 1), false},
+    {"count on this disk differs", EndWith(ZipWithDirectory(kTwo, {}), 8, 1), false},
+    {"no directory", ZipArchive(kTwo, false), false},
+};
+class ZipGrowable : public ZipAppend, public testing::WithParamInterface<GrowCase> {};
+
+TEST_P(ZipGrowable, GrowsOnlyWhenItsEndIsOurs) {
+  const GrowCase& c = GetParam();
+  WriteBytes(Zip(), c.archive);
+  SetSource(BytesOf("new member"));
+  uint32_t before = 0;
+  {
+    ListingContext l(Zip());
+    ASSERT_EQ(l.Open(), kResultOk);
+    EXPECT_EQ(l.context.openMode, c.writable ? kModeReadWrite : kModeReadOnly);
+    before = l.context.memberCount;
+    EXPECT_EQ(AppendSource(l, u"new"), c.writable ? kResultOk : kResultSave);
+  }
+  if (!c.writable) {
+    EXPECT_EQ(ReadBytes(Zip()), c.archive);
+    return;
+  }
+  {
+    ListingContext again(Zip());
+    ASSERT_EQ(again.Open(), kResultOk);
+    EXPECT_EQ(again.context.openMode, kModeReadWrite);
+    ASSERT_EQ(again.members.size(), before + 1u);
+    EXPECT_EQ(again.members.back().name, "new");
+  }
+  ScratchDir out;
+  EXPECT_EQ(WalkArchive(Zip(), out.Path("t"), {}), kResultOk);
+}
+INSTANTIATE_TEST_SUITE_P(ZipAppend, ZipGrowable, testing::ValuesIn(kGrowCases), CaseName());
+
+// 65535 members need the ZIP64 end records; an archive ending in ours grows past them.
+TEST_F(ZipAppend, GrowsPastTheCountTheEndRecordHolds) {
+  constexpr uint32_t kCount = 65535;
+  Bytes a, directory;
+  uint8_t record[kMaxZipCentralRecord];
+  for (uint32_t i = 0; i < kCount; ++i) {
+    const std::string name = std::to_string(i);
+    const ZipWrittenMember m{reinterpret_cast<const uint8_t*>(name.data()), static_cast<uint32_t>(name.size()),
+                             kZipMethodStore, 0, 0, 0, kOddSecond, 0x20, a.size()};
+    a.insert(a.end(), record, record + BuildZipLocalHeader(m, record));
+    directory.insert(directory.end(), record, record + BuildZipCentralRecord(m, record));
+  }
+  const uint64_t offset = a.size();
+  a.insert(a.end(), directory.begin(), directory.end());
+  a.insert(a.end(), record, record + BuildZipEndRecords(kCount, directory.size(), offset, record));
+  WriteBytes(Zip(), a);
+  SetSource(BytesOf("last"));
+  {
+    ListingContext l(Zip());
+    ASSERT_EQ(l.Open(), kResultOk);
+    EXPECT_EQ(l.context.openMode, kModeReadWrite);
+    ASSERT_EQ(AppendSource(l, u"last"), kResultOk);
+  }
+  ListingContext again(Zip());
+  ASSERT_EQ(again.Open(), kResultOk);
+  EXPECT_EQ(again.context.openMode, kModeReadWrite);
+  EXPECT_EQ(again.members.size(), kCount + 1u);
+  EXPECT_EQ(again.members.back().name, "last");
+}
+
+// A ZIP takes appends only: the edits in place are refused and change nothing.
+TEST_F(ZipAppend, EditsInPlaceAreRefused) {
+  const Bytes a = ZipWithDirectory(kTwo, {});
+  WriteBytes(Zip(), a);
+  ListingContext l(Zip());
+  ASSERT_EQ(l.Open(), kResultOk);
+  EXPECT_EQ(RenameMember(&l.context, 0, u"other"), kResultSave);
+  EXPECT_EQ(DeleteLastMember(&l.context, 1), kResultSave);
+  EXPECT_EQ(SetTarMode(&l.context, 0, 0644), kResultSave);
+  EXPECT_EQ(ReadBytes(Zip()), a);
+}
+
+// A failed or cancelled append and a revert are cut away again, byte for byte: the old
+// central directory comes back where the new member began.
+struct Original { const char* what; Bytes bytes; Bytes source; };
+const Original kOriginals[] = {
+    {"empty ZIP, stored member read twice", EmptyZip(), Noise(600000)},
+    {"empty ZIP, member stored from its buffer", EmptyZip(), Noise(5000)},
+    {"two members, deflated member", ZipWithDirectory(kTwo, {}), Text(600000)},
+    {"member with a descriptor", ZipWithDirectory({Streamed(kTwo[0], Descriptor::Plain)}, {}), Noise(600000)},
+};
+class ZipAppendUndo : public ZipAppend, public testing::WithParamInterface<Original> {
+ protected:
+  void SetUp() override { SetSource(GetParam().source); }
+  ListingContext& Reopen() {
+    l.reset();
+    WriteBytes(Zip(), GetParam().bytes);
+    l.emplace(Zip());
+    EXPECT_EQ(l->Open(), kResultOk);
+    EXPECT_EQ(l->context.openMode, kModeReadWrite);
+    count = l->context.memberCount;
+    offset = l->context.appendOffset;
+    return *l;
+  }
+  void ExpectUntouched(ResultCode got, ResultCode expected) {
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(l->context.memberCount, count);
+    EXPECT_EQ(l->context.appendOffset, offset);
+    EXPECT_EQ(l->context.fileSize, GetParam().bytes.size());
+    EXPECT_EQ(l->context.appendPending, 0u);
+    EXPECT_EQ(ReadBytes(Zip()), GetParam().bytes);
+  }
+  // The same open archive still takes a member, and lists all of them afterwards.
+  void ExpectStillGrows() {
+    ASSERT_EQ(AppendSource(*l, u"after"), kResultOk);
+    l.reset();
+    ListingContext again(Zip());
+    ASSERT_EQ(again.Open(), kResultOk);
+    EXPECT_EQ(again.context.openMode, kModeReadWrite);
+    ASSERT_EQ(again.members.size(), count + 1u);
+    EXPECT_EQ(again.members.back().name, "after");
+  }
+  std::optional<ListingContext> l;
+  uint32_t count = 0;
+  uint64_t offset = 0;
+};
+
+// Every write, seek, truncation and source read fails once in turn.
+TEST_P(ZipAppendUndo, EachFailingCallIsCutAway) {
+  const std::pair<FaultOp, ResultCode> faults[] = {
+      {kFaultWrite, kResultWrite}, {kFaultSeek, kResultRead}, {kFaultTruncate, kResultWrite}, {kFaultRead, kResultRead}};
+  uint32_t failures = 0;
+  for (const auto& [op, expected] : faults) {
+    for (uint32_t nth = 1; nth < 64; ++nth) {
+      SCOPED_TRACE("fault " + std::to_string(op) + " at call " + std::to_string(nth));
+      Reopen();
+      ArmFault(op, nth);
+      const ResultCode r = AppendSource(*l, u"second");
+      DisarmFaults();
+      if (r == kResultOk) break;  // every call of op has failed once
+      ExpectUntouched(r, expected);
+      ++failures;
+      if (nth == 1) ExpectStillGrows();
+    }
+  }
+  EXPECT_GE(failures, 6u);  // header, data, patch, directory: each write and seek was met
+}
+
+TEST_P(ZipAppendUndo, ACancelAndARevertAreCutAway) {
+  Reopen().context.jobState = kJobCancelling;
+  ExpectUntouched(AppendSource(*l, u"second"), kResultCancelled);
+  Reopen();
+  ASSERT_EQ(AppendSource(*l, u"new1"), kResultOk);
+  ASSERT_EQ(AppendSource(*l, u"new2"), kResultOk);
+  ASSERT_NE(ReadBytes(Zip()), GetParam().bytes);
+  ExpectUntouched(RevertAdditions(&l->context, count, offset), kResultOk);
+  ExpectStillGrows();
+}
+INSTANTIATE_TEST_SUITE_P(ZipAppend, ZipAppendUndo, testing::ValuesIn(kOriginals), CaseName());
+}  // namespace
