@@ -61,7 +61,7 @@ TEST_P(UiDrop, AddsOpensOrRefuses) {
 }
 INSTANTIATE_TEST_SUITE_P(UiDrop, UiDrop,
                          testing::Values(DropCase{"file and folder onto a TAR", "sample.tar", false, 3 + 3, nullptr},
-                                         DropCase{"onto a ZIP", "sample.zip", false, 4, L"Save Error"},
+                                         DropCase{"onto a compressed TAR", "sample.tgz", false, 3, L"Save Error"},
                                          DropCase{"an archive onto no archive", "", true, 3, nullptr}),
                          CaseName());
 }  // namespace
