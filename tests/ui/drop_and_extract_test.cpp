@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shlobj.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstring>
