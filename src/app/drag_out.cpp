@@ -217,7 +217,11 @@ bool PrepareDragOut(HWND window) {
   std::memcpy(s->JobPath, gDrag.folder.c_str(), gDrag.folder.size() * sizeof(char16_t));
   s->OverwriteAnswer = 0;
   s->PasswordAnswer = 0;
+  // The job makes its destination the current folder, which could then not be removed.
+  wchar_t previous[MAX_PATH];
+  const DWORD kept = GetCurrentDirectoryW(MAX_PATH, previous);
   RunJobDialog(window, kJobExtract);
+  if (kept > 0 && kept < MAX_PATH) SetCurrentDirectoryW(previous);
   const std::vector<std::wstring> paths = TopEntries(gDrag.folder);
   // A failed or cancelled extraction shows its message in its dialog; nothing to drag then.
   if (s->Archive.result != kResultOk || paths.empty()) return false;
