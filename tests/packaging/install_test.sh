@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the MSI under Wine in a prefix of its own, for the current user (the default) and
-# then for the machine (ALLUSERS=1): checks the files, the associations with the .qbx icon,
+# Installs the MSI under Wine in a prefix of its own, for the current user (ALLUSERS="": Wine
+# takes the package's own default, ALLUSERS=2 with MSIINSTALLPERUSER=1, as a machine install,
+# where Windows installs for the user) and then for the machine (ALLUSERS=1): checks the files, the associations with the .qbx icon,
 # qbx on the user's PATH, that the installed qbx.exe works and that "Open with" opens a .zip
 # in the window; then uninstalls and checks that nothing is left.
 # Usage: install_test.sh MSI ARCHIVE ZIP   (ARCHIVE: any archive qbx.exe can list)
@@ -44,8 +45,8 @@ check_installed() {  # ROOT (HKCU or HKLM)
   value "$root\\Software\\Classes\\.zip\\OpenWithProgids" Quillbox.Archive | grep -q Quillbox.Archive ||
     fail "$root: Quillbox is not offered for .zip"
   find "$WINEPREFIX/drive_c" -iname 'Quillbox.lnk' | grep -q . || fail "$root: no Start menu entry"
-  value 'HKCU\Environment' PATH | grep -qiF "$(dirname "$exe")" || fail "$root: qbx's folder is not on the user's PATH"
-  wine "$(dirname "$exe")\\qbx.exe" test "$(winepath -w "$archive")" >/dev/null || fail "$root: the installed qbx.exe failed"
+  value 'HKCU\Environment' PATH | grep -qiF "${exe%\\*}" || fail "$root: qbx's folder is not on the user's PATH"
+  wine "${exe%\\*}\\qbx.exe" test "$(winepath -w "$archive")" >/dev/null || fail "$root: the installed qbx.exe failed"
   opens_in_window "$root" || fail "$root: Open with Quillbox did not open the .zip"
   echo "$folder"
 }
@@ -57,9 +58,9 @@ check_removed() {  # ROOT FOLDER
   ! value 'HKCU\Environment' PATH | grep -qi Quillbox || fail "$1: the PATH entry is left"
 }
 
-wine msiexec /i "$(winepath -w "$msi")" /qn || fail "msiexec /i (current user) failed"
+wine msiexec /i "$(winepath -w "$msi")" 'ALLUSERS=""' /qn || fail "msiexec /i (current user) failed"
 folder=$(check_installed HKCU | tail -1)
-wine msiexec /x "$(winepath -w "$msi")" /qn || fail "msiexec /x (current user) failed"
+wine msiexec /x "$(winepath -w "$msi")" 'ALLUSERS=""' /qn || fail "msiexec /x (current user) failed"
 check_removed HKCU "$folder"
 
 wine msiexec /i "$(winepath -w "$msi")" ALLUSERS=1 /qn || fail "msiexec /i ALLUSERS=1 failed"
