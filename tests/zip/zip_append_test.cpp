@@ -115,8 +115,8 @@ TEST_P(ZipRoundTrip, ReadsBackWhatWasWritten) {
   WalkOptions extract;
   extract.testFlag = 0;
   ASSERT_EQ(WalkArchive(Zip(), out.Path("x"), extract), kResultOk);
-  EXPECT_EQ(ReadBytes(out.Path("x") / std::filesystem::path(Utf8Of(c.name))), c.content);
-  EXPECT_EQ(FileTimeOf(out.Path("x") / std::filesystem::path(Utf8Of(c.name))), kOddSecond);
+  EXPECT_EQ(ReadBytes(out.Path("x") / std::filesystem::path(std::u16string(c.name))), c.content);
+  EXPECT_EQ(FileTimeOf(out.Path("x") / std::filesystem::path(std::u16string(c.name))), kOddSecond);
 }
 INSTANTIATE_TEST_SUITE_P(ZipAppend, ZipRoundTrip, testing::ValuesIn(kRoundTrips), CaseName());
 
@@ -305,6 +305,18 @@ TEST_F(ZipAppend, GrowsPastTheCountTheEndRecordHolds) {
   EXPECT_EQ(again.members.back().name, "last");
 }
 
+// The bytes of an archive that is open, through its own handle: Windows lets nobody else open
+// it while we hold it.
+Bytes ReadOpenArchive(const ArchiveContext& c) {
+  Bytes bytes(8192);
+  Bytes all;
+  uint32_t got = 0;
+  if (!FileSeek(c.archiveFile, 0, kSeekBegin, nullptr)) return all;
+  while (FileRead(c.archiveFile, bytes.data(), static_cast<uint32_t>(bytes.size()), &got) && got > 0)
+    all.insert(all.end(), bytes.begin(), bytes.begin() + got);
+  return all;
+}
+
 // A ZIP takes appends only: the edits in place are refused and change nothing.
 TEST_F(ZipAppend, EditsInPlaceAreRefused) {
   const Bytes a = ZipWithDirectory(kTwo, {});
@@ -314,7 +326,7 @@ TEST_F(ZipAppend, EditsInPlaceAreRefused) {
   EXPECT_EQ(RenameMember(&l.context, 0, u"other"), kResultSave);
   EXPECT_EQ(DeleteLastMember(&l.context, 1), kResultSave);
   EXPECT_EQ(SetTarMode(&l.context, 0, 0644), kResultSave);
-  EXPECT_EQ(ReadBytes(Zip()), a);
+  EXPECT_EQ(ReadOpenArchive(l.context), a);
 }
 
 // A failed or cancelled append and a revert are cut away again, byte for byte: the old
@@ -345,7 +357,7 @@ class ZipAppendUndo : public ZipAppend, public testing::WithParamInterface<Origi
     EXPECT_EQ(l->context.appendOffset, offset);
     EXPECT_EQ(l->context.fileSize, GetParam().bytes.size());
     EXPECT_EQ(l->context.appendPending, 0u);
-    EXPECT_EQ(ReadBytes(Zip()), GetParam().bytes);
+    EXPECT_EQ(ReadOpenArchive(l->context), GetParam().bytes);
   }
   // The same open archive still takes a member, and lists all of them afterwards.
   void ExpectStillGrows() {
@@ -389,7 +401,7 @@ TEST_P(ZipAppendUndo, ACancelAndARevertAreCutAway) {
   Reopen();
   ASSERT_EQ(AppendSource(*l, u"new1"), kResultOk);
   ASSERT_EQ(AppendSource(*l, u"new2"), kResultOk);
-  ASSERT_NE(ReadBytes(Zip()), GetParam().bytes);
+  ASSERT_NE(ReadOpenArchive(l->context), GetParam().bytes);
   ExpectUntouched(RevertAdditions(&l->context, count, offset), kResultOk);
   ExpectStillGrows();
 }
