@@ -64,12 +64,12 @@ struct Fetched {
   std::vector<uint8_t> bytes;
 };
 
-// Modes differ only in how the bytes become text: every data mode fetches the same page, and
-// both header modes the same header, whatever was viewed before.
+// Modes differ only in how the bytes become text: every mode of extracted data fetches the
+// same page, and both header modes the same header, whatever was viewed before.
 void ViewMember(ArchiveContext* context, const ListedMember& member) {
-  std::vector<Fetched> first[2];
+  std::vector<Fetched> first[3];
   for (uint32_t mode = 0; mode < kViewModeCount; ++mode) {
-    const bool header = IsHeaderView(mode);
+    const uint32_t header = IsHeaderView(mode) ? 0 : mode == kViewStoredHex ? 1 : 2;
     const std::vector<uint32_t> pages = PagesToView(ViewPageCount(mode, member.storedSize));
     for (size_t i = 0; i < pages.size(); ++i) {
       PageBuffer buffer;
