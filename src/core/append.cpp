@@ -47,8 +47,12 @@ ResultCode AppendMember(ArchiveContext* context, const AppendSteps* steps) {
   if (WriteArchive(context, header, headerLength) != kResultOk) return context->result;
   if (steps->writeData(context, size, &stored) != kResultOk) return context->result;
   const uint64_t membersEnd = context->appendOffset + headerLength + stored;
-  uint64_t end = 0;
-  if (steps->writeEnd(context, context->memberCount + 1, membersEnd, 0, &end) != kResultOk) return context->result;
+  uint64_t end = membersEnd;
+  if (context->appendBatch.on && steps->endOncePerBatch) {
+    context->appendBatch.endPending = true;
+  } else if (steps->writeEnd(context, context->memberCount + 1, membersEnd, 0, &end) != kResultOk) {
+    return context->result;
+  }
   // Cut only where old bytes may lie behind the new end (the usual add only grows the file).
   if (end < context->fileSize && !FileTruncate(context->archiveFile)) return Fail(context, kResultWrite);
   context->appendOffset = membersEnd;
@@ -133,6 +137,30 @@ ResultCode TruncateArchive(ArchiveContext* context, uint32_t memberCount, uint64
   context->fileSize = end;
   context->result = kept;
   return kept;
+}
+
+void BeginAppendBatch(ArchiveContext* context) {
+  context->appendBatch = {true, false, context->memberCount, context->appendOffset, context->fileSize};
+}
+
+ResultCode EndAppendBatch(ArchiveContext* context) {
+  const auto batch = context->appendBatch;
+  context->appendBatch = {};
+  const AppendSteps* steps = AppendStepsOf(context);
+  if (!batch.endPending || steps == nullptr) return context->result;
+  const ResultCode kept = context->result;
+  uint64_t end = 0;
+  const bool written = FileSeek(context->archiveFile, static_cast<int64_t>(context->appendOffset), kSeekBegin, nullptr) &&
+                       steps->writeEnd(context, context->memberCount, context->appendOffset, 0, &end) == kResultOk &&
+                       (end >= context->fileSize || FileTruncate(context->archiveFile));
+  if (written) {
+    context->fileSize = end;
+    context->result = kept;
+    return kept;
+  }
+  const ResultCode failure = context->result != kResultOk ? context->result : kResultWrite;
+  TruncateArchive(context, batch.startCount, batch.startOffset, batch.startSize);
+  return Fail(context, failure);
 }
 
 ResultCode RevertAdditions(ArchiveContext* context, uint32_t openMemberCount, uint64_t openEndOffset) {

@@ -15,6 +15,13 @@ ResultCode AppendFile(ArchiveContext* context, const char16_t* sourcePath, const
 // central directory of its first memberCount members and its end record. Keeps the result
 // that was there.
 ResultCode TruncateArchive(ArchiveContext* context, uint32_t memberCount, uint64_t offset, uint64_t size);
+// An add of many files (a folder): BeginAppendBatch before the first, EndAppendBatch after
+// the last, whatever happened in between. For a format whose end grows with its members,
+// writing it behind every member would cost the square of their number; within the batch
+// the end is written once, by EndAppendBatch. Should that fail, the batch's members are cut
+// away and the archive gets back the end it had (kResultWrite or kResultRead stays the result).
+void BeginAppendBatch(ArchiveContext* context);
+ResultCode EndAppendBatch(ArchiveContext* context);
 // Cuts away everything added since the archive was opened with that count and end,
 // restoring the length it had then (revertSize).
 ResultCode RevertAdditions(ArchiveContext* context, uint32_t openMemberCount, uint64_t openEndOffset);
@@ -37,6 +44,9 @@ struct AppendSteps {
   ResultCode (*writeEnd)(ArchiveContext* context, uint32_t memberCount, uint64_t offset, uint64_t size,
                          uint64_t* end);
   uint64_t maxSize;  // the largest source it stores; larger ones end in kResultLimit
+  // The end grows with the members (a ZIP's central directory): within a batch it is
+  // written once, behind the last member, not again behind each.
+  bool endOncePerBatch = false;
 };
 extern const AppendSteps kQbxAppendSteps;
 extern const AppendSteps kTarAppendSteps;

@@ -203,6 +203,14 @@ struct ArchiveContext {
   const uint8_t* zoneMark;
   uint32_t zoneMarkLength;
   uint32_t appendPending;
+  // An append batch (core/append.h): on, its end still to write, and where it began.
+  struct {
+    bool on;
+    bool endPending;
+    uint32_t startCount;
+    uint64_t startOffset;
+    uint64_t startSize;
+  } appendBatch;
   uint32_t dataChecksum;
   uint8_t* ioBuffer;
   ReadAhead readAhead;

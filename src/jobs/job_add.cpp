@@ -71,8 +71,10 @@ uint32_t RunAddFolder(MainState* state) {
   c->onProgress = FullProgressCallback;
   c->onMember = AddRowCallback;
   c->progressSpansFolder = 1;
+  BeginAppendBatch(c);
   BeginFolderScan(&scan, state, AddVisitor);
   ScanFolder(&scan);
+  EndAppendBatch(c);
   c->progressSpansFolder = 0;
   state->Host->notifySort(state);
   state->Host->notifyUpdate(state, kUpdateStatusBar, kRefreshBothParts);

@@ -207,4 +207,4 @@ ResultCode WriteZipEnd(ArchiveContext* context, uint32_t memberCount, uint64_t o
 }
 }  // namespace
 
-const AppendSteps kZipAppendSteps = {BuildZipHeader, WriteZipData, WriteZipEnd, kMaxSourceSize};
+const AppendSteps kZipAppendSteps = {BuildZipHeader, WriteZipData, WriteZipEnd, kMaxSourceSize, true};

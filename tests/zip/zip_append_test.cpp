@@ -329,6 +329,43 @@ TEST_F(ZipAppend, EditsInPlaceAreRefused) {
   EXPECT_EQ(ReadOpenArchive(l.context), a);
 }
 
+// A folder add is one batch: members go behind each other with no directory between them,
+// and the directory follows the last one, once. A batch whose directory cannot be written
+// is cut away, the archive as it was before it.
+struct BatchCase { const char* what; bool endFails; };
+class ZipBatch : public ZipAppend, public testing::WithParamInterface<BatchCase> {};
+TEST_P(ZipBatch, WritesTheDirectoryOnceBehindTheLastMember) {
+  const Bytes before = ZipWithDirectory(kTwo, {});
+  WriteBytes(Zip(), before);
+  SetSource(Text(3000));
+  {
+    ListingContext l(Zip());
+    ASSERT_EQ(l.Open(), kResultOk);
+    BeginAppendBatch(&l.context);
+    for (const char16_t* name : {u"b1", u"b2", u"b3"}) {
+      ASSERT_EQ(AppendSource(l, name), kResultOk);
+      EXPECT_EQ(l.context.fileSize, l.context.appendOffset);  // no directory yet
+    }
+    if (GetParam().endFails) ArmFault(kFaultWrite, 1);
+    const ResultCode r = EndAppendBatch(&l.context);
+    DisarmFaults();
+    if (GetParam().endFails) {
+      EXPECT_EQ(r, kResultWrite);
+      EXPECT_EQ(l.context.memberCount, 2u);
+      EXPECT_EQ(ReadOpenArchive(l.context), before);
+      return;
+    }
+    ASSERT_EQ(r, kResultOk);
+  }
+  ListingContext again(Zip());
+  ASSERT_EQ(again.Open(), kResultOk);
+  EXPECT_EQ(again.context.openMode, kModeReadWrite);  // it ends as ours do, so it grows on
+  ASSERT_EQ(again.members.size(), 5u);
+  EXPECT_EQ(again.members.back().name, "b3");
+}
+INSTANTIATE_TEST_SUITE_P(ZipAppend, ZipBatch, testing::Values(BatchCase{"directory written", false}, BatchCase{"directory write fails", true}),
+                         CaseName());
+
 // A failed or cancelled append and a revert are cut away again, byte for byte: the old
 // central directory comes back where the new member began.
 struct Original { const char* what; Bytes bytes; Bytes source; };
