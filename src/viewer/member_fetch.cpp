@@ -48,8 +48,11 @@ ResultCode ReadExtractedPage(ArchiveContext* context, const FetchOps& ops, uint3
     ResetPage(buffer, 0, kDataTerminators);
     return Fail(context, kResultRead);
   }
+  // The decoder may have used the room behind what it gave as scratch: the terminators are
+  // made zero here.
   buffer->length = got;
   buffer->bytes.resize(uint64_t{got} + kDataTerminators);
+  std::fill(buffer->bytes.begin() + got, buffer->bytes.end(), uint8_t{0});
   return context->result;
 }
 }  // namespace

@@ -166,9 +166,23 @@ TEST_P(ViewDeep, PagesForwardAndBack) {
     const size_t from = size_t{page} * kViewPageBytes, count = std::min<size_t>(kViewPageBytes, plain.size() - from);
     ASSERT_EQ(buffer.length, count) << page;
     EXPECT_TRUE(std::equal(buffer.bytes.begin(), buffer.bytes.begin() + count, plain.begin() + static_cast<long>(from))) << page;
+    // The decoder's scratch behind the data never shows in the terminators.
+    EXPECT_EQ(buffer.bytes.size(), count + kDataTerminators);
+    EXPECT_TRUE(std::all_of(buffer.bytes.begin() + count, buffer.bytes.end(), [](uint8_t b) { return b == 0; })) << page;
   }
 }
 INSTANTIATE_TEST_SUITE_P(Zip, ViewDeep, testing::ValuesIn(kDeep), CaseName());
+
+// A gzip stream (found by fuzzing) that ends in damage right after word copies ran past its
+// data into the page's room: the terminators behind the data must still be zero.
+TEST(ViewFetch, ExtractedDataEndInZeroTerminators) {
+  const Bytes gz = {0x1f, 0x8b, 0x08, 0x00, 0x5f, 0x60, 0x00, 0x00, 0xed, 0xcb, 0xab, 0xfc, 0xbe, 0xb7, 0xe5, 0xf7,
+                    0x60, 0x00, 0x00, 0x8d, 0xe5, 0xed, 0xcb, 0xcb, 0xbe, 0xe5, 0xff, 0xff, 0x5f, 0x17, 0xe5, 0xed};
+  const Viewed v = View(gz, "scratch.gz", 0, kViewDataHex, 0);
+  EXPECT_EQ(v.result, kResultOk);
+  EXPECT_FALSE(v.bytes.empty());
+  EXPECT_TRUE(v.terminated);
+}
 
 TEST(ViewFetch, PagesTitlesAndPaging) {
   // The title of each view and of its pages: UiView, UiViewer and CliRuns.
