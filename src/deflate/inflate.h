@@ -12,6 +12,8 @@ inline constexpr uint32_t kDistanceTableLimit = 594;  // 32 codes with root 6 (3
 inline constexpr uint32_t kCodeEntryCount = kLengthTableLimit + kDistanceTableLimit;
 inline constexpr uint32_t kMaxLengthCodes = 286;
 inline constexpr uint32_t kMaxCodeLengths = 320;  // lengths of one block header, with room
+static_assert(kCodeEntryCount <= (CodeEntry{0} - 1) >> kEntryValueShift,
+              "an entry's value must reach every sub-table");
 
 enum InflateMode : uint32_t {
   kInflateBlockHeader = 0,
