@@ -32,14 +32,17 @@ static_assert((kRefillsPerIteration - 1) * kRefillMaxTaken + kWordBytes <= kFast
               "the last refill of an iteration must load its whole word from the input");
 
 // Match copies move whole words and may write up to this many bytes past the match.
-constexpr uint32_t kCopySlack = 16;
+constexpr uint32_t kCopySlack = 40;
+// Words a match at distance 8 or more copies before its first test of the end: most matches
+// are shorter than that.
+constexpr uint32_t kFirstCopyWords = 5;
 // CopyMatch lays down one period of a short distance's pattern before copying words.
 constexpr uint8_t kPeriod[8] = {0, 0, 8, 9, 8, 10, 12, 14};
 // CopyMatch's first write (two words, one word or one period) happens whatever the length,
 // down to the 1 byte left of a match that began in the window; every later word starts
 // before the match's end.
 constexpr uint32_t MaxCopyOverrun() {
-  uint32_t first = 2 * kWordBytes;
+  uint32_t first = kFirstCopyWords * kWordBytes;
   for (uint8_t period : kPeriod) first = std::max<uint32_t>(first, period);
   return std::max(first - 1, kWordBytes - 1);
 }
@@ -136,12 +139,11 @@ inline void CopyMatch(uint8_t* out, uint32_t distance, uint32_t length) {
   const uint8_t* src = out - distance;
   uint8_t* const end = out + length;
   if (distance >= 8) {
-    // Every word read lies at least 8 bytes back, so it is complete when read. Most matches
-    // are short: two words go before the first test.
-    Store64(out, LoadLe64(src));
-    Store64(out + kWordBytes, LoadLe64(src + kWordBytes));
-    out += 2 * kWordBytes;
-    src += 2 * kWordBytes;
+    // Every word read lies at least 8 bytes back, so it is complete when read.
+    for (uint32_t i = 0; i < kFirstCopyWords; i++)
+      Store64(out + i * kWordBytes, LoadLe64(src + i * kWordBytes));
+    out += kFirstCopyWords * kWordBytes;
+    src += kFirstCopyWords * kWordBytes;
     while (out < end) {
       Store64(out, LoadLe64(src));
       out += kWordBytes;
@@ -236,6 +238,9 @@ template <const DeflateVariant& V>
                 "a literal and a length must fit in one refill");
   static_assert(kDistanceBits + kMaxCodeBits <= kRefillBits,
                 "a distance and the next lookup must fit in one refill");
+  // Where a literal, a length and a whole distance code fit in one refill, the distance's
+  // entry is looked up before the refill, which then runs beside the lookup.
+  constexpr bool kDistanceLookupFirst = 2 * kMaxCodeBits + kLengthBits <= kRefillBits;
   static_assert(MaxExtraBits(V.lengthSymbols) <= kMaxExtraBits &&
                 MaxExtraBits(V.distanceSymbols) <= kMaxExtraBits);
   // The output margin covers two literals, or a literal and a match of up to maxMatch bytes;
@@ -294,8 +299,13 @@ template <const DeflateVariant& V>
     }
     const uint32_t length = BaseWithExtra(e, saved);
 
-    QBX_REFILL();
-    e = distances[buffer & kDistanceMask];
+    if constexpr (kDistanceLookupFirst) {
+      e = distances[buffer & kDistanceMask];
+      QBX_REFILL();
+    } else {
+      QBX_REFILL();
+      e = distances[buffer & kDistanceMask];
+    }
     saved = buffer;
     QBX_CONSUME(e);
     if (!IsBase(e)) [[unlikely]] {
