@@ -4,6 +4,7 @@
 // compile time.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 // An entry is one 32-bit word, so the decoder loads it once and takes every field from a
@@ -166,12 +167,16 @@ constexpr int32_t BuildCodeTable(const CodeShape& shape, const uint16_t* lengths
   if (left > 0)
     for (uint32_t i = 0; i < rootSize; i++) table[i] = kInvalidEntry;
 
-  // Sort symbols by code length, ties in symbol order: that is canonical code order.
-  uint32_t offset[kMaxCodeBits + 2] = {};
-  for (uint32_t l = 1; l <= kMaxCodeBits; l++) offset[l + 1] = offset[l] + perLength[l];
-  for (uint32_t s = 0; s < count; s++)
-    if (lengths[s]) work[offset[lengths[s]]++] = static_cast<uint16_t>(s);
-  const uint32_t codeCount = offset[kMaxCodeBits];
+  // Sort symbols by code length, ties in symbol order: that is canonical code order. Symbols
+  // without a code go behind the others, so that no symbol needs a test.
+  uint32_t offset[kMaxCodeBits + 1] = {};
+  uint32_t codeCount = 0;
+  for (uint32_t l = 1; l <= kMaxCodeBits; l++) {
+    offset[l] = codeCount;
+    codeCount += perLength[l];
+  }
+  offset[0] = codeCount;
+  for (uint32_t s = 0; s < count; s++) work[offset[lengths[s]]++] = static_cast<uint16_t>(s);
 
   uint32_t nextCode[kMaxCodeBits + 1] = {};
   for (uint32_t l = 1, code = 0; l <= kMaxCodeBits; l++) {
@@ -179,32 +184,40 @@ constexpr int32_t BuildCodeTable(const CodeShape& shape, const uint16_t* lengths
     nextCode[l] = code;
   }
 
+  // Codes no longer than the root: each is written once into the table as wide as the
+  // longest code so far, and the table doubles by copying itself on the way to the root
+  // width, which repeats every code of length l each 2^l entries.
+  uint32_t i = 0;
+  uint32_t width = 0;
+  for (; i < codeCount && lengths[work[i]] <= root; i++) {
+    const uint32_t symbol = work[i];
+    const uint32_t length = lengths[symbol];
+    for (; width < length; width++) std::copy_n(table, 1u << width, table + (1u << width));
+    table[ReverseBits(nextCode[length]++, length)] = EntryOf(shape, symbol, length);
+  }
+  for (; width < root; width++) std::copy_n(table, 1u << width, table + (1u << width));
+
   uint32_t remaining[kMaxCodeBits + 1] = {};
-  for (uint32_t l = 0; l <= kMaxCodeBits; l++) remaining[l] = perLength[l];
+  for (uint32_t l = root + 1; l <= kMaxCodeBits; l++) remaining[l] = perLength[l];
   uint32_t subPrefix = rootSize;  // none yet
   uint32_t subWidth = 0;
   CodeEntry* sub = nullptr;
-  for (uint32_t i = 0; i < codeCount; i++) {
+  for (; i < codeCount; i++) {
     const uint32_t symbol = work[i];
     const uint32_t length = lengths[symbol];
     const uint32_t reversed = ReverseBits(nextCode[length]++, length);
-    if (length <= root) {
-      const CodeEntry e = EntryOf(shape, symbol, length);
-      for (uint32_t k = reversed; k < rootSize; k += 1u << length) table[k] = e;
-    } else {
-      const uint32_t prefix = reversed & (rootSize - 1);
-      if (prefix != subPrefix) {
-        subWidth = SubTableWidth(remaining, length, root);
-        if (*used + (1u << subWidth) > shape.limit) return kTableTooLarge;
-        table[prefix] = MakeEntry(kEntryLink, root, subWidth, *used);
-        sub = table + *used;
-        *used += 1u << subWidth;
-        subPrefix = prefix;
-      }
-      const uint32_t beyond = length - root;
-      const CodeEntry e = EntryOf(shape, symbol, beyond);
-      for (uint32_t k = reversed >> root; k < (1u << subWidth); k += 1u << beyond) sub[k] = e;
+    const uint32_t prefix = reversed & (rootSize - 1);
+    if (prefix != subPrefix) {
+      subWidth = SubTableWidth(remaining, length, root);
+      if (*used + (1u << subWidth) > shape.limit) return kTableTooLarge;
+      table[prefix] = MakeEntry(kEntryLink, root, subWidth, *used);
+      sub = table + *used;
+      *used += 1u << subWidth;
+      subPrefix = prefix;
     }
+    const uint32_t beyond = length - root;
+    const CodeEntry e = EntryOf(shape, symbol, beyond);
+    for (uint32_t k = reversed >> root; k < (1u << subWidth); k += 1u << beyond) sub[k] = e;
     remaining[length]--;
   }
   return kTableBuilt;

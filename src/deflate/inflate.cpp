@@ -106,6 +106,21 @@ inline uint32_t Take(Cursor& c, uint32_t n) {
   return v;
 }
 
+// Tops the buffer up to at least kRefillBits with one word; a word of input must be left.
+inline void RefillWord(Cursor& c) {
+  c.buffer |= LoadLe64(c.in) << c.count;
+  c.in += (kBufferBits - 1 - c.count) >> 3;
+  c.count |= kRefillBits;
+}
+
+// Between steps the mode machine holds fewer than 8 bits: a step that took words gives back
+// the whole bytes it holds.
+inline void GiveBackWholeBytes(Cursor& c) {
+  c.in -= c.count >> 3;
+  c.count &= 7;
+  c.buffer &= Mask(c.count);
+}
+
 // Decodes one code, taking only the bytes it needs (bits above count are zero, and an
 // entry found that way is the true one once its own bits are all held). Consumes the code
 // bits only, never a base's extra bits. False, with nothing consumed, when the input runs
@@ -514,10 +529,18 @@ uint32_t BuildBlockTables(Decoder& d) {
 constexpr uint8_t kRepeatExtraBits[3] = {2, 3, 7};
 constexpr uint8_t kRepeatBase[3] = {3, 3, 11};
 
+// A code-length symbol's code and a repeat's extra bits.
+constexpr uint32_t kLengthSymbolBits = kCodeLengthRootBits + kRepeatExtraBits[2];
+static_assert(kLengthSymbolBits <= kRefillBits);
+
 bool StepCodeLengths(Decoder& d) {
   InflateState* s = d.s;
   const uint32_t total = s->lengthCodeCount + s->distanceCodeCount;
   while (s->lengthsRead < total) {
+    // While a word of input is left, one load holds the bits of several lengths; the bytes
+    // taken ahead are given back at the end. Close to the input's end bytes come one at a
+    // time, so that a call that runs out has taken exactly what the mode machine takes.
+    if (d.c.inEnd - d.c.in >= kWordBytes && d.c.count < kLengthSymbolBits) RefillWord(d.c);
     // Peek the symbol first: a repeat is one step with its extra bits.
     CodeEntry e = s->entries[d.c.buffer & Mask(kCodeLengthRootBits)];
     while (CodeBitsOf(e) > d.c.count) {
@@ -545,6 +568,7 @@ bool StepCodeLengths(Decoder& d) {
     const uint16_t value = r == 0 ? s->lengths[s->lengthsRead - 1] : 0;
     for (uint32_t i = 0; i < times; i++) s->lengths[s->lengthsRead++] = value;
   }
+  GiveBackWholeBytes(d.c);
   s->decodeMode = s->lengths[kEndOfBlockSymbol] == 0 ? kInflateFailed : BuildBlockTables(d);
   return true;
 }
