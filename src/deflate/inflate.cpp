@@ -38,9 +38,9 @@ constexpr uint32_t kCopySlack = 40;
 constexpr uint32_t kFirstCopyWords = 5;
 // CopyMatch lays down one period of a short distance's pattern before copying words.
 constexpr uint8_t kPeriod[8] = {0, 0, 8, 9, 8, 10, 12, 14};
-// CopyMatch's first write (two words, one word or one period) happens whatever the length,
-// down to the 1 byte left of a match that began in the window; every later word starts
-// before the match's end.
+// CopyMatch's first write (kFirstCopyWords words, one word or one period) happens whatever
+// the length, down to the 1 byte left of a match that began in the window; every later word
+// starts before the match's end.
 constexpr uint32_t MaxCopyOverrun() {
   uint32_t first = kFirstCopyWords * kWordBytes;
   for (uint8_t period : kPeriod) first = std::max<uint32_t>(first, period);
@@ -399,6 +399,7 @@ void RunFastLoop(Decoder& d) {
 #endif
   FastLoopPortable<V>(d);
 }
+
 #undef QBX_REFILL
 
 // Each step returns false to leave the call: the input ran out, the output is full, or
