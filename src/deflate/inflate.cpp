@@ -32,14 +32,17 @@ static_assert((kRefillsPerIteration - 1) * kRefillMaxTaken + kWordBytes <= kFast
               "the last refill of an iteration must load its whole word from the input");
 
 // Match copies move whole words and may write up to this many bytes past the match.
-constexpr uint32_t kCopySlack = 16;
+constexpr uint32_t kCopySlack = 40;
+// Words a match at distance 8 or more copies before its first test of the end: most matches
+// are shorter than that.
+constexpr uint32_t kFirstCopyWords = 5;
 // CopyMatch lays down one period of a short distance's pattern before copying words.
 constexpr uint8_t kPeriod[8] = {0, 0, 8, 9, 8, 10, 12, 14};
-// CopyMatch's first write (two words, one word or one period) happens whatever the length,
-// down to the 1 byte left of a match that began in the window; every later word starts
-// before the match's end.
+// CopyMatch's first write (kFirstCopyWords words, one word or one period) happens whatever
+// the length, down to the 1 byte left of a match that began in the window; every later word
+// starts before the match's end.
 constexpr uint32_t MaxCopyOverrun() {
-  uint32_t first = 2 * kWordBytes;
+  uint32_t first = kFirstCopyWords * kWordBytes;
   for (uint8_t period : kPeriod) first = std::max<uint32_t>(first, period);
   return std::max(first - 1, kWordBytes - 1);
 }
@@ -53,7 +56,7 @@ template <size_t N>
 constexpr uint32_t MaxExtraBits(const std::array<CodeEntry, N>& symbols) {
   uint32_t most = 0;
   for (const CodeEntry& e : symbols)
-    if (IsBase(e)) most = std::max<uint32_t>(most, e.bits);
+    if (IsBase(e)) most = std::max(most, ConsumedBitsOf(e));
   return most;
 }
 
@@ -103,20 +106,35 @@ inline uint32_t Take(Cursor& c, uint32_t n) {
   return v;
 }
 
+// Tops the buffer up to at least kRefillBits with one word; a word of input must be left.
+inline void RefillWord(Cursor& c) {
+  c.buffer |= LoadLe64(c.in) << c.count;
+  c.in += (kBufferBits - 1 - c.count) >> 3;
+  c.count |= kRefillBits;
+}
+
+// Between steps the mode machine holds fewer than 8 bits: a step that took words gives back
+// the whole bytes it holds.
+inline void GiveBackWholeBytes(Cursor& c) {
+  c.in -= c.count >> 3;
+  c.count &= 7;
+  c.buffer &= Mask(c.count);
+}
+
 // Decodes one code, taking only the bytes it needs (bits above count are zero, and an
 // entry found that way is the true one once its own bits are all held). Consumes the code
 // bits only, never a base's extra bits. False, with nothing consumed, when the input runs
 // out.
 bool ReadCode(Cursor& c, const CodeEntry* table, uint32_t rootBits, CodeEntry* found) {
   CodeEntry e = table[c.buffer & Mask(rootBits)];
-  while ((IsLink(e) ? rootBits : CodeBitsOf(e)) > c.count) {
+  while (CodeBitsOf(e) > c.count) {
     if (!Need(c, c.count + 8)) return false;
     e = table[c.buffer & Mask(rootBits)];
   }
   uint32_t rootUsed = 0;
   if (IsLink(e)) {
-    const CodeEntry* sub = table + e.value;
-    const uint32_t width = e.op;
+    const CodeEntry* sub = table + ValueOf(e);
+    const uint32_t width = SubTableWidthOf(e);
     e = sub[(c.buffer >> rootBits) & Mask(width)];
     while (rootBits + CodeBitsOf(e) > c.count) {
       if (!Need(c, c.count + 8)) return false;
@@ -136,12 +154,11 @@ inline void CopyMatch(uint8_t* out, uint32_t distance, uint32_t length) {
   const uint8_t* src = out - distance;
   uint8_t* const end = out + length;
   if (distance >= 8) {
-    // Every word read lies at least 8 bytes back, so it is complete when read. Most matches
-    // are short: two words go before the first test.
-    Store64(out, LoadLe64(src));
-    Store64(out + kWordBytes, LoadLe64(src + kWordBytes));
-    out += 2 * kWordBytes;
-    src += 2 * kWordBytes;
+    // Every word read lies at least 8 bytes back, so it is complete when read.
+    for (uint32_t i = 0; i < kFirstCopyWords; i++)
+      Store64(out + i * kWordBytes, LoadLe64(src + i * kWordBytes));
+    out += kFirstCopyWords * kWordBytes;
+    src += kFirstCopyWords * kWordBytes;
     while (out < end) {
       Store64(out, LoadLe64(src));
       out += kWordBytes;
@@ -199,26 +216,51 @@ bool CopyWindowMatch(Decoder& d, uint8_t* out, uint32_t distance, uint32_t lengt
 }
 
 // Tops the bit buffer up to at least kRefillBits with one word load; bits loaded above count
-// are the stream's own next bits, so loading them again later changes nothing. count stays
-// below kBufferBits, so the OR adds exactly the whole bytes taken.
-#define QBX_REFILL()                      \
-  do {                                    \
-    buffer |= LoadLe64(in) << count;      \
-    in += (kBufferBits - 1 - count) >> 3; \
-    count |= kRefillBits;                 \
+// are the stream's own next bits, so loading them again later changes nothing. Only the low
+// six bits of count are the count (see FastLoop), and the OR adds exactly the whole bytes
+// taken.
+#define QBX_REFILL()                                       \
+  do {                                                     \
+    buffer |= LoadLe64(in) << (count & kCountMask);        \
+    in += (kBufferBits - 1 - (count & kCountMask)) >> 3;   \
+    count |= kRefillBits;                                  \
   } while (0)
 
+// Takes an entry's bits: the code, and for a base its extra bits too. Subtracting the whole
+// entry keeps the low byte of count exact, as the entry's low byte is the bits consumed.
+#define QBX_CONSUME(entry)                        \
+  do {                                            \
+    buffer >>= (entry) & kEntryConsumedMask;      \
+    count -= (entry);                             \
+  } while (0)
+
+// count's low byte is the number of bits held, and its bits 6 and 7 stay clear: an entry's
+// low byte never exceeds the bits held, so the subtraction never borrows from it.
+constexpr uint32_t kCountMask = kBufferBits - 1;
+static_assert(kEntryConsumedMask == kCountMask && kRefillBits <= kCountMask);
+
+// Always inlined so that each variant below compiles it for its own instruction set.
 template <const DeflateVariant& V>
-void FastLoop(Decoder& d) {
-  // Nothing in the loop checks count: after the first refill it takes two literal codes, or
-  // a literal code and a length code with its extra bits; after the second a distance code
-  // with its extra bits.
-  static_assert(2 * kMaxCodeBits + MaxExtraBits(V.lengthSymbols) <= kRefillBits,
+[[gnu::always_inline]] inline void FastLoop(Decoder& d) {
+  // Nothing in the loop checks count. After the refill at the top it takes a literal, then a
+  // literal or a length with its extra bits, and looks up the next literal/length entry
+  // while at least a whole code is held; after the refill in front of the distance it takes
+  // the distance with its extra bits and again looks up the next entry.
+  constexpr uint32_t kLengthBits = kMaxCodeBits + MaxExtraBits(V.lengthSymbols);
+  constexpr uint32_t kDistanceBits = kMaxCodeBits + MaxExtraBits(V.distanceSymbols);
+  static_assert(3 * kMaxCodeBits <= kRefillBits, "two literals and the next lookup must fit");
+  static_assert(kMaxCodeBits + kLengthBits <= kRefillBits,
                 "a literal and a length must fit in one refill");
-  static_assert(kMaxCodeBits + MaxExtraBits(V.distanceSymbols) <= kRefillBits,
-                "a distance must fit in one refill");
-  // The output margin covers a literal and a match of up to maxMatch bytes; longer matches
-  // are checked against the room left.
+  static_assert(kDistanceBits + kMaxCodeBits <= kRefillBits,
+                "a distance and the next lookup must fit in one refill");
+  // Where a literal, a length and a whole distance code fit in one refill, the distance's
+  // entry is looked up before the refill, which then runs beside the lookup.
+  constexpr bool kDistanceLookupFirst = 2 * kMaxCodeBits + kLengthBits <= kRefillBits;
+  static_assert(MaxExtraBits(V.lengthSymbols) <= kMaxExtraBits &&
+                MaxExtraBits(V.distanceSymbols) <= kMaxExtraBits);
+  // The output margin covers two literals, or a literal and a match of up to maxMatch bytes;
+  // longer matches are checked against the room left.
+  static_assert(2 <= kFastOutputMargin);
   constexpr bool kMatchesFitMargin = 1 + V.maxMatch + kCopySlack <= kFastOutputMargin;
   InflateState* const s = d.s;
   const uint8_t* in = d.c.in;
@@ -233,63 +275,67 @@ void FastLoop(Decoder& d) {
   constexpr uint64_t kDistanceMask = (1u << kDistanceRootBits) - 1;
   uint32_t mode = kInflateLengthCode;
 
+  // Each iteration starts with the entry of its first code already looked up, so the lookup
+  // overlaps the refill and the previous match copy. The first one peeks at the next word
+  // without taking it, which the refill at the top then takes; the caller saw room for it.
+  buffer |= LoadLe64(in) << count;
+  CodeEntry e = lengths[buffer & kLengthMask];
   while (in < inLimit && out < outLimit) {
     QBX_REFILL();
-    CodeEntry e = lengths[buffer & kLengthMask];
-    if (e.op == kOpLiteral) {
-      buffer >>= e.bits;
-      count -= e.bits;
-      *out++ = static_cast<uint8_t>(e.value);
-      e = lengths[buffer & kLengthMask];
-      if (e.op == kOpLiteral) {
-        buffer >>= e.bits;
-        count -= e.bits;
-        *out++ = static_cast<uint8_t>(e.value);
-        continue;
-      }
-    }
-    if (IsLink(e)) {
-      buffer >>= kLengthRootBits;
-      count -= kLengthRootBits;
-      e = lengths[e.value + (buffer & Mask(e.op))];
-      if (e.op == kOpLiteral) {
-        buffer >>= e.bits;
-        count -= e.bits;
-        *out++ = static_cast<uint8_t>(e.value);
-        continue;
-      }
-    }
-    if (!IsBase(e)) {
-      if (e.op == kOpEndOfBlock) {
-        buffer >>= e.bits;
-        count -= e.bits;
-        mode = kInflateBlockHeader;
-      } else {
-        mode = kInflateFailed;
-      }
-      break;
-    }
     uint64_t saved = buffer;
-    buffer >>= e.bits;
-    count -= e.bits;
-    const uint32_t length = e.value + static_cast<uint32_t>((saved & Mask(e.bits)) >> CodeBitsOf(e));
-
-    QBX_REFILL();
-    e = distances[buffer & kDistanceMask];
-    if (IsLink(e)) {
-      buffer >>= kDistanceRootBits;
-      count -= kDistanceRootBits;
-      e = distances[e.value + (buffer & Mask(e.op))];
+    QBX_CONSUME(e);
+    if (IsLiteral(e)) [[likely]] {
+      *out++ = static_cast<uint8_t>(ValueOf(e));
+      e = lengths[buffer & kLengthMask];
+      saved = buffer;
+      QBX_CONSUME(e);
+      if (IsLiteral(e)) [[likely]] {
+        *out++ = static_cast<uint8_t>(ValueOf(e));
+        e = lengths[buffer & kLengthMask];
+        continue;
+      }
     }
-    if (!IsBase(e)) {
-      mode = kInflateFailed;
-      break;
+    if (!IsBase(e)) [[unlikely]] {
+      if (IsLink(e)) {
+        // The root bits are consumed; the sub-table is indexed by the bits behind them.
+        e = lengths[ValueOf(e) + (buffer & Mask(SubTableWidthOf(e)))];
+        saved = buffer;
+        QBX_CONSUME(e);
+        if (IsLiteral(e)) {
+          *out++ = static_cast<uint8_t>(ValueOf(e));
+          e = lengths[buffer & kLengthMask];
+          continue;
+        }
+      }
+      if (!IsBase(e)) {
+        mode = IsEndOfBlock(e) ? kInflateBlockHeader : kInflateFailed;
+        break;
+      }
+    }
+    const uint32_t length = BaseWithExtra(e, saved);
+
+    if constexpr (kDistanceLookupFirst) {
+      e = distances[buffer & kDistanceMask];
+      QBX_REFILL();
+    } else {
+      QBX_REFILL();
+      e = distances[buffer & kDistanceMask];
     }
     saved = buffer;
-    buffer >>= e.bits;
-    count -= e.bits;
-    const uint32_t distance =
-        e.value + static_cast<uint32_t>((saved & Mask(e.bits)) >> CodeBitsOf(e));
+    QBX_CONSUME(e);
+    if (!IsBase(e)) [[unlikely]] {
+      if (IsLink(e)) {
+        e = distances[ValueOf(e) + (buffer & Mask(SubTableWidthOf(e)))];
+        saved = buffer;
+        QBX_CONSUME(e);
+      }
+      if (!IsBase(e)) {
+        mode = kInflateFailed;
+        break;
+      }
+    }
+    const uint32_t distance = BaseWithExtra(e, saved);
+    e = lengths[buffer & kLengthMask];
 
     if constexpr (!kMatchesFitMargin) {
       if (length + kCopySlack > static_cast<uint64_t>(d.c.outEnd - out)) {
@@ -300,7 +346,7 @@ void FastLoop(Decoder& d) {
         break;
       }
     }
-    if (distance > static_cast<uint64_t>(out - d.c.outStart)) {
+    if (distance > static_cast<uint64_t>(out - d.c.outStart)) [[unlikely]] {
       if (!CopyWindowMatch(d, out, distance, length)) {
         mode = kInflateFailed;
         break;
@@ -312,6 +358,7 @@ void FastLoop(Decoder& d) {
   }
 
   // Give back the whole bytes taken ahead.
+  count &= kCountMask;
   in -= count >> 3;
   count &= 7;
   d.c.in = in;
@@ -319,6 +366,38 @@ void FastLoop(Decoder& d) {
   d.c.buffer = buffer & Mask(count);
   d.c.count = count;
   s->decodeMode = mode;
+}
+
+#undef QBX_CONSUME
+
+template <const DeflateVariant& V>
+void FastLoopPortable(Decoder& d) {
+  FastLoop<V>(d);
+}
+
+// With BMI2 a shift by a register count and the masking of low bits are one instruction
+// each, and both sit on the loop's critical path: x86-64 builds carry a second copy of the
+// loop for processors that have it.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define QBX_INFLATE_BMI2 1
+
+template <const DeflateVariant& V>
+__attribute__((target("bmi2"))) void FastLoopBmi2(Decoder& d) {
+  FastLoop<V>(d);
+}
+
+bool HasBmi2() {
+  static const bool has = __builtin_cpu_supports("bmi2");
+  return has;
+}
+#endif
+
+template <const DeflateVariant& V>
+void RunFastLoop(Decoder& d) {
+#ifdef QBX_INFLATE_BMI2
+  if (HasBmi2()) return FastLoopBmi2<V>(d);
+#endif
+  FastLoopPortable<V>(d);
 }
 
 #undef QBX_REFILL
@@ -451,28 +530,37 @@ uint32_t BuildBlockTables(Decoder& d) {
 constexpr uint8_t kRepeatExtraBits[3] = {2, 3, 7};
 constexpr uint8_t kRepeatBase[3] = {3, 3, 11};
 
+// A code-length symbol's code and a repeat's extra bits.
+constexpr uint32_t kLengthSymbolBits = kCodeLengthRootBits + kRepeatExtraBits[2];
+static_assert(kLengthSymbolBits <= kRefillBits);
+
 bool StepCodeLengths(Decoder& d) {
   InflateState* s = d.s;
   const uint32_t total = s->lengthCodeCount + s->distanceCodeCount;
   while (s->lengthsRead < total) {
+    // While a word of input is left, one load holds the bits of several lengths; the bytes
+    // taken ahead are given back at the end. Close to the input's end bytes come one at a
+    // time, so that a call that runs out has taken exactly what the mode machine takes.
+    if (d.c.inEnd - d.c.in >= kWordBytes && d.c.count < kLengthSymbolBits) RefillWord(d.c);
     // Peek the symbol first: a repeat is one step with its extra bits.
     CodeEntry e = s->entries[d.c.buffer & Mask(kCodeLengthRootBits)];
-    while (e.bits > d.c.count) {
+    while (CodeBitsOf(e) > d.c.count) {
       if (!Need(d.c, d.c.count + 8)) return false;
       e = s->entries[d.c.buffer & Mask(kCodeLengthRootBits)];
     }
-    if (e.op != kOpLiteral) {
+    if (!IsLiteral(e)) {
       s->decodeMode = kInflateFailed;
       return true;
     }
-    if (e.value < 16) {
-      Drop(d.c, e.bits);
-      s->lengths[s->lengthsRead++] = e.value;
+    const uint32_t symbol = ValueOf(e);
+    if (symbol < 16) {
+      Drop(d.c, CodeBitsOf(e));
+      s->lengths[s->lengthsRead++] = static_cast<uint16_t>(symbol);
       continue;
     }
-    const uint32_t r = e.value - 16;
-    if (!Need(d.c, e.bits + kRepeatExtraBits[r])) return false;
-    Drop(d.c, e.bits);
+    const uint32_t r = symbol - 16;
+    if (!Need(d.c, CodeBitsOf(e) + kRepeatExtraBits[r])) return false;
+    Drop(d.c, CodeBitsOf(e));
     const uint32_t times = kRepeatBase[r] + Take(d.c, kRepeatExtraBits[r]);
     if ((r == 0 && s->lengthsRead == 0) || s->lengthsRead + times > total) {
       s->decodeMode = kInflateFailed;
@@ -481,6 +569,7 @@ bool StepCodeLengths(Decoder& d) {
     const uint16_t value = r == 0 ? s->lengths[s->lengthsRead - 1] : 0;
     for (uint32_t i = 0; i < times; i++) s->lengths[s->lengthsRead++] = value;
   }
+  GiveBackWholeBytes(d.c);
   s->decodeMode = s->lengths[kEndOfBlockSymbol] == 0 ? kInflateFailed : BuildBlockTables(d);
   return true;
 }
@@ -493,19 +582,19 @@ template <const DeflateVariant& V>
 bool StepLengthCode(Decoder& d) {
   InflateState* s = d.s;
   if (FastLoopFits(d.c)) {
-    FastLoop<V>(d);
+    RunFastLoop<V>(d);
     if (s->decodeMode != kInflateLengthCode || FastLoopFits(d.c)) return true;
   }
   CodeEntry e;
   if (!ReadCode(d.c, s->lengthTable, s->lengthRootBits, &e)) return false;
-  s->length = e.value;
-  if (e.op == kOpLiteral) {
+  s->length = ValueOf(e);
+  if (IsLiteral(e)) {
     s->decodeMode = kInflateLiteralOut;
   } else if (IsBase(e)) {
     s->extraBits = ExtraBitsOf(e);
     s->decodeMode = kInflateLengthExtra;
   } else {
-    s->decodeMode = e.op == kOpEndOfBlock ? kInflateBlockHeader : kInflateFailed;
+    s->decodeMode = IsEndOfBlock(e) ? kInflateBlockHeader : kInflateFailed;
   }
   return true;
 }
@@ -528,7 +617,7 @@ bool StepDistanceCode(Decoder& d) {
     s->decodeMode = kInflateFailed;
     return true;
   }
-  s->distance = e.value;
+  s->distance = ValueOf(e);
   s->extraBits = ExtraBitsOf(e);
   s->decodeMode = kInflateDistanceExtra;
   return true;

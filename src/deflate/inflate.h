@@ -7,11 +7,15 @@
 
 #include "deflate/code_table.h"
 
-inline constexpr uint32_t kLengthTableLimit = 852;    // most entries 286 codes with root 9 take
-inline constexpr uint32_t kDistanceTableLimit = 594;  // 32 codes with root 6 (30 take 592)
+// The most entries a table can take (codes with root 11 and 8), counted over every complete
+// code of up to 15 bits; the decoding tests build both largest tables.
+inline constexpr uint32_t kLengthTableLimit = 2340;   // 286 codes
+inline constexpr uint32_t kDistanceTableLimit = 402;  // 32 codes (30 take 400)
 inline constexpr uint32_t kCodeEntryCount = kLengthTableLimit + kDistanceTableLimit;
 inline constexpr uint32_t kMaxLengthCodes = 286;
 inline constexpr uint32_t kMaxCodeLengths = 320;  // lengths of one block header, with room
+static_assert(kCodeEntryCount <= (CodeEntry{0} - 1) >> kEntryValueShift,
+              "an entry's value must reach every sub-table");
 
 enum InflateMode : uint32_t {
   kInflateBlockHeader = 0,

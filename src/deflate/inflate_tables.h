@@ -8,8 +8,10 @@
 #include "deflate/code_table.h"
 #include "deflate/inflate.h"
 
-inline constexpr uint32_t kLengthRootBits = 9;
-inline constexpr uint32_t kDistanceRootBits = 6;
+// Root widths: most literal/length codes of binary data are 9 to 11 bits long, and a
+// sub-table lookup in the fast loop costs about as much as a second code.
+inline constexpr uint32_t kLengthRootBits = 11;
+inline constexpr uint32_t kDistanceRootBits = 8;
 inline constexpr uint32_t kCodeLengthRootBits = 7;
 inline constexpr uint32_t kCodeLengthSymbols = 19;
 inline constexpr uint32_t kLengthSymbols = 288;  // 286 and 287 are never valid
@@ -41,19 +43,18 @@ inline constexpr uint8_t kDistanceExtra[32] = {0, 0, 0,  0,  1,  1,  2,  2,  3, 
 // Deflate64 gives length code 285 sixteen extra bits on base 3 (lengths 3 to 65538).
 constexpr LengthSymbolTable MakeLengthSymbols(bool deflate64) {
   LengthSymbolTable t{};
-  for (uint32_t s = 0; s < 256; s++) t[s] = {kOpLiteral, 0, static_cast<uint16_t>(s)};
-  t[kEndOfBlockSymbol] = {kOpEndOfBlock, 0, 0};
-  for (uint32_t i = 0; i < 29; i++) t[257 + i] = {kOpBase, kLengthExtra[i], kLengthBase[i]};
-  if (deflate64) t[285] = {kOpBase, 16, 3};
-  t[286] = t[287] = {kOpInvalid, 0, 0};
+  for (uint32_t s = 0; s < 256; s++) t[s] = MakeEntry(kEntryLiteral, 0, 0, s);
+  t[kEndOfBlockSymbol] = MakeEntry(kEntryEndOfBlock, 0, 0, 0);
+  for (uint32_t i = 0; i < 29; i++) t[257 + i] = MakeEntry(kEntryBase, kLengthExtra[i], 0, kLengthBase[i]);
+  if (deflate64) t[285] = MakeEntry(kEntryBase, kMaxExtraBits, 0, 3);
+  t[286] = t[287] = kEntryInvalid;
   return t;
 }
 
 constexpr DistanceSymbolTable MakeDistanceSymbols(uint32_t validCodes) {
   DistanceSymbolTable t{};
   for (uint32_t s = 0; s < kDistanceSymbols; s++)
-    t[s] = s < validCodes ? CodeEntry{kOpBase, kDistanceExtra[s], kDistanceBase[s]}
-                          : CodeEntry{kOpInvalid, 0, 0};
+    t[s] = s < validCodes ? MakeEntry(kEntryBase, kDistanceExtra[s], 0, kDistanceBase[s]) : kEntryInvalid;
   return t;
 }
 

@@ -147,11 +147,46 @@ std::vector<Case> LongestReachCases() {
            Done(Repeated(Repeated(data64, 65538, 65536), 3, 32769))}};
 }
 
+// Code lengths by count from 1 bit to 15, given to symbols from the last down, so the
+// first symbols get the longest codes.
+std::vector<uint32_t> LengthsDown(const std::vector<uint32_t>& perLength, size_t symbols) {
+  std::vector<uint32_t> lengths(symbols, 0);
+  size_t s = symbols;
+  for (uint32_t length = 1; length <= perLength.size(); length++)
+    for (uint32_t i = 0; i < perLength[length - 1]; i++) lengths[--s] = length;
+  return lengths;
+}
+
+// Codes whose decoding tables take the most entries there can be (the two-level tables'
+// limits): 285 literal/length codes, and 29 or 31 distance codes. Literals 1, 2 and 3 have
+// the 15- and 14-bit codes at the end of the last sub-table, as does distance code 1; then a
+// length 3 match at distance 2.
+std::vector<Case> LargestTableCases() {
+  const std::vector<uint32_t> lengths = LengthsDown({1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 233, 45, 1, 2}, 286);
+  std::vector<Case> cases;
+  for (const uint32_t distanceCount : {30u, 32u}) {
+    const std::vector<uint32_t> distances =
+        distanceCount == 30 ? LengthsDown({1, 1, 1, 1, 1, 0, 0, 0, 13, 5, 1, 1, 1, 1, 2}, 30)
+                            : LengthsDown({1, 1, 1, 1, 1, 0, 0, 0, 11, 9, 1, 1, 1, 1, 2}, 32);
+    const std::vector<uint32_t> codes = CanonicalCodes(lengths), distanceCodes = CanonicalCodes(distances);
+    BitWriter w;
+    BlockStart(w, true, 2);
+    DynamicHeader(w, lengths, distances);
+    for (uint32_t symbol : {1u, 2u, 3u, 97u, 257u}) w.Code(codes[symbol], lengths[symbol]);
+    w.Code(distanceCodes[1], distances[1]).Code(codes[256], lengths[256]);
+    const Outcome done = Done(Bytes{1, 2, 3, 'a', 3, 'a', 3});
+    if (distanceCount == 30) cases.push_back({"largest tables of 286 and 30 codes", w.bytes, done, done});
+    else cases.push_back({"largest table of 32 distance codes", w.bytes, Bad(), done});
+  }
+  return cases;
+}
+
 // Streams written bit by bit for each case. Dynamic headers send their code lengths with a
 // code-length code of 5 bits for lengths 0 to 15 and 2 bits for the zero runs 17 and 18,
 // unless the case is about the code-length code itself.
 std::vector<Case> AllCases() {
   std::vector<Case> cases = LongestReachCases();
+  for (const Case& c : LargestTableCases()) cases.push_back(c);
   auto both = [&](const char* what, const char* hex, const Outcome& expect) {
     cases.push_back({what, Hex(hex), expect, expect});
   };
@@ -177,10 +212,9 @@ std::vector<Case> AllCases() {
   both("HLIT 30: 287 length codes", "f50000", Bad());
   // Codes for h, i and end of block; two one-bit distance codes, 0 and 30.
   cases.push_back({"HDIST 30: 31 distance codes", Hex("05fe21b56ddbb66ddbda4dc9bf811895c406"), Bad(), Done("hi")});
-  // Distance lengths 15 15 14 13 12 11 10 9, nine of 8, eleven of 7, 3 2 2 2: the largest
-  // table 32 codes can make (594 entries). "xyz", length 3 distance 3 (a 14-bit code),
-  // length 4 distance 1 (a 15-bit code).
-  cases.push_back({"32 distance codes with the largest table",
+  // Distance lengths 15 15 14 13 12 11 10 9, nine of 8, eleven of 7, 3 2 2 2. "xyz", length
+  // 3 distance 3 (a 14-bit code), length 4 distance 1 (a 15-bit code).
+  cases.push_back({"32 distance codes down to 15 bits",
                    Hex("15ff21b56ddbb66ddbdace39abcf29fdffeed96b8e31c618638cde7befbdf7de7b4e29a5e3fff3ff77"), Bad(),
                    Done("xyzxyzzzzz")});
   both("incomplete code-length code", "05e00104000000000000", Bad());
