@@ -81,16 +81,23 @@ ResultCode GiveOutput(ArchiveContext* context, DeflateRun* run, bool last) {
   }
 }
 
+// The next chunk of the source into ioBuffer (*n 0 at its end), counted and folded into the
+// CRC-32. A source that grows while it is read would otherwise be copied without end.
+ResultCode ReadSourceChunk(ArchiveContext* context, DeflateRun* run, uint32_t* n) {
+  if (ReadSource(context) != kResultOk) return context->result;
+  *n = context->bytesRead;
+  run->read += *n;
+  if (run->read > run->size) return Fail(context, kResultChecksum);
+  run->crc = Crc32Update(run->crc, context->ioBuffer, *n);
+  return kResultOk;
+}
+
 // Reads the source once, deflating it behind the header and folding it into the CRC-32.
 ResultCode DeflateSource(ArchiveContext* context, DeflateRun* run) {
   for (;;) {
-    if (ReadSource(context) != kResultOk) return context->result;
-    const uint32_t n = context->bytesRead;
+    uint32_t n = 0;
+    if (ReadSourceChunk(context, run, &n) != kResultOk) return context->result;
     if (n == 0) break;
-    run->read += n;
-    // A source that grows while it is read would otherwise be copied without end.
-    if (run->read > run->size) return Fail(context, kResultChecksum);
-    run->crc = Crc32Update(run->crc, context->ioBuffer, n);
     run->chunks += 1;
     if (WaitWhilePaused(context) != kResultOk) return context->result;
     ProgressAdvance(context, n);
@@ -110,12 +117,9 @@ ResultCode CopySource(ArchiveContext* context, DeflateRun* run) {
   run->crc = 0;
   run->read = 0;
   for (;;) {
-    if (ReadSource(context) != kResultOk) return context->result;
-    const uint32_t n = context->bytesRead;
+    uint32_t n = 0;
+    if (ReadSourceChunk(context, run, &n) != kResultOk) return context->result;
     if (n == 0) break;
-    run->read += n;
-    if (run->read > run->size) return Fail(context, kResultChecksum);
-    run->crc = Crc32Update(run->crc, context->ioBuffer, n);
     if (WriteArchive(context, context->ioBuffer, n) != kResultOk) return context->result;
     if (WaitWhilePaused(context) != kResultOk) return context->result;
     ProgressAdvance(context, n);
