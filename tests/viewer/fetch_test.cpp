@@ -119,6 +119,24 @@ TEST(ViewFetch, EveryFormatsDataAndHeaders) {
   }
 }
 
+// Pages of member 0's extracted data, last first, then back and forth: each as in plain
+// (or every one refused with the expected result), with zero terminators behind it.
+void ExpectPagesForwardAndBack(ArchiveContext* context, const Bytes& plain, ResultCode expected) {
+  const uint32_t pages = static_cast<uint32_t>((plain.size() + kViewPageBytes - 1) / kViewPageBytes);
+  ASSERT_GE(pages, 3u);
+  for (uint32_t page : {pages - 1, 0u, pages / 2, 1u, pages - 2}) {
+    PageBuffer buffer;
+    ASSERT_EQ(ReadMemberData(context, 0, page, &buffer, true), expected) << page;
+    if (expected != kResultOk) return;
+    const size_t from = size_t{page} * kViewPageBytes, count = std::min<size_t>(kViewPageBytes, plain.size() - from);
+    ASSERT_EQ(buffer.length, count) << page;
+    EXPECT_TRUE(std::equal(buffer.bytes.begin(), buffer.bytes.begin() + count, plain.begin() + static_cast<long>(from))) << page;
+    // The decoder's scratch behind the data never shows in the terminators.
+    EXPECT_EQ(buffer.bytes.size(), count + kDataTerminators);
+    EXPECT_TRUE(std::all_of(buffer.bytes.begin() + count, buffer.bytes.end(), [](uint8_t b) { return b == 0; })) << page;
+  }
+}
+
 // Ten megabytes of text in Huffman-coded blocks: pages deep inside come from the points the
 // view keeps, forward and back, through ZipCrypto too; a wrong or missing password is refused.
 struct DeepCase { const char* what; uint16_t method; const char* password; const char* given; ResultCode result; };
@@ -158,20 +176,20 @@ TEST_P(ViewDeep, PagesForwardAndBack) {
   std::string given = c.given != nullptr ? c.given : "";
   l.context.password = c.given != nullptr ? reinterpret_cast<uint8_t*>(given.data()) : nullptr;
   PrepareMemberView(&l.context, static_cast<int64_t>(fields.data.size()));
-  const uint32_t pages = static_cast<uint32_t>((plain.size() + kViewPageBytes - 1) / kViewPageBytes);
-  for (uint32_t page : {pages - 1, 0u, pages / 2, 1u, pages - 2}) {
-    PageBuffer buffer;
-    ASSERT_EQ(ReadMemberData(&l.context, 0, page, &buffer, true), c.result) << page;
-    if (c.result != kResultOk) return;
-    const size_t from = size_t{page} * kViewPageBytes, count = std::min<size_t>(kViewPageBytes, plain.size() - from);
-    ASSERT_EQ(buffer.length, count) << page;
-    EXPECT_TRUE(std::equal(buffer.bytes.begin(), buffer.bytes.begin() + count, plain.begin() + static_cast<long>(from))) << page;
-    // The decoder's scratch behind the data never shows in the terminators.
-    EXPECT_EQ(buffer.bytes.size(), count + kDataTerminators);
-    EXPECT_TRUE(std::all_of(buffer.bytes.begin() + count, buffer.bytes.end(), [](uint8_t b) { return b == 0; })) << page;
-  }
+  ExpectPagesForwardAndBack(&l.context, plain, c.result);
 }
 INSTANTIATE_TEST_SUITE_P(Zip, ViewDeep, testing::ValuesIn(kDeep), CaseName());
+
+// 7-Zip's Deflate64, 9 MB out: its 64 KiB window comes back at each point.
+TEST(ViewFetch, Deflate64PagesDeepForwardAndBack) {
+  const std::filesystem::path folder = FixturesDir() / "zipgz";
+  ListingContext l(folder / "7zz-deflate64-deep.zip");
+  ASSERT_EQ(l.Open(), kResultOk);
+  ASSERT_EQ(l.members.size(), 1u);
+  EXPECT_EQ(l.members[0].entry.method, 9u);
+  PrepareMemberView(&l.context, l.members[0].entry.packedSize);
+  ExpectPagesForwardAndBack(&l.context, ReadBytes(folder / "deep" / "deep.txt"), kResultOk);
+}
 
 // A gzip stream (found by fuzzing) that ends in damage right after word copies ran past its
 // data into the page's room: the terminators behind the data must still be zero.
