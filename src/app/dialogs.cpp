@@ -203,11 +203,16 @@ constexpr PreferenceBox kPreferenceBoxes[] = {
     {IDC_PREF_ANY_PATH, &Settings::AnyPath},
 };
 
+static_assert(IDC_PREF_LEVEL_FAST + kCompressNormal == IDC_PREF_LEVEL_NORMAL &&
+              IDC_PREF_LEVEL_FAST + kCompressBest == IDC_PREF_LEVEL_BEST);
+
 INT_PTR CALLBACK PreferencesProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   Settings& options = App()->Options;
   if (message == WM_INITDIALOG) {
     for (const PreferenceBox& box : kPreferenceBoxes)
       CheckDlgButton(dialog, box.id, options.*box.field == 1 ? BST_CHECKED : BST_UNCHECKED);
+    CheckRadioButton(dialog, IDC_PREF_LEVEL_FAST, IDC_PREF_LEVEL_BEST,
+                     IDC_PREF_LEVEL_FAST + static_cast<int>(options.ZipLevel));
     ShowCentred(dialog);
     return TRUE;
   }
@@ -215,6 +220,9 @@ INT_PTR CALLBACK PreferencesProc(HWND dialog, UINT message, WPARAM wParam, LPARA
   if (LOWORD(wParam) == IDOK) {
     for (const PreferenceBox& box : kPreferenceBoxes)
       options.*box.field = IsDlgButtonChecked(dialog, box.id) == BST_CHECKED ? 1 : 0;
+    for (uint32_t level = kCompressFast; level <= kCompressBest; ++level)
+      if (IsDlgButtonChecked(dialog, IDC_PREF_LEVEL_FAST + static_cast<int>(level)) == BST_CHECKED)
+        options.ZipLevel = level;
     SaveSettings(&options);
     return EndWith(dialog, 0);
   }

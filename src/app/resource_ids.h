@@ -50,6 +50,10 @@
 #define IDC_DECRYPT_ALL 1027
 #define IDC_EXTRACT_FOLDER 1028
 #define IDC_EXTRACT_BROWSE 1029
+// Three radio buttons in kCompress... order.
+#define IDC_PREF_LEVEL_FAST 1030
+#define IDC_PREF_LEVEL_NORMAL 1031
+#define IDC_PREF_LEVEL_BEST 1032
 
 #define CMD_NEW_ARCHIVE 40001
 #define CMD_OPEN_ARCHIVE 40002

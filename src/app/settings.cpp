@@ -6,17 +6,20 @@ namespace {
 struct SettingValue {
   const wchar_t* name;
   uint32_t Settings::*field;
+  bool isSwitch;  // on or off by its lowest bit; otherwise a kCompress... level
 };
 // Read and written in this order.
 constexpr SettingValue kValues[] = {
-    {L"AnyPath", &Settings::AnyPath},
-    {L"BaseFolder", &Settings::BaseFolder},
-    {L"Hidden", &Settings::Hidden},
-    {L"Unicode", &Settings::Unicode},
+    {L"AnyPath", &Settings::AnyPath, true},
+    {L"BaseFolder", &Settings::BaseFolder, true},
+    {L"Hidden", &Settings::Hidden, true},
+    {L"Unicode", &Settings::Unicode, true},
+    {L"ZipLevel", &Settings::ZipLevel, false},
 };
 }  // namespace
 
 void ReadSettings(Settings* settings) {
+  settings->ZipLevel = kCompressNormal;
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
   for (const SettingValue& v : kValues) {
@@ -26,7 +29,10 @@ void ReadSettings(Settings* settings) {
       settings->*v.field = value;
   }
   RegCloseKey(key);
-  for (const SettingValue& v : kValues) settings->*v.field &= 1;
+  for (const SettingValue& v : kValues) {
+    if (v.isSwitch) settings->*v.field &= 1;
+    else if (settings->*v.field > kCompressBest) settings->*v.field = kCompressNormal;
+  }
 }
 
 void SaveSettings(const Settings* settings) {

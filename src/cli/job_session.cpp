@@ -44,7 +44,7 @@ CliJobs* OpenWithJobs(const CliOptions& o, const std::u16string& archive, const 
     return nullptr;
   }
   MainState& s = jobs->state;
-  s.Options = {o.anyPath ? 1u : 0u, o.baseFolder ? 1u : 0u, o.hidden ? 1u : 0u, o.utf8 ? 1u : 0u};
+  s.Options = {o.anyPath ? 1u : 0u, o.baseFolder ? 1u : 0u, o.hidden ? 1u : 0u, o.utf8 ? 1u : 0u, o.level};
   s.SortColumn = o.sortColumn;
   s.Archive.openOuter = o.outer ? 1u : 0u;
   s.SortDirection = o.reverse ? -1 : 1;

@@ -40,7 +40,6 @@ int RunAddVerb(const std::vector<std::u16string>& args, const CliIo& io) {
   int status = 0;
   CliJobs* jobs = OpenWithJobs(o, o.positional[0], io, &status, false, MissingArchive::kCreate);
   if (jobs == nullptr) return status;
-  jobs->state.Archive.compressionLevel = o.level;
   for (size_t i = 1; i < o.positional.size(); ++i) {
     CopyToJobPath(&jobs->state, o.positional[i]);
     if (RunCliJob(jobs, IsFolder(o.positional[i]) ? kJobAddFolder : kJobAddFile) != kResultOk) break;

@@ -34,9 +34,17 @@ const char16_t* ItemNameOf(const char16_t* path) {
   return name;
 }
 
-uint32_t RunAddFile(MainState* state) {
-  ArchiveContext* c = &state->Archive;
+namespace {
+// The archive an add job works on, with the settings of this add.
+ArchiveContext* BeginAdd(MainState* state) {
   state->LeftOutCount = 0;
+  state->Archive.compressionLevel = state->Options.ZipLevel;
+  return &state->Archive;
+}
+}  // namespace
+
+uint32_t RunAddFile(MainState* state) {
+  ArchiveContext* c = BeginAdd(state);
   const char16_t* item = ItemNameOf(state->JobPath);
   state->Host->sendStatusText(state, item);
   state->Host->notifyUpdate(state, kJobAddFile, 0);
@@ -51,11 +59,10 @@ uint32_t RunAddFile(MainState* state) {
 }
 
 uint32_t RunAddFolder(MainState* state) {
-  ArchiveContext* c = &state->Archive;
+  ArchiveContext* c = BeginAdd(state);
   state->Host->notifyUpdate(state, kJobAddFolder, 0);
   state->JobParameter = RelativeNameStart(state->JobPath, state->Options.BaseFolder);
   c->result = kResultOk;
-  state->LeftOutCount = 0;
   FolderScan scan;
   BeginFolderScan(&scan, state, CountVisitor);
   ScanFolder(&scan);

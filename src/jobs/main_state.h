@@ -19,6 +19,7 @@ struct Settings {
   uint32_t BaseFolder;
   uint32_t Hidden;
   uint32_t Unicode;
+  uint32_t ZipLevel;  // kCompress...: how hard members added to a ZIP are compressed
 };
 
 // Counters of the member list; always cleared as one block.

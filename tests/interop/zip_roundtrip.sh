@@ -85,6 +85,8 @@ for level in fast normal best; do
   check_peers "$archive" 7 0 "${all[@]}"
   unzip -Z1 "$archive" | grep -qx 'sub/deeper/more.txt' || fail "unzip lists other names"
 done
+[ "$(stat -c %s "$work/ours-best.zip")" -lt "$(stat -c %s "$work/ours-fast.zip")" ] ||
+  fail "--level best made no smaller ZIP than --level fast"
 
 # A ZIP made by Info-ZIP grows, and Info-ZIP still reads it.
 if command -v zip >/dev/null; then

@@ -29,15 +29,19 @@ using UiDialogs = UiTest;
 TEST_F(UiDialogs, PreferencesAreReadByTheirLowestBitAndSaved) {
   SetValue(L"AnyPath", 2);     // reads as 0
   SetValue(L"BaseFolder", 3);  // reads as 1
+  SetValue(L"ZipLevel", 3);    // no such level: normal
   Restart();
   EXPECT_EQ(app.State()->Options.AnyPath, 0u);
   EXPECT_EQ(app.State()->Options.BaseFolder, 1u);
+  EXPECT_EQ(app.State()->Options.ZipLevel, kCompressNormal);
   for (int button : {IDCANCEL, IDOK}) {  // Cancel changes nothing
     app.Command(CMD_PREFERENCES);
     HWND dialog = app.WaitDialog(L"Preferences");
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_PREF_BASE_FOLDER), static_cast<UINT>(BST_CHECKED));
     EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_PREF_ANY_PATH), static_cast<UINT>(BST_UNCHECKED));
+    EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_PREF_LEVEL_NORMAL), static_cast<UINT>(BST_CHECKED));
+    CheckRadioButton(dialog, IDC_PREF_LEVEL_FAST, IDC_PREF_LEVEL_BEST, IDC_PREF_LEVEL_BEST);
     CheckDlgButton(dialog, IDC_PREF_UNICODE, BST_CHECKED);
     CheckDlgButton(dialog, IDC_PREF_HIDDEN, BST_CHECKED);
     CheckDlgButton(dialog, IDC_PREF_BASE_FOLDER, BST_UNCHECKED);
@@ -45,13 +49,16 @@ TEST_F(UiDialogs, PreferencesAreReadByTheirLowestBitAndSaved) {
     ASSERT_TRUE(app.WaitFinished());
     EXPECT_EQ(app.State()->Options.Unicode, button == IDOK ? 1u : 0u);
     EXPECT_EQ(Value(L"Unicode"), button == IDOK ? 1u : 99u);
+    EXPECT_EQ(app.State()->Options.ZipLevel, button == IDOK ? kCompressBest : kCompressNormal);
   }
+  EXPECT_EQ(Value(L"ZipLevel"), kCompressBest);
   EXPECT_EQ(Value(L"AnyPath"), 0u);
   EXPECT_EQ(Value(L"BaseFolder"), 0u);
   EXPECT_EQ(Value(L"Hidden"), 1u);
   Restart();
   EXPECT_EQ(app.State()->Options.Unicode, 1u);
   EXPECT_EQ(app.State()->Options.BaseFolder, 0u);
+  EXPECT_EQ(app.State()->Options.ZipLevel, kCompressBest);
 }
 
 // Opens the context menu through WM_CONTEXTMENU at (x, y), reads the states of the items,
