@@ -100,7 +100,7 @@ bool IsWritableFormat(FormatKind format) {
   return format == kFormatQbx || format == kFormatTar || format == kFormatZip;
 }
 
-bool IsEditableFormat(FormatKind format) { return format == kFormatQbx || format == kFormatTar; }
+bool IsEditableFormat(FormatKind format) { return IsWritableFormat(format); }
 
 ResultCode CheckEditable(ArchiveContext* context) {
   if (CheckWritable(context) != kResultOk) return context->result;
