@@ -107,6 +107,11 @@ ResultCode CheckEditable(ArchiveContext* context) {
   return IsEditableFormat(context->format) ? kResultOk : Fail(context, kResultSave);
 }
 
+ResultCode CheckModeEditable(ArchiveContext* context) {
+  if (CheckEditable(context) != kResultOk) return context->result;
+  return context->format == kFormatZip ? Fail(context, kResultSave) : kResultOk;
+}
+
 ResultCode CheckWritable(ArchiveContext* context) {
   if (context->archiveFile == kInvalidFile) return Fail(context, kResultOpen);
   if (!IsWritableFormat(context->format) || context->openMode != kModeReadWrite) return Fail(context, kResultSave);
