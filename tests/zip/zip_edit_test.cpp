@@ -89,6 +89,18 @@ TEST_P(ZipRename, RenamesInBothHeadersOrLeavesTheArchiveAlone) {
 }
 INSTANTIATE_TEST_SUITE_P(ZipEdit, ZipRename, testing::ValuesIn(kRenames), CaseName());
 
+// The local header has no room for a name as long as its central record's (another writer's).
+TEST_F(ZipEdit, ANameTheLocalHeaderHasNoRoomForIsRefused) {
+  Bytes a = ZipWithDirectory({kEntries[0]}, {});
+  const size_t central = 30 + 6 + 6;
+  a.insert(a.begin() + central + 46 + 6, 'x');  // "ab.txtx"
+  a[central + 28] = 7;
+  a[a.size() - 22 + 12] += 1;  // the directory's size
+  ArchiveContext& context = Open(a);
+  EXPECT_EQ(RenameMember(&context, 0, u"xy.txtz"), kResultNameLengthFixed);
+  EXPECT_EQ(ReadOpenArchive(context), a);
+}
+
 // The directory goes where the last member began, down to the end record alone. The cut is
 // the new revert point, and the archive grows on from there.
 TEST_F(ZipEdit, DeleteLastLeavesTheArchiveOfTheMembersBefore) {
