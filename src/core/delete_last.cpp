@@ -18,10 +18,11 @@ struct BeforeCut {
   uint64_t fileSize;
 };
 
-// Reads the member's bytes the new end will cover; the file is at offset.
-ResultCode KeepCovered(ArchiveContext* context, const AppendSteps* steps, uint64_t offset, BeforeCut* before) {
+// Reads the bytes from offset (the file is there) that the end of memberCount members covers.
+ResultCode KeepCovered(ArchiveContext* context, const AppendSteps* steps, uint32_t memberCount, uint64_t offset,
+                       BeforeCut* before) {
   const uint64_t memberBytes = before->membersEnd > offset ? before->membersEnd - offset : 0;
-  const uint64_t endBytes = steps->endLength(context, context->memberIndex, offset);
+  const uint64_t endBytes = steps->endLength(context, memberCount, offset);
   const uint64_t length = endBytes < memberBytes ? endBytes : memberBytes;
   if (length > UINT32_MAX) return Fail(context, kResultLimit);
   if (length == 0) return kResultOk;
@@ -70,7 +71,8 @@ ResultCode DeleteLastMember(ArchiveContext* context, uint32_t memberIndex) {
   if (FindMember(context, memberIndex) != kResultOk) return context->result;
   const uint64_t offset = context->position;
   BeforeCut before{nullptr, 0, context->memberCount, context->appendOffset, context->fileSize};
-  if (KeepCovered(context, steps, offset, &before) == kResultOk && CutAt(context, steps, memberIndex, offset) != kResultOk)
+  if (KeepCovered(context, steps, memberIndex, offset, &before) == kResultOk &&
+      CutAt(context, steps, memberIndex, offset) != kResultOk)
     PutBack(context, offset, before);
   delete[] before.covered;
   if (context->result != kResultOk) return context->result;

@@ -41,26 +41,6 @@ TEST(CliVerbs, AFullRoundOnATarArchive) {
   EXPECT_NE(list.out.find("\"memberCount\":1,"), std::string::npos);
 }
 
-// A ZIP that grows takes renames of as many bytes and deletes, and its members have no mode.
-TEST(CliVerbs, EditsOfAZipArchive) {
-  ScratchDir dir;
-  WriteBytes(dir.Path("one.txt"), BytesOf("one"));
-  const std::u16string zip = Wide(dir.Path("a.zip")), one = Wide(dir.Path("one.txt"));
-  struct Step { std::vector<std::u16string> args; int status; };
-  const Step steps[] = {
-      {{u"add", zip, one, one}, kResultOk},
-      {{u"rename", zip, u"0", u"two.txt"}, kResultOk},
-      {{u"prefix", zip, u"--prepend", u"top/", u"0"}, kResultNameLengthFixed},
-      {{u"chmod", zip, u"640", u"0"}, kResultSave},
-      {{u"delete-last", zip}, kResultOk},
-  };
-  for (const Step& step : steps)
-    EXPECT_EQ(RunQbx(step.args).status, step.status) << std::string(step.args[0].begin(), step.args[0].end());
-  CliRun list = RunQbx({u"list", u"--json", zip});
-  EXPECT_NE(list.out.find("\"name\":\"two.txt\""), std::string::npos) << list.out;
-  EXPECT_NE(list.out.find("\"memberCount\":1,"), std::string::npos);
-}
-
 // Without an answer and without a terminal, existing files are kept.
 TEST(CliVerbs, ExistingFilesAreKeptOrReplacedAsAsked) {
   ScratchDir dir;

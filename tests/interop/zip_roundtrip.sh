@@ -92,8 +92,10 @@ edited="$work/edited.zip"
 (cd "$src" && "$qbx" add "$edited" "${first[@]}") || fail "qbx add to $edited"
 "$qbx" rename "$edited" 1 "naïv.bin" || fail "qbx rename in $edited"
 cp "$edited" "$work/edited.before"
-if "$qbx" rename "$edited" 0 longer.txt 2>/dev/null; then fail "a rename to another length passed"; fi
-cmp -s "$edited" "$work/edited.before" || fail "a refused rename changed $edited"
+"$qbx" rename "$edited" 0 longer.txt 2>/dev/null && fail "a rename to another length passed"
+"$qbx" prefix "$edited" --prepend x 0 2>/dev/null && fail "a prefix passed"
+"$qbx" chmod "$edited" 640 0 2>/dev/null && fail "a ZIP member took a mode"
+cmp -s "$edited" "$work/edited.before" || fail "a refused edit changed $edited"
 "$qbx" delete-last "$edited" || fail "qbx delete-last in $edited"
 names=$'text.txt\nnaïv.bin'
 unzip -tq "$edited" >/dev/null || fail "unzip -t $edited"
