@@ -43,6 +43,8 @@ struct AppendSteps {
   // the file's length behind it.
   ResultCode (*writeEnd)(ArchiveContext* context, uint32_t memberCount, uint64_t offset, uint64_t size,
                          uint64_t* end);
+  // How many bytes writeEnd writes behind the first memberCount members at offset, size 0.
+  uint64_t (*endLength)(const ArchiveContext* context, uint32_t memberCount, uint64_t offset);
   uint64_t maxSize;  // the largest source it stores; larger ones end in kResultLimit
   // The end grows with the members (a ZIP's central directory): within a batch it is
   // written once, behind the last member, not again behind each.

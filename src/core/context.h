@@ -99,6 +99,9 @@ struct FormatOps {
   bool (*recognize)(FileHandle file) = nullptr;
   // How a member is appended and the archive's end written; absent: the format is only read.
   const AppendSteps* append = nullptr;
+  // Renames the member at the index in place to memberName (core/edit.h); absent: the
+  // format's names never change.
+  ResultCode (*rename)(ArchiveContext* context, uint32_t memberIndex) = nullptr;
 };
 
 // How hard a format that compresses new members tries (a ZIP's Deflate level).

@@ -6,10 +6,14 @@
 inline constexpr uint32_t kMaxRenameChars = 256;
 // Stores newName (its first kMaxRenameChars characters, "\" made "/") in the member's header.
 ResultCode RenameMember(ArchiveContext* context, uint32_t memberIndex, const char16_t* newName);
+// The formats' halves of RenameMember (FormatOps::rename), taking the new name from memberName.
+ResultCode RenameQbxMember(ArchiveContext* context, uint32_t memberIndex);
 ResultCode RenameTarMember(ArchiveContext* context, uint32_t memberIndex);
 ResultCode SetTarMode(ArchiveContext* context, uint32_t memberIndex, uint32_t mode);
-// Cuts the archive at the member (a TAR keeps two zero blocks there); callers pass the last
-// member listed, since only truncation removes data. The cut is the new revert point.
+// Cuts the archive at the member and gives it its end there (a TAR's two zero blocks, a
+// ZIP's directory without the member's record); callers pass the last member listed, since
+// only truncation removes data. The cut is the new revert point. A failure leaves the
+// archive as it was.
 ResultCode DeleteLastMember(ArchiveContext* context, uint32_t memberIndex);
 
 // Shared by the edits.

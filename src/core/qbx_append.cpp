@@ -51,6 +51,7 @@ ResultCode WriteQbxEnd(ArchiveContext*, uint32_t, uint64_t offset, uint64_t, uin
   *end = offset;
   return kResultOk;
 }
+uint64_t QbxEndLength(const ArchiveContext*, uint32_t, uint64_t) { return 0; }
 }  // namespace
 
-const AppendSteps kQbxAppendSteps = {BuildQbxHeader, WriteQbxData, WriteQbxEnd, kMaxSourceSize};
+const AppendSteps kQbxAppendSteps = {BuildQbxHeader, WriteQbxData, WriteQbxEnd, QbxEndLength, kMaxSourceSize};

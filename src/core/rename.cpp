@@ -8,6 +8,14 @@
 namespace {
 constexpr uint32_t kQbxEditableAttributes = 0x2027;
 
+// Names in archives separate folders with "/", whatever the user typed.
+void CopyNewName(const char16_t* newName, char16_t* name) {
+  uint32_t n = 0;
+  for (; n < kMaxRenameChars && newName[n] != 0; ++n) name[n] = newName[n] == u'\\' ? u'/' : newName[n];
+  name[n] = 0;
+}
+}  // namespace
+
 ResultCode RenameQbxMember(ArchiveContext* context, uint32_t memberIndex) {
   if (FindMember(context, memberIndex) != kResultOk) return context->result;
   EntryRecord& e = context->entry;
@@ -22,23 +30,16 @@ ResultCode RenameQbxMember(ArchiveContext* context, uint32_t memberIndex) {
   return WriteMemberHeader(context, context->position, &e);
 }
 
-// Names in archives separate folders with "/", whatever the user typed.
-void CopyNewName(const char16_t* newName, char16_t* name) {
-  uint32_t n = 0;
-  for (; n < kMaxRenameChars && newName[n] != 0; ++n) name[n] = newName[n] == u'\\' ? u'/' : newName[n];
-  name[n] = 0;
-}
-}  // namespace
-
 ResultCode RenameMember(ArchiveContext* context, uint32_t memberIndex, const char16_t* newName) {
   context->result = kResultOk;
   if (newName == nullptr) return Fail(context, kResultNoCallback);
   if (CheckEditable(context) != kResultOk) return context->result;
   char16_t name[kMaxRenameChars + 1];
   CopyNewName(newName, name);
+  const FormatOps* ops = context->formats == nullptr ? nullptr : &context->formats[context->format];
+  if (ops == nullptr || ops->rename == nullptr) return Fail(context, kResultSave);
   context->memberName = name;
-  if (context->format == kFormatTar) RenameTarMember(context, memberIndex);
-  else RenameQbxMember(context, memberIndex);
+  ops->rename(context, memberIndex);
   context->memberName = nullptr;
   return context->result;
 }

@@ -78,7 +78,7 @@ ResultCode FindTornTail(ArchiveContext* context, TornTail* tail) {
   std::memset(tail, 0, sizeof *tail);
   tail->state = kTailTorn;
   if (context->archiveFile == kInvalidFile) return Fail(context, kResultOpen);
-  if (!IsEditableFormat(context->format)) return NothingToCut(tail, kTailReadOnlyFormat);
+  if (context->format != kFormatQbx && context->format != kFormatTar) return NothingToCut(tail, kTailReadOnlyFormat);
   if (context->openMode == kModeReadWrite) return NothingToCut(tail, kTailWhole);
   ResultCode r = context->appendOffset > context->fileSize ? FindCutData(context, tail) : FindCutHeader(context, tail);
   if (r == kResultOk) tail->written = context->fileSize - tail->offset;

@@ -8,7 +8,7 @@
 enum TailState : uint32_t {
   kTailTorn = 0,            // only the last member is wrong: it runs past the end of the file
   kTailWhole = 1,           // no member runs past the end
-  kTailReadOnlyFormat = 2,  // ZIP or GZ, which are never changed
+  kTailReadOnlyFormat = 2,  // ZIP or GZ, whose tails are never cut
   kTailDamaged = 3,         // the listing stopped at damage that an incomplete end does not explain
 };
 

@@ -36,6 +36,11 @@ constexpr ResultMessage kMessages[] = {
     {kResultLinkInPath, u"Extraction Error",
      u"One or more members were not extracted: extraction never writes through a symbolic link or "
      u"junction on the disk, and makes links only where they point inside the destination."},
+    {kResultNameLengthFixed, u"Rename Error",
+     u"In a ZIP archive a member's new name must take exactly as many bytes as its old one, since its data "
+     u"cannot move. The archive is unchanged."},
+    {kResultNameChangesType, u"Rename Error",
+     u"A folder's new name must end in \"/\" and a file's must not. The archive is unchanged."},
 };
 
 constexpr ResultMessage kOther = {kResultOk, u"Error", u"Error"};

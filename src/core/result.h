@@ -31,6 +31,8 @@ enum ResultCode : uint32_t {
   kResultNameDoesNotFit = 46,  // an in-place rename whose name needs more room than the header has
   kResultNotAFile = 47,        // a device, pipe or socket given to add
   kResultLinkInPath = 48,      // members not extracted: a link in their path, or a link member left out
+  kResultNameLengthFixed = 49,  // a ZIP rename whose name takes a different number of bytes than the old one
+  kResultNameChangesType = 50,  // a ZIP rename that would make a folder a file or a file a folder
 };
 
 // Title and text of the message shown for a code; null for 0 and 1, which show nothing.

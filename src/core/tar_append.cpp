@@ -127,6 +127,7 @@ ResultCode WriteTarEnd(ArchiveContext* context, uint32_t, uint64_t offset, uint6
   *end = last;
   return kResultOk;
 }
+uint64_t TarEndLength(const ArchiveContext*, uint32_t, uint64_t) { return kTarEndMarkerSize; }
 }  // namespace
 
-const AppendSteps kTarAppendSteps = {BuildTarHeader, WriteTarData, WriteTarEnd, kMaxTarMemberSize - 1};
+const AppendSteps kTarAppendSteps = {BuildTarHeader, WriteTarData, WriteTarEnd, TarEndLength, kMaxTarMemberSize - 1};

@@ -73,7 +73,8 @@ ResultCode RenameTarMember(ArchiveContext* context, uint32_t memberIndex) {
 
 ResultCode SetTarMode(ArchiveContext* context, uint32_t memberIndex, uint32_t mode) {
   context->result = kResultOk;
-  if (CheckEditable(context) != kResultOk) return context->result;
+  if (CheckModeEditable(context) != kResultOk) return context->result;
+  if (context->format != kFormatTar) return Fail(context, kResultSave);
   if (FindMember(context, memberIndex) != kResultOk) return context->result;
   TarHeaderState state;
   ResultCode r = ReadTarHeader(context, &state);

@@ -39,7 +39,7 @@ ResultCode TrimStep(MainState* state, RowJob* job, int32_t row, uint32_t member)
 ResultCode ModeStep(MainState* state, uint32_t member) {
   ArchiveContext* c = &state->Archive;
   c->result = kResultOk;
-  if (CheckEditable(c) != kResultOk) return c->result;
+  if (CheckModeEditable(c) != kResultOk) return c->result;
   if (c->format == kFormatTar) return SetTarMode(c, member, state->JobParameter);
   return kResultOk;
 }

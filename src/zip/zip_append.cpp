@@ -209,6 +209,12 @@ ResultCode WriteZipEnd(ArchiveContext* context, uint32_t memberCount, uint64_t o
   *end = offset + length + endLength;
   return kResultOk;
 }
+
+uint64_t ZipEndLength(const ArchiveContext* context, uint32_t memberCount, uint64_t offset) {
+  const uint64_t length = TailRecordsLength(&context->tailRecords, memberCount);
+  uint8_t endRecords[kMaxZipEndRecords];
+  return length + BuildZipEndRecords(memberCount, length, offset, endRecords);
+}
 }  // namespace
 
-const AppendSteps kZipAppendSteps = {BuildZipHeader, WriteZipData, WriteZipEnd, kMaxSourceSize, true};
+const AppendSteps kZipAppendSteps = {BuildZipHeader, WriteZipData, WriteZipEnd, ZipEndLength, kMaxSourceSize, true};

@@ -9,6 +9,7 @@
 #include "core/progress.h"
 #include "support/archive_builder.h"
 #include "support/case_name.h"
+#include "support/fault_sweep.h"
 #include "support/source_files.h"
 
 namespace {
@@ -195,19 +196,9 @@ class AppendUndo : public Append, public testing::WithParamInterface<Original> {
 
 // Every write, seek, truncation and source read fails once in turn.
 TEST_P(AppendUndo, EachFailingCallIsCutAway) {
-  const std::pair<FaultOp, ResultCode> faults[] = {
-      {kFaultWrite, kResultWrite}, {kFaultSeek, kResultRead}, {kFaultTruncate, kResultWrite}, {kFaultRead, kResultRead}};
-  for (const auto& [op, expected] : faults) {
-    for (uint32_t nth = 1; nth < 64; ++nth) {
-      SCOPED_TRACE("fault " + std::to_string(op) + " at call " + std::to_string(nth));
-      Reopen();
-      ArmFault(op, nth);
-      const ResultCode r = AppendSource(*l, u"second");
-      DisarmFaults();
-      if (r == kResultOk) break;  // every call of op has failed once
-      ExpectUntouched(r, expected);
-    }
-  }
+  FailEachCallOnce({{kFaultWrite, kResultWrite}, {kFaultSeek, kResultRead}, {kFaultTruncate, kResultWrite}, {kFaultRead, kResultRead}},
+                   [&] { Reopen(); }, [&] { return AppendSource(*l, u"second"); },
+                   [&](const FaultShot& shot, ResultCode r) { ExpectUntouched(r, shot.expected); });
 }
 
 TEST_P(AppendUndo, ACancelAndARevertAreCutAway) {

@@ -88,6 +88,31 @@ done
 [ "$(stat -c %s "$work/ours-best.zip")" -lt "$(stat -c %s "$work/ours-fast.zip")" ] ||
   fail "--level best made no smaller ZIP than --level fast"
 
+# A member renamed to a name of as many bytes and the last member deleted in place: every
+# peer accepts the archive and lists the names it now holds. Another length changes nothing.
+edited="$work/edited.zip"
+(cd "$src" && "$qbx" add "$edited" "${first[@]}") || fail "qbx add to $edited"
+"$qbx" rename "$edited" 1 "naïv.bin" || fail "qbx rename in $edited"
+cp "$edited" "$work/edited.before"
+"$qbx" rename "$edited" 0 longer.txt 2>/dev/null && fail "a rename to another length passed"
+"$qbx" prefix "$edited" --prepend x 0 2>/dev/null && fail "a prefix passed"
+"$qbx" chmod "$edited" 640 0 2>/dev/null && fail "a ZIP member took a mode"
+cmp -s "$edited" "$work/edited.before" || fail "a refused edit changed $edited"
+"$qbx" delete-last "$edited" || fail "qbx delete-last in $edited"
+names=$'text.txt\nnaïv.bin'
+unzip -tq "$edited" >/dev/null || fail "unzip -t $edited"
+[ "$(unzip -Z1 "$edited")" = "$names" ] || fail "unzip lists other names in $edited"
+unzip -p "$edited" "naïv.bin" | cmp -s - "$src/small.bin" || fail "the renamed member's data differ"
+7zz t "$edited" >/dev/null || fail "7zz t $edited"
+[ "$(7zz l -slt "$edited" | sed -n 's/^Path = //p' | tail -n +2)" = "$names" ] || fail "7zz lists other names in $edited"
+[ "$(bsdtar -tf "$edited")" = "$names" ] || fail "bsdtar lists other names in $edited"
+python3 - "$edited" <<'PY' || fail "python zipfile reads $edited differently"
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    assert z.testzip() is None
+    assert z.namelist() == ["text.txt", "naïv.bin"], z.namelist()
+PY
+
 # A ZIP made by Info-ZIP grows, and Info-ZIP still reads it.
 if command -v zip >/dev/null; then
   (cd "$src" && zip -q "$work/info.zip" "${first[@]}")

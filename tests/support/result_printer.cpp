@@ -33,6 +33,8 @@ constexpr Named kNames[] = {
     {kResultNameDoesNotFit, "kResultNameDoesNotFit"},
     {kResultNotAFile, "kResultNotAFile"},
     {kResultLinkInPath, "kResultLinkInPath"},
+    {kResultNameLengthFixed, "kResultNameLengthFixed"},
+    {kResultNameChangesType, "kResultNameChangesType"},
 };
 }  // namespace
 

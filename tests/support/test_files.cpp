@@ -105,3 +105,13 @@ std::string NameOf(const EntryRecord& entry) {
   return std::string(reinterpret_cast<const char*>(entry.name),
                      strnlen(reinterpret_cast<const char*>(entry.name), sizeof entry.name));
 }
+
+Bytes ReadOpenArchive(const ArchiveContext& context) {
+  Bytes bytes(8192);
+  Bytes all;
+  uint32_t got = 0;
+  if (!FileSeek(context.archiveFile, 0, kSeekBegin, nullptr)) return all;
+  while (FileRead(context.archiveFile, bytes.data(), static_cast<uint32_t>(bytes.size()), &got) && got > 0)
+    all.insert(all.end(), bytes.begin(), bytes.begin() + got);
+  return all;
+}

@@ -52,5 +52,9 @@ struct ListingContext {
   ResultCode Open(uint32_t createFlag = 0);
 };
 
+// The bytes of an archive that is open, through its own handle: Windows lets nobody else open
+// it while we hold it.
+Bytes ReadOpenArchive(const ArchiveContext& context);
+
 std::string NameOf(const EntryRecord& entry);  // the name bytes up to the first zero
 std::string Utf8Of(const std::u16string& wide);
