@@ -108,6 +108,36 @@ TEST_F(UiEdit, InPlaceRename) {
   EXPECT_EQ(app.Cell(0, 0), L"sub/renamed.txt");
 }
 
+// A ZIP made here takes a rename of the same length in bytes and loses its last member; a
+// name of another length is refused with the reason (the refusals themselves: ZipRename).
+TEST_F(UiEdit, AZipMadeHereIsRenamedAndCut) {
+  WriteBytes(dir.Path("a.txt"), BytesOf("a"));
+  WriteBytes(dir.Path("b.txt"), BytesOf("bb"));
+  const std::filesystem::path archive = dir.Path("new.zip");
+  app.answers.newArchive = archive.wstring();
+  ASSERT_TRUE(app.Run(CMD_NEW_ARCHIVE));
+  for (const char* name : {"a.txt", "b.txt"}) {
+    app.answers.file = dir.Path(name).wstring();
+    ASSERT_TRUE(app.Run(CMD_ADD_FILE));
+  }
+  Select({0});
+  Rename(L"c.txt");
+  EXPECT_EQ(app.Column(0), (Names{L"c.txt", L"b.txt"}));
+  ASSERT_TRUE(app.Run(CMD_ROW_RENAME));
+  HWND edit = reinterpret_cast<HWND>(SendMessageW(app.List(), LVM_GETEDITCONTROL, 0, 0));
+  ASSERT_NE(edit, nullptr);
+  SetWindowTextW(edit, L"longer.txt");
+  PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+  HWND error = app.WaitDialog(L"Rename Error");
+  ASSERT_NE(error, nullptr);
+  Press(error, IDOK);
+  ASSERT_TRUE(app.WaitIdle());
+  Select({1});
+  ASSERT_TRUE(app.Run(CMD_ROW_DELETE));
+  Restart(archive.wstring());
+  EXPECT_EQ(app.Column(0), (Names{L"c.txt"}));
+}
+
 TEST_F(UiEdit, PrependTrimAndChangeModeRewriteTheSelectedRows) {
   const std::filesystem::path archive = Copy("sample.tar");
   Open(archive);

@@ -68,7 +68,9 @@ TEST_P(ZipRename, RenamesInBothHeadersOrLeavesTheArchiveAlone) {
   if (c.expected == kResultOk) entries[c.index].name = c.stored, entries[c.index].flags |= 0x0800;  // UTF-8
   const Bytes after = ReadOpenArchive(context);
   EXPECT_EQ(after, c.expected == kResultOk ? ZipWithDirectory(entries, {}) : c.archive);
-  if (c.expected == kResultOk) EXPECT_EQ(ListBytes(after, "b.zip").members.at(c.index).name, c.stored);
+  if (c.expected == kResultOk) {
+    EXPECT_EQ(ListBytes(after, "b.zip").members.at(c.index).name, c.stored);
+  }
 }
 INSTANTIATE_TEST_SUITE_P(ZipEdit, ZipRename, testing::ValuesIn(kRenames), CaseName());
 
