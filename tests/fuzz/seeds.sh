@@ -58,6 +58,8 @@ fuzz_seeds() {
   shopt -s nullglob
   case "$name" in
     zipcrypto) ;;
+    # Any bytes are data to encode: text, archives, and Deflate streams that hardly compress.
+    deflate) seeds=("$fixtures"/*.tar "$fixtures"/*.qbx "$fixtures"/zipgz/*.gz) ;;
     tar*) seeds=("$fixtures"/*.tar "$fixtures"/names/*.tar "$fixtures"/sparse/*.tar "$made"/tar/*) ;;
     qbx*) seeds=("$fixtures"/*.qbx) ;;
     zip*) seeds=("$fixtures"/zipgz/*.zip "$fixtures"/zipgz/*.epub "$fixtures"/inflate/*.zip "$fixtures"/names/*.zip
