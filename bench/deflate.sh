@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Our Deflate encoder against Info-ZIP zip -1 and -6 and 7zz's Deflate at -mx=9, on one TAR of
+# Our Deflate encoder against Info-ZIP zip -1 and -6, pigz -6 and 7zz's Deflate at -mx=9, on one TAR of
 # about 100 MB of this machine's files: headers, documents, programs and libraries, and files
 # that are compressed already. Prints times (median of BENCH_RUNS) and sizes as ratios,
 # ours over theirs: below 1 means we are faster or smaller.
@@ -31,6 +31,7 @@ printf 'corpus: %s MB in %s files\n' "$((size / 1000000))" "$(wc -l < "$work/fil
 # Each maker writes a fresh file (zip would otherwise update the old archive).
 ours() { "$tool" "$1" "$corpus" "$work/ours-$1.raw"; }
 infozip() { rm -f "$work/zip$1.zip"; zip -q "$1" "$work/zip$1.zip" "$corpus"; }
+piggz() { pigz -c "$@" "$corpus" > "$work/pigz.gz"; }
 sevenzip() { rm -f "$work/7zz.zip"; 7zz a -bd -tzip -mx=9 -mmt=1 "$work/7zz.zip" "$corpus" > /dev/null; }
 
 # Every stream of ours must give the corpus back, read by zlib.
@@ -55,6 +56,13 @@ for pair in "fast -1" "normal -6"; do
   report "deflate $1: ours / zip $2 (time)" "$ours_t" "$theirs_t"
   sizes "deflate $1: ours / zip $2 (size)" "$(stat -c %s "$work/ours-$1.raw")" "$(stat -c %s "$work/zip$2.zip")"
 done
+if command -v pigz > /dev/null; then
+  # pigz on one core, then on all: the encoder itself, and what threads add to it.
+  ours_t=$(median_seconds "$runs" ours normal)
+  report "deflate normal: ours / pigz -6 -p 1 (time)" "$ours_t" "$(median_seconds "$runs" piggz -6 -p 1)"
+  report "deflate normal: ours / pigz -6 (time, $(nproc) cores)" "$ours_t" "$(median_seconds "$runs" piggz -6)"
+  sizes "deflate normal: ours / pigz -6 (size)" "$(stat -c %s "$work/ours-normal.raw")" "$(stat -c %s "$work/pigz.gz")"
+fi
 if command -v 7zz > /dev/null; then
   ours_t=$(median_seconds "$runs" ours best)
   theirs_t=$(median_seconds 1 sevenzip)
