@@ -66,9 +66,11 @@ ResultCode ZipDataStart(ArchiveContext* context) {
 
 // The keys behind the encryption header at the file's position, checked by the header's last
 // byte: the CRC's high byte, or the time's for a member whose CRC follows its data (tools
-// differ there, so either passes).
+// differ there, so either passes). No password yet (none, or an empty one) is asked for
+// first: tried, it would pass that one-byte check for about one member in a hundred and show
+// the member's bytes decrypted with the wrong keys.
 ResultCode StartKeys(ArchiveContext* context, const ZipLocalHeader& header, uint32_t keys[3]) {
-  if (context->password == nullptr) return Fail(context, kResultPassword);
+  if (context->password == nullptr || context->password[0] == 0) return Fail(context, kResultPassword);
   uint8_t head[kZipCryptoHeaderSize];
   if (ReadExactly(context, head, kZipCryptoHeaderSize, kResultUnexpectedEnd) != kResultOk) return context->result;
   ZipCryptoInit(keys, context->password, head);

@@ -87,7 +87,7 @@ bool ContextMenuStates(UiApp& app, int x, int y, std::vector<UINT>* states, POIN
 // 10 Delete, 11 Rename, 13 View Header, 14 View Data, 15 View Stored Data.
 struct MenuCase { const char* what; const char* archive; std::vector<int> rows, grayed, enabled; };
 const MenuCase kMenus[] = {
-    {"a zip grows but is not edited", "sample.zip", {0}, {7, 8, 10, 11}, {0, 2, 3, 4, 5, 13, 14, 15}},
+    {"a zip takes a new name but no mode", "sample.zip", {0}, {8, 10}, {0, 2, 3, 4, 5, 7, 11, 13, 14, 15}},
     {"a compressed tar is read only", "sample.tgz", {0}, {0, 7, 8, 10, 11}, {2, 3, 4, 5, 13, 14, 15}},
     {"two tar rows", "sample.tar", {0, 1}, {10, 11, 13, 14, 15}, {0, 2, 3, 4, 5, 7, 8}},
     {"a tar row that is not the last", "sample.tar", {0}, {10}, {0, 7, 8, 11, 13, 14, 15}},
