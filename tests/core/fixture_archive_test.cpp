@@ -13,8 +13,6 @@
 #include "support/source_files.h"
 
 namespace {
-std::filesystem::path Utf8Path(const std::string& utf8) { return std::filesystem::path(std::u8string(utf8.begin(), utf8.end())); }
-
 // Windows reaches paths past MAX_PATH only in their long form.
 std::filesystem::path Reachable(const std::filesystem::path& path) {
 #ifdef _WIN32

@@ -8,8 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "core/archive.h"
 #include "formats/formats.h"
@@ -37,6 +40,11 @@ inline void WriteFuzzFile(const std::filesystem::path& path, const uint8_t* data
     if (size != 0) std::fwrite(data, 1, size, f);
     std::fclose(f);
   }
+}
+
+inline std::vector<uint8_t> ReadFuzzFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Every format, room for 1024 member offsets, the given member callback; open it next.

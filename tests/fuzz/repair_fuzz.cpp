@@ -2,23 +2,12 @@
 // the input, a repair either leaves the file byte for byte as it was, or cuts it where the
 // torn member began, and the cut archive then opens writable with the members before it.
 #include <algorithm>
-#include <vector>
 
 #include "core/repair.h"
 #include "fuzz_file.h"
 
 namespace {
 uint32_t TakeMember(ArchiveContext*) { return 1; }
-
-std::vector<uint8_t> ReadAll(const std::filesystem::path& path) {
-  std::vector<uint8_t> bytes;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    int c;
-    while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
-    std::fclose(f);
-  }
-  return bytes;
-}
 
 ResultCode Open(ArchiveContext* context, const std::filesystem::path& path) {
   InitFuzzContext(context, path, TakeMember);
@@ -37,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static TornTail tail;
   const ResultCode repaired = RepairTornTail(&context, &tail);
   CloseArchive(&context);
-  const std::vector<uint8_t> after = ReadAll(path);
+  const std::vector<uint8_t> after = ReadFuzzFile(path);
   if (repaired != kResultOk) {
     // Nothing to repair: not one byte may have changed.
     if (after.size() != size || (size != 0 && !std::equal(after.begin(), after.end(), data))) __builtin_trap();

@@ -10,7 +10,9 @@
 // raw stream for Deflate and Deflate64).
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "deflate/inflate.h"
@@ -113,45 +115,28 @@ struct Member {
   Bytes stored;  // encryption header and encrypted data
 };
 
-void Put16(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
+// Little-endian fields one after another: value and width in bytes (zeros past the fourth).
+void Put(Bytes& b, std::initializer_list<std::pair<uint32_t, int>> fields) {
+  for (const auto& [value, width] : fields)
+    for (int i = 0; i < width; ++i) b.push_back(i < 4 ? static_cast<uint8_t>(value >> (8 * i)) : 0);
 }
 
 // Local header (sizes left out behind a descriptor), data, descriptor, central directory
 // header, end record.
 Bytes OneMemberZip(const Member& m) {
-  const uint16_t flags = m.descriptor ? 0x0009 : 0x0001;
-  const auto packed = static_cast<uint32_t>(m.stored.size());
+  const uint32_t flags = m.descriptor ? 0x0009 : 0x0001, packed = static_cast<uint32_t>(m.stored.size());
+  const uint32_t inHeader = m.descriptor ? 0 : 1;
   Bytes zip;
-  Put32(zip, 0x04034B50);
-  for (uint32_t v : {20u, uint32_t{flags}, uint32_t{m.method}, uint32_t{kModTime}, 0x5264u}) Put16(zip, v);
-  for (uint32_t v : {m.crc, packed, m.size}) Put32(zip, m.descriptor ? 0 : v);
-  Put16(zip, 1);
-  Put16(zip, 0);
-  zip.push_back('m');
+  Put(zip, {{0x04034B50, 4}, {20, 2}, {flags, 2}, {m.method, 2}, {kModTime, 2}, {0x5264, 2}, {m.crc * inHeader, 4},
+            {packed * inHeader, 4}, {m.size * inHeader, 4}, {1, 2}, {0, 2}, {'m', 1}});
   zip.insert(zip.end(), m.stored.begin(), m.stored.end());
-  if (m.descriptor) {
-    for (uint32_t v : {0x08074B50u, m.crc, packed, m.size}) Put32(zip, v);
-  }
+  if (m.descriptor) Put(zip, {{0x08074B50, 4}, {m.crc, 4}, {packed, 4}, {m.size, 4}});
   const auto directory = static_cast<uint32_t>(zip.size());
-  Put32(zip, 0x02014B50);
-  for (uint32_t v : {20u, 20u, uint32_t{flags}, uint32_t{m.method}, uint32_t{kModTime}, 0x5264u}) Put16(zip, v);
-  for (uint32_t v : {m.crc, packed, m.size}) Put32(zip, v);
-  for (uint32_t v : {1u, 0u, 0u, 0u, 0u}) Put16(zip, v);
-  Put32(zip, 0);
-  Put32(zip, 0);
-  zip.push_back('m');
+  // The name's length, then extra field, comment, disk, attributes and offset, all 0.
+  Put(zip, {{0x02014B50, 4}, {20, 2}, {20, 2}, {flags, 2}, {m.method, 2}, {kModTime, 2}, {0x5264, 2}, {m.crc, 4},
+            {packed, 4}, {m.size, 4}, {1, 2}, {0, 16}, {'m', 1}});
   const auto directorySize = static_cast<uint32_t>(zip.size()) - directory;
-  Put32(zip, 0x06054B50);
-  for (uint32_t v : {0u, 0u, 1u, 1u}) Put16(zip, v);
-  Put32(zip, directorySize);
-  Put32(zip, directory);
-  Put16(zip, 0);
+  Put(zip, {{0x06054B50, 4}, {0, 4}, {1, 2}, {1, 2}, {directorySize, 4}, {directory, 4}, {0, 2}});
   return zip;
 }
 

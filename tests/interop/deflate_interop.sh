@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
 # Streams our encoder makes at every level are read by decoders that are not ours: Python's
 # zlib, and gzip (its own inflate) through a gzip wrapper made around the raw stream.
-set -euo pipefail
+me=deflate_interop
+source "$(dirname "$0")/common.sh"
 tool=$(realpath "${1:?usage: deflate_interop.sh DEFLATE_FILE}")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "deflate_interop: $*" >&2; exit 1; }
 command -v python3 > /dev/null || fail "python3 is missing"
 command -v gzip > /dev/null || fail "gzip is missing"
 

@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
 # What qbx writes, GNU tar and bsdtar read back byte for byte with the same times; what
 # they write, qbx extracts byte for byte with the same times. QBX round-trips through qbx.
-set -euo pipefail
+me=tar_roundtrip
+source "$(dirname "$0")/common.sh"
 qbx=$(realpath "${1:?usage: tar_roundtrip.sh QBX}")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export TZ=UTC LC_ALL=C.UTF-8
-
-fail() { echo "tar_roundtrip: $*" >&2; exit 1; }
 
 # The source tree: sizes around the block and buffer edges, a UTF-8 name, a subfolder.
 src="$work/src"
@@ -33,16 +29,6 @@ for n in "${long_names[@]}"; do
   printf 'long %s\n' "${#n}" > "$src/$n"
   touch -d @1600000000 "$src/$n"
 done
-
-# Every file of the tree must be in dir with the same bytes and modification time.
-compare_tree() {
-  local dir=$1 what=$2; shift 2
-  for n in "$@"; do
-    [ -f "$dir/$n" ] || fail "$what: $n missing"
-    cmp -s "$src/$n" "$dir/$n" || fail "$what: $n differs"
-    [ "$(stat -c %Y "$src/$n")" = "$(stat -c %Y "$dir/$n")" ] || fail "$what: time of $n differs"
-  done
-}
 
 # qbx writes; GNU tar and bsdtar read.
 files=()

@@ -2,13 +2,10 @@
 # A .tar.gz of a real source tree, made by GNU tar: qbx lists the names GNU tar lists and
 # extracts every file with the bytes and times GNU tar extracts; one member chosen by index
 # comes out alone and whole.
-set -euo pipefail
+me=targz_roundtrip
+source "$(dirname "$0")/common.sh"
 qbx=$(realpath "${1:?usage: targz_roundtrip.sh QBX}")
 root=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export TZ=UTC LC_ALL=C.UTF-8
-fail() { echo "targz_roundtrip: $*" >&2; exit 1; }
 
 tar -C "$root" -czf "$work/tree.tgz" src tests
 mkdir "$work/gnu" "$work/qbx" "$work/one"

@@ -2,13 +2,9 @@
 # What qbx writes into a ZIP (a new one, grown twice), unzip, 7zz, Python's zipfile and
 # bsdtar test and extract byte for byte with the same times; qbx itself reads it back, and
 # grows a ZIP made by Info-ZIP zip that the tool still reads afterwards.
-set -euo pipefail
+me=zip_roundtrip
+source "$(dirname "$0")/common.sh"
 qbx=$(realpath "${1:?usage: zip_roundtrip.sh QBX}")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export TZ=UTC LC_ALL=C.UTF-8
-
-fail() { echo "zip_roundtrip: $*" >&2; exit 1; }
 
 # The tree: text, random bytes around the read buffer's size, an empty file, a UTF-8 name,
 # a subfolder; odd seconds, which only the extended timestamp keeps.
@@ -29,15 +25,6 @@ done
 first=(text.txt small.bin empty)
 later=(buffer.bin big.bin)
 all=("${first[@]}" "${later[@]}" "sub/naïve €.txt" sub/deeper/more.txt)
-
-compare_tree() {
-  local dir=$1 what=$2; shift 2
-  for n in "$@"; do
-    [ -f "$dir/$n" ] || fail "$what: $n missing"
-    cmp -s "$src/$n" "$dir/$n" || fail "$what: $n differs"
-    [ "$(stat -c %Y "$src/$n")" = "$(stat -c %Y "$dir/$n")" ] || fail "$what: time of $n differs"
-  done
-}
 
 # Every peer that is installed tests the archive and extracts it whole.
 # ours: the members from that index on are ours (names flagged as UTF-8).

@@ -57,6 +57,8 @@ Bytes Joined(std::initializer_list<Bytes> pieces) {
 
 Bytes Cut(const Bytes& bytes, size_t size) { return Bytes(bytes.begin(), bytes.begin() + static_cast<long>(size)); }
 
+fs::path Utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
 fs::path FixturesDir() {
   const char* dir = std::getenv("QBX_FIXTURES");
   if (dir == nullptr || *dir == 0) {

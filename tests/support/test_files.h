@@ -28,6 +28,8 @@ Bytes BytesOf(const std::string& text);
 Bytes Joined(std::initializer_list<Bytes> pieces);
 // The first size bytes: a file cut short.
 Bytes Cut(const Bytes& bytes, size_t size);
+// A path from UTF-8 text, which a plain string would be taken for only on POSIX.
+std::filesystem::path Utf8Path(const std::string& utf8);
 
 // Folder of the archives made by the independent tools (env QBX_FIXTURES); fails the test
 // when it is not set, so that a missing step is never mistaken for a pass.

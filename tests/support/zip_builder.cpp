@@ -24,12 +24,6 @@ Bytes Le32Bytes(uint32_t value) {
   return b;
 }
 
-Bytes Le64Bytes(uint64_t value) {
-  Bytes b;
-  Put(b, {{value, 8}});
-  return b;
-}
-
 Bytes Zip64Record(uint64_t size, uint64_t compressed) {
   Bytes b;
   Put(b, {{1, 2}, {16, 2}, {size, 8}, {compressed, 8}});

@@ -56,7 +56,6 @@ struct ZipLayout {
 // offsets, and the end record.
 Bytes ZipWithDirectory(const std::vector<ZipEntryFields>& entries, const ZipLayout& layout);
 Bytes Le32Bytes(uint32_t value);
-Bytes Le64Bytes(uint64_t value);
 // A ZIP64 extended information record with the two sizes.
 Bytes Zip64Record(uint64_t size, uint64_t compressed);
 

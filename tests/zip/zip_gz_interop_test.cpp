@@ -87,7 +87,7 @@ TEST(ZipGzInterop, ListTestAndExtract) {
     EXPECT_EQ(files, c.extracted.size());
     for (const Extracted& e : c.extracted) {
       const std::filesystem::path path = dir.Path("out") / std::filesystem::path(e.name);
-      EXPECT_TRUE(ReadBytes(path) == ReadBytes(Fixtures() / std::u8string(e.source.begin(), e.source.end()))) << e.source;
+      EXPECT_TRUE(ReadBytes(path) == ReadBytes(Fixtures() / Utf8Path(e.source))) << e.source;
       if (e.unixTime != 0) {
         EXPECT_EQ(FileTimeOf(path), UnixToFileTime(e.unixTime == 1 ? 0 : e.unixTime));
       }
