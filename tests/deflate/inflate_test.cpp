@@ -24,12 +24,13 @@ struct Outcome {
 };
 
 // Feeds the input in pieces (sizes taken in turn) and takes output in blocks of outBlock.
-// Every piece and block is its own exact-size allocation, so overruns show under ASan.
+// Every piece and block is its own exact-size allocation, so overruns show under ASan; a
+// block no call wrote to serves the next call.
 Outcome Decode(InflateFunction decoder, const Bytes& in, const std::vector<size_t>& pieces, size_t outBlock) {
   InflateStream s{};
   s.state = NewInflateState();
   Outcome o;
-  std::unique_ptr<uint8_t[]> piece;
+  std::unique_ptr<uint8_t[]> piece, out(new uint8_t[outBlock]);
   size_t at = 0, turn = 0;
   for (;;) {
     if (s.inputLeft == 0 && at < in.size()) {
@@ -41,11 +42,11 @@ Outcome Decode(InflateFunction decoder, const Bytes& in, const std::vector<size_
       at += n;
     }
     const bool hadInput = s.inputLeft > 0;
-    std::unique_ptr<uint8_t[]> out(new uint8_t[outBlock]);
     s.output = out.get();
     s.outputLeft = static_cast<uint32_t>(outBlock);
     o.result = decoder(&s);
     o.output.insert(o.output.end(), out.get(), out.get() + (outBlock - s.outputLeft));
+    if (s.outputLeft != outBlock) out.reset(new uint8_t[outBlock]);
     if (o.result == kInflateNoProgress && hadInput) o.result = kStuck;
     if (o.result != kInflateProgress) break;
   }

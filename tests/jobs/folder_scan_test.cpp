@@ -1,6 +1,10 @@
-// A folder add takes paths of any length whole; what it cannot open (a file another
-// program holds) stops it: nothing is appended, and the status names the path.
+// A folder add takes paths of any length whole and passes over pipes; what it cannot open
+// (a file another program holds) stops it: nothing is appended, and the status names the path.
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "jobs/folder_scan.h"
 #include "jobs/job_session.h"
@@ -45,6 +49,19 @@ TEST(FolderScan, FoldersTooDeepStopTheAdd) {
   EXPECT_EQ(s.Run(kJobAddFolder), kResultFolderOpen);
   EXPECT_EQ(s.state().Archive.memberCount, 0u);
   EXPECT_NE(s.jobs->host.statusText.find(u"d\\d\\d"), std::u16string::npos);  // the scan joins with backslashes
+}
+
+// A pipe in the folder is passed over and counted, instead of waiting for a writer.
+TEST(FolderScan, APipeIsPassedOver) {
+  JobSession s;
+  std::filesystem::create_directories(s.dir.Path("tree"));
+  WriteBytes(s.dir.Path("tree/file.txt"), BytesOf("x"));
+  ASSERT_EQ(mkfifo(s.dir.Path("tree/pipe").c_str(), 0600), 0);
+  ASSERT_EQ(s.OpenNew(), kResultOk);
+  s.SetJobPath(s.dir.Path("tree"));
+  EXPECT_EQ(s.Run(kJobAddFolder), kResultOk);
+  EXPECT_EQ(s.Names(), std::vector<std::u16string>{u"file.txt"});
+  EXPECT_EQ(s.state().LeftOutCount, 1u);
 }
 #endif
 

@@ -75,6 +75,8 @@ class ScanLink : public testing::TestWithParam<ScanLinkCase> {};
 
 TEST_P(ScanLink, IsCountedNotFollowed) {
   const ScanLinkCase& c = GetParam();
+  // Wine shows a link to a file as the file, which the scan then takes as a file.
+  if (c.fileLink && !FileLinksShowAsLinks()) GTEST_SKIP() << "links to files show as files here";
   JobSession s;
   TestLinks links;
   fs::create_directories(s.dir.Path("tree"));
@@ -90,15 +92,7 @@ TEST_P(ScanLink, IsCountedNotFollowed) {
   EXPECT_EQ(s.state().LeftOutCount, c.links.size());
   EXPECT_EQ(s.jobs->host.outcome, uint32_t{kOutcomeItemsSkipped});
 }
-
-// A link to a file that the system shows as the file (Wine) is a file to the scan too.
-std::vector<ScanLinkCase> VisibleScanLinkCases() {
-  std::vector<ScanLinkCase> cases;
-  for (const ScanLinkCase& c : kScanLinkCases)
-    if (!c.fileLink || FileLinksShowAsLinks()) cases.push_back(c);
-  return cases;
-}
-INSTANTIATE_TEST_SUITE_P(Links, ScanLink, testing::ValuesIn(VisibleScanLinkCases()), CaseName());
+INSTANTIATE_TEST_SUITE_P(Links, ScanLink, testing::ValuesIn(kScanLinkCases), CaseName());
 
 // A cancel ends the scan at the next entry, even among folders that hold no file.
 TEST(FolderScanCancel, EndsAmongEmptyFolders) {

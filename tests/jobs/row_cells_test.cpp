@@ -83,7 +83,7 @@ TEST(RowCells, TypeNamesAndTheirCache) {
 }
 
 TEST(ListTexts, StatusBarParts) {
-  // The unselected texts reach qbx list's output (CliList tests); the selected ones only the window.
+  // The unselected texts reach qbx list's output (CliRuns); the selected ones only the window.
   char16_t out[kStatusPartChars];
   ListTotals t{};
   t.SelectedCount = 2;

@@ -42,7 +42,14 @@ ZipEntryFields Damaged(ZipEntryFields s, size_t at) {
   return s;
 }
 
-struct Verdict { const char* what; Bytes archive; WalkOptions fields; ResultCode expected; };
+ZipEntryFields Declared(ZipEntryFields s, uint64_t size) {
+  s.size = size;
+  return s;
+}
+
+// absent: a member whose file must not be there afterwards.
+struct Verdict { const char* what; Bytes archive; WalkOptions fields; ResultCode expected; std::string absent = ""; };
+const WalkOptions kExtract{0, nullptr, {}};
 
 std::vector<Verdict> Verdicts() {
   const ZipEntryFields stored = StoredEntry("stored", kText);
@@ -60,6 +67,14 @@ std::vector<Verdict> Verdicts() {
   const Bytes extraData = Joined({ZipArchive({stored}, false), Le32Bytes(0x08064B50), Bytes(52, 0)});
   Bytes cut = ZipArchive({stored, deflated}, false);
   cut.resize(cut.size() - 100);
+  // A member is never written past the size it declares: a Deflate bomb or a stored member
+  // that lies about its size stops there and leaves no file. Smaller than declared, the
+  // stream ends early and the size check behind it says so.
+  const Bytes mib(1 << 20, 'z');
+  const Bytes bomb = ZipArchive({Declared(DeflatedEntry("m", mib), 100)});
+  const Bytes storedBomb = ZipArchive({Declared(StoredEntry("m", mib), 100)});
+  const Bytes oneShort = ZipArchive({Declared(DeflatedEntry("m", mib), mib.size() - 1)});
+  const Bytes oneOver = ZipArchive({Declared(DeflatedEntry("m", mib), mib.size() + 1)});
   return {
       {"sound members", ZipArchive({stored, deflated, streamed, streamed64, FarMatch(9)}), {}, kResultOk},
       {"only the end record", ZipArchive({}), {}, kResultOk},
@@ -80,9 +95,17 @@ std::vector<Verdict> Verdicts() {
       {"strong encryption selected", ZipArchive({strong}), {}, kResultUnsupportedMethod},
       {"garbage behind the last member", garbage, {}, kResultFormat},
       {"no central directory", ZipArchive({stored, deflated}, false), {}, kResultFormat},
-      {"garbage behind the last member, extracting", garbage, {0, nullptr, {}}, kResultOk},
+      {"garbage behind the last member, extracting", garbage, kExtract, kResultOk},
       {"descriptor not found", ZipArchive({Streamed(StoredEntry("lost", kText), Descriptor::None)}), {}, kResultFormat},
       {"data cut short", cut, {}, kResultUnexpectedEnd},
+      {"deflated member larger than declared", bomb, {}, kResultFormat},
+      {"deflated member larger than declared, extracting", bomb, kExtract, kResultFormat, "m"},
+      {"stored member larger than declared", storedBomb, {}, kResultFormat},
+      {"stored member larger than declared, extracting", storedBomb, kExtract, kResultFormat, "m"},
+      {"declared one byte short", oneShort, {}, kResultFormat},
+      {"declared one byte short, extracting", oneShort, kExtract, kResultFormat, "m"},
+      {"deflated member smaller than declared", oneOver, {}, kResultChecksum},
+      {"deflated member smaller than declared, extracting", oneOver, kExtract, kResultChecksum, "m"},
   };
 }
 
@@ -90,6 +113,9 @@ using ZipVerdict = testing::TestWithParam<Verdict>;
 TEST_P(ZipVerdict, EndsWithItsResult) {
   ScratchDir dir;
   EXPECT_EQ(Walk(dir, GetParam().archive, GetParam().fields), GetParam().expected);
+  if (!GetParam().absent.empty()) {
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("out") / GetParam().absent));
+  }
 }
 INSTANTIATE_TEST_SUITE_P(ZipRun, ZipVerdict, testing::ValuesIn(Verdicts()), CaseName());
 
