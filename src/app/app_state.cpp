@@ -10,7 +10,6 @@ MainState* App() { return &gMainState; }
 
 bool IsIdle() { return App()->Archive.jobState.load() == kJobIdle; }
 bool IsWritable() { return App()->Archive.openMode == kModeReadWrite; }
-bool IsEditable() { return IsWritable() && IsEditableFormat(App()->Archive.format); }
 bool HasArchive() { return App()->Archive.format != kFormatNone; }
 bool HasRows() { return App()->Totals.RowCount != 0; }
 bool IsTar() { return App()->Archive.format == kFormatTar; }

@@ -22,9 +22,8 @@ inline int ScaleForDpi(int size) { return static_cast<int>((static_cast<int64_t>
 
 // The conditions that gate the commands and the menu items.
 bool IsIdle();
+// Open for changes: appends, renames, prefixes and deletes alike (only writable formats open so).
 bool IsWritable();
-// Writable, and its members can be renamed, re-prefixed and deleted (not so a ZIP, which only grows).
-bool IsEditable();
 bool HasArchive();
 bool HasRows();
 bool IsTar();

@@ -251,7 +251,7 @@ void RunArchiveCommand(HWND window, uint32_t id) {
 
 void RunRowCommand(HWND window, uint32_t id) {
   MainState* s = S();
-  bool idle = IsIdle(), writable = IsEditable();
+  bool idle = IsIdle(), writable = IsWritable();
   if (id == CMD_ROW_DELETE) {
     RefreshCurrentMember();
     if (idle && writable && OneSelected() && s->Totals.CurrentMember == s->Totals.LastMemberIndex) DeleteLast(window);
@@ -354,7 +354,7 @@ void ViewActivatedRow(HWND window) {
 void DeleteAfterAsking(HWND window) {
   MainState* s = S();
   RefreshCurrentMember();
-  if (!IsIdle() || !IsEditable() || !OneSelected() || s->Totals.CurrentMember != s->Totals.LastMemberIndex) return;
+  if (!IsIdle() || !IsWritable() || !OneSelected() || s->Totals.CurrentMember != s->Totals.LastMemberIndex) return;
   char16_t name[kMemberNameChars];
   ReadCell(s->CurrentRow, kColumnName, name, kMemberNameChars);
   if (AskDeleteMember(window, name) == kDialogYes) DeleteLast(window);
@@ -397,7 +397,7 @@ void AddDroppedItems(HWND window, HDROP drop) {
 
 void RenameEditedRow(HWND window, int32_t row, const wchar_t* newText) {
   MainState* s = S();
-  if (!IsIdle() || !IsEditable() || !OneSelected() || newText == nullptr) return;
+  if (!IsIdle() || !IsWritable() || !OneSelected() || newText == nullptr) return;
   s->CurrentRow = row;
   RefreshCurrentMember();
   if (s->Totals.CurrentMember == kNoMember) return;

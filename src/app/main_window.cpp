@@ -128,7 +128,7 @@ void OnKeyDown(HWND window, const NMLVKEYDOWN* key) {
 LRESULT OnListNotify(HWND window, const NMHDR* header) {
   MainState* s = App();
   switch (header->code) {
-    case LVN_BEGINLABELEDITW: return IsIdle() && IsEditable() ? FALSE : TRUE;
+    case LVN_BEGINLABELEDITW: return IsIdle() && IsWritable() ? FALSE : TRUE;
     case LVN_ENDLABELEDITW: {
       const auto* edit = reinterpret_cast<const NMLVDISPINFOW*>(header);
       RenameEditedRow(window, edit->item.iItem, edit->item.pszText);

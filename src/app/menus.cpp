@@ -111,7 +111,7 @@ void DestroyContextMenu() {
 void PrepareContextMenu() {
   MainState* s = App();
   HMENU menu = Hmenu(s->ContextMenu);
-  bool writable = IsWritable(), editable = IsEditable();
+  bool writable = IsWritable();
   bool any = s->Totals.SelectedCount != 0, one = s->Totals.SelectedCount == 1;
   EnableMenuItem(menu, CMD_ROW_ADD_FILE, Grayed(writable));
   EnableMenuItem(menu, CMD_ROW_EXTRACT, Grayed(HasRows()));
@@ -120,10 +120,10 @@ void PrepareContextMenu() {
   const std::wstring to = L"Extract &to \"" + ExtractFolderName() + L"\\\"";
   ModifyMenuW(menu, CMD_ROW_EXTRACT_TO, MF_BYCOMMAND | MF_STRING, CMD_ROW_EXTRACT_TO, to.c_str());
   EnableMenuItem(menu, CMD_ROW_EXTRACT_TO, Grayed(HasRows()));
-  EnableSubmenu(s->PrefixMenu, any && editable);
-  EnableSubmenu(s->ModeMenu, any && editable && IsTar());
-  EnableMenuItem(menu, CMD_ROW_DELETE, Grayed(one && editable && s->Totals.CurrentMember == s->Totals.LastMemberIndex));
-  EnableMenuItem(menu, CMD_ROW_RENAME, Grayed(one && editable));
+  EnableSubmenu(s->PrefixMenu, any && writable);
+  EnableSubmenu(s->ModeMenu, any && writable && IsTar());
+  EnableMenuItem(menu, CMD_ROW_DELETE, Grayed(one && writable && s->Totals.CurrentMember == s->Totals.LastMemberIndex));
+  EnableMenuItem(menu, CMD_ROW_RENAME, Grayed(one && writable));
   EnableSubmenu(s->ViewDataMenu, one);
   EnableMenuItem(menu, CMD_ROW_VIEW_STORED, Grayed(one));
   EnableSubmenu(s->ViewHeaderMenu, one);

@@ -100,15 +100,8 @@ bool IsWritableFormat(FormatKind format) {
   return format == kFormatQbx || format == kFormatTar || format == kFormatZip;
 }
 
-bool IsEditableFormat(FormatKind format) { return IsWritableFormat(format); }
-
-ResultCode CheckEditable(ArchiveContext* context) {
-  if (CheckWritable(context) != kResultOk) return context->result;
-  return IsEditableFormat(context->format) ? kResultOk : Fail(context, kResultSave);
-}
-
 ResultCode CheckModeEditable(ArchiveContext* context) {
-  if (CheckEditable(context) != kResultOk) return context->result;
+  if (CheckWritable(context) != kResultOk) return context->result;
   return context->format == kFormatZip ? Fail(context, kResultSave) : kResultOk;
 }
 

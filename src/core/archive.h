@@ -12,19 +12,14 @@ ResultCode OpenArchive(ArchiveContext* context, uint32_t createFlag);
 void CloseArchive(ArchiveContext* context);
 // Extracts or tests the members through the format's walk.
 ResultCode RunMembers(ArchiveContext* context, int64_t totalBytes, uint32_t testFlag);
-// QBX, TAR and ZIP take appends; every other format is only read.
+// QBX, TAR and ZIP take appends, renames and deleting the last member (a ZIP only when it
+// may grow, which CheckWritable answers); only TAR takes modes (CheckModeEditable), and only
+// QBX and TAR tails are repaired. Every other format is only read.
 bool IsWritableFormat(FormatKind format);
-// The same formats take renames and deleting the last member in place (a ZIP only when it
-// may grow, which CheckWritable answers); only TAR takes modes (CheckModeEditable), and
-// only QBX and TAR tails are repaired.
-bool IsEditableFormat(FormatKind format);
-// The one answer to "may this archive change": kResultOpen when none is open, kResultSave
-// when its format is read-only or it was opened read-only (locked, read-only file, damage,
-// a ZIP we cannot grow).
+// The one answer to "may this archive change", for appends and edits in place alike:
+// kResultOpen when none is open, kResultSave when its format is read-only or it was opened
+// read-only (locked, read-only file, damage, a ZIP we cannot grow).
 ResultCode CheckWritable(ArchiveContext* context);
-// CheckWritable, and kResultSave for a format that takes no edits in place. The window asks
-// it (or IsEditableFormat with the open mode) before a rename, a prefix or a delete.
-ResultCode CheckEditable(ArchiveContext* context);
-// CheckEditable for the mode job, which sets TAR modes and passes QBX members over: kResultSave
+// CheckWritable for the mode job, which sets TAR modes and passes QBX members over: kResultSave
 // for a ZIP as well, whose members keep no mode to set.
 ResultCode CheckModeEditable(ArchiveContext* context);

@@ -65,7 +65,7 @@ ResultCode PutBack(ArchiveContext* context, uint64_t offset, const BeforeCut& be
 // where the member began, and whatever fails on the way, the archive is given back whole.
 ResultCode DeleteLastMember(ArchiveContext* context, uint32_t memberIndex) {
   context->result = kResultOk;
-  if (CheckEditable(context) != kResultOk) return context->result;
+  if (CheckWritable(context) != kResultOk) return context->result;
   const AppendSteps* steps = AppendStepsOf(context);
   if (steps == nullptr) return Fail(context, kResultSave);
   if (FindMember(context, memberIndex) != kResultOk) return context->result;

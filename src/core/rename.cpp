@@ -33,7 +33,7 @@ ResultCode RenameQbxMember(ArchiveContext* context, uint32_t memberIndex) {
 ResultCode RenameMember(ArchiveContext* context, uint32_t memberIndex, const char16_t* newName) {
   context->result = kResultOk;
   if (newName == nullptr) return Fail(context, kResultNoCallback);
-  if (CheckEditable(context) != kResultOk) return context->result;
+  if (CheckWritable(context) != kResultOk) return context->result;
   char16_t name[kMaxRenameChars + 1];
   CopyNewName(newName, name);
   const FormatOps* ops = context->formats == nullptr ? nullptr : &context->formats[context->format];

@@ -3,13 +3,10 @@
 # it costs no disk) and 70 000 members in one folder add. unzip, 7zz, bsdtar and Python's
 # zipfile accept both and see what went in; qbx lists and tests them itself. Takes a minute
 # natively; under sanitizers QBX_SKIP_LARGE=1 leaves it out.
-set -euo pipefail
 [ "${QBX_SKIP_LARGE:-0}" = 1 ] && { echo "zip_large: skipped"; exit 0; }
+me=zip_large
+source "$(dirname "$0")/common.sh"
 qbx=$(realpath "${1:?usage: zip_large.sh QBX}")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export TZ=UTC LC_ALL=C.UTF-8
-fail() { echo "zip_large: $*" >&2; exit 1; }
 
 # 4 GiB and a bit of zeros, a few bytes of text at its end: sizes need ZIP64 fields, the
 # compressed data do not.
