@@ -70,3 +70,27 @@ if command -v 7zz > /dev/null; then
   report "deflate best: ours / 7zz -tzip -mx=9 -mmt=1 (time)" "$ours_t" "$theirs_t"
   sizes "deflate best: ours / 7zz -tzip -mx=9 (size)" "$(stat -c %s "$work/ours-best.raw")" "$(stat -c %s "$work/7zz.zip")"
 fi
+
+# The same files as a folder added to a new ZIP: what a user waits for. Members are
+# deflated on every core; Info-ZIP uses one, 7zz all of them.
+tree="$work/tree"
+if [ ! -f "$tree/.complete" ]; then
+  rm -rf "$tree"
+  mkdir -p "$tree"
+  tar -C "$tree" -xf "$corpus"
+  touch "$tree/.complete"
+fi
+qbx_add() { rm -f "$work/qbx-$1.zip"; "$QBX" add "$work/qbx-$1.zip" "$tree/usr" --level "$1"; }
+zip_add() { rm -f "$work/zip-r$1.zip"; (cd "$tree" && zip -q -r "$1" "$work/zip-r$1.zip" usr); }
+sevenzip_add() { rm -f "$work/7zz-r.zip"; (cd "$tree" && 7zz a -bd -tzip -mx=9 "$work/7zz-r.zip" usr > /dev/null); }
+for pair in "fast -1" "normal -6"; do
+  set -- $pair
+  report "add folder $1: qbx / zip -r $2 (time, $(nproc) cores)" "$(median_seconds "$runs" qbx_add "$1")" \
+    "$(median_seconds "$runs" zip_add "$2")"
+  sizes "add folder $1: qbx / zip -r $2 (size)" "$(stat -c %s "$work/qbx-$1.zip")" "$(stat -c %s "$work/zip-r$2.zip")"
+done
+if command -v 7zz > /dev/null; then
+  report "add folder best: qbx / 7zz -tzip -mx=9 (time, $(nproc) cores)" "$(median_seconds 1 qbx_add best)" \
+    "$(median_seconds 1 sevenzip_add)"
+  sizes "add folder best: qbx / 7zz -tzip -mx=9 (size)" "$(stat -c %s "$work/qbx-best.zip")" "$(stat -c %s "$work/7zz-r.zip")"
+fi

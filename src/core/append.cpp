@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/append_ahead.h"
 #include "core/archive.h"
 #include "core/progress.h"
 #include "core/tail_records.h"
@@ -117,6 +118,8 @@ ResultCode AppendFile(ArchiveContext* context, const char16_t* sourcePath, const
     TruncateArchive(context, context->memberCount, context->appendOffset, context->fileSize);
     context->appendPending = 0;
   }
+  // The name is the caller's, and may be gone once the append is done.
+  context->memberName = nullptr;
   return context->result;
 }
 
@@ -140,10 +143,11 @@ ResultCode TruncateArchive(ArchiveContext* context, uint32_t memberCount, uint64
 }
 
 void BeginAppendBatch(ArchiveContext* context) {
-  context->appendBatch = {true, false, context->memberCount, context->appendOffset, context->fileSize};
+  context->appendBatch = {true, false, context->memberCount, context->appendOffset, context->fileSize, nullptr};
 }
 
 ResultCode EndAppendBatch(ArchiveContext* context) {
+  FinishAppendAhead(context);
   const auto batch = context->appendBatch;
   context->appendBatch = {};
   const AppendSteps* steps = AppendStepsOf(context);

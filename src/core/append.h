@@ -16,7 +16,7 @@ ResultCode AppendFile(ArchiveContext* context, const char16_t* sourcePath, const
 // that was there.
 ResultCode TruncateArchive(ArchiveContext* context, uint32_t memberCount, uint64_t offset, uint64_t size);
 // An add of many files (a folder): BeginAppendBatch before the first, EndAppendBatch after
-// the last, whatever happened in between. For a format whose end grows with its members,
+// the last, whatever happened in between (it first appends what append_ahead.h queued). For a format whose end grows with its members,
 // writing it behind every member would cost the square of their number; within the batch
 // the end is written once, by EndAppendBatch. Should that fail, the batch's members are cut
 // away and the archive gets back the end it had (kResultWrite or kResultRead stays the result).
@@ -49,6 +49,10 @@ struct AppendSteps {
   // The end grows with the members (a ZIP's central directory): within a batch it is
   // written once, behind the last member, not again behind each.
   bool endOncePerBatch = false;
+  // Makes a source's data ready on a worker thread (core/append_ahead.h), without the
+  // context; writeData then takes them from context->prepared. Null: nothing is prepared.
+  void (*prepare)(const char16_t* sourcePath, uint32_t compressionLevel, const std::atomic<uint32_t>* jobState,
+                  PreparedData* out) = nullptr;
 };
 extern const AppendSteps kQbxAppendSteps;
 extern const AppendSteps kTarAppendSteps;

@@ -70,6 +70,9 @@ struct CheckedFolder;
 
 using ProgressCallback = void (*)(const ProgressBlock* block);
 using MemberCallback = uint32_t (*)(ArchiveContext* context);
+using SourceCallback = void (*)(ArchiveContext* context, const char16_t* sourcePath);
+struct AppendAhead;
+struct PreparedData;
 
 struct ProgressBlock {
   int64_t totalBytes;
@@ -213,7 +216,12 @@ struct ArchiveContext {
     uint32_t startCount;
     uint64_t startOffset;
     uint64_t startSize;
+    AppendAhead* ahead;  // the batch's workers (core/append_ahead.h), null without
   } appendBatch;
+  // The data of the member being appended, made ready by a worker; null: read the source.
+  const PreparedData* prepared;
+  // Called within a batch as each file's append begins (files may be queued before).
+  SourceCallback onAppendStart;
   uint32_t dataChecksum;
   uint8_t* ioBuffer;
   ReadAhead readAhead;

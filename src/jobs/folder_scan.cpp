@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/append.h"
+#include "core/append_ahead.h"
 #include "core/progress.h"
 #include "jobs/job_host.h"
 #include "jobs/jobs.h"
@@ -179,13 +180,17 @@ void AddVisitor(FolderScan* scan) {
   MainState* state = scan->Owner;
   ArchiveContext* c = &state->Archive;
   if (SamePath(scan->ItemPath, state->ArchivePath)) return;
-  state->Host->sendStatusText(state, scan->ItemPath);
   std::memset(state->AddedName, 0, sizeof state->AddedName);
   char16_t* name = state->AddedName;
   uint32_t n = 0;
   for (; scan->ItemPath[n] != 0 && n + 1 < kAddedNameChars; ++n)
     name[n] = scan->ItemPath[n] == u'\\' ? u'/' : scan->ItemPath[n];
   uint32_t start = state->JobParameter < n ? state->JobParameter : n;
-  if (AppendFile(c, scan->ItemPath, name + start) != kResultOk || c->jobState.load() == kJobCancelling)
+  if (AppendFileAhead(c, scan->ItemPath, name + start) != kResultOk || c->jobState.load() == kJobCancelling)
     scan->Stop = 1;
+}
+
+void ShowAddedFile(ArchiveContext* context, const char16_t* sourcePath) {
+  MainState* state = StateOf(context);
+  state->Host->sendStatusText(state, sourcePath);
 }

@@ -31,3 +31,5 @@ void BeginFolderScan(FolderScan* scan, MainState* owner, void (*visitor)(FolderS
 void ScanFolder(FolderScan* scan);
 void CountVisitor(FolderScan* scan);
 void AddVisitor(FolderScan* scan);
+// Shows the file whose append begins (the add pass queues files ahead of their append).
+void ShowAddedFile(ArchiveContext* context, const char16_t* sourcePath);

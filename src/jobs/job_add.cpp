@@ -1,4 +1,5 @@
 #include "core/append.h"
+#include "core/append_ahead.h"
 #include "core/progress.h"
 #include "jobs/folder_scan.h"
 #include "jobs/job_host.h"
@@ -78,10 +79,13 @@ uint32_t RunAddFolder(MainState* state) {
   c->onProgress = FullProgressCallback;
   c->onMember = AddRowCallback;
   c->progressSpansFolder = 1;
+  c->onAppendStart = ShowAddedFile;
   BeginAppendBatch(c);
+  StartAppendAhead(c, ProcessorCount());
   BeginFolderScan(&scan, state, AddVisitor);
   ScanFolder(&scan);
   EndAppendBatch(c);
+  c->onAppendStart = nullptr;
   c->progressSpansFolder = 0;
   state->Host->notifySort(state);
   state->Host->notifyUpdate(state, kUpdateStatusBar, kRefreshBothParts);

@@ -118,6 +118,8 @@ inline constexpr ThreadHandle kNoThread = 0;
 ThreadHandle ThreadStart(uint32_t (*body)(void* argument), void* argument, uint32_t* threadId);
 void ThreadWait(ThreadHandle thread);
 void ThreadClose(ThreadHandle thread);
+// Processors this process may run on, at least 1.
+uint32_t ProcessorCount();
 uint32_t CurrentProcessId();
 
 // A FILETIME as local calendar time in the current time zone; false when out of range.

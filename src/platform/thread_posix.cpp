@@ -87,6 +87,11 @@ void ThreadClose(ThreadHandle thread) {
   delete t;
 }
 
+uint32_t ProcessorCount() {
+  const long n = sysconf(_SC_NPROCESSORS_ONLN);
+  return n > 0 ? static_cast<uint32_t>(n) : 1;
+}
+
 uint32_t CurrentProcessId() { return static_cast<uint32_t>(getpid()); }
 
 bool FileTimeToLocal(uint64_t fileTime, LocalTime* local) {

@@ -41,6 +41,11 @@ void ThreadClose(ThreadHandle thread) {
   if (thread != kNoThread) CloseHandle(reinterpret_cast<HANDLE>(thread));
 }
 
+uint32_t ProcessorCount() {
+  const DWORD n = GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
+  return n > 0 ? n : 1;
+}
+
 uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
 
 bool FileTimeToLocal(uint64_t fileTime, LocalTime* local) {

@@ -3,9 +3,11 @@
 // directory (the old records and the new one) and the end records behind it.
 #include "zip/zip_append.h"
 
+#include <algorithm>
 #include <new>
 
 #include "core/append.h"
+#include "core/append_ahead.h"
 #include "core/member_name.h"
 #include "core/progress.h"
 #include "core/tail_records.h"
@@ -21,14 +23,6 @@ static_assert(kMaxZipLocalHeader <= kMaxAppendHeader);
 constexpr uint32_t kListedFlags = kAttrZipUtf8 | kAttrZipMethodKnown;
 // The most written in one call: the directory may be larger than a write takes.
 constexpr uint64_t kWriteSlice = uint64_t{1} << 30;
-
-DeflateLevel LevelOf(uint32_t compressionLevel) {
-  switch (compressionLevel) {
-    case kCompressFast: return kDeflateFast;
-    case kCompressBest: return kDeflateBest;
-    default: return kDeflateNormal;
-  }
-}
 
 // The member in work as it is written: its name as stored, the rest from the entry.
 ZipWrittenMember MemberInWork(const ArchiveContext* context) {
@@ -165,10 +159,26 @@ ResultCode AddCentralRecord(ArchiveContext* context) {
 
 ResultCode EncodeMember(ArchiveContext* context, DeflateRun* run, uint64_t dataStart) {
   if (context->outBuffer == nullptr) context->outBuffer = new (std::nothrow) uint8_t[kOutBufferSize];
-  run->stream.state = NewDeflateState(LevelOf(context->compressionLevel));
+  run->stream.state = NewDeflateState(DeflateLevelOf(context->compressionLevel));
   if (context->outBuffer == nullptr || run->stream.state == nullptr) return Fail(context, kResultNoMemory);
   if (DeflateSource(context, run) != kResultOk) return context->result;
   if (run->abandoned) return StoreSource(context, run, dataStart);
+  return kResultOk;
+}
+
+// Writes the data a worker made ready; the run says what they are.
+ResultCode WritePrepared(ArchiveContext* context, const PreparedData* data, DeflateRun* run) {
+  for (uint64_t at = 0; at < data->length;) {
+    if (WaitWhilePaused(context) != kResultOk) return context->result;
+    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(data->length - at, kOutBufferSize));
+    if (WriteArchive(context, data->bytes + at, n) != kResultOk) return context->result;
+    at += n;
+  }
+  ProgressAdvance(context, data->sourceSize);
+  run->read = data->sourceSize;
+  run->written = data->length;
+  run->crc = data->checksum;
+  run->abandoned = data->method == kZipMethodStore;
   return kResultOk;
 }
 
@@ -177,7 +187,10 @@ ResultCode WriteZipData(ArchiveContext* context, uint64_t size, uint64_t* stored
   const uint64_t dataStart = context->appendOffset + BuildZipLocalHeader(MemberInWork(context), header);
   DeflateRun run{};
   run.size = size;
-  const ResultCode r = EncodeMember(context, &run, dataStart);
+  const PreparedData* prepared = context->prepared;
+  // Prepared data of another size are from a source that changed since: read it again.
+  const ResultCode r = prepared != nullptr && prepared->sourceSize == size ? WritePrepared(context, prepared, &run)
+                                                                           : EncodeMember(context, &run, dataStart);
   EndDeflateStream(&run.stream);
   if (r != kResultOk) return r;
   EntryRecord& e = context->entry;
@@ -217,4 +230,13 @@ uint64_t ZipEndLength(const ArchiveContext* context, uint32_t memberCount, uint6
 }
 }  // namespace
 
-const AppendSteps kZipAppendSteps = {BuildZipHeader, WriteZipData, WriteZipEnd, ZipEndLength, kMaxSourceSize, true};
+DeflateLevel DeflateLevelOf(uint32_t compressionLevel) {
+  switch (compressionLevel) {
+    case kCompressFast: return kDeflateFast;
+    case kCompressBest: return kDeflateBest;
+    default: return kDeflateNormal;
+  }
+}
+
+const AppendSteps kZipAppendSteps = {BuildZipHeader, WriteZipData, WriteZipEnd, ZipEndLength, kMaxSourceSize, true,
+                                     PrepareZipData};
