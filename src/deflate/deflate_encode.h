@@ -35,7 +35,8 @@ struct DeflateStream {
 
 // A state for a new stream at `level`, or null when memory is short or the level unknown.
 DeflateState* NewDeflateState(DeflateLevel level);
-// Frees the stream's state (it may be absent) and clears the pointer.
+// Ends the stream (its state may be absent) and clears the pointer. The state is kept for
+// the next stream this thread begins, which clears only what it needs of it.
 void EndDeflateStream(DeflateStream* stream);
 
 // Encodes what the stream offers. lastInput says that stream->input holds the stream's last

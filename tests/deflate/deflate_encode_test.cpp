@@ -162,6 +162,37 @@ TEST_P(DeflateCase, EveryWayOfFeedingMakesOneStreamThatInflatesBack) {
     }
   }
 }
+
+// Streams of a thread reuse the state the last one ended with, clearing only part of it.
+// Whatever it held (random bytes, another level's tables), the stream is a fresh state's.
+Encoded EncodeOn(DeflateState* state, const Bytes& data) {
+  DeflateStream s{data.data(), static_cast<uint32_t>(data.size()), nullptr, 0, state};
+  Encoded e;
+  e.stream.resize(DeflateBound(data.size()));
+  s.output = e.stream.data();
+  s.outputLeft = static_cast<uint32_t>(e.stream.size());
+  e.result = Deflate(&s, true);
+  e.stream.resize(e.stream.size() - s.outputLeft);
+  EndDeflateStream(&s);
+  return e;
+}
+
+TEST_P(DeflateCase, AReusedStateEncodesAsAFreshOne) {
+  const Bytes noise = RandomBytes(400000, 9);
+  for (DeflateLevel level : kAllLevels) {
+    SCOPED_TRACE("level " + std::to_string(level));
+    const auto other = static_cast<DeflateLevel>((level + 1) % kDeflateLevelCount);
+    DeflateState* const before = NewDeflateState(other);  // the thread's spare, if any
+    DeflateState* const fresh = NewDeflateState(level);   // none is left: zeroed memory
+    ASSERT_EQ(EncodeOn(before, noise).result, kDeflateDone);
+    DeflateState* const reused = NewDeflateState(level);
+    ASSERT_EQ(reused, before);
+    const Encoded expected = EncodeOn(fresh, GetParam().data);
+    const Encoded got = EncodeOn(reused, GetParam().data);
+    ASSERT_EQ(got.result, kDeflateDone);
+    EXPECT_TRUE(got.stream == expected.stream);
+  }
+}
 INSTANTIATE_TEST_SUITE_P(Samples, DeflateCase, testing::ValuesIn(Samples()), CaseName());
 
 TEST(Deflate, IncompressibleDataIsStoredWithinAFewBytesPer64KiB) {
