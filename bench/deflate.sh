@@ -78,6 +78,8 @@ if [ ! -f "$tree/.complete" ]; then
   rm -rf "$tree"
   mkdir -p "$tree"
   tar -C "$tree" -xf "$corpus"
+  # Folders whose names begin with a dot are never added by qbx; the others would add them.
+  find "$tree/usr" -name '.*' -prune -exec rm -rf {} +
   touch "$tree/.complete"
 fi
 qbx_add() { rm -f "$work/qbx-$1.zip"; "$QBX" add "$work/qbx-$1.zip" "$tree/usr" --level "$1"; }

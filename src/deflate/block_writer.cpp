@@ -229,6 +229,8 @@ void PlanBlock(DeflateState* s, uint32_t length) {
   }
 }
 
+uint64_t DynamicBlockBits(DeflateState* s) { return DynamicBits(s); }
+
 uint64_t PlannedBytes(const DeflateState* s) { return (s->bitCount + s->plan.bits + 7) / 8 + 8; }
 
 uint8_t* WriteBlock(DeflateState* s, const uint8_t* input, uint32_t length, bool final, uint8_t* out) {

@@ -9,6 +9,10 @@
 // from the exact size of each at the state's bit position; fills s->plan.
 void PlanBlock(DeflateState* s, uint32_t length);
 
+// Bits of the state's items as one dynamic block, its header included (the counts must
+// include the end of block). Leaves s->plan to be planned again.
+uint64_t DynamicBlockBits(DeflateState* s);
+
 // Bytes WriteBlock stores at most for the planned block, its 8-byte word stores included.
 uint64_t PlannedBytes(const DeflateState* s);
 

@@ -16,12 +16,17 @@
 namespace {
 
 // maxChain is the tree depth for the best level.
-//                       parse         slide         block input         chain nice lazy passes
+//                       parse         slide         block input         chain nice lazy passes cuts tried
 constexpr LevelSettings kLevels[kDeflateLevelCount] = {
-    /* kDeflateFast   */ {ParseGreedy, SlideBuckets, kMaxBlockInput, 0, 0, 0, 0},
-    /* kDeflateNormal */ {ParseLazy, SlideChains, kMaxBlockInput, 32, 96, 48, 0},
-    /* kDeflateBest   */ {ParseOptimal, SlideTrees, kOptimalBlockInput, 128, 258, 0, 3},
+    /* kDeflateFast   */ {ParseGreedy, SlideBuckets, kMaxBlockInput, 0, 0, 0, 0, 0},
+    /* kDeflateNormal */ {ParseLazy, SlideChains, kMaxBlockInput, 32, 96, 48, 0, 0},
+    /* kDeflateBest   */ {ParseOptimal, SlideTrees, kOptimalBlockInput, 128, 258, 0, 3, 31},
 };
+// A block cut into parts (each kMinBlockInput bytes or more) is written part by part into
+// the pending buffer when the output is short: each part may add a stored header and a byte.
+constexpr uint32_t kMostParts = (kOptimalBlockInput + kDeflateMaxMatch) / kMinBlockInput;
+static_assert(StoredBytesBound(kOptimalBlockInput + kDeflateMaxMatch) + kMostParts * (kStoredHeaderBytes + 1) +
+                  kWordSlack <= kPendingCapacity);
 
 // The match finder's tables each level uses: all a reused state needs cleared of them.
 constexpr size_t kFinderBytes[kDeflateLevelCount] = {sizeof(FastTables), sizeof(ChainTables), sizeof(TreeTables)};
@@ -71,24 +76,117 @@ void StartBlock(DeflateState* s) {
   s->split = {};
 }
 
-// Parses, plans and writes the next block; the final one when it takes all the input left.
+// What a run of items holds: symbol counts and the input they cover.
+struct ItemCounts {
+  uint32_t literalLength[kLengthSymbols];
+  uint32_t distance[kDistanceSymbols];
+  uint32_t input;
+};
+
+void CountItems(const DeflateState* s, uint32_t from, uint32_t to, ItemCounts* c) {
+  for (uint32_t i = from; i < to; i++) {
+    const DeflateItem item = s->items[i];
+    if (item.distance == 0) {
+      c->literalLength[item.length]++;
+      c->input += 1;
+    } else {
+      c->literalLength[kLengthSymbolOf[item.length]]++;
+      c->distance[DistanceCode(item.distance)]++;
+      c->input += item.length;
+    }
+  }
+}
+
+void SetCountsFrom(const DeflateState* s, ItemCounts* c, uint32_t input) {
+  std::memcpy(c->literalLength, s->literalLengthCounts, sizeof c->literalLength);
+  std::memcpy(c->distance, s->distanceCounts, sizeof c->distance);
+  c->input = input;
+}
+
+void SetCounts(DeflateState* s, const ItemCounts& c) {
+  std::memcpy(s->literalLengthCounts, c.literalLength, sizeof s->literalLengthCounts);
+  std::memcpy(s->distanceCounts, c.distance, sizeof s->distanceCounts);
+}
+
+ItemCounts Difference(const ItemCounts& whole, const ItemCounts& part) {
+  ItemCounts d;
+  for (uint32_t i = 0; i < kLengthSymbols; i++) d.literalLength[i] = whole.literalLength[i] - part.literalLength[i];
+  for (uint32_t i = 0; i < kDistanceSymbols; i++) d.distance[i] = whole.distance[i] - part.distance[i];
+  d.input = whole.input - part.input;
+  return d;
+}
+
+uint64_t DynamicBitsOf(DeflateState* s, const ItemCounts& c) {
+  SetCounts(s, c);
+  s->literalLengthCounts[kEndOfBlockSymbol]++;
+  return DynamicBlockBits(s);
+}
+
+// Where the parsed block is best cut in two, each half with its own code: the item the
+// second half begins with, 0 when one block costs least (the second half may be cut again). Both halves keep kMinBlockInput
+// bytes or more (DeflateBound counts on it). *head gets the first half's counts.
+uint32_t BestCut(DeflateState* s, const ItemCounts& whole, ItemCounts* head) {
+  const uint32_t tries = s->settings->splitTries, n = s->itemCount;
+  if (tries == 0 || whole.input < 2 * kMinBlockInput) return 0;
+  uint64_t best = DynamicBitsOf(s, whole);
+  uint32_t bestCut = 0;
+  ItemCounts first{};
+  for (uint32_t q = 1, counted = 0; q <= tries; q++) {
+    const uint32_t cut = static_cast<uint32_t>(uint64_t{n} * q / (tries + 1));
+    CountItems(s, counted, cut, &first);
+    counted = cut;
+    if (first.input < kMinBlockInput || whole.input - first.input < kMinBlockInput) continue;
+    const uint64_t bits = DynamicBitsOf(s, first) + DynamicBitsOf(s, Difference(whole, first));
+    if (bits < best) {
+      best = bits;
+      bestCut = cut;
+      *head = first;
+    }
+  }
+  SetCounts(s, whole);
+  return bestCut;
+}
+
+// Plans and writes a block of the state's items: straight to the caller's output when it
+// fits there and nothing waits before it, else behind what waits in the pending buffer.
+void EmitBlock(DeflateState* s, DeflateStream* stream, const uint8_t* input, uint32_t length, bool final) {
+  PlanBlock(s, length);
+  if (s->pendingStart == s->pendingEnd && stream->outputLeft >= PlannedBytes(s)) {
+    uint8_t* const out = WriteBlock(s, input, length, final, stream->output);
+    const uint32_t written = static_cast<uint32_t>(out - stream->output);
+    stream->output = out;
+    stream->outputLeft -= written;
+    return;
+  }
+  if (s->pendingStart == s->pendingEnd) s->pendingStart = s->pendingEnd = 0;
+  s->pendingEnd = static_cast<uint32_t>(WriteBlock(s, input, length, final, s->pending + s->pendingEnd) - s->pending);
+}
+
+// Parses, plans and writes the next block (in parts when that is smaller); the final one
+// when it takes all the input left.
 void EncodeBlock(DeflateState* s, DeflateStream* stream, bool allInput) {
   StartBlock(s);
   const uint32_t start = s->blockStart;
   const uint32_t nominalEnd = std::min(start + s->settings->blockInput, s->bufferEnd);
   const uint32_t end = nominalEnd > start ? s->settings->parse(s, start, nominalEnd, s->bufferEnd) : start;
   const bool final = allInput && end == s->bufferEnd;
-  PlanBlock(s, end - start);
-  const uint8_t* const input = s->buffer + start;
-  if (stream->outputLeft >= PlannedBytes(s)) {
-    uint8_t* const out = WriteBlock(s, input, end - start, final, stream->output);
-    const uint32_t written = static_cast<uint32_t>(out - stream->output);
-    stream->output = out;
-    stream->outputLeft -= written;
-  } else {
-    s->pendingStart = 0;
-    s->pendingEnd = static_cast<uint32_t>(WriteBlock(s, input, end - start, final, s->pending) - s->pending);
+  const uint8_t* input = s->buffer + start;
+  uint32_t length = end - start;
+  ItemCounts whole, head;
+  SetCountsFrom(s, &whole, length);
+  for (uint32_t cut; (cut = BestCut(s, whole, &head)) != 0;) {
+    const uint32_t items = s->itemCount;
+    s->itemCount = cut;
+    SetCounts(s, head);
+    EmitBlock(s, stream, input, head.input, false);
+    std::memmove(s->items, s->items + cut, (items - cut) * sizeof(DeflateItem));
+    s->itemCount = items - cut;
+    whole = Difference(whole, head);
+    SetCounts(s, whole);
+    input += head.input;
+    length -= head.input;
   }
+  EmitBlock(s, stream, input, length, final);
   s->blockStart = end;
   s->finished = final;
 }

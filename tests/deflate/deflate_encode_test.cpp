@@ -59,7 +59,9 @@ std::vector<Sample> Samples() {
           {"records", Records(200000), 0.4},
           // A fixed-code block (all long matches) before dynamic ones.
           {"run then text", Joined({Bytes(140000, 0), Text(100000, 6)}), 0.45},
-          {"mix crossing blocks", mix, 0.6}};
+          {"mix crossing blocks", mix, 0.6},
+          // Within one block of the best level: cut in two, the second half stored.
+          {"text then random", Joined({Text(40000, 7), RandomBytes(25000, 8)}), 0.6}};
 }
 
 void PrintTo(const Sample& sample, std::ostream* os) { *os << sample.what; }
