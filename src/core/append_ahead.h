@@ -10,7 +10,6 @@
 
 // The most a worker holds of one source; larger sources are encoded as they are written.
 inline constexpr uint64_t kMaxPreparedSource = uint64_t{4} << 20;
-inline constexpr uint32_t kMaxAheadWorkers = 8;
 
 // A member's data made ready away from the archive (by AppendSteps::prepare).
 struct PreparedData {
