@@ -73,6 +73,7 @@ using MemberCallback = uint32_t (*)(ArchiveContext* context);
 using SourceCallback = void (*)(ArchiveContext* context, const char16_t* sourcePath);
 struct AppendAhead;
 struct PreparedData;
+struct DecodedData;
 
 struct ProgressBlock {
   int64_t totalBytes;
@@ -220,6 +221,10 @@ struct ArchiveContext {
   } appendBatch;
   // The data of the member being appended, made ready by a worker; null: read the source.
   const PreparedData* prepared;
+  // The data of the member in work, decoded ahead by a worker; null: decode from the file.
+  const DecodedData* decoded;
+  // How many threads a test or extraction walk may decode members on (below 2: none).
+  uint32_t walkWorkers;
   // Called within a batch as each file's append begins (files may be queued before).
   SourceCallback onAppendStart;
   uint32_t dataChecksum;

@@ -18,7 +18,9 @@ struct Slot {
 
 struct WorkRing {
   std::mutex lock;
-  std::condition_variable changed;
+  // Two conditions, so that a job done wakes only the caller and a job put only one worker.
+  std::condition_variable workPut;
+  std::condition_variable jobDone;
   WorkFunction work;
   void* shared;
   Slot slots[kMaxSlots];
@@ -44,7 +46,7 @@ uint32_t Work(void* argument) {
   std::unique_lock<std::mutex> hold(ring->lock);
   for (;;) {
     Slot* slot = nullptr;
-    ring->changed.wait(hold, [&] { return ring->stopping || (slot = OldestUntaken(ring)) != nullptr; });
+    ring->workPut.wait(hold, [&] { return ring->stopping || (slot = OldestUntaken(ring)) != nullptr; });
     if (ring->stopping) return 0;
     slot->taken = true;
     void* job = slot->job;
@@ -52,7 +54,7 @@ uint32_t Work(void* argument) {
     ring->work(ring->shared, job);
     hold.lock();
     slot->done = true;
-    ring->changed.notify_all();
+    if (slot == &ring->slots[ring->first]) ring->jobDone.notify_one();
   }
 }
 }  // namespace
@@ -84,14 +86,14 @@ void WorkRingPut(WorkRing* ring, void* job) {
   std::lock_guard<std::mutex> hold(ring->lock);
   ring->slots[(ring->first + ring->count) % ring->slotCount] = {job, false, false};
   ring->count += 1;
-  ring->changed.notify_one();
+  ring->workPut.notify_one();
 }
 
 void* WorkRingTake(WorkRing* ring) {
   std::unique_lock<std::mutex> hold(ring->lock);
   if (ring->count == 0) return nullptr;
   Slot* slot = &ring->slots[ring->first];
-  ring->changed.wait(hold, [&] { return slot->done; });
+  ring->jobDone.wait(hold, [&] { return slot->done; });
   void* job = slot->job;
   *slot = {};
   ring->first = (ring->first + 1) % ring->slotCount;
@@ -103,7 +105,7 @@ void StopWorkRing(WorkRing* ring, void (*discard)(void* job)) {
   {
     std::lock_guard<std::mutex> hold(ring->lock);
     ring->stopping = true;
-    ring->changed.notify_all();
+    ring->workPut.notify_all();
   }
   for (uint32_t i = 0; i < ring->workerCount; ++i) {
     ThreadWait(ring->workers[i]);

@@ -4,6 +4,7 @@
 
 #include "core/append.h"
 #include "core/progress.h"
+#include "core/read_ahead.h"
 #include "deflate/crc32.h"
 
 namespace {
@@ -17,20 +18,24 @@ ResultCode CheckDestinationSpace(uint32_t count) {
   return kResultOk;
 }
 
+ResultCode WriteOutput(ArchiveContext* context, const uint8_t* bytes, uint32_t count) {
+  if (context->outputFile == kInvalidFile) return kResultOk;
+  if (ResultCode r = CheckDestinationSpace(count)) return r;
+  uint32_t put = 0;
+  if (!FileWrite(context->outputFile, bytes, count, &put) || put != count) return kResultWrite;
+  return kResultOk;
+}
+
 // Writes and checksums one block of output.
 ResultCode DeliverOutput(ArchiveContext* context, const uint8_t* bytes, uint32_t count) {
-  if (context->outputFile != kInvalidFile) {
-    if (ResultCode r = CheckDestinationSpace(count)) return r;
-    uint32_t put = 0;
-    if (!FileWrite(context->outputFile, bytes, count, &put) || put != count) return kResultWrite;
-  }
+  if (ResultCode r = WriteOutput(context, bytes, count)) return r;
   context->dataChecksum = Crc32Update(context->dataChecksum, bytes, count);
   return kResultOk;
 }
 
 ResultCode ReadChunk(ArchiveContext* context, uint32_t n, ChunkFilter filter) {
   uint32_t got = 0;
-  if (!FileRead(context->archiveFile, context->ioBuffer, n, &got)) return kResultRead;
+  if (!ArchiveRead(context, context->ioBuffer, n, &got)) return kResultRead;
   if (got != n) return kResultUnexpectedEnd;
   if (filter) filter(context, context->ioBuffer, n);
   return kResultOk;
@@ -120,4 +125,78 @@ ResultCode DecodeStreamData(ArchiveContext* context, InflateFunction decoder,
                             uint64_t* outputTotal, uint32_t* unused) {
   *unused = 0;
   return DecodeData(context, decoder, nullptr, kNoOutputLimit, outputTotal, unused);
+}
+
+namespace {
+// Output that is only counted goes through a chunk of this size on the worker's stack.
+constexpr uint32_t kCountingChunk = 65536;
+
+// Decodes all the input into output (room for limit + 1 bytes) or, without output, through
+// a chunk, keeping length and checksum. More output than limit ends it as damage.
+InflateResult InflateAll(const uint8_t* input, uint32_t length, InflateFunction decoder, uint64_t limit,
+                         uint8_t* output, DecodedData* out) {
+  InflateStream stream{input, length, nullptr, 0, NewInflateState(), nullptr};
+  if (stream.state == nullptr) return kInflateNoMemory;
+  uint8_t chunk[kCountingChunk];
+  InflateResult r = kInflateProgress;
+  while (r == kInflateProgress) {
+    uint8_t* to = output != nullptr ? output + out->length : chunk;
+    const auto room = static_cast<uint32_t>(output != nullptr ? limit + 1 - out->length : kCountingChunk);
+    stream.output = to;
+    stream.outputLeft = room;
+    r = decoder(&stream);
+    const uint32_t made = room - stream.outputLeft;
+    out->checksum = Crc32Update(out->checksum, to, made);
+    out->length += made;
+    if (out->length > limit) r = kInflateBadData;
+    // Nothing more came: the input is used up before the stream's end.
+    if (made == 0 && r == kInflateProgress) break;
+  }
+  EndInflateStream(&stream);
+  return r;
+}
+}  // namespace
+
+void DecodeWhole(const uint8_t* input, uint64_t length, InflateFunction decoder, bool decrypted,
+                 uint64_t outputLimit, uint8_t* output, DecodedData* out) {
+  *out = {};
+  if (decoder == nullptr) {
+    // Stored data are their own output; too many fail as the stored copy fails, whatever the filter.
+    if (length > outputLimit) out->result = kResultFormat;
+    out->bytes = output != nullptr ? input : nullptr;
+    out->length = length;
+    out->checksum = Crc32Update(0, input, length);
+    return;
+  }
+  out->bytes = output;
+  if (length == 0) return;  // no data, no stream: as the chunk loop sees it
+  if (length > UINT32_MAX || (output != nullptr && outputLimit >= UINT32_MAX)) {
+    out->result = kResultNoMemory;
+    return;
+  }
+  const InflateResult r = InflateAll(input, static_cast<uint32_t>(length), decoder, outputLimit, output, out);
+  if (r == kInflateNoMemory) out->result = kResultNoMemory;
+  else if (r != kInflateDone) out->result = decrypted ? kResultPassword : kResultFormat;
+}
+
+ResultCode DeliverDecodedData(ArchiveContext* context, const DecodedData* data, uint64_t inputLength,
+                              uint64_t* outputTotal) {
+  *outputTotal = 0;
+  context->dataChecksum = 0;
+  context->result = data->result;
+  if (data->result != kResultOk) return data->result;
+  uint64_t done = 0, inputDone = 0;
+  do {
+    const uint32_t k = static_cast<uint32_t>(std::min<uint64_t>(data->length - done, kOutBufferSize));
+    if (ResultCode r = WriteOutput(context, data->bytes + done, k)) return Fail(context, r);
+    if (WaitWhilePaused(context)) return Fail(context, kResultCancelled);
+    done += k;
+    // The input in step with the output, all of it by the last block.
+    const uint64_t inputNow = data->length == 0 ? inputLength : inputLength * done / data->length;
+    ProgressAdvanceInOut(context, inputNow - inputDone, k);
+    inputDone = inputNow;
+  } while (done < data->length);
+  context->dataChecksum = data->checksum;
+  *outputTotal = data->length;
+  return kResultOk;
 }

@@ -30,3 +30,24 @@ ResultCode DecodeMemberData(ArchiveContext* context, InflateFunction decoder, Ch
 // there were none at all.
 ResultCode DecodeStreamData(ArchiveContext* context, InflateFunction decoder,
                             uint64_t* outputTotal, uint32_t* unused);
+
+// A member's data decoded in one piece away from the archive (by a worker thread), to be
+// delivered later by the walk as if it had decoded them itself.
+struct DecodedData {
+  const uint8_t* bytes;  // the output; null when it was only counted and checksummed
+  uint64_t length;
+  uint32_t checksum;  // CRC-32 of the output
+  ResultCode result;  // what decoding ended with, as DecodeMemberData would say it
+};
+// Decodes `length` bytes of input (decrypted already; `decrypted` says whether they were,
+// which turns a failure into kResultPassword as a filter does) with `decoder` (null: stored)
+// into at most outputLimit bytes: into output (room for outputLimit + 1 bytes), or, when
+// output is null, only counting and checksumming them. Touches no context: safe on any thread.
+void DecodeWhole(const uint8_t* input, uint64_t length, InflateFunction decoder, bool decrypted,
+                 uint64_t outputLimit, uint8_t* output, DecodedData* out);
+// Ends a member whose data were decoded ahead as DecodeMemberData would have: writes the
+// output to outputFile when it is valid (the output must then have been kept), sets
+// dataChecksum and *outputTotal, counts inputLength bytes of input in the progress, and
+// returns the decoding's result (or kResultWrite, kResultCancelled).
+ResultCode DeliverDecodedData(ArchiveContext* context, const DecodedData* data, uint64_t inputLength,
+                              uint64_t* outputTotal);

@@ -17,8 +17,10 @@ ResultCode RunWalk(MainState* state, uint32_t testFlag) {
   c->onMember = testFlag != 0 ? TestMemberCallback : ExtractMemberCallback;
   state->WorkMemberName[0] = 0;
   c->nextWanted = state->AllMembers ? nullptr : NextSelectedMember;
+  c->walkWorkers = ProcessorCount();
   ResultCode r = RunMembers(c, ProgressTotal(state), testFlag);
   c->nextWanted = nullptr;
+  c->walkWorkers = 0;
   if (r != kResultOk) state->Host->sendStatusText(state, state->WorkMemberName);
   return r;
 }

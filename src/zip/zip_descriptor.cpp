@@ -1,8 +1,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/progress.h"
 #include "core/little_endian.h"
+#include "core/progress.h"
+#include "core/read_ahead.h"
 #include "zip/zip_header.h"
 
 namespace {
@@ -85,8 +86,8 @@ bool TakeListedDescriptor(ArchiveContext* context, const ZipLocalHeader& header)
   const uint32_t before = static_cast<uint32_t>(std::min<uint64_t>(kLongestDescriptor, end - context->position));
   uint8_t bytes[kLongestDescriptor + kZipSignatureSize];
   uint32_t got = 0;
-  if (!FileSeek(context->archiveFile, static_cast<int64_t>(end - before), kSeekBegin, nullptr) ||
-      !FileRead(context->archiveFile, bytes, before + kZipSignatureSize, &got) || got != before + kZipSignatureSize ||
+  if (!ArchiveSeek(context, end - before) || !ArchiveRead(context, bytes, before + kZipSignatureSize, &got) ||
+      got != before + kZipSignatureSize ||
       !IsHeaderSignature(bytes + before))
     return false;
   const auto distance = static_cast<int64_t>(end - context->position);
@@ -109,11 +110,10 @@ ResultCode FindDataDescriptor(ArchiveContext* context, const ZipLocalHeader& hea
   }
   const uint64_t dataStart = context->position;
   if (TakeListedDescriptor(context, header)) return context->result;
-  if (!FileSeek(context->archiveFile, static_cast<int64_t>(dataStart), kSeekBegin, nullptr))
-    return Fail(context, kResultRead);
+  if (!ArchiveSeek(context, dataStart)) return Fail(context, kResultRead);
   for (uint32_t read = kFirstScanRead;; read = std::min(kScanRead, read * 2)) {
     uint32_t n = 0;
-    if (!FileRead(context->archiveFile, buffer + kCarry, read, &n)) return Fail(context, kResultRead);
+    if (!ArchiveRead(context, buffer + kCarry, read, &n)) return Fail(context, kResultRead);
     const uint32_t end = kCarry + n;
     const uint32_t found = ScanChunk(&e, buffer, end, scanned, header.zip64);
     if (found != end) {

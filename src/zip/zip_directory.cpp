@@ -1,5 +1,6 @@
 // Taking the members through the central directory once the local-header walk has lost them.
 #include "core/progress.h"
+#include "core/read_ahead.h"
 #include "zip/zip_directory.h"
 
 namespace {
@@ -24,6 +25,8 @@ void TakeCentralSizes(ArchiveContext* context, const ZipCentralEntry& central, Z
 ResultCode EnterZipDirectory(ArchiveContext* context, uint32_t walked, uint64_t stop,
                              ZipDirectoryCursor* cursor) {
   *cursor = {};
+  // The directory is read where it lies, not in the walk's order.
+  EndReadAhead(context);
   ZipDirectory& d = cursor->directory;
   ResultCode r = FindZipDirectory(context->archiveFile, context->fileSize, context->ioBuffer, &d);
   if (r != kResultOk) return r;

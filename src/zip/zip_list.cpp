@@ -2,6 +2,7 @@
 
 #include "core/list_walk.h"
 #include "core/progress.h"
+#include "core/read_ahead.h"
 #include "zip/zip.h"
 #include "zip/zip_directory.h"
 #include "zip/zip_growth.h"
@@ -16,8 +17,7 @@ ResultCode StepOverData(ArchiveContext* context, const ZipLocalHeader& header) {
   } else {
     context->position += header.compressedSize;
   }
-  if (!FileSeek(context->archiveFile, static_cast<int64_t>(context->position), kSeekBegin, nullptr))
-    return Fail(context, kResultRead);
+  if (!ArchiveSeek(context, context->position)) return Fail(context, kResultRead);
   return kResultOk;
 }
 
@@ -48,6 +48,32 @@ ResultCode ListRestThroughDirectory(ArchiveContext* context) {
   context->position = cursor.directory.start;
   return kResultOk;
 }
+
+// Walks the local headers from the file's start (read ahead). False when the listing failed
+// (the context's result says how), else *stop is what ended the walk.
+bool WalkLocalHeaders(ArchiveContext* context, ZipGrowth* growth, ResultCode* stop) {
+  std::memset(&context->entry, 0, sizeof context->entry);
+  ZipLocalHeader header{};
+  *stop = kResultOk;
+  for (context->memberIndex = 0; context->memberIndex < kMaxMembers; ++context->memberIndex) {
+    if (WaitWhilePaused(context) != kResultOk) return false;
+    // The previous member's end was not found: nothing behind it can be located.
+    if (context->entry.attributes & kAttrZipSizesNotFound) break;
+    RecordMemberOffset(context);
+    header.memberIndex = context->memberIndex;
+    *stop = ReadZipLocalHeader(context, &header);
+    if (*stop == kResultRead) {
+      Fail(context, kResultRead);
+      return false;
+    }
+    // Anything but a member ends the walk: the directory, damage, a cut file.
+    if (*stop != kResultOk) break;
+    CheckZipGrowthMember(context, growth);
+    if (StepOverData(context, header) != kResultOk) return false;
+    ReportListedMember(context);
+  }
+  return true;
+}
 }  // namespace
 
 // Which way reads the members: the walk of the local headers from the file's start is the
@@ -62,24 +88,11 @@ ResultCode ListRestThroughDirectory(ArchiveContext* context) {
 ResultCode ListZip(ArchiveContext* context) {
   ZipGrowth growth;
   if (BeginZipGrowth(context, &growth) != kResultOk) return Fail(context, kResultRead);
-  if (BeginListing(context) != kResultOk) return context->result;
-  std::memset(&context->entry, 0, sizeof context->entry);
-  ZipLocalHeader header{};
+  if (BeginListing(context) != kResultOk || BeginReadAhead(context, 0) != kResultOk) return context->result;
   ResultCode r = kResultOk;
-  for (context->memberIndex = 0; context->memberIndex < kMaxMembers; ++context->memberIndex) {
-    if (WaitWhilePaused(context) != kResultOk) return context->result;
-    // The previous member's end was not found: nothing behind it can be located.
-    if (context->entry.attributes & kAttrZipSizesNotFound) break;
-    RecordMemberOffset(context);
-    header.memberIndex = context->memberIndex;
-    r = ReadZipLocalHeader(context, &header);
-    if (r == kResultRead) return Fail(context, r);
-    // Anything but a member ends the walk: the directory, damage, a cut file.
-    if (r != kResultOk) break;
-    CheckZipGrowthMember(context, &growth);
-    if (StepOverData(context, header) != kResultOk) return context->result;
-    ReportListedMember(context);
-  }
+  const bool walked = WalkLocalHeaders(context, &growth, &r);
+  EndReadAhead(context);
+  if (!walked) return context->result;
   EndZipGrowth(context, &growth, r);
   if (WalkLostMembers(r) && ListRestThroughDirectory(context) != kResultOk) return context->result;
   return EndListing(context);

@@ -6,6 +6,7 @@
 #include "core/little_endian.h"
 #include "core/member_name.h"
 #include "core/names.h"
+#include "core/read_ahead.h"
 #include "deflate/crc32.h"
 #include "zip/zip_header.h"
 
@@ -33,23 +34,23 @@ bool ClosesMembers(uint32_t signature) {
 }
 
 // kResultOk read, kResultRead failure, shortResult when fewer bytes than asked are there.
-ResultCode ReadExactly(FileHandle file, uint8_t* into, uint32_t count, ResultCode shortResult) {
+ResultCode ReadExactly(ArchiveContext* context, uint8_t* into, uint32_t count, ResultCode shortResult) {
   if (count == 0) return kResultOk;
   uint32_t got = 0;
-  if (!FileRead(file, into, count, &got)) return kResultRead;
+  if (!ArchiveRead(context, into, count, &got)) return kResultRead;
   return got < count ? shortResult : kResultOk;
 }
 
-ResultCode ReadSignature(FileHandle file, ZipLocalHeader* header, EntryRecord* entry) {
+ResultCode ReadSignature(ArchiveContext* context, ZipLocalHeader* header, EntryRecord* entry) {
   uint8_t bytes[kZipSignatureSize];
-  if (ResultCode r = ReadExactly(file, bytes, kZipSignatureSize, kResultFormat)) return r;
+  if (ResultCode r = ReadExactly(context, bytes, kZipSignatureSize, kResultFormat)) return r;
   header->headerBytes = kZipSignatureSize;
   header->signature = entry->signature = Le32(bytes);
   if (header->signature == kZipLocalSignature) return kResultOk;
   if (ClosesMembers(header->signature)) return kResultEndOfMembers;
   // A single marker, such as the one that opens a split archive, may precede the first header.
   if (header->memberIndex != 0) return kResultFormat;
-  if (ResultCode r = ReadExactly(file, bytes, kZipSignatureSize, kResultUnexpectedEnd)) return r;
+  if (ResultCode r = ReadExactly(context, bytes, kZipSignatureSize, kResultUnexpectedEnd)) return r;
   header->headerBytes += kZipSignatureSize;
   header->signature = Le32(bytes);
   return header->signature == kZipLocalSignature ? kResultOk : kResultFormat;
@@ -169,22 +170,21 @@ bool FindExtendedTime(const uint8_t* extra, uint32_t extraLength, uint64_t* modi
 }  // namespace
 
 ResultCode ReadZipLocalHeader(ArchiveContext* context, ZipLocalHeader* header) {
-  FileHandle file = context->archiveFile;
   uint8_t* buffer = context->ioBuffer;
   EntryRecord* entry = &context->entry;
   const uint32_t index = header->memberIndex;
   std::memset(header, 0, sizeof *header);
   header->memberIndex = index;
   std::memset(entry, 0, sizeof *entry);
-  if (ResultCode r = ReadSignature(file, header, entry)) return r;
-  if (ResultCode r = ReadExactly(file, buffer, kFixedRest, kResultUnexpectedEnd)) return r;
+  if (ResultCode r = ReadSignature(context, header, entry)) return r;
+  if (ResultCode r = ReadExactly(context, buffer, kFixedRest, kResultUnexpectedEnd)) return r;
   header->headerBytes += kFixedRest;
   ParseFixedFields(buffer, header);
   entry->attributes = MemberFlags(header);
   entry->method = header->method;
   // Name and extra field together: the name's encoding may be in the extra field.
   const uint32_t variable = uint32_t{header->nameLength} + header->extraLength;
-  if (ResultCode r = ReadExactly(file, buffer, variable, kResultUnexpectedEnd)) return r;
+  if (ResultCode r = ReadExactly(context, buffer, variable, kResultUnexpectedEnd)) return r;
   const uint8_t* extra = buffer + header->nameLength;
   header->compressedSize = header->compressedSize32;
   header->uncompressedSize = header->uncompressedSize32;

@@ -4,9 +4,11 @@
 #include "core/extract.h"
 #include "core/member_name.h"
 #include "core/progress.h"
+#include "core/read_ahead.h"
 #include "zip/zip.h"
 #include "zip/zip_directory.h"
 #include "zip/zip_header.h"
+#include "zip/zip_walk.h"
 
 namespace {
 // The next member's header: from the walk, or through the directory once it is active. The
@@ -21,10 +23,10 @@ ResultCode ReadNextHeader(ArchiveContext* context, ZipLocalHeader* header, ZipDi
   if (entered != kResultOk) return entered;
   return ReadZipDirectoryMember(context, directory, header);
 }
+}  // namespace
 
-// Reads the next header and finds where the member's data lie. 2 when the members end.
-ResultCode LocateMember(ArchiveContext* context, ZipLocalHeader* header, uint32_t testFlag,
-                        ZipDirectoryCursor* directory) {
+ResultCode LocateZipMember(ArchiveContext* context, ZipLocalHeader* header, uint32_t testFlag,
+                           ZipDirectoryCursor* directory) {
   ResultCode r = ReadNextHeader(context, header, directory);
   // Extraction stops quietly where no header follows; a test reports it.
   if (r == kResultFormat && testFlag == 0) r = kResultEndOfMembers;
@@ -36,26 +38,25 @@ ResultCode LocateMember(ArchiveContext* context, ZipLocalHeader* header, uint32_
     if (ResultCode f = FindDataDescriptor(context, *header, 0)) return f;
     // The descriptor's sizes: packedSize is never negative.
     context->position -= e.padding + static_cast<uint64_t>(e.packedSize);
-    if (!FileSeek(context->archiveFile, static_cast<int64_t>(context->position), kSeekBegin, nullptr))
-      return kResultRead;
+    if (!ArchiveSeek(context, context->position)) return kResultRead;
   }
   if (e.attributes & kAttrZipSizesNotFound) return kResultFormat;
   return kResultOk;
 }
 
-ResultCode ProcessMember(ArchiveContext* context, uint32_t testFlag) {
+ResultCode ProcessZipMember(ArchiveContext* context, uint32_t testFlag) {
   if (!(context->entry.attributes & kAttrZipMethodKnown)) return kResultUnsupportedMethod;
   if (testFlag == 0) return ExtractMemberFile(context, DecodeZipMember);
   context->outputFile = kInvalidFile;
   return DecodeZipMember(context);
 }
 
+namespace {
 // Behind the member's data and descriptor, whatever was read of them.
 ResultCode MoveToNextHeader(ArchiveContext* context) {
   const EntryRecord& e = context->entry;
   if (context->remaining > 0 || e.padding > 0) {
-    if (!FileSeek(context->archiveFile, context->remaining + e.padding, kSeekCurrent, &context->position))
-      return kResultRead;
+    if (!ArchiveSkip(context, context->remaining + e.padding, &context->position)) return kResultRead;
   } else {
     // ReadZipLocalHeader and the descriptor scan keep packedSize within 0..INT64_MAX.
     context->position += static_cast<uint64_t>(e.packedSize);
@@ -65,11 +66,11 @@ ResultCode MoveToNextHeader(ArchiveContext* context) {
 
 ResultCode WalkZipMember(ArchiveContext* context, uint32_t testFlag, ZipLocalHeader* header,
                          ZipDirectoryCursor* directory, char16_t* nameBuffer) {
-  if (ResultCode r = LocateMember(context, header, testFlag, directory)) return r;
+  if (ResultCode r = LocateZipMember(context, header, testFlag, directory)) return r;
   context->remaining = context->entry.packedSize;
   DecodeMemberName(context, nameBuffer);
   if (context->onMember(context) != 0) {
-    if (ResultCode r = ProcessMember(context, testFlag)) return r;
+    if (ResultCode r = ProcessZipMember(context, testFlag)) return r;
   }
   return MoveToNextHeader(context);
 }
@@ -82,14 +83,17 @@ ResultCode RunZip(ArchiveContext* context, uint32_t testFlag) {
   context->memberName = nameBuffer;
   context->position = 0;
   ResultCode r = FileSeek(context->archiveFile, 0, kSeekBegin, nullptr) ? kResultOk : kResultRead;
+  if (r == kResultOk) r = BeginReadAhead(context, 0);
   std::memset(&context->entry, 0, sizeof context->entry);
   ZipLocalHeader header{};
   ZipDirectoryCursor directory{};
-  for (context->memberIndex = 0; r == kResultOk && context->memberIndex < kMaxMembers;
+  const bool ahead = r == kResultOk && context->walkWorkers >= 2 && WalkZipAhead(context, testFlag, nameBuffer, &r);
+  for (context->memberIndex = 0; !ahead && r == kResultOk && context->memberIndex < kMaxMembers;
        ++context->memberIndex) {
     if (WaitWhilePaused(context) != kResultOk) break;
     r = WalkZipMember(context, testFlag, &header, &directory, nameBuffer);
   }
+  EndReadAhead(context);
   if (r == kResultEndOfMembers) r = kResultOk;
   if (r != kResultOk) Fail(context, r);
   context->memberName = nullptr;

@@ -8,11 +8,13 @@
 namespace {
 struct Selection {
   const std::vector<std::u16string>* skip;
+  void (*offer)(ArchiveContext*);
   std::vector<std::u16string> offered;
 };
 
 uint32_t Select(ArchiveContext* context) {
   auto* s = static_cast<Selection*>(context->owner);
+  if (s->offer != nullptr) s->offer(context);
   std::u16string name(context->memberName);
   s->offered.push_back(name);
   for (const std::u16string& skipped : *s->skip)
@@ -38,7 +40,8 @@ ResultCode WalkArchive(const std::filesystem::path& archive, const std::filesyst
   std::filesystem::create_directories(out);
   ListingContext l(archive);
   if (ResultCode r = l.Open()) return r;
-  Selection selection{&fields.skip, {}};
+  Selection selection{&fields.skip, fields.offer, {}};
+  l.context.walkWorkers = fields.workers;
   l.context.owner = &selection;
   l.context.onMember = Select;
   std::string password = fields.password ? fields.password : "";

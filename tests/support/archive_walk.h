@@ -12,6 +12,8 @@ struct WalkOptions {
   const char* password = nullptr;
   std::vector<std::u16string> skip;
   void (*prepare)(ArchiveContext*) = nullptr;  // once the archive is open; faults it arms end with the walk
+  uint32_t workers = 0;                         // threads the walk may decode members on
+  void (*offer)(ArchiveContext*) = nullptr;     // as each member is offered
 };
 
 // Opens archive, then tests it or extracts it into the folder out (created).

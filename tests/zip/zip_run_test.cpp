@@ -1,5 +1,6 @@
 // ZIP test and extraction on archives built byte by byte: verdicts, and what a failing
-// member leaves behind. Names, data and times extracted: ZipGzInterop.
+// member leaves behind, each walked alone and with members decoded ahead by workers.
+// Names, data and times extracted: ZipGzInterop.
 #include <gtest/gtest.h>
 
 #include "core/archive.h"
@@ -50,6 +51,15 @@ ZipEntryFields Declared(ZipEntryFields s, uint64_t size) {
 // absent: a member whose file must not be there afterwards.
 struct Verdict { const char* what; Bytes archive; WalkOptions fields; ResultCode expected; std::string absent = ""; };
 const WalkOptions kExtract{0, nullptr, {}};
+constexpr uint32_t kWorkerCounts[] = {0, 2};
+
+// The prompt's answer: the password the members were encrypted with, typed as the first one
+// is offered after the walk began with another (members decoded ahead with the old one must
+// be decoded again).
+void TypeRightPassword(ArchiveContext* context) {
+  static char typed[] = "pw";
+  context->password = reinterpret_cast<uint8_t*>(typed);
+}
 
 std::vector<Verdict> Verdicts() {
   const ZipEntryFields stored = StoredEntry("stored", kText);
@@ -85,6 +95,11 @@ std::vector<Verdict> Verdicts() {
       {"changed byte of a streamed member", ZipArchive({Damaged(streamed, 3000)}), {}, kResultFormat},
       {"Deflate cannot reach 40000 back", ZipArchive({FarMatch(8)}), {}, kResultFormat},
       {"right password", ZipArchive({Encrypted(stored, "pw"), Encrypted(deflated, "pw")}), {1, "pw", {}}, kResultOk},
+      {"password typed as the first member is offered",
+       ZipArchive({Encrypted(deflated, "pw"), Encrypted(DeflatedEntry("second", kData), "pw")}),
+       {1, "pW", {}, nullptr, 0, TypeRightPassword}, kResultOk},
+      {"stub in front, members through the directory", ZipWithDirectory({stored, deflated}, {.stub = BytesOf("MZ stub")}),
+       {}, kResultOk},
       {"wrong password, stored", ZipArchive({Encrypted(stored, "pw")}), {1, "pW", {}}, kResultPassword},
       {"wrong password, deflated", ZipArchive({Encrypted(deflated, "pw")}), {1, "pW", {}}, kResultPassword},
       {"no password given", ZipArchive({Encrypted(deflated, "pw")}), {}, kResultPassword},
@@ -111,18 +126,24 @@ std::vector<Verdict> Verdicts() {
 
 using ZipVerdict = testing::TestWithParam<Verdict>;
 TEST_P(ZipVerdict, EndsWithItsResult) {
-  ScratchDir dir;
-  EXPECT_EQ(Walk(dir, GetParam().archive, GetParam().fields), GetParam().expected);
-  if (!GetParam().absent.empty()) {
-    EXPECT_FALSE(std::filesystem::exists(dir.Path("out") / GetParam().absent));
+  for (uint32_t workers : kWorkerCounts) {
+    SCOPED_TRACE(workers);
+    ScratchDir dir;
+    WalkOptions fields = GetParam().fields;
+    fields.workers = workers;
+    EXPECT_EQ(Walk(dir, GetParam().archive, fields), GetParam().expected);
+    if (!GetParam().absent.empty()) {
+      EXPECT_FALSE(std::filesystem::exists(dir.Path("out") / GetParam().absent));
+    }
   }
 }
 INSTANTIATE_TEST_SUITE_P(ZipRun, ZipVerdict, testing::ValuesIn(Verdicts()), CaseName());
 
-// out/bad holds "old" beforehand and keeps it; nth: reads after opening are the member's
-// header, name, then its data (0: no fault). A sound member in front is extracted.
+// out/bad holds "old" beforehand and keeps it; nth: reads after opening are the read ahead
+// of the header and the data's first 64 KiB, then the data's rest (0: no fault). A sound
+// member in front is extracted.
 struct Failure { const char* what; uint32_t testFlag; FaultOp op; uint32_t nth; ResultCode expected; bool goodFirst; };
-const Failure kFailures[] = {{"data read", 1, kFaultRead, 3, kResultRead, false},
+const Failure kFailures[] = {{"data read", 1, kFaultRead, 2, kResultRead, false},
                              {"header read", 1, kFaultRead, 1, kResultRead, false},
                              {"write", 0, kFaultWrite, 1, kResultWrite, false},
                              {"checksum behind a sound member", 0, kFaultWrite, 0, kResultChecksum, true}};
@@ -131,17 +152,47 @@ using ZipFailure = testing::TestWithParam<Failure>;
 TEST_P(ZipFailure, EndsWithItsResultAndLeavesNoFileOfItsOwn) {
   static const Failure* armed;
   armed = &GetParam();
-  ScratchDir dir;
-  std::filesystem::create_directories(dir.Path("out"));
-  WriteBytes(dir.Path("out/bad"), BytesOf("old"));
-  const WalkOptions walk{armed->testFlag, nullptr, {}, [](ArchiveContext*) { ArmFault(armed->op, armed->nth); }};
   const Bytes archive = armed->goodFirst ? ZipArchive({StoredEntry("good", kText), Damaged(DeflatedEntry("bad", kData), 3000),
                                                       StoredEntry("never", kText)})
                                          : ZipArchive({DeflatedEntry("bad", kData)});
-  EXPECT_EQ(Walk(dir, archive, walk), armed->expected);
-  EXPECT_EQ(ReadBytes(dir.Path("out/bad")), BytesOf("old"));
-  EXPECT_EQ(std::filesystem::exists(dir.Path("out/good")), armed->goodFirst);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("out")), {}), armed->goodFirst ? 2 : 1);
+  for (uint32_t workers : kWorkerCounts) {
+    SCOPED_TRACE(workers);
+    ScratchDir dir;
+    std::filesystem::create_directories(dir.Path("out"));
+    WriteBytes(dir.Path("out/bad"), BytesOf("old"));
+    WalkOptions walk{armed->testFlag, nullptr, {}, [](ArchiveContext*) { ArmFault(armed->op, armed->nth); }};
+    walk.workers = workers;
+    EXPECT_EQ(Walk(dir, archive, walk), armed->expected);
+    EXPECT_EQ(ReadBytes(dir.Path("out/bad")), BytesOf("old"));
+    EXPECT_EQ(std::filesystem::exists(dir.Path("out/good")), armed->goodFirst);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("out")), {}), armed->goodFirst ? 2 : 1);
+  }
 }
 INSTANTIATE_TEST_SUITE_P(ZipRun, ZipFailure, testing::ValuesIn(kFailures), CaseName());
+
+// Members decoded ahead in batches that go round the work ring several times: the walk
+// offers the same members in the same order as alone and stops at the same damaged one,
+// having extracted exactly those in front of it.
+TEST(ZipRunAhead, StopsAtTheSameMemberAsTheWalkAlone) {
+  constexpr size_t kCount = 300, kDamaged = 230;
+  std::vector<ZipEntryFields> entries;
+  for (size_t i = 0; i < kCount; ++i) entries.push_back(DeflatedEntry("m" + std::to_string(i), Pattern(3000 + i, 7)));
+  entries[kDamaged] = Damaged(entries[kDamaged], 1500);
+  const Bytes archive = ZipArchive(entries);
+  for (uint32_t testFlag : {1u, 0u}) {
+    std::vector<std::u16string> offered[2];
+    for (uint32_t workers : kWorkerCounts) {
+      SCOPED_TRACE(testing::Message() << "test " << testFlag << ", workers " << workers);
+      ScratchDir dir;
+      WalkOptions walk{testFlag, nullptr, {}};
+      walk.workers = workers;
+      EXPECT_EQ(Walk(dir, archive, walk, &offered[workers != 0]), kResultChecksum);
+      if (testFlag == 1) continue;
+      EXPECT_EQ(ReadBytes(dir.Path("out/m229")), Pattern(3229, 7));
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("out")), {}), kDamaged);
+    }
+    EXPECT_EQ(offered[1], offered[0]);
+    EXPECT_EQ(offered[0].size(), kDamaged + 1);
+  }
+}
 }  // namespace
