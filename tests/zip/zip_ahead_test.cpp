@@ -12,27 +12,13 @@
 #include "support/case_name.h"
 #include "support/fault_sweep.h"
 #include "support/source_files.h"
+#include "support/zip_builder.h"
 #include "zip/zip_append.h"
 #include "zip/zip_header.h"
 
 namespace {
 constexpr uint32_t kSerial = 0;
-const Bytes kEmptyZip = [] {
-  Bytes b(22, 0);
-  b[0] = 'P', b[1] = 'K', b[2] = 5, b[3] = 6;
-  return b;
-}();
-
-// Lines that deflate well; Pattern's bytes do not deflate at all.
-Bytes Text(size_t size, uint32_t seed = 1) {
-  Bytes b;
-  for (uint32_t i = 0; b.size() < size; ++i) {
-    const std::string line = "row " + std::to_string((i * seed) % 1009) + " holds " + std::to_string(i % 97) + "\n";
-    b.insert(b.end(), line.begin(), line.end());
-  }
-  b.resize(size);
-  return b;
-}
+const Bytes kEmptyZip = ZipArchive({});
 
 struct Source {
   const char* name;  // also the stored name; a source without bytes is not made

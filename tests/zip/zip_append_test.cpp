@@ -1,8 +1,6 @@
-// Appending to ZIP archives: what is written reads back, which archives may grow, and a
-// failed, cancelled or reverted append leaves the archive byte for byte as it was.
+// Appending to ZIP archives: what is written reads back, and which archives may grow. A failed,
+// cancelled or reverted append: AppendUndo.
 #include <gtest/gtest.h>
-
-#include <optional>
 
 #include "core/append.h"
 #include "core/archive.h"
@@ -10,7 +8,6 @@
 #include "core/little_endian.h"
 #include "support/archive_walk.h"
 #include "support/case_name.h"
-#include "support/fault_sweep.h"
 #include "support/source_files.h"
 #include "support/zip_builder.h"
 #include "zip/zip_directory.h"
@@ -18,45 +15,13 @@
 #include "zip/zip_write_records.h"
 
 namespace {
-const uint64_t kOddSecond = UnixToFileTime(1600000001);
 constexpr uint32_t kListedStored = kAttrZipUtf8 | kAttrZipMethodKnown;
 constexpr uint32_t kListedDeflated = kListedStored | kAttrZipCompressed;
 constexpr uint32_t kExternalAttributesAt = 38;
 
-// What every empty ZIP we create holds: the end record alone.
-Bytes EmptyZip() { return Joined({Le32Bytes(kZipEndSignature), Bytes(18, 0)}); }
-
-// Random bytes: Deflate cannot make them smaller.
-Bytes Noise(size_t size) {
-  Bytes b(size);
-  uint64_t x = 0x9E3779B97F4A7C15ULL;
-  for (uint8_t& v : b) {
-    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
-    v = static_cast<uint8_t>(x >> 24);
-  }
-  return b;
-}
-
-Bytes Text(size_t size) {
-  Bytes b;
-  for (size_t i = 0; b.size() < size; ++i) {
-    const std::string line = "line " + std::to_string(i % 977) + " of the text\n";
-    b.insert(b.end(), line.begin(), line.end());
-  }
-  b.resize(size);
-  return b;
-}
-
-class ZipAppend : public testing::Test {
+class ZipAppend : public AppendTest {
  protected:
-  void SetSource(const Bytes& bytes, uint64_t time = kOddSecond) {
-    WriteBytes(dir.Path("src"), bytes);
-    SetFileTime(dir.Path("src"), time);
-  }
-  ResultCode AppendSource(ListingContext& l, const char16_t* name) { return AppendFile(&l.context, src.c_str(), name); }
   std::filesystem::path Zip() const { return dir.Path("a.zip"); }
-  ScratchDir dir;
-  const std::u16string src = Wide(dir.Path("src"));
 };
 
 // Stored or deflated: a member is deflated only when that makes it smaller, whether the
@@ -73,9 +38,9 @@ const RoundTripCase kRoundTrips[] = {
     {"text deflated fast", Text(300000), u"t/fast.txt", kCompressFast, kZipMethodDeflate},
     {"text deflated normal", Text(300000), u"t/normal.txt", kCompressNormal, kZipMethodDeflate},
     {"text deflated best", Text(1000), u"t/best.txt", kCompressBest, kZipMethodDeflate},
-    {"noise in one buffer", Noise(1000), u"noise.bin", kCompressNormal, kZipMethodStore},
-    {"noise of exactly one buffer", Noise(262144), u"noise.bin", kCompressNormal, kZipMethodStore},
-    {"noise read again", Noise(700001), u"noise.bin", kCompressBest, kZipMethodStore},
+    {"noise in one buffer", Pattern(1000), u"noise.bin", kCompressNormal, kZipMethodStore},
+    {"noise of exactly one buffer", Pattern(262144), u"noise.bin", kCompressNormal, kZipMethodStore},
+    {"noise read again", Pattern(700001), u"noise.bin", kCompressBest, kZipMethodStore},
     {"one byte", BytesOf("x"), u"x", kCompressNormal, kZipMethodStore},
     {"UTF-8 name", BytesOf("na\xC3\xAFve\n"), u"sub/na\u00EFve \u20AC.txt", kCompressNormal, kZipMethodStore},
 };
@@ -107,7 +72,7 @@ TEST_P(ZipRoundTrip, ReadsBackWhatWasWritten) {
       EXPECT_EQ(static_cast<uint64_t>(e.packedSize), c.content.size());
     else
       EXPECT_LT(static_cast<uint64_t>(e.packedSize), c.content.size() / 2);
-    EXPECT_EQ(e.modified, kOddSecond);  // whole seconds from the extended timestamp
+    EXPECT_EQ(e.modified, kSourceTime);  // whole seconds from the extended timestamp
     EXPECT_EQ(again.members[1].offset, again.members[0].offset + 30 + Utf8Of(c.name).size() + 9 +
                                            static_cast<uint64_t>(e.packedSize));
   }
@@ -116,7 +81,7 @@ TEST_P(ZipRoundTrip, ReadsBackWhatWasWritten) {
   extract.testFlag = 0;
   ASSERT_EQ(WalkArchive(Zip(), out.Path("x"), extract), kResultOk);
   EXPECT_EQ(ReadBytes(out.Path("x") / std::filesystem::path(std::u16string(c.name))), c.content);
-  EXPECT_EQ(FileTimeOf(out.Path("x") / std::filesystem::path(std::u16string(c.name))), kOddSecond);
+  EXPECT_EQ(FileTimeOf(out.Path("x") / std::filesystem::path(std::u16string(c.name))), kSourceTime);
 }
 INSTANTIATE_TEST_SUITE_P(ZipAppend, ZipRoundTrip, testing::ValuesIn(kRoundTrips), CaseName());
 
@@ -162,7 +127,7 @@ class ZipRecords : public testing::TestWithParam<Zip64Case> {};
 TEST_P(ZipRecords, Zip64FieldsCarryWhatDoesNotFit) {
   const Zip64Case& c = GetParam();
   const uint8_t name[] = "n";
-  const ZipWrittenMember m{name, 1, kZipMethodDeflate, 0x12345678, c.compressed, c.size, kOddSecond, 0x20, c.offset};
+  const ZipWrittenMember m{name, 1, kZipMethodDeflate, 0x12345678, c.compressed, c.size, kSourceTime, 0x20, c.offset};
   uint8_t central[kMaxZipCentralRecord], local[kMaxZipCentralRecord];
   const uint32_t centralLength = BuildZipCentralRecord(m, central);
   const uint32_t extraLength = Le16(central + 30);
@@ -229,7 +194,7 @@ Bytes Commented() {
 }
 struct GrowCase { const char* what; Bytes archive; bool writable; };
 const GrowCase kGrowCases[] = {
-    {"our empty ZIP", EmptyZip(), true},
+    {"our empty ZIP", ZipArchive({}), true},
     {"clean directory", ZipWithDirectory(kTwo, {}), true},
     {"sizes in descriptors", ZipWithDirectory({Streamed(kTwo[0], Descriptor::Signed), kTwo[1]}, {}), true},
     {"bytes behind the end record", Joined({ZipWithDirectory(kTwo, {}), BytesOf("x")}), false},
@@ -283,7 +248,7 @@ TEST_F(ZipAppend, GrowsPastTheCountTheEndRecordHolds) {
   for (uint32_t i = 0; i < kCount; ++i) {
     const std::string name = std::to_string(i);
     const ZipWrittenMember m{reinterpret_cast<const uint8_t*>(name.data()), static_cast<uint32_t>(name.size()),
-                             kZipMethodStore, 0, 0, 0, kOddSecond, 0x20, a.size()};
+                             kZipMethodStore, 0, 0, 0, kSourceTime, 0x20, a.size()};
     a.insert(a.end(), record, record + BuildZipLocalHeader(m, record));
     directory.insert(directory.end(), record, record + BuildZipCentralRecord(m, record));
   }
@@ -342,72 +307,4 @@ TEST_P(ZipBatch, WritesTheDirectoryOnceBehindTheLastMember) {
 INSTANTIATE_TEST_SUITE_P(ZipAppend, ZipBatch, testing::Values(BatchCase{"directory written", false}, BatchCase{"directory write fails", true}),
                          CaseName());
 
-// A failed or cancelled append and a revert are cut away again, byte for byte: the old
-// central directory comes back where the new member began.
-struct Original { const char* what; Bytes bytes; Bytes source; };
-const Original kOriginals[] = {
-    {"empty ZIP, stored member read twice", EmptyZip(), Noise(600000)},
-    {"empty ZIP, member stored from its buffer", EmptyZip(), Noise(5000)},
-    {"two members, deflated member", ZipWithDirectory(kTwo, {}), Text(600000)},
-    {"member with a descriptor", ZipWithDirectory({Streamed(kTwo[0], Descriptor::Plain)}, {}), Noise(600000)},
-};
-class ZipAppendUndo : public ZipAppend, public testing::WithParamInterface<Original> {
- protected:
-  void SetUp() override { SetSource(GetParam().source); }
-  ListingContext& Reopen() {
-    l.reset();
-    WriteBytes(Zip(), GetParam().bytes);
-    l.emplace(Zip());
-    EXPECT_EQ(l->Open(), kResultOk);
-    EXPECT_EQ(l->context.openMode, kModeReadWrite);
-    count = l->context.memberCount;
-    offset = l->context.appendOffset;
-    return *l;
-  }
-  void ExpectUntouched(ResultCode got, ResultCode expected) {
-    EXPECT_EQ(got, expected);
-    EXPECT_EQ(l->context.memberCount, count);
-    EXPECT_EQ(l->context.appendOffset, offset);
-    EXPECT_EQ(l->context.fileSize, GetParam().bytes.size());
-    EXPECT_EQ(l->context.appendPending, 0u);
-    EXPECT_EQ(ReadOpenArchive(l->context), GetParam().bytes);
-  }
-  // The same open archive still takes a member, and lists all of them afterwards.
-  void ExpectStillGrows() {
-    ASSERT_EQ(AppendSource(*l, u"after"), kResultOk);
-    l.reset();
-    ListingContext again(Zip());
-    ASSERT_EQ(again.Open(), kResultOk);
-    EXPECT_EQ(again.context.openMode, kModeReadWrite);
-    ASSERT_EQ(again.members.size(), count + 1u);
-    EXPECT_EQ(again.members.back().name, "after");
-  }
-  std::optional<ListingContext> l;
-  uint32_t count = 0;
-  uint64_t offset = 0;
-};
-
-// Every write, seek, truncation and source read fails once in turn.
-TEST_P(ZipAppendUndo, EachFailingCallIsCutAway) {
-  const uint32_t failures = FailEachCallOnce(
-      {{kFaultWrite, kResultWrite}, {kFaultSeek, kResultRead}, {kFaultTruncate, kResultWrite}, {kFaultRead, kResultRead}},
-      [&] { Reopen(); }, [&] { return AppendSource(*l, u"second"); },
-      [&](const FaultShot& shot, ResultCode r) {
-        ExpectUntouched(r, shot.expected);
-        if (shot.nth == 1) ExpectStillGrows();
-      });
-  EXPECT_GE(failures, 6u);  // header, data, patch, directory: each write and seek was met
-}
-
-TEST_P(ZipAppendUndo, ACancelAndARevertAreCutAway) {
-  Reopen().context.jobState = kJobCancelling;
-  ExpectUntouched(AppendSource(*l, u"second"), kResultCancelled);
-  Reopen();
-  ASSERT_EQ(AppendSource(*l, u"new1"), kResultOk);
-  ASSERT_EQ(AppendSource(*l, u"new2"), kResultOk);
-  ASSERT_NE(ReadOpenArchive(l->context), GetParam().bytes);
-  ExpectUntouched(RevertAdditions(&l->context, count, offset), kResultOk);
-  ExpectStillGrows();
-}
-INSTANTIATE_TEST_SUITE_P(ZipAppend, ZipAppendUndo, testing::ValuesIn(kOriginals), CaseName());
 }  // namespace
