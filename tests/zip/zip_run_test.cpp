@@ -1,5 +1,5 @@
-// ZIP test and extraction on archives built byte by byte: verdicts, and what a failing
-// member leaves behind. Names, data and times extracted: ZipGzInterop.
+// ZIP test and extraction on archives built byte by byte: their verdicts. Names, data and times
+// extracted: ZipGzInterop; what a failing member leaves behind: Extract.OnlySoundMembersReplaceFiles.
 #include <gtest/gtest.h>
 
 #include "core/archive.h"
@@ -119,29 +119,4 @@ TEST_P(ZipVerdict, EndsWithItsResult) {
 }
 INSTANTIATE_TEST_SUITE_P(ZipRun, ZipVerdict, testing::ValuesIn(Verdicts()), CaseName());
 
-// out/bad holds "old" beforehand and keeps it; nth: reads after opening are the member's
-// header, name, then its data (0: no fault). A sound member in front is extracted.
-struct Failure { const char* what; uint32_t testFlag; FaultOp op; uint32_t nth; ResultCode expected; bool goodFirst; };
-const Failure kFailures[] = {{"data read", 1, kFaultRead, 3, kResultRead, false},
-                             {"header read", 1, kFaultRead, 1, kResultRead, false},
-                             {"write", 0, kFaultWrite, 1, kResultWrite, false},
-                             {"checksum behind a sound member", 0, kFaultWrite, 0, kResultChecksum, true}};
-
-using ZipFailure = testing::TestWithParam<Failure>;
-TEST_P(ZipFailure, EndsWithItsResultAndLeavesNoFileOfItsOwn) {
-  static const Failure* armed;
-  armed = &GetParam();
-  ScratchDir dir;
-  std::filesystem::create_directories(dir.Path("out"));
-  WriteBytes(dir.Path("out/bad"), BytesOf("old"));
-  const WalkOptions walk{armed->testFlag, nullptr, {}, [](ArchiveContext*) { ArmFault(armed->op, armed->nth); }};
-  const Bytes archive = armed->goodFirst ? ZipArchive({StoredEntry("good", kText), Damaged(DeflatedEntry("bad", kData), 3000),
-                                                      StoredEntry("never", kText)})
-                                         : ZipArchive({DeflatedEntry("bad", kData)});
-  EXPECT_EQ(Walk(dir, archive, walk), armed->expected);
-  EXPECT_EQ(ReadBytes(dir.Path("out/bad")), BytesOf("old"));
-  EXPECT_EQ(std::filesystem::exists(dir.Path("out/good")), armed->goodFirst);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("out")), {}), armed->goodFirst ? 2 : 1);
-}
-INSTANTIATE_TEST_SUITE_P(ZipRun, ZipFailure, testing::ValuesIn(kFailures), CaseName());
 }  // namespace
