@@ -15,8 +15,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-const WalkOptions kExtract{0, nullptr, {}};
-
 // Every plain file below out (links are not plain files) with its bytes and time: a
 // temporary left behind or a file that should not be there shows up here.
 using Files = std::map<std::string, std::pair<Bytes, uint64_t>>;

@@ -61,9 +61,7 @@ TEST_P(FixtureArchive, ListsTestsAndExtractsItsSources) {
   }
   ScratchDir dir;
   EXPECT_EQ(WalkArchive(archive, dir.Path("test"), {}), kResultOk);
-  WalkOptions extract;
-  extract.testFlag = 0;
-  ASSERT_EQ(WalkArchive(archive, dir.Path("out"), extract), kResultOk);
+  ASSERT_EQ(WalkArchive(archive, dir.Path("out"), kExtract), kResultOk);
   for (size_t i = 0; i < files.size(); ++i) {
     const std::filesystem::path extracted = Reachable(dir.Path("out") / Utf8Path(files[i]));
     EXPECT_TRUE(ReadBytes(extracted) == sources[i]) << files[i];

@@ -106,7 +106,7 @@ TEST(GzRun, ExtractionWritesEveryMembersData) {
     std::filesystem::create_directories(path.parent_path());
     WriteBytes(path, BytesOf("old file"));
     WriteBytes(dir.Path("a.gz"), c.file);
-    ASSERT_EQ(WalkArchive(dir.Path("a.gz"), dir.Path("out"), {0, nullptr, {}}), c.result);
+    ASSERT_EQ(WalkArchive(dir.Path("a.gz"), dir.Path("out"), kExtract), c.result);
     EXPECT_EQ(ReadBytes(path), c.content);
     if (c.result == kResultOk) {
       EXPECT_EQ(FileTimeOf(path), UnixToFileTime(1600000000));
@@ -135,8 +135,7 @@ TEST(GzDefaultName, FromTheArchivePath) {
 TEST(GzRun, StopsBeforeTheDestinationIsFull) {
   ScratchDir dir;
   WriteBytes(dir.Path("big.gz"), GzMember(Gz(Bytes(3 * 524288, 'g'), "big")));
-  WalkOptions extract;
-  extract.testFlag = 0;
+  WalkOptions extract = kExtract;
   extract.prepare = [](ArchiveContext*) { ArmFault(kFaultVolumeFull, 2); };
   EXPECT_EQ(WalkArchive(dir.Path("big.gz"), dir.Path("out"), extract), kResultWrite);
   EXPECT_TRUE(std::filesystem::is_empty(dir.Path("out")));

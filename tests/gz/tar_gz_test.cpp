@@ -65,9 +65,7 @@ TEST_P(TarGzTool, ListsTestsAndExtractsLikeGnuTar) {
   ScratchDir dir;
   EXPECT_EQ(WalkArchive(archive, dir.Path("test"), {}), kResultOk);
   if (!GetParam().extracted) return;
-  WalkOptions extract;
-  extract.testFlag = 0;
-  ASSERT_EQ(WalkArchive(archive, dir.Path("out"), extract), kResultOk);
+  ASSERT_EQ(WalkArchive(archive, dir.Path("out"), kExtract), kResultOk);
   for (const std::string& file : files) {
     const std::filesystem::path extracted = dir.Path("out") / Utf8Path(file);
     EXPECT_TRUE(ReadBytes(extracted) == ReadBytes(Folder() / Utf8Path(file))) << file;
@@ -132,8 +130,7 @@ TEST(TarGz, ADeepMemberPagesForwardAndBackAndExtractsAlone) {
   const Bytes source = ReadBytes(Folder() / Utf8Path(deep->name));
   ExpectPagesForwardAndBack(&l.context, deep->index, deep->entry.packedSize, source);
   gWanted = deep->index;
-  WalkOptions extract;
-  extract.testFlag = 0;
+  WalkOptions extract = kExtract;
   extract.prepare = [](ArchiveContext* context) { context->nextWanted = OnlyTheWanted; };
   ScratchDir dir;
   std::vector<std::u16string> offered;

@@ -14,6 +14,9 @@ struct WalkOptions {
   void (*prepare)(ArchiveContext*) = nullptr;  // once the archive is open; faults it arms end with the walk
 };
 
+// Extraction of every member, with no password.
+inline const WalkOptions kExtract{0, nullptr, {}};
+
 // Opens archive, then tests it or extracts it into the folder out (created).
 // offered, when given, gets the names the walk offered to the member callback.
 ResultCode WalkArchive(const std::filesystem::path& archive, const std::filesystem::path& out,

@@ -77,9 +77,7 @@ TEST_P(ZipRoundTrip, ReadsBackWhatWasWritten) {
                                            static_cast<uint64_t>(e.packedSize));
   }
   ScratchDir out;
-  WalkOptions extract;
-  extract.testFlag = 0;
-  ASSERT_EQ(WalkArchive(Zip(), out.Path("x"), extract), kResultOk);
+  ASSERT_EQ(WalkArchive(Zip(), out.Path("x"), kExtract), kResultOk);
   EXPECT_EQ(ReadBytes(out.Path("x") / std::filesystem::path(std::u16string(c.name))), c.content);
   EXPECT_EQ(FileTimeOf(out.Path("x") / std::filesystem::path(std::u16string(c.name))), kSourceTime);
 }

@@ -118,7 +118,7 @@ TEST_P(ZipDirectoryMembers, ListTestExtractAndView) {
   }
   EXPECT_EQ(WalkArchive(path, dir.Path("test"), {}), c.tested);
   std::vector<std::u16string> offered;
-  ASSERT_EQ(WalkArchive(path, dir.Path("out"), {0, nullptr, {}}, &offered), kResultOk);
+  ASSERT_EQ(WalkArchive(path, dir.Path("out"), kExtract, &offered), kResultOk);
   EXPECT_EQ(offered, names);
   const std::map<std::string, Bytes> contents = Contents();
   for (size_t i : c.listed) {

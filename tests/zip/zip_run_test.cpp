@@ -49,7 +49,6 @@ ZipEntryFields Declared(ZipEntryFields s, uint64_t size) {
 
 // absent: a member whose file must not be there afterwards.
 struct Verdict { const char* what; Bytes archive; WalkOptions fields; ResultCode expected; std::string absent = ""; };
-const WalkOptions kExtract{0, nullptr, {}};
 
 std::vector<Verdict> Verdicts() {
   const ZipEntryFields stored = StoredEntry("stored", kText);
