@@ -91,7 +91,7 @@ TEST(Extract, OnlySoundMembersReplaceFiles) {
   const std::pair<const char*, Bytes> archives[] = {{"a.tar", TarBytes({{{"target", data.size()}, data}})},
                                                     {"a.qbx", QbxBytes({{"target", data}})},
                                                     {"a.zip", ZipArchive({DeflatedEntry("target", data)})},
-                                                    {"a.gz", GzMember(Gz(data, "target"))}};
+                                                    {"a.gz", GzMember({.content = data, .name = "target"})}};
   const std::pair<FaultOp, ResultCode> faults[] = {
       {kFaultWrite, kResultWrite}, {kFaultSetTime, kResultWrite}, {kFaultRead, kResultRead}};
   // Damaged data between two sound members; the ZIP's time is its DOS fields'.

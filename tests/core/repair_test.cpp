@@ -154,7 +154,7 @@ const RefusedCase kRefused[] = {
     {"tar damaged before its cut last member", "a.tar", DamagedTar(), kTailDamaged},
     {"qbx damaged before its cut last member", "a.qbx", DamagedQbx(), kTailDamaged},
     {"zip", "a.zip", ZipArchive({StoredEntry("a.txt", BytesOf("hello"))}), kTailReadOnlyFormat},
-    {"gz", "a.gz", GzMember(Gz(BytesOf("hello"), "a.txt")), kTailReadOnlyFormat},
+    {"gz", "a.gz", GzMember({.content = BytesOf("hello"), .name = "a.txt"}), kTailReadOnlyFormat},
 };
 
 class RepairRefused : public testing::TestWithParam<RefusedCase> {};

@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 
+#include "core/little_endian.h"
 #include "deflate/crc32.h"
 #include "deflate/inflate.h"
 #include "support/case_name.h"
@@ -247,12 +248,6 @@ TEST_P(InflateCase, GivesTheSameResultHoweverItIsFed) {
 }
 INSTANTIATE_TEST_SUITE_P(Streams, InflateCase, testing::ValuesIn(AllCases()), CaseName());
 
-uint32_t Le(const Bytes& b, size_t at, int n) {
-  uint32_t v = 0;
-  for (int i = n; i-- > 0;) v = v << 8 | b[at + i];
-  return v;
-}
-
 const char* const kInteropFiles[] = {"gzip1.gz",    "gzip6.gz",        "gzip9.gz",          "pigz9.gz",
                                      "pigz11.gz",   "infozip.zip",     "7zz-deflate.zip",   "7zz-deflate64.zip",
                                      "7zz-deflate64-fast.zip"};
@@ -266,11 +261,11 @@ TEST_P(InflateInterop, DecodesToTheSample) {
   const Bytes sample = ReadBytes(dir / "sample.bin"), file = ReadBytes(dir / name);
   ASSERT_GT(sample.size(), 500000u);
   const bool zip = file[0] == 'P';
-  const size_t start = zip ? 30 + Le(file, 26, 2) + Le(file, 28, 2) : 10;
+  const size_t start = zip ? 30 + Le16(&file[26]) + Le16(&file[28]) : 10;
   ASSERT_TRUE(zip || file[3] == 0) << "gzip header with optional fields";
   const Bytes stream(file.begin() + static_cast<long>(start),
-                     zip ? file.begin() + static_cast<long>(start + Le(file, 18, 4)) : file.end() - 8);
-  EXPECT_EQ(zip ? Le(file, 14, 4) : Le(file, file.size() - 8, 4), Crc32Update(0, sample.data(), sample.size()));
+                     zip ? file.begin() + static_cast<long>(start + Le32(&file[18])) : file.end() - 8);
+  EXPECT_EQ(zip ? Le32(&file[14]) : Le32(&file[file.size() - 8]), Crc32Update(0, sample.data(), sample.size()));
   // Input pieces up to the first number, output blocks of the second; the last way, a byte
   // in and a byte out per call, tries the mode machine and the window alone.
   const std::pair<size_t, size_t> ways[] = {{1u << 30, 524288}, {262144, 524288}, {5000, 70000}, {40, 300}, {1, 1}};
@@ -278,7 +273,7 @@ TEST_P(InflateInterop, DecodesToTheSample) {
   for (const auto& [maxPiece, outBlock] : ways) {
     if (maxPiece == 1 && name != "gzip6.gz" && name != "7zz-deflate64.zip") continue;
     SCOPED_TRACE("pieces up to " + std::to_string(maxPiece));
-    const Outcome got = Decode(zip && Le(file, 8, 2) == 9 ? Inflate64 : Inflate, stream, RandomPieces(random, maxPiece), outBlock);
+    const Outcome got = Decode(zip && Le16(&file[8]) == 9 ? Inflate64 : Inflate, stream, RandomPieces(random, maxPiece), outBlock);
     EXPECT_EQ(got.result, kInflateDone);
     EXPECT_EQ(got.surplusLeft, 0u) << "the stream must end where its maker ended it";
     EXPECT_TRUE(got.output == sample);

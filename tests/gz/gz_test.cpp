@@ -19,7 +19,7 @@
 namespace {
 const Bytes kText = BytesOf("gzip member text\n");
 const Bytes kData = Pattern(300000, 9);  // more than one 256 KiB read
-const Bytes kOne = GzMember(Gz(kText, "t")), kTwo = GzMember(Gz(kData));
+const Bytes kOne = GzMember({.content = kText, .name = "t"}), kTwo = GzMember({.content = kData});
 
 // Headers the listing refuses are among the test verdicts below.
 struct ListCase {
@@ -31,16 +31,16 @@ struct ListCase {
   uint64_t size = kText.size();
 };
 const ListCase kListings[] = {
-    {"stored name", GzMember(Gz(kText, "report.txt")), "report.txt"},
-    {"long name whole", GzMember(Gz(kText, std::string(300, 'z'))), std::string(300, 'z')},
-    {"Latin-1 name", GzMember(Gz(kText, "caf\xE9.txt")), "caf\xC3\xA9.txt"},
-    {"UTF-8 name", GzMember(Gz(kText, "caf\xC3\xA9.txt")), "caf\xC3\xA9.txt"},
+    {"stored name", GzMember({.content = kText, .name = "report.txt"}), "report.txt"},
+    {"long name whole", GzMember({.content = kText, .name = std::string(300, 'z')}), std::string(300, 'z')},
+    {"Latin-1 name", GzMember({.content = kText, .name = "caf\xE9.txt"}), "caf\xC3\xA9.txt"},
+    {"UTF-8 name", GzMember({.content = kText, .name = "caf\xC3\xA9.txt"}), "caf\xC3\xA9.txt"},
     {"extra field and comment",
      GzMember({.content = kText, .name = "after-extra.txt", .comment = "a comment", .extra = {'A', 'B', 4, 0, 'w', 'x', 'y', 'z'}}),
      "after-extra.txt"},
     {"header CRC right", GzMember({.content = kText, .name = "crc", .headerCrc = true}), "crc"},
     {"method 9", GzMember({.content = kText, .name = "m", .method = 9}), "m", 256},
-    {"only the header, named after the file", Cut(GzMember(Gz(kText)), 10), "head", 8, 0, 0},
+    {"only the header, named after the file", Cut(GzMember({.content = kText}), 10), "head", 8, 0, 0},
     {"members one after another: the last trailer gives the size", Joined({kOne, kTwo}), "t", 8,
      static_cast<int64_t>(kOne.size() + kTwo.size()) - 10 - 2 - 8, kData.size()},
 };
@@ -138,7 +138,7 @@ TEST(GzDefaultName, FromTheArchivePath) {
 // free, and its partial file goes: a bomb cannot fill the disk.
 TEST(GzRun, StopsBeforeTheDestinationIsFull) {
   ScratchDir dir;
-  WriteBytes(dir.Path("big.gz"), GzMember(Gz(Bytes(3 * 524288, 'g'), "big")));
+  WriteBytes(dir.Path("big.gz"), GzMember({.content = Bytes(3 * 524288, 'g'), .name = "big"}));
   WalkOptions extract = kExtract;
   extract.prepare = [](ArchiveContext*) { ArmFault(kFaultVolumeFull, 2); };
   EXPECT_EQ(WalkArchive(dir.Path("big.gz"), dir.Path("out"), extract), kResultWrite);

@@ -72,9 +72,7 @@ TEST(ViewFetch, EveryFormatsDataAndHeaders) {
   Bytes markedZip = Le32Bytes(0x08074B50);
   markedZip.insert(markedZip.end(), zip.begin(), zip.end());
 
-  GzFields gzFields = Gz(BytesOf("gzip content"), "report.txt");
-  gzFields.comment = "note";
-  const Bytes gz = GzMember(gzFields);
+  const Bytes gz = GzMember({.content = BytesOf("gzip content"), .name = "report.txt", .comment = "note"});
   const size_t gzHeader = 10 + 11 + 5;
   Bytes bareGz = Slice(gz, 0, 10);
   bareGz[3] = 0;  // no name, no comment: ten header bytes and nothing else

@@ -342,7 +342,7 @@ const std::vector<Source> kMixed = {
 const std::vector<Source> kSmall = {
     {"empty", Bytes{}}, {"one", BytesOf("x")}, {"text", kSmallText}, {"noise", Pattern(30000)}, {"last", Text(123457, 7)}};
 
-class ZipAhead : public testing::Test {
+class ZipAhead : public ZipAppend {
  protected:
   void MakeSources(const std::vector<Source>& sources) {
     for (const Source& s : sources)
@@ -371,8 +371,6 @@ class ZipAhead : public testing::Test {
     const ResultCode end = EndAppendBatch(c);
     return r != kResultOk ? r : end;
   }
-  std::filesystem::path Zip() const { return dir.Path("a.zip"); }
-  ScratchDir dir;
 };
 
 struct SameBytesCase {

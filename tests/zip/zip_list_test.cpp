@@ -426,7 +426,7 @@ std::vector<DetectCase> DetectCases() {
   Bytes lostDirectory = stubbed;  // the end record points at no central header
   lostDirectory[lostDirectory.size() - 6] ^= 0x40;
   lostDirectory[lostDirectory.size() - 10] ^= 0x40;
-  Bytes gz = GzMember(Gz(BytesOf("gzip first"), "g.txt"));
+  Bytes gz = GzMember({.content = BytesOf("gzip first"), .name = "g.txt"});
   const Bytes qbx = QbxBytes({{"q.txt", BytesOf("qbx first")}});
   const Bytes tar = Joined({TarMember({"inner.zip", zip.size()}, zip), Bytes(1024, 0)});
   const Bytes zipLast = Cut(tar, 512 + zip.size());  // cut right behind its ZIP member: it ends in the ZIP's end record
