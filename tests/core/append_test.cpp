@@ -1,4 +1,4 @@
-// Appending to QBX and TAR archives, undoing failed appends, and reverting additions.
+// Appending to QBX and TAR archives, and undoing failed appends and additions in every format we write.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -11,21 +11,10 @@
 #include "support/case_name.h"
 #include "support/fault_sweep.h"
 #include "support/source_files.h"
+#include "support/zip_builder.h"
 
 namespace {
-const uint64_t kTime = UnixToFileTime(1600000000);
-
-// A source file and the archives it goes into, in a scratch folder.
-class Append : public testing::Test {
- protected:
-  void SetSource(const Bytes& bytes, uint64_t time = kTime) {
-    WriteBytes(dir.Path("src"), bytes);
-    SetFileTime(dir.Path("src"), time);
-  }
-  ResultCode AppendSource(ListingContext& l, const char16_t* name) { return AppendFile(&l.context, src.c_str(), name); }
-  ScratchDir dir;
-  const std::u16string src = Wide(dir.Path("src"));
-};
+using Append = AppendTest;
 
 // qbxGrowth: bytes a QBX grows by; tarGrowth: bytes a TAR gains before its end blocks.
 struct SizeCase { const char* what; size_t size; uint64_t qbxGrowth, tarGrowth; };
@@ -55,7 +44,7 @@ TEST_P(AppendSize, GrowsEitherFormatByHeaderDataAndItsEnd) {
       EXPECT_EQ(l.offsets[1], growth);
       ASSERT_EQ(l.members.size(), 2u);
       EXPECT_EQ(l.members[0].entry.size, c.size);
-      EXPECT_EQ(l.members[0].entry.modified, kTime);
+      EXPECT_EQ(l.members[0].entry.modified, kSourceTime);
     }
     const Bytes archive = ReadBytes(path);
     ASSERT_EQ(archive.size(), 2 * growth + end);
@@ -163,42 +152,68 @@ TEST_F(Append, RefusalsLeaveTheArchiveAlone) {
 }
 
 // A failed or cancelled append and a revert are cut away again, byte for byte, from our
-// archives and from GNU tar's padded one.
-struct Original { const char* what; const char* file; Bytes bytes; };
-const Original kOriginals[] = {{"QBX", "a.qbx", QbxBytes({{"first", BytesOf("1")}})},
-                               {"TAR", "a.tar", TarBytes({{{"first", 1}, BytesOf("1")}})},
-                               {"GNU tar padded", "gnu.tar", PaddedTar()}};
+// archives, GNU tar's padded one and ZIPs (the old central directory back where the new member
+// began); the archive then still takes a member.
+const std::vector<ZipEntryFields> kZipped = {StoredEntry("a.txt", BytesOf("hello\n")),
+                                             DeflatedEntry("b/c.bin", Pattern(5000))};
+struct Original { const char* what; const char* file; Bytes bytes; Bytes source = Pattern(600000); };
+const Original kOriginals[] = {
+    {"QBX", "a.qbx", QbxBytes({{"first", BytesOf("1")}})},
+    {"TAR", "a.tar", TarBytes({{{"first", 1}, BytesOf("1")}})},
+    {"GNU tar padded", "gnu.tar", PaddedTar()},
+    {"empty ZIP, stored member read twice", "a.zip", ZipArchive({})},
+    {"empty ZIP, member stored from its buffer", "a.zip", ZipArchive({}), Pattern(5000)},
+    {"ZIP of two, deflated member", "a.zip", ZipWithDirectory(kZipped, {}), Text(600000)},
+    {"ZIP member with a descriptor", "a.zip", ZipWithDirectory({Streamed(kZipped[0], Descriptor::Plain)}, {})},
+};
 
 class AppendUndo : public Append, public testing::WithParamInterface<Original> {
  protected:
-  void SetUp() override { SetSource(Pattern(600000)); }
+  void SetUp() override { SetSource(GetParam().source); }
   // The original in place again and opened.
   ListingContext& Reopen() {
     l.reset();
     WriteBytes(dir.Path(GetParam().file), GetParam().bytes);
     l.emplace(dir.Path(GetParam().file));
     EXPECT_EQ(l->Open(), kResultOk);
+    EXPECT_EQ(l->context.openMode, kModeReadWrite);
+    count = l->context.memberCount;
     offset = l->context.appendOffset;
     return *l;
   }
   void ExpectUntouched(ResultCode got, ResultCode expected) {
     EXPECT_EQ(got, expected);
-    EXPECT_EQ(l->context.memberCount, 1u);
+    EXPECT_EQ(l->context.memberCount, count);
     EXPECT_EQ(l->context.appendOffset, offset);
     EXPECT_EQ(l->context.fileSize, GetParam().bytes.size());
     EXPECT_EQ(l->context.appendPending, 0u);
+    EXPECT_EQ(ReadOpenArchive(l->context), GetParam().bytes);
+  }
+  // The same open archive still takes a member, and lists all of them afterwards.
+  void ExpectStillGrows() {
+    ASSERT_EQ(AppendSource(*l, u"after"), kResultOk);
     l.reset();
-    EXPECT_EQ(ReadBytes(dir.Path(GetParam().file)), GetParam().bytes);
+    ListingContext again(dir.Path(GetParam().file));
+    ASSERT_EQ(again.Open(), kResultOk);
+    EXPECT_EQ(again.context.openMode, kModeReadWrite);
+    ASSERT_EQ(again.members.size(), count + 1u);
+    EXPECT_EQ(again.members.back().name, "after");
   }
   std::optional<ListingContext> l;
+  uint32_t count = 0;
   uint64_t offset = 0;
 };
 
 // Every write, seek, truncation and source read fails once in turn.
 TEST_P(AppendUndo, EachFailingCallIsCutAway) {
-  FailEachCallOnce({{kFaultWrite, kResultWrite}, {kFaultSeek, kResultRead}, {kFaultTruncate, kResultWrite}, {kFaultRead, kResultRead}},
-                   [&] { Reopen(); }, [&] { return AppendSource(*l, u"second"); },
-                   [&](const FaultShot& shot, ResultCode r) { ExpectUntouched(r, shot.expected); });
+  const uint32_t failures = FailEachCallOnce(
+      {{kFaultWrite, kResultWrite}, {kFaultSeek, kResultRead}, {kFaultTruncate, kResultWrite}, {kFaultRead, kResultRead}},
+      [&] { Reopen(); }, [&] { return AppendSource(*l, u"second"); },
+      [&](const FaultShot& shot, ResultCode r) {
+        ExpectUntouched(r, shot.expected);
+        if (shot.nth == 1) ExpectStillGrows();
+      });
+  EXPECT_GE(failures, 6u);  // header, data, patch, directory: each write and seek was met
 }
 
 TEST_P(AppendUndo, ACancelAndARevertAreCutAway) {
@@ -208,7 +223,9 @@ TEST_P(AppendUndo, ACancelAndARevertAreCutAway) {
   Reopen();
   ASSERT_EQ(AppendSource(*l, u"new1"), kResultOk);
   ASSERT_EQ(AppendSource(*l, u"new2"), kResultOk);
-  ExpectUntouched(RevertAdditions(&l->context, 1, offset), kResultOk);
+  ASSERT_NE(ReadOpenArchive(l->context), GetParam().bytes);
+  ExpectUntouched(RevertAdditions(&l->context, count, offset), kResultOk);
+  ExpectStillGrows();
 }
 
 #ifndef _WIN32

@@ -1,8 +1,11 @@
-// Renames, TAR modes, deleting the last member and reverting additions, in place.
+// Renames, TAR modes, deleting the last member and reverting additions, in place; in a ZIP
+// that grows, the result is the archive a writer would have made, and a refusal or a failure
+// leaves it byte for byte as it was.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
+#include <optional>
 
 #include "core/append.h"
 #include "core/archive.h"
@@ -11,6 +14,8 @@
 #include "support/archive_builder.h"
 #include "support/archive_walk.h"
 #include "support/case_name.h"
+#include "support/fault_sweep.h"
+#include "support/source_files.h"
 #include "support/zip_builder.h"
 
 namespace {
@@ -226,4 +231,106 @@ TEST(DeleteLast, CutsTheArchiveWhereTheMemberBegan) {
     EXPECT_EQ(e.members.size(), c.last);
   }
 }
+
+// ---- Renames and deleting the last member in a ZIP that grows.
+
+const std::vector<ZipEntryFields> kZipEntries = {StoredEntry("ab.txt", BytesOf("hello\n")), StoredEntry("sub/", {}),
+                                              DeflatedEntry("b/c.bin", Pattern(5000))};
+const Bytes kZipThree = ZipWithDirectory(kZipEntries, {});
+const Bytes kZipTwo = ZipWithDirectory({kZipEntries[0], kZipEntries[1]}, {});
+
+// One central name a byte longer than its local header's (another writer's).
+Bytes LongerCentralName() {
+  Bytes a = ZipWithDirectory({kZipEntries[0]}, {});
+  const size_t central = 30 + 6 + 6;
+  a.insert(a.begin() + central + 46 + 6, 'x');
+  a[central + 28] = 7;
+  a[a.size() - 22 + 12] += 1;  // the directory's size
+  return a;
+}
+
+class ZipEdit : public testing::Test {
+ protected:
+  ArchiveContext& Open(const Bytes& archive) {
+    l.reset();
+    WriteBytes(dir.Path("a.zip"), archive);
+    l.emplace(dir.Path("a.zip"));
+    EXPECT_EQ(l->Open(), kResultOk);
+    EXPECT_EQ(l->context.openMode, kModeReadWrite);
+    return l->context;
+  }
+  ScratchDir dir;
+  std::optional<ListingContext> l;
+};
+
+struct RenameCase { const char* what; uint32_t index; std::u16string name; ResultCode expected; std::string stored = "";
+                    Bytes archive = kZipThree; };
+const RenameCase kRenames[] = {
+    {"same length", 0, u"zz.txt", kResultOk, "zz.txt"},
+    {"non-ASCII of the same length in bytes", 0, u"\u00E9.txt", kResultOk, "\xC3\xA9.txt"},
+    {"backslashes become slashes", 2, u"b\\d.bin", kResultOk, "b/d.bin"},
+    {"folder stays a folder", 1, u"new/", kResultOk, "new/"},
+    {"longer name", 0, u"abc.txt", kResultNameLengthFixed},
+    {"shorter name", 0, u"a.txt", kResultNameLengthFixed},
+    {"no room in the local header", 0, u"xy.txtz", kResultNameLengthFixed, "", LongerCentralName()},
+    {"folder made a file", 1, u"subs", kResultNameChangesType},
+    {"file made a folder", 0, u"ab.tx/", kResultNameChangesType},
+    {"beyond the list", 3, u"x", kResultNotFound},
+};
+class ZipRename : public testing::TestWithParam<RenameCase> {};
+
+TEST_P(ZipRename, RenamesInBothHeadersOrLeavesTheArchiveAlone) {
+  const RenameCase& c = GetParam();
+  const Edited e = EditArchive(c.archive, Rename(c.index, c.name), 65001, "a.zip");
+  EXPECT_EQ(e.result, c.expected);
+  std::vector<ZipEntryFields> entries = kZipEntries;
+  if (c.expected == kResultOk) entries[c.index].name = c.stored, entries[c.index].flags |= 0x0800;  // UTF-8
+  EXPECT_EQ(e.archive, c.expected == kResultOk ? ZipWithDirectory(entries, {}) : c.archive);
+  if (c.expected == kResultOk) {
+    EXPECT_EQ(e.members.at(c.index).name, c.stored);
+  }
+}
+INSTANTIATE_TEST_SUITE_P(ZipEdit, ZipRename, testing::ValuesIn(kRenames), CaseName());
+
+// Down to the end record alone; the cut is the new revert point and the archive grows on.
+TEST_F(ZipEdit, DeleteLastLeavesTheArchiveOfTheMembersBefore) {
+  ArchiveContext& context = Open(kZipThree);
+  ASSERT_EQ(DeleteLastMember(&context, 2), kResultOk);
+  EXPECT_EQ(ReadOpenArchive(context), kZipTwo);
+  EXPECT_EQ(context.revertSize, kZipTwo.size());
+  const uint64_t cut = context.appendOffset;
+  WriteBytes(dir.Path("src"), BytesOf("new member"));
+  ASSERT_EQ(AppendFile(&context, Wide(dir.Path("src")).c_str(), u"new"), kResultOk);
+  EXPECT_EQ(ListBytes(ReadOpenArchive(context), "b.zip").members.at(2).name, "new");
+  ASSERT_EQ(RevertAdditions(&context, 2, cut), kResultOk);
+  ASSERT_EQ(DeleteLastMember(&context, 1), kResultOk);
+  ASSERT_EQ(DeleteLastMember(&context, 0), kResultOk);
+  EXPECT_EQ(ReadOpenArchive(context), ZipWithDirectory({}, {}));
+}
+
+// Every read, write, seek and truncation of an edit fails once in turn: the archive, and the
+// directory in memory (a revert writes it again), are as they were.
+struct FaultCase { const char* what; Bytes archive; uint32_t count; Edit edit; uint32_t minFailures; };
+const FaultCase kFaultCases[] = {
+    {"rename", kZipThree, 3, Rename(2, u"b/d.bin"), 11},
+    {"delete a member longer than the new directory", kZipThree, 3, [](ArchiveContext* c) { return DeleteLastMember(c, 2); }, 6},
+    {"delete a member shorter than the new directory", kZipTwo, 2, [](ArchiveContext* c) { return DeleteLastMember(c, 1); }, 6},
+};
+class ZipEditFaults : public ZipEdit, public testing::WithParamInterface<FaultCase> {};
+
+TEST_P(ZipEditFaults, EachFailingCallIsPutBack) {
+  const FaultCase& c = GetParam();
+  const uint32_t failures = FailEachCallOnce(
+      {{kFaultWrite, kResultWrite}, {kFaultSeek, kResultRead}, {kFaultTruncate, kResultWrite}, {kFaultRead, kResultRead}},
+      [&] { Open(c.archive); }, [&] { return c.edit(&l->context); },
+      [&](const FaultShot& shot, ResultCode r) {
+        EXPECT_EQ(r, shot.op == kFaultSeek && shot.nth == 1 ? kResultNotFound : shot.expected);  // finding the member
+        EXPECT_EQ(ReadOpenArchive(l->context), c.archive);
+        EXPECT_EQ(l->context.memberCount, c.count);
+        EXPECT_EQ(RevertAdditions(&l->context, c.count, l->context.appendOffset), kResultOk);
+        EXPECT_EQ(ReadOpenArchive(l->context), c.archive);
+      });
+  EXPECT_GE(failures, c.minFailures);
+}
+INSTANTIATE_TEST_SUITE_P(ZipEdit, ZipEditFaults, testing::ValuesIn(kFaultCases), CaseName());
 }  // namespace

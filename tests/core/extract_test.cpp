@@ -10,12 +10,11 @@
 #include "support/archive_builder.h"
 #include "support/archive_walk.h"
 #include "support/source_files.h"
+#include "support/zip_builder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-const WalkOptions kExtract{0, nullptr, {}};
-
 // Every plain file below out (links are not plain files) with its bytes and time: a
 // temporary left behind or a file that should not be there shows up here.
 using Files = std::map<std::string, std::pair<Bytes, uint64_t>>;
@@ -83,18 +82,28 @@ TEST(Extract, QbxAttributes) {
   SetPathAttributes(ro.c_str(), 0x80);
 }
 
-// Every read, write and time setting fails once in turn, a cancel comes half-way and the
-// data checksum fails after the data was written: each time the member leaves neither its
-// file nor a temporary, and the file it was to replace stays as it was (or, when a read
-// after the member fails, is wholly replaced).
+// Every read, write and time setting fails once in turn, a cancel comes half-way and a data
+// checksum fails after the data were written: each time the member leaves neither its file
+// nor a temporary, and the file it was to replace stays as it was (or, when a read after the
+// member fails, is wholly replaced). A sound member in front is extracted, none behind.
 TEST(Extract, OnlySoundMembersReplaceFiles) {
   const Bytes data = Pattern(600000);  // more than one block: the cancel comes between two
-  const Bytes tar = TarBytes({{{"target", data.size()}, data}});
-  Bytes damaged = QbxBytes({{"target", BytesOf("new contents")}});
-  damaged[515] ^= 1;
-  const std::pair<const char*, Bytes> archives[] = {{"a.tar", tar}, {"a.qbx", QbxBytes({{"target", data}})}};
+  const std::pair<const char*, Bytes> archives[] = {{"a.tar", TarBytes({{{"target", data.size()}, data}})},
+                                                    {"a.qbx", QbxBytes({{"target", data}})},
+                                                    {"a.zip", ZipArchive({DeflatedEntry("target", data)})},
+                                                    {"a.gz", GzMember({.content = data, .name = "target"})}};
   const std::pair<FaultOp, ResultCode> faults[] = {
       {kFaultWrite, kResultWrite}, {kFaultSetTime, kResultWrite}, {kFaultRead, kResultRead}};
+  // Damaged data between two sound members; the ZIP's time is its DOS fields'.
+  const Bytes good = BytesOf("sound");
+  const uint64_t goodTime = UnixToFileTime(1614834308);
+  Bytes damagedQbx = QbxBytes({{"good", good, goodTime}, {"target", BytesOf("new contents")}, {"never", good}});
+  damagedQbx[521 + 515] ^= 1;
+  ZipEntryFields damagedZip = DeflatedEntry("target", data);
+  damagedZip.data[3000] ^= 0x10;
+  const std::pair<const char*, Bytes> damaged[] = {
+      {"damaged.qbx", damagedQbx},
+      {"damaged.zip", ZipArchive({StoredEntry("good", good), damagedZip, StoredEntry("never", good)})}};
   ScratchDir dir;
   const fs::path out = dir.Path("out");
   fs::create_directories(out);
@@ -104,9 +113,14 @@ TEST(Extract, OnlySoundMembersReplaceFiles) {
     SetFileTime(out / "target", old.at("target").second);
   };
   putOld();
-  WriteBytes(dir.Path("damaged.qbx"), damaged);
-  EXPECT_EQ(WalkArchive(dir.Path("damaged.qbx"), out, kExtract), kResultChecksum);
-  EXPECT_EQ(FilesBelow(out), old);
+  Files goodAndOld = old;
+  goodAndOld["good"] = {good, goodTime};
+  for (const auto& [name, bytes] : damaged) {
+    WriteBytes(dir.Path(name), bytes);
+    EXPECT_EQ(WalkArchive(dir.Path(name), out, kExtract), kResultChecksum) << name;
+    EXPECT_EQ(FilesBelow(out), goodAndOld) << name;
+    fs::remove(out / "good");
+  }
   for (const auto& [name, bytes] : archives) {
     WriteBytes(dir.Path(name), bytes);
     for (const auto& [op, expected] : faults) {

@@ -1,21 +1,25 @@
-// GZ files built byte by byte: header fields, names, members one after another, and the
-// verdicts of test and extraction.
+// GZ files built byte by byte (header fields, names, members one after another, and the
+// verdicts of test and extraction), and TARs inside gzip made by the tools.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <fstream>
 
 #include "core/archive.h"
 #include "core/filetime.h"
 #include "gz/gz.h"
+#include "gz/gz_stream.h"
 #include "support/archive_walk.h"
 #include "support/case_name.h"
 #include "support/source_files.h"
+#include "support/view_pages.h"
 #include "support/zip_builder.h"
 
 namespace {
 const Bytes kText = BytesOf("gzip member text\n");
 const Bytes kData = Pattern(300000, 9);  // more than one 256 KiB read
-const Bytes kOne = GzMember(Gz(kText, "t")), kTwo = GzMember(Gz(kData));
+const Bytes kOne = GzMember({.content = kText, .name = "t"}), kTwo = GzMember({.content = kData});
 
 // Headers the listing refuses are among the test verdicts below.
 struct ListCase {
@@ -27,16 +31,16 @@ struct ListCase {
   uint64_t size = kText.size();
 };
 const ListCase kListings[] = {
-    {"stored name", GzMember(Gz(kText, "report.txt")), "report.txt"},
-    {"long name whole", GzMember(Gz(kText, std::string(300, 'z'))), std::string(300, 'z')},
-    {"Latin-1 name", GzMember(Gz(kText, "caf\xE9.txt")), "caf\xC3\xA9.txt"},
-    {"UTF-8 name", GzMember(Gz(kText, "caf\xC3\xA9.txt")), "caf\xC3\xA9.txt"},
+    {"stored name", GzMember({.content = kText, .name = "report.txt"}), "report.txt"},
+    {"long name whole", GzMember({.content = kText, .name = std::string(300, 'z')}), std::string(300, 'z')},
+    {"Latin-1 name", GzMember({.content = kText, .name = "caf\xE9.txt"}), "caf\xC3\xA9.txt"},
+    {"UTF-8 name", GzMember({.content = kText, .name = "caf\xC3\xA9.txt"}), "caf\xC3\xA9.txt"},
     {"extra field and comment",
      GzMember({.content = kText, .name = "after-extra.txt", .comment = "a comment", .extra = {'A', 'B', 4, 0, 'w', 'x', 'y', 'z'}}),
      "after-extra.txt"},
     {"header CRC right", GzMember({.content = kText, .name = "crc", .headerCrc = true}), "crc"},
     {"method 9", GzMember({.content = kText, .name = "m", .method = 9}), "m", 256},
-    {"only the header, named after the file", Cut(GzMember(Gz(kText)), 10), "head", 8, 0, 0},
+    {"only the header, named after the file", Cut(GzMember({.content = kText}), 10), "head", 8, 0, 0},
     {"members one after another: the last trailer gives the size", Joined({kOne, kTwo}), "t", 8,
      static_cast<int64_t>(kOne.size() + kTwo.size()) - 10 - 2 - 8, kData.size()},
 };
@@ -106,7 +110,7 @@ TEST(GzRun, ExtractionWritesEveryMembersData) {
     std::filesystem::create_directories(path.parent_path());
     WriteBytes(path, BytesOf("old file"));
     WriteBytes(dir.Path("a.gz"), c.file);
-    ASSERT_EQ(WalkArchive(dir.Path("a.gz"), dir.Path("out"), {0, nullptr, {}}), c.result);
+    ASSERT_EQ(WalkArchive(dir.Path("a.gz"), dir.Path("out"), kExtract), c.result);
     EXPECT_EQ(ReadBytes(path), c.content);
     if (c.result == kResultOk) {
       EXPECT_EQ(FileTimeOf(path), UnixToFileTime(1600000000));
@@ -134,13 +138,139 @@ TEST(GzDefaultName, FromTheArchivePath) {
 // free, and its partial file goes: a bomb cannot fill the disk.
 TEST(GzRun, StopsBeforeTheDestinationIsFull) {
   ScratchDir dir;
-  WriteBytes(dir.Path("big.gz"), GzMember(Gz(Bytes(3 * 524288, 'g'), "big")));
-  WalkOptions extract;
-  extract.testFlag = 0;
+  WriteBytes(dir.Path("big.gz"), GzMember({.content = Bytes(3 * 524288, 'g'), .name = "big"}));
+  WalkOptions extract = kExtract;
   extract.prepare = [](ArchiveContext*) { ArmFault(kFaultVolumeFull, 2); };
   EXPECT_EQ(WalkArchive(dir.Path("big.gz"), dir.Path("out"), extract), kResultWrite);
   EXPECT_TRUE(std::filesystem::is_empty(dir.Path("out")));
   extract.prepare = nullptr;
   EXPECT_EQ(WalkArchive(dir.Path("big.gz"), dir.Path("out"), extract), kResultOk);
+}
+
+// TAR archives inside gzip made by GNU tar, bsdtar, pigz and Python (tests/fixtures/
+// targz_fixtures.sh): they open as read-only TARs, list what GNU tar lists with its times,
+// test sound and extract as their sources; damage stops the listing; pages deep in a member
+// and a member chosen alone come from the resumption points.
+constexpr uint32_t kFullCount = 25;  // members of the big tree, folders included
+
+std::filesystem::path Folder() { return FixturesDir() / "targz"; }
+
+// The files GNU tar lists, sorted.
+std::vector<std::string> GnuTarFiles() {
+  std::ifstream list(Folder() / "gnutar.names");
+  std::vector<std::string> files;
+  for (std::string line; std::getline(list, line);)
+    if (!line.empty() && line.back() != '/') files.push_back(line);
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::vector<std::string> ListedFiles(const ListingContext& l) {
+  std::vector<std::string> files;
+  for (const ListedMember& m : l.members)
+    if ((m.entry.attributes & kAttrDirectory) == 0) files.push_back(m.name);
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// The tools differ in their Deflate streams and TAR headers, which the listing and the test
+// (with every gzip trailer's CRC-32) see; the extraction behind them is the same for all,
+// so two extract: GNU tar's, and the TAR split across two gzip members.
+struct ToolCase { const char* what; const char* archive; bool extracted; };
+const ToolCase kTools[] = {
+    {"GNU tar", "gnutar.tgz", true}, {"bsdtar", "bsdtar.tar.gz", false}, {"pigz", "pigz.tgz", false},
+    {"Python tarfile", "python.tgz", false}, {"two gzip members", "two-members.tgz", true},
+};
+class TarGzTool : public testing::TestWithParam<ToolCase> {};
+
+TEST_P(TarGzTool, ListsTestsAndExtractsLikeGnuTar) {
+  const std::filesystem::path archive = Folder() / GetParam().archive;
+  const std::vector<std::string> files = GnuTarFiles();
+  ASSERT_GT(files.size(), 20u);
+  {
+    ListingContext l(archive);
+    ASSERT_EQ(l.Open(), kResultOk);
+    EXPECT_EQ(l.context.format, kFormatTarGz);
+    EXPECT_EQ(l.context.openMode, kModeReadOnly);
+    EXPECT_EQ(ListedFiles(l), files);
+    for (const ListedMember& m : l.members) EXPECT_EQ(m.entry.modified, UnixToFileTime(1600000000)) << m.name;
+    // Over 20 MB decoded: points every 4 MiB.
+    EXPECT_GE(GzStreamPointCount(l.context.source.state), 5u);
+  }
+  ScratchDir dir;
+  EXPECT_EQ(WalkArchive(archive, dir.Path("test"), {}), kResultOk);
+  if (!GetParam().extracted) return;
+  ASSERT_EQ(WalkArchive(archive, dir.Path("out"), kExtract), kResultOk);
+  for (const std::string& file : files) {
+    const std::filesystem::path extracted = dir.Path("out") / Utf8Path(file);
+    EXPECT_TRUE(ReadBytes(extracted) == ReadBytes(Folder() / Utf8Path(file))) << file;
+    EXPECT_EQ(FileTimeOf(extracted), UnixToFileTime(1600000000)) << file;
+  }
+}
+INSTANTIATE_TEST_SUITE_P(Tools, TarGzTool, testing::ValuesIn(kTools), CaseName());
+
+// A cut or damaged stream lists the members before the fault, read-only, and fails the test.
+// Damaged Huffman data may decode to garbage before an invalid code: a TAR header's checksum
+// or the stream may be first to tell. A changed byte of stored data lists everything, and
+// only the trailer's CRC-32 finds it.
+struct FaultCase { const char* what; const char* archive; ResultCode verdict, orVerdict; size_t fewest, most; };
+const FaultCase kFaults[] = {
+    {"cut in the middle", "cut.tgz", kResultUnexpectedEnd, kResultUnexpectedEnd, 3, kFullCount - 1},
+    {"damaged in the middle", "damaged.tgz", kResultFormat, kResultChecksum, 3, kFullCount - 1},
+    {"stored byte changed", "crc.tgz", kResultChecksum, kResultChecksum, 2, 2},
+};
+class TarGzFault : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(TarGzFault, ListsWhatCameBeforeAndFailsTheTest) {
+  const std::filesystem::path archive = Folder() / GetParam().archive;
+  ListingContext l(archive);
+  ASSERT_EQ(l.Open(), kResultOk);
+  EXPECT_EQ(l.context.format, kFormatTarGz);
+  EXPECT_EQ(l.context.openMode, kModeReadOnly);
+  EXPECT_GE(l.members.size(), GetParam().fewest);
+  EXPECT_LE(l.members.size(), GetParam().most);
+  ScratchDir dir;
+  const ResultCode verdict = WalkArchive(archive, dir.Path("test"), {});
+  EXPECT_TRUE(verdict == GetParam().verdict || verdict == GetParam().orVerdict) << verdict;
+}
+INSTANTIATE_TEST_SUITE_P(Faults, TarGzFault, testing::ValuesIn(kFaults), CaseName());
+
+TEST(TarGz, NoTarInsideOrOpenedOuterIsOneGzMember) {
+  struct Case { const char* archive; uint32_t outer; };
+  for (const Case& c : {Case{"numbers.tgz", 0}, Case{"gnutar.tgz", 1}}) {
+    ListingContext l(Folder() / c.archive);
+    l.context.openOuter = c.outer;
+    ASSERT_EQ(l.Open(), kResultOk) << c.archive;
+    EXPECT_EQ(l.context.format, kFormatGz) << c.archive;
+    EXPECT_EQ(l.members.size(), 1u) << c.archive;
+  }
+}
+
+// The largest file whose data start past the middle of the decoded stream.
+const ListedMember* DeepMember(const ListingContext& l) {
+  const ListedMember* deep = nullptr;
+  for (const ListedMember& m : l.members)
+    if (m.offset > l.context.appendOffset / 2 && (deep == nullptr || m.entry.size > deep->entry.size)) deep = &m;
+  return deep;
+}
+
+uint32_t gWanted = 0;
+uint32_t OnlyTheWanted(ArchiveContext* context, uint32_t index) { return index <= gWanted ? gWanted : context->memberCount; }
+
+TEST(TarGz, ADeepMemberPagesForwardAndBackAndExtractsAlone) {
+  ListingContext l(Folder() / "gnutar.tgz");
+  ASSERT_EQ(l.Open(), kResultOk);
+  const ListedMember* deep = DeepMember(l);
+  ASSERT_NE(deep, nullptr);
+  const Bytes source = ReadBytes(Folder() / Utf8Path(deep->name));
+  ExpectPagesForwardAndBack(&l.context, deep->index, deep->entry.packedSize, source);
+  gWanted = deep->index;
+  WalkOptions extract = kExtract;
+  extract.prepare = [](ArchiveContext* context) { context->nextWanted = OnlyTheWanted; };
+  ScratchDir dir;
+  std::vector<std::u16string> offered;
+  ASSERT_EQ(WalkArchive(Folder() / "gnutar.tgz", dir.Path("out"), extract, &offered), kResultOk);
+  EXPECT_EQ(offered.size(), 1u);
+  EXPECT_TRUE(ReadBytes(dir.Path("out") / Utf8Path(deep->name)) == source);
 }
 }  // namespace

@@ -1,13 +1,17 @@
-// Every text of the progress display and the status bar, row by row.
+// Every text of the progress display and the status bar, row by row, and the cell texts of
+// member rows and the texts and order the list derives from them.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <string>
 
+#include "formats/formats.h"
 #include "jobs/format_duration.h"
 #include "jobs/format_template.h"
 #include "jobs/format_units.h"
+#include "jobs/list_texts.h"
+#include "jobs/row_cells.h"
 #include "support/narrow.h"
 
 namespace {
@@ -83,5 +87,110 @@ TEST(FormatTemplates, ConversionsAndLimits) {
       {"negative clamps to zero", fixed(u"%.1f", -3.0), "0.0"},
   };
   for (const Case& c : cases) EXPECT_EQ(Narrow(c.text), c.expected) << c.what;
+}
+
+// ---- The cell texts of member rows and the texts and order the list derives from them.
+
+TEST(RowCells, GroupedDecimal) {
+  const std::pair<uint64_t, const char*> cases[] = {
+      {0, "0"}, {999, "999"}, {1000, "1 000"}, {1234, "1 234"}, {1200000, "1 200 000"},
+      {18446744073709551615ULL, "18 446 744 073 709 551 615"},
+  };
+  for (const auto& [value, text] : cases) {
+    char16_t out[kCellChars];
+    GroupedDecimal(value, out);
+    EXPECT_EQ(Narrow(out), text);
+  }
+}
+
+TEST(RowCells, DetailsByFormat) {
+  struct Case { FormatKind format; uint32_t attributes; uint32_t mode; uint16_t method; const char* text; };
+  const Case cases[] = {
+      {kFormatTar, 0x20, 0644, 0, "-rw-r--r--"},   {kFormatTar, 0x10, 040755, 0, "drwxr-xr-x"},
+      {kFormatTar, 0x20, 04777, 0, "-rwxrwxrwx"},  {kFormatQbx, 0x21, 0, 0, "RA"},
+      {kFormatQbx, 0, 0, 0, "N"},                  {kFormatQbx, 0x2037, 0, 0, "RHSDAI"},
+      {kFormatZip, 0x4000, 0, 0, "ZipCrypto Store"}, {kFormatZip, 0x800, 0, 8, "Deflate"},
+      {kFormatZip, 0, 0, 9, "Deflate64"},          {kFormatZip, 0x4000, 0, 99, "AES"},
+      {kFormatZip, 0, 0, 93, "Unknown"},           {kFormatGz, 0, 0, 8, "Deflate"},
+  };
+  ArchiveContext c;
+  InitArchiveContext(&c, AllFormatTable());
+  for (const Case& k : cases) {
+    c.format = k.format;
+    c.entry.attributes = k.attributes;
+    c.entry.mode = k.mode;
+    c.entry.method = k.method;
+    char16_t out[kCellChars];
+    DetailsText(&c, out);
+    EXPECT_EQ(Narrow(out), k.text);
+  }
+}
+
+TEST(RowCells, TypeNamesAndTheirCache) {
+  // The fallback from an extension the system does not know is upper-cased in every script,
+  // one character for one.
+  const std::pair<const char16_t*, const char16_t*> cases[] = {
+      {u"", u"Unknown"},          {u"dir/", u"Directory"},   {u"dir\\", u"Directory"},
+      {u"README", u"File"},       {u"a.b/c", u"File"},       {u"x.", u"File"},
+      {u"x.qqq", u"QQQ File"},    {u"deep/a.Qqq", u"QQQ File"}, {u".profile", u"PROFILE File"},
+      {u"a.abcdefghijklmnopqrstuvwxyz", u"ABCDEFGHIJKLMNOPQRSTUVWX File"},
+      // Latin-1; sharp s, which has no one-letter capital; Latin Extended; Greek; Cyrillic; no case.
+      {u"a.\u00E9t\u00E9", u"\u00C9T\u00C9 File"}, {u"a.stra\u00DFe", u"STRA\u00DFE File"},
+      {u"a.\u00FF\u0101\u0142", u"\u0178\u0100\u0141 File"}, {u"a.\u03B1\u03B2\u03C3", u"\u0391\u0392\u03A3 File"},
+      {u"a.\u0436\u0444\u0451", u"\u0416\u0424\u0401 File"}, {u"a.\u4E2D\u6587", u"\u4E2D\u6587 File"},
+  };
+  for (const auto& [name, text] : cases) {
+    char16_t out[kTypeTextChars];
+    TypeName(name, nullptr, out);
+    EXPECT_EQ(std::u16string(out), std::u16string(text)) << Narrow(name);
+  }
+  // ".tar.gz" is typed by its last extension, whatever the system calls it.
+  char16_t gz[kTypeTextChars], tgz[kTypeTextChars];
+  TypeName(u"x.gz", nullptr, gz);
+  TypeName(u"backup.tar.gz", nullptr, tgz);
+  EXPECT_EQ(std::u16string(gz), std::u16string(tgz));
+  // A cached entry answers without asking again, and slots are used in rotation.
+  TypeCache cache{};
+  char16_t out[kTypeTextChars];
+  TypeName(u"a.zzq", &cache, out);
+  EXPECT_EQ(cache.nextSlot, 1u);
+  std::u16string stored(cache.entries[0].text);
+  stored[0] = u'Y';
+  std::copy(stored.begin(), stored.end(), cache.entries[0].text);
+  TypeName(u"b.zzq", &cache, out);
+  EXPECT_EQ(Narrow(out), "YZQ File");
+  EXPECT_EQ(cache.nextSlot, 1u);
+  for (int i = 0; i < 96; ++i) TypeName((u"f." + std::u16string(1, u'a' + i % 26) + std::u16string(1, u'a' + i / 26)).c_str(), &cache, out);
+  EXPECT_EQ(cache.nextSlot, 1u);
+}
+
+TEST(ListTexts, StatusBarParts) {
+  // The unselected texts reach qbx list's output (CliRuns); the selected ones only the window.
+  char16_t out[kStatusPartChars];
+  ListTotals t{};
+  t.SelectedCount = 2;
+  t.SelectedSize = 1500;
+  t.SelectedExtractedSize = 3500;
+  StatusSizesText(t, out);
+  EXPECT_EQ(std::u16string(out), u"2 selected  1 KB  \u2192  3 KB");
+  EXPECT_EQ(CellNumber(u"1 234"), 1234u);
+  EXPECT_EQ(CellNumber(u""), 0u);
+}
+
+TEST(ListTexts, RowOrder) {
+  struct Case { uint32_t column; int32_t direction; const char16_t *a, *b; int sign; };
+  const Case cases[] = {
+      {0, 1, u"apple", u"Banana", -1},   {0, -1, u"apple", u"Banana", 1},
+      {0, 1, u"ABC", u"abc", 0},         {3, 1, u"1 000", u"999", -1},   // larger first
+      {3, -1, u"1 000", u"999", 1},      {3, 1, u"500", u"900", 1},
+      {1, 1, u"2023-05-17 14:03", u"2022-01-01 00:00", -1},               // newest first
+      {5, 1, u"-rw-r--r--", u"drwxr-xr-x", 1},
+  };
+  for (const Case& c : cases) {
+    int32_t r = CompareRows(c.column, c.direction, 0, 1, c.a, c.b);
+    EXPECT_EQ((r > 0) - (r < 0), c.sign) << Narrow(c.a) << " vs " << Narrow(c.b);
+  }
+  EXPECT_LT(CompareRows(6, 1, 3, 7, u"", u""), 0);   // archive order
+  EXPECT_GT(CompareRows(6, -1, 3, 7, u"", u""), 0);
 }
 }  // namespace

@@ -16,6 +16,9 @@ struct WalkOptions {
   void (*offer)(ArchiveContext*) = nullptr;     // as each member is offered
 };
 
+// Extraction of every member, with no password.
+inline const WalkOptions kExtract{0, nullptr, {}};
+
 // Opens archive, then tests it or extracts it into the folder out (created).
 // offered, when given, gets the names the walk offered to the member callback.
 ResultCode WalkArchive(const std::filesystem::path& archive, const std::filesystem::path& out,

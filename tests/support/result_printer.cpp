@@ -6,36 +6,16 @@ struct Named {
   const char* name;
 };
 
+#define N(code) {code, #code}
 constexpr Named kNames[] = {
-    {kResultOk, "kResultOk"},
-    {kResultCancelled, "kResultCancelled"},
-    {kResultEndOfMembers, "kResultEndOfMembers"},
-    {kResultEmptyBlock, "kResultEmptyBlock"},
-    {kResultNoCallback, "kResultNoCallback"},
-    {kResultNoMemory, "kResultNoMemory"},
-    {kResultNotFound, "kResultNotFound"},
-    {kResultLimit, "kResultLimit"},
-    {kResultThread, "kResultThread"},
-    {kResultWindow, "kResultWindow"},
-    {kResultOpen, "kResultOpen"},
-    {kResultRead, "kResultRead"},
-    {kResultSave, "kResultSave"},
-    {kResultWrite, "kResultWrite"},
-    {kResultDiskFull, "kResultDiskFull"},
-    {kResultNotArchive, "kResultNotArchive"},
-    {kResultNewerVersion, "kResultNewerVersion"},
-    {kResultChecksum, "kResultChecksum"},
-    {kResultUnexpectedEnd, "kResultUnexpectedEnd"},
-    {kResultFormat, "kResultFormat"},
-    {kResultUnsupportedMethod, "kResultUnsupportedMethod"},
-    {kResultPassword, "kResultPassword"},
-    {kResultFolderOpen, "kResultFolderOpen"},
-    {kResultNameDoesNotFit, "kResultNameDoesNotFit"},
-    {kResultNotAFile, "kResultNotAFile"},
-    {kResultLinkInPath, "kResultLinkInPath"},
-    {kResultNameLengthFixed, "kResultNameLengthFixed"},
-    {kResultNameChangesType, "kResultNameChangesType"},
+    N(kResultOk), N(kResultCancelled), N(kResultEndOfMembers), N(kResultEmptyBlock), N(kResultNoCallback),
+    N(kResultNoMemory), N(kResultNotFound), N(kResultLimit), N(kResultThread), N(kResultWindow), N(kResultOpen),
+    N(kResultRead), N(kResultSave), N(kResultWrite), N(kResultDiskFull), N(kResultNotArchive),
+    N(kResultNewerVersion), N(kResultChecksum), N(kResultUnexpectedEnd), N(kResultFormat),
+    N(kResultUnsupportedMethod), N(kResultPassword), N(kResultFolderOpen), N(kResultNameDoesNotFit),
+    N(kResultNotAFile), N(kResultLinkInPath), N(kResultNameLengthFixed), N(kResultNameChangesType),
 };
+#undef N
 }  // namespace
 
 void PrintTo(ResultCode code, std::ostream* out) {

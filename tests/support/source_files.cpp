@@ -12,6 +12,16 @@ Bytes Pattern(size_t size, uint32_t seed) {
   return b;
 }
 
+Bytes Text(size_t size, uint32_t seed) {
+  Bytes b;
+  for (uint32_t i = 0; b.size() < size; ++i) {
+    const std::string line = "row " + std::to_string((i * seed) % 1009) + " holds " + std::to_string(i % 97) + "\n";
+    b.insert(b.end(), line.begin(), line.end());
+  }
+  b.resize(size);
+  return b;
+}
+
 void SetFileTime(const std::filesystem::path& path, uint64_t fileTime) {
   std::u16string wide = Wide(path);
   FileHandle f = FileOpen(wide.c_str(), kAccessReadWrite, kShareReadWrite, kOpenExisting);

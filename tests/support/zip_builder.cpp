@@ -102,13 +102,6 @@ void AppendCentralDirectory(Bytes& archive, const std::vector<std::string>& name
                 {start, 4}, {0, 2}});
 }
 
-GzFields Gz(const Bytes& content, const std::string& name) {
-  GzFields s;
-  s.content = content;
-  s.name = name;
-  return s;
-}
-
 Bytes ZipArchive(const std::vector<ZipEntryFields>& entries, bool directory) {
   Bytes a;
   std::vector<std::string> names;

@@ -72,6 +72,5 @@ struct GzFields {
   uint32_t crcDelta = 0;   // added to the trailer's CRC-32
   uint32_t sizeDelta = 0;  // added to the trailer's ISIZE
 };
-GzFields Gz(const Bytes& content, const std::string& name = "");
 // Header, a stored-block Deflate stream of the content and the trailer.
 Bytes GzMember(const GzFields& fields);

@@ -1,11 +1,15 @@
-// The main window's layout: DPI changes, minimising, dialogs kept on screen; and commands
-// whose conditions fail.
+// The main window's layout: what start-up takes from the command line and the screen size,
+// DPI changes, minimising, dialogs kept on screen; commands whose conditions fail; and what
+// the window keeps from one run to the next.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "app/resource_ids.h"
+#include "app/start_values.h"
 #include "ui_driver.h"
 
 namespace {
@@ -73,5 +77,98 @@ TEST_F(UiWindow, CommandsWhoseConditionsFailDoNothing) {
   for (UINT command : {CMD_EXTRACT, CMD_TEST}) ASSERT_TRUE(app.Run(command));  // no archive
   EXPECT_EQ(app.answers.file, Fixture("sample.tar").wstring());  // no picker was shown
   EXPECT_EQ(app.answers.folder, dir.Path("anything").wstring());
+}
+
+// ---- What start-up takes from the command line and the screen size.
+
+std::u16string PathOf(const std::wstring& arguments) {
+  char16_t out[260];
+  CommandLinePath(arguments.c_str(), out);
+  return out;
+}
+
+TEST(StartValues, TheCommandLineIsOnePath) {
+  const std::wstring longPath = L"C:\\" + std::wstring(300, L'x');
+  const std::pair<std::wstring, std::u16string> cases[] = {
+      {L"", u""},
+      {L"C:\\a b\\c.tar", u"C:\\a b\\c.tar"},
+      {L"\"C:\\a b\\c.tar\"", u"C:\\a b\\c.tar"},
+      {L"\"C:\\a b\\c.tar\" --flag d.zip", u"C:\\a b\\c.tar"},
+      {L"C:\\x.zip\"tail", u"C:\\x.zip"},
+      {longPath, std::u16string(longPath.begin(), longPath.begin() + 259)},
+      {L"\"" + longPath + L"\"", std::u16string(longPath.begin(), longPath.begin() + 259)},
+  };
+  for (const auto& [arguments, path] : cases) EXPECT_EQ(PathOf(arguments), path);
+}
+
+TEST(StartValues, TheWindowTakesTheScreensSmallerSideWithinLimits) {
+  struct Case { int32_t screenWidth, screenHeight; uint32_t dpi; int32_t width, height; } cases[] = {
+      {1920, 1080, 96, 1080, 548}, {800, 600, 96, 600, 304}, {3840, 2160, 96, 1920, 975},
+      {640, 480, 96, 512, 260},    {480, 1000, 96, 512, 260}, {2000, 2000, 96, 1920, 975},
+      // 150 %: wide enough for every column (1365 pixels), within the screen.
+      {1920, 1080, 144, 1620, 822}, {1280, 720, 144, 1080, 547}, {3840, 2160, 144, 2880, 1462},
+      {640, 480, 144, 640, 390},
+  };
+  for (const Case& c : cases) {
+    WindowSize size = InitialWindowSize(c.screenWidth, c.screenHeight, c.dpi);
+    EXPECT_EQ(size.width, c.width) << c.screenWidth << "x" << c.screenHeight;
+    EXPECT_EQ(size.height, c.height) << c.screenWidth << "x" << c.screenHeight;
+  }
+}
+
+// What the window keeps from one run to the next: the last archives in the File menu (a
+// missing one leaves it when chosen), its place and size, the column widths, the sort order.
+class UiMemory : public UiTest {
+ protected:
+  // The File menu's recent items, as the menu shows them when it opens.
+  std::vector<std::wstring> RecentItems() {
+    std::vector<std::wstring> items;
+    app.MenuState(0, CMD_OPEN_ARCHIVE);
+    HMENU file = GetSubMenu(GetMenu(app.main), 0);
+    for (UINT id = CMD_RECENT_FIRST; id <= CMD_RECENT_LAST; ++id) {
+      wchar_t text[MAX_PATH + 8] = {};
+      if (GetMenuStringW(file, id, text, MAX_PATH + 8, MF_BYCOMMAND) > 0) items.push_back(text);
+    }
+    return items;
+  }
+};
+
+TEST_F(UiMemory, TheLastArchivesComeBackNewestFirst) {
+  const std::filesystem::path tar = Copy("sample.tar"), zip = Copy("sample.zip");
+  EXPECT_TRUE(RecentItems().empty());
+  Open(tar);
+  Open(zip);
+  Open(tar);
+  Restart();
+  EXPECT_EQ(RecentItems(), (std::vector<std::wstring>{L"&1 " + tar.wstring(), L"&2 " + zip.wstring()}));
+  ASSERT_TRUE(app.Run(CMD_RECENT_FIRST + 1));
+  ASSERT_TRUE(app.WaitIdle());
+  EXPECT_EQ(app.Title(), L"sample.zip");
+  // Gone from the disk: chosen, it says so and leaves the list.
+  std::filesystem::remove(tar);
+  app.Command(CMD_RECENT_FIRST + 1);
+  HWND message = app.WaitMessageDialog();
+  ASSERT_NE(message, nullptr);
+  EXPECT_EQ(TextOf(message), L"Open Error");
+  Press(message, IDOK);
+  ASSERT_TRUE(app.WaitFinished());
+  EXPECT_EQ(RecentItems(), (std::vector<std::wstring>{L"&1 " + zip.wstring()}));
+}
+
+TEST_F(UiMemory, PlaceColumnsAndSortComeBack) {
+  SetWindowPos(app.main, nullptr, 40, 30, 900, 500, SWP_NOZORDER | SWP_NOACTIVATE);
+  ListView_SetColumnWidth(app.List(), 0, 210);
+  ASSERT_TRUE(app.Run(CMD_SORT_NAME + 3));  // size
+  RECT before{};
+  GetWindowRect(app.main, &before);
+  Restart();
+  RECT after{};
+  GetWindowRect(app.main, &after);
+  EXPECT_EQ(after.left, before.left);
+  EXPECT_EQ(after.top, before.top);
+  EXPECT_EQ(after.right - after.left, before.right - before.left);
+  EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+  EXPECT_EQ(ListView_GetColumnWidth(app.List(), 0), 210);
+  EXPECT_EQ(app.MenuState(2, CMD_SORT_NAME + 3) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
 }
 }  // namespace

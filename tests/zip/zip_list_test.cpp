@@ -1,13 +1,23 @@
-// ZIP listing on archives built byte by byte: where members end, how they are named and
-// flagged, and where the walk stops.
+// ZIP listing, test and extraction on archives built byte by byte: where members end, how
+// they are named and flagged, where the walk stops, members only the central directory
+// leads to, and the verdicts. Names, data and times extracted: ZipGzInterop; what a failing
+// member leaves behind: Extract.OnlySoundMembersReplaceFiles.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+
+#include "core/archive.h"
 #include "core/filetime.h"
+#include "deflate/crc32.h"
+#include "support/archive_builder.h"
 #include "support/archive_walk.h"
 #include "support/case_name.h"
+#include "support/deflate_writer.h"
 #include "support/source_files.h"
-#include "zip/dos_time.h"
 #include "support/zip_builder.h"
+#include "viewer/member_fetch.h"
+#include "zip/dos_time.h"
 
 namespace {
 struct Listed {
@@ -233,3 +243,368 @@ TEST(DosTime, FieldsToFileTime) {
     EXPECT_EQ(DosTimeToUtc(c.date, c.time), c.valid ? UnixToFileTime(c.unix) : 0);  // TZ=UTC
   }
 }
+
+// How ZIP member names become text: the UTF-8 flag, Info-ZIP's Unicode Path field, bare
+// UTF-8, and the OEM code page (437 here and under Wine) for everything else.
+namespace {
+// The Unicode Path field: version, the CRC-32 of the stored name it stands for, the name.
+Bytes UnicodePath(const std::string& utf8, const std::string& storedName, uint8_t version = 1, uint32_t crcDelta = 0) {
+  const uint32_t crc = Crc32Update(0, reinterpret_cast<const uint8_t*>(storedName.data()), storedName.size()) + crcDelta;
+  Bytes field = {0x75, 0x70};
+  const auto size = static_cast<uint16_t>(5 + utf8.size());
+  field.push_back(static_cast<uint8_t>(size));
+  field.push_back(static_cast<uint8_t>(size >> 8));
+  field.push_back(version);
+  for (uint8_t b : Le32Bytes(crc)) field.push_back(b);
+  field.insert(field.end(), utf8.begin(), utf8.end());
+  return field;
+}
+
+struct NameCase {
+  const char* what;
+  std::string stored;
+  uint16_t flags;
+  Bytes extra;
+  std::string shown;  // UTF-8
+};
+
+class ZipNames : public testing::TestWithParam<NameCase> {};
+
+TEST_P(ZipNames, ShowTheNameItsWriterMeant) {
+  const NameCase& c = GetParam();
+  ZipEntryFields entry = StoredEntry(c.stored, BytesOf("x"));
+  entry.flags = c.flags;
+  entry.extra = c.extra;
+  const Listing l = ListBytes(ZipArchive({entry}), "a.zip");
+  ASSERT_EQ(l.members.size(), 1u);
+  EXPECT_EQ(l.members[0].name, c.shown);
+}
+
+const std::string kGrusseUtf8 = "Gr\xC3\xBC\xC3\x9F" "e.txt";
+const NameCase kNameCases[] = {
+    {"flagged UTF-8", kGrusseUtf8, 0x0800, {}, kGrusseUtf8},
+    {"Unicode Path field over an old name", "GRUSSE.TXT", 0, UnicodePath(kGrusseUtf8, "GRUSSE.TXT"), kGrusseUtf8},
+    {"Unicode Path field left stale by a rename", "GRUSSE.TXT", 0, UnicodePath(kGrusseUtf8, "OTHER.TXT"), "GRUSSE.TXT"},
+    {"Unicode Path field of an unknown version", "GRUSSE.TXT", 0, UnicodePath(kGrusseUtf8, "GRUSSE.TXT", 2), "GRUSSE.TXT"},
+    {"flag outranks the field", kGrusseUtf8, 0x0800, UnicodePath("other", kGrusseUtf8), kGrusseUtf8},
+    {"unflagged UTF-8 as Info-ZIP writes it on Linux", kGrusseUtf8, 0, {}, kGrusseUtf8},
+    {"code page 437 as Windows writes it", "Gr\x81\xE1" "e.txt", 0, {}, kGrusseUtf8},
+    {"code page 437 box drawing", "\xC9\xCD\xBB", 0, {}, "\xE2\x95\x94\xE2\x95\x90\xE2\x95\x97"},
+    {"ill-formed flagged UTF-8", "\xC0\xAE\xC0\xAE/x", 0x0800, {}, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD/x"},
+};
+INSTANTIATE_TEST_SUITE_P(Zip, ZipNames, testing::ValuesIn(kNameCases), CaseName());
+
+// ZIP archives whose members only the central directory leads to (a program in front of
+// them, padding between them), built byte by byte: detected, listed, tested, extracted and
+// viewed by member index, while a directory that disagrees with the walk is not trusted.
+const Bytes kText = BytesOf("the stub in front is a program\n");
+const Bytes kBigData = Pattern(70000, 9);
+const Bytes kSmall = BytesOf("small");
+
+// A program's worth of bytes, with a stray local header signature that no walk may take.
+Bytes Stub() {
+  Bytes stub = Joined({BytesOf("MZ\x90"), Pattern(3000, 4)});
+  const Bytes fake = Le32Bytes(0x04034B50);
+  std::copy(fake.begin(), fake.end(), stub.begin() + 1200);
+  return stub;
+}
+
+std::vector<ZipEntryFields> Members() {
+  return {StoredEntry("a.txt", kText), DeflatedEntry("b/c.bin", kBigData), StoredEntry("d.txt", kSmall)};
+}
+
+// An entry whose header leaves both sizes to a ZIP64 record it does not carry.
+ZipEntryFields WithoutZip64Record(ZipEntryFields s) {
+  s.overrideHeaderSizes = true;
+  s.headerCompressed32 = s.headerSize32 = 0xFFFFFFFF;
+  return s;
+}
+
+struct DirectoryCase {
+  const char* what;
+  std::vector<ZipEntryFields> entries;
+  ZipLayout layout;
+  const char* file;
+  std::vector<size_t> listed;  // entries in the order listed
+  ResultCode tested;
+};
+
+std::vector<DirectoryCase> DirectoryCases() {
+  const std::vector<ZipEntryFields> three = Members();
+  const Bytes stub = Stub();
+  const std::vector<Bytes> padded = {{}, Bytes(64, 0), BytesOf("junk between members")};
+  std::vector<ZipEntryFields> streamed = three;
+  streamed[1] = Streamed(streamed[1], Descriptor::Signed);
+  // Sizes in the directory only: the descriptor the flag promises is not there at all.
+  std::vector<ZipEntryFields> noDescriptor = three;
+  noDescriptor[2] = Streamed(noDescriptor[2], Descriptor::None);
+  std::vector<ZipEntryFields> wide = three;
+  wide[1] = Streamed(wide[1], Descriptor::Zip64Signed);
+  wide[2] = WithoutZip64Record(wide[2]);
+  return {
+      {"ordinary archive", three, ZipLayout{}, "a.zip", {0, 1, 2}, kResultOk},
+      {"stub with offsets counted in", three, ZipLayout{.stub = stub}, "a.exe", {0, 1, 2}, kResultOk},
+      {"stub with offsets left as they were", three, ZipLayout{.stub = stub, .stubCounted = false}, "a.exe", {0, 1, 2}, kResultOk},
+      {"stub in a file named zip", three, ZipLayout{.stub = stub, .stubCounted = false}, "a.zip", {0, 1, 2}, kResultOk},
+      {"padding between members", three, ZipLayout{.gaps = padded}, "a.zip", {0, 1, 2}, kResultOk},
+      {"streamed member behind padding", streamed, ZipLayout{.gaps = padded}, "a.zip", {0, 1, 2}, kResultOk},
+      {"streamed member without its descriptor", noDescriptor, ZipLayout{.gaps = padded}, "a.zip", {0, 1, 2}, kResultOk},
+      {"ZIP64 directory behind a stub", wide, ZipLayout{.stub = stub, .stubCounted = false, .zip64 = true}, "a.exe", {0, 1, 2}, kResultOk},
+      {"ZIP64 directory with padding", wide, ZipLayout{.stub = stub, .gaps = padded, .zip64 = true}, "a.exe", {0, 1, 2}, kResultOk},
+      {"directory in another order", three, ZipLayout{.stub = stub, .stubCounted = false, .order = {2, 0, 1}}, "a.exe", {2, 0, 1}, kResultOk},
+      {"directory points beside a member", three, ZipLayout{.gaps = padded, .offsetErrors = {{2, 1}}}, "a.zip", {0, 1}, kResultFormat},
+      {"directory disagrees with the walk", three, ZipLayout{.gaps = padded, .offsetErrors = {{0, 100}}}, "a.zip", {0}, kResultFormat},
+  };
+}
+
+std::map<std::string, Bytes> Contents() {
+  return {{"a.txt", kText}, {"b/c.bin", kBigData}, {"d.txt", kSmall}};
+}
+
+using ZipDirectoryMembers = testing::TestWithParam<DirectoryCase>;
+
+TEST_P(ZipDirectoryMembers, ListTestExtractAndView) {
+  const DirectoryCase& c = GetParam();
+  const Bytes archive = ZipWithDirectory(c.entries, c.layout);
+  ScratchDir dir;
+  const std::filesystem::path path = dir.Path(c.file);
+  WriteBytes(path, archive);
+  std::vector<std::u16string> names;
+  {
+    ListingContext l(path);
+    ASSERT_EQ(l.Open(), kResultOk);
+    ASSERT_EQ(l.members.size(), c.listed.size());
+    for (size_t i = 0; i < c.listed.size(); ++i) {
+      SCOPED_TRACE(i);
+      const ZipEntryFields& e = c.entries[c.listed[i]];
+      const ListedMember& m = l.members[i];
+      EXPECT_EQ(m.index, i);
+      EXPECT_EQ(m.name, e.name);
+      EXPECT_EQ(m.entry.size, e.size);
+      EXPECT_EQ(m.entry.packedSize, static_cast<int64_t>(e.data.size()));
+      EXPECT_EQ(m.entry.checksum, e.crc);
+      // The offset table holds the member's local header, its name behind the fixed part.
+      ASSERT_LT(m.offset + 30 + e.name.size(), archive.size());
+      EXPECT_EQ(Bytes(archive.begin() + m.offset, archive.begin() + m.offset + 4), Le32Bytes(0x04034B50));
+      EXPECT_EQ(std::string(archive.begin() + m.offset + 30, archive.begin() + m.offset + 30 + e.name.size()), e.name);
+      // The viewer finds the stored bytes by the same index.
+      PrepareMemberView(&l.context, m.entry.packedSize);
+      PageBuffer page;
+      EXPECT_EQ(ReadMemberData(&l.context, m.index, 0, &page, false), kResultOk);
+      EXPECT_TRUE(std::equal(page.bytes.begin(), page.bytes.begin() + page.length, e.data.begin(),
+                             e.data.begin() + std::min<size_t>(e.data.size(), 262144)));
+      EXPECT_EQ(ReadMemberHeader(&l.context, m.index, &page), kResultOk);
+      EXPECT_TRUE(std::equal(page.bytes.begin(), page.bytes.begin() + page.length, archive.begin() + m.offset,
+                             archive.begin() + m.offset + 30 + e.name.size() + e.extra.size()));
+      names.push_back(std::u16string(m.name.begin(), m.name.end()));
+    }
+  }
+  EXPECT_EQ(WalkArchive(path, dir.Path("test"), {}), c.tested);
+  std::vector<std::u16string> offered;
+  ASSERT_EQ(WalkArchive(path, dir.Path("out"), kExtract, &offered), kResultOk);
+  EXPECT_EQ(offered, names);
+  const std::map<std::string, Bytes> contents = Contents();
+  for (size_t i : c.listed) {
+    const std::string& name = c.entries[i].name;
+    EXPECT_EQ(ReadBytes(dir.Path("out") / name), contents.at(name)) << name;
+  }
+}
+INSTANTIATE_TEST_SUITE_P(ZipDirectory, ZipDirectoryMembers, testing::ValuesIn(DirectoryCases()), CaseName());
+
+struct DetectCase {
+  const char* what;
+  Bytes bytes;
+  const char* file;
+  ResultCode opened;
+  FormatKind format;
+};
+
+std::vector<DetectCase> DetectCases() {
+  const Bytes stub = Stub();
+  const Bytes zip = ZipWithDirectory(Members(), ZipLayout{});
+  const Bytes stubbed = ZipWithDirectory(Members(), ZipLayout{.stub = stub, .stubCounted = false});
+  Bytes commented = stubbed;  // an archive comment holding a false end record
+  commented[commented.size() - 2] = 30;
+  commented.insert(commented.end(), {'P', 'K', 5, 6});
+  commented.resize(commented.size() + 26, 0);
+  Bytes lostDirectory = stubbed;  // the end record points at no central header
+  lostDirectory[lostDirectory.size() - 6] ^= 0x40;
+  lostDirectory[lostDirectory.size() - 10] ^= 0x40;
+  Bytes gz = GzMember({.content = BytesOf("gzip first"), .name = "g.txt"});
+  const Bytes qbx = QbxBytes({{"q.txt", BytesOf("qbx first")}});
+  const Bytes tar = Joined({TarMember({"inner.zip", zip.size()}, zip), Bytes(1024, 0)});
+  const Bytes zipLast = Cut(tar, 512 + zip.size());  // cut right behind its ZIP member: it ends in the ZIP's end record
+  return {
+      {"comment that holds an end record", commented, "a.exe", kResultOk, kFormatZip},
+      {"stub and no directory", Joined({stub, ZipArchive(Members(), false)}), "a.exe", kResultNotArchive, kFormatNone},
+      {"bytes behind the end record", Joined({stubbed, BytesOf("tail")}), "a.exe", kResultNotArchive, kFormatNone},
+      {"directory not where the end record says", lostDirectory, "a.exe", kResultNotArchive, kFormatNone},
+      {"only an end record", Joined({stub, ZipArchive({})}), "a.exe", kResultNotArchive, kFormatNone},
+      {"gzip file with a ZIP behind it", Joined({gz, zip}), "a.bin", kResultOk, kFormatGz},
+      {"QBX archive with a ZIP behind it", Joined({qbx, zip}), "a.bin", kResultOk, kFormatQbx},
+      {"TAR holding a ZIP", tar, "a.tar", kResultOk, kFormatTar},
+      {"TAR holding a ZIP, no extension", tar, "a.bin", kResultNotArchive, kFormatNone},
+      {"TAR cut behind its ZIP member", zipLast, "a.tar", kResultOk, kFormatTar},
+  };
+}
+
+using ZipDirectoryDetection = testing::TestWithParam<DetectCase>;
+TEST_P(ZipDirectoryDetection, FormatOfTheFile) {
+  const Listing l = ListBytes(GetParam().bytes, GetParam().file);
+  EXPECT_EQ(l.result, GetParam().opened);
+  EXPECT_EQ(l.format, GetParam().format);
+}
+INSTANTIATE_TEST_SUITE_P(ZipDirectory, ZipDirectoryDetection, testing::ValuesIn(DetectCases()), CaseName());
+
+// ---- Verdicts of test and extraction, each walked alone and with members decoded ahead.
+
+const Bytes kRunText = BytesOf("the quick brown fox jumps over the lazy dog\n");
+const Bytes kRunData = Pattern(70000, 3);
+
+// A Deflate64 stream whose match reaches 40000 bytes back: Deflate cannot express it.
+ZipEntryFields FarMatch(uint16_t method) {
+  const Bytes head = Pattern(40000, 5);
+  BitWriter w;
+  StoredBlocks(w, head, false);
+  BlockStart(w, true, 1);
+  FixedSymbol(w, 264);                  // length 10
+  FixedDistance(w, 30);                 // 32769 + 14 extra bits
+  w.Bits(40000 - 32769, 14);
+  FixedSymbol(w, 256);
+  Bytes content = head;
+  content.insert(content.end(), head.begin(), head.begin() + 10);
+  ZipEntryFields s = StoredEntry("far", content);
+  s.data = w.bytes;
+  s.method = method;
+  return s;
+}
+
+ZipEntryFields Damaged(ZipEntryFields s, size_t at) {
+  s.data[at] ^= 0x10;
+  return s;
+}
+
+ZipEntryFields Declared(ZipEntryFields s, uint64_t size) {
+  s.size = size;
+  return s;
+}
+
+// absent: a member whose file must not be there afterwards.
+struct Verdict { const char* what; Bytes archive; WalkOptions fields; ResultCode expected; std::string absent = ""; };
+constexpr uint32_t kWorkerCounts[] = {0, 2};
+
+// The prompt's answer: the password the members were encrypted with, typed as the first one
+// is offered after the walk began with another (members decoded ahead with the old one must
+// be decoded again).
+void TypeRightPassword(ArchiveContext* context) {
+  static char typed[] = "pw";
+  context->password = reinterpret_cast<uint8_t*>(typed);
+}
+
+std::vector<Verdict> Verdicts() {
+  const ZipEntryFields stored = StoredEntry("stored", kRunText);
+  const ZipEntryFields deflated = DeflatedEntry("deflated", kRunData);
+  const ZipEntryFields streamed = Streamed(DeflatedEntry("streamed", kRunData), Descriptor::Signed);
+  const ZipEntryFields streamed64 = Streamed(StoredEntry("streamed64", kRunText), Descriptor::Zip64Plain);
+  ZipEntryFields bzip2 = StoredEntry("bzip2", kRunText);
+  bzip2.method = 12;
+  ZipEntryFields strong = DeflatedEntry("strong", kRunText);
+  strong.flags = 0x41;
+  ZipEntryFields shortCrypt = Encrypted(StoredEntry("short", {}), "pw");
+  shortCrypt.data.resize(5);
+  const Bytes garbage = Joined({ZipArchive({stored, deflated}, false), BytesOf("garbage!")});
+  const Bytes zip64End = Joined({ZipArchive({stored}, false), Le32Bytes(0x06064B50), Bytes(52, 0)});
+  const Bytes extraData = Joined({ZipArchive({stored}, false), Le32Bytes(0x08064B50), Bytes(52, 0)});
+  Bytes cut = ZipArchive({stored, deflated}, false);
+  cut.resize(cut.size() - 100);
+  // A member is never written past the size it declares: a Deflate bomb or a stored member
+  // that lies about its size stops there and leaves no file. Smaller than declared, the
+  // stream ends early and the size check behind it says so.
+  const Bytes mib(1 << 20, 'z');
+  const Bytes bomb = ZipArchive({Declared(DeflatedEntry("m", mib), 100)});
+  const Bytes storedBomb = ZipArchive({Declared(StoredEntry("m", mib), 100)});
+  const Bytes oneShort = ZipArchive({Declared(DeflatedEntry("m", mib), mib.size() - 1)});
+  const Bytes oneOver = ZipArchive({Declared(DeflatedEntry("m", mib), mib.size() + 1)});
+  return {
+      {"sound members", ZipArchive({stored, deflated, streamed, streamed64, FarMatch(9)}), {}, kResultOk},
+      {"only the end record", ZipArchive({}), {}, kResultOk},
+      {"ZIP64 end record behind the members", zip64End, {}, kResultOk},
+      {"archive extra data behind the members", extraData, {}, kResultOk},
+      {"changed data byte", ZipArchive({stored, Damaged(deflated, 3000)}), {}, kResultChecksum},
+      {"changed block header", ZipArchive({stored, Damaged(deflated, 2)}), {}, kResultFormat},
+      {"changed byte of a streamed member", ZipArchive({Damaged(streamed, 3000)}), {}, kResultFormat},
+      {"Deflate cannot reach 40000 back", ZipArchive({FarMatch(8)}), {}, kResultFormat},
+      {"right password", ZipArchive({Encrypted(stored, "pw"), Encrypted(deflated, "pw")}), {1, "pw", {}}, kResultOk},
+      {"password typed as the first member is offered",
+       ZipArchive({Encrypted(deflated, "pw"), Encrypted(DeflatedEntry("second", kRunData), "pw")}),
+       {1, "pW", {}, nullptr, 0, TypeRightPassword}, kResultOk},
+      {"stub in front, members through the directory", ZipWithDirectory({stored, deflated}, {.stub = BytesOf("MZ stub")}),
+       {}, kResultOk},
+      {"wrong password, stored", ZipArchive({Encrypted(stored, "pw")}), {1, "pW", {}}, kResultPassword},
+      {"wrong password, deflated", ZipArchive({Encrypted(deflated, "pw")}), {1, "pW", {}}, kResultPassword},
+      {"no password given", ZipArchive({Encrypted(deflated, "pw")}), {}, kResultPassword},
+      {"empty encrypted member opens with any password", ZipArchive({Encrypted(StoredEntry("e", {}), "pw")}), {1, "x", {}}, kResultOk},
+      {"encrypted member shorter than its header", ZipArchive({shortCrypt}), {1, "pw", {}}, kResultFormat},
+      {"BZip2 member selected", ZipArchive({stored, bzip2, deflated}), {}, kResultUnsupportedMethod},
+      {"BZip2 member passed over", ZipArchive({stored, bzip2, deflated}), {1, nullptr, {u"bzip2"}}, kResultOk},
+      {"strong encryption selected", ZipArchive({strong}), {}, kResultUnsupportedMethod},
+      {"garbage behind the last member", garbage, {}, kResultFormat},
+      {"no central directory", ZipArchive({stored, deflated}, false), {}, kResultFormat},
+      {"garbage behind the last member, extracting", garbage, kExtract, kResultOk},
+      {"descriptor not found", ZipArchive({Streamed(StoredEntry("lost", kRunText), Descriptor::None)}), {}, kResultFormat},
+      {"data cut short", cut, {}, kResultUnexpectedEnd},
+      {"deflated member larger than declared", bomb, {}, kResultFormat},
+      {"deflated member larger than declared, extracting", bomb, kExtract, kResultFormat, "m"},
+      {"stored member larger than declared", storedBomb, {}, kResultFormat},
+      {"stored member larger than declared, extracting", storedBomb, kExtract, kResultFormat, "m"},
+      {"declared one byte short", oneShort, {}, kResultFormat},
+      {"declared one byte short, extracting", oneShort, kExtract, kResultFormat, "m"},
+      {"deflated member smaller than declared", oneOver, {}, kResultChecksum},
+      {"deflated member smaller than declared, extracting", oneOver, kExtract, kResultChecksum, "m"},
+  };
+}
+
+using ZipVerdict = testing::TestWithParam<Verdict>;
+TEST_P(ZipVerdict, EndsWithItsResult) {
+  for (uint32_t workers : kWorkerCounts) {
+    SCOPED_TRACE(workers);
+    ScratchDir dir;
+    WriteBytes(dir.Path("a.zip"), GetParam().archive);
+    WalkOptions fields = GetParam().fields;
+    fields.workers = workers;
+    EXPECT_EQ(WalkArchive(dir.Path("a.zip"), dir.Path("out"), fields), GetParam().expected);
+    if (!GetParam().absent.empty()) {
+      EXPECT_FALSE(std::filesystem::exists(dir.Path("out") / GetParam().absent));
+    }
+  }
+}
+INSTANTIATE_TEST_SUITE_P(ZipRun, ZipVerdict, testing::ValuesIn(Verdicts()), CaseName());
+
+// Members decoded ahead in batches that go round the work ring several times: the walk
+// offers the same members in the same order as alone and stops at the same damaged one,
+// having extracted exactly those in front of it.
+TEST(ZipRunAhead, StopsAtTheSameMemberAsTheWalkAlone) {
+  constexpr size_t kCount = 300, kDamaged = 230;
+  std::vector<ZipEntryFields> entries;
+  for (size_t i = 0; i < kCount; ++i) entries.push_back(DeflatedEntry("m" + std::to_string(i), Pattern(3000 + i, 7)));
+  entries[kDamaged] = Damaged(entries[kDamaged], 1500);
+  const Bytes archive = ZipArchive(entries);
+  for (uint32_t testFlag : {1u, 0u}) {
+    std::vector<std::u16string> offered[2];
+    for (uint32_t workers : kWorkerCounts) {
+      SCOPED_TRACE(testing::Message() << "test " << testFlag << ", workers " << workers);
+      ScratchDir dir;
+      WriteBytes(dir.Path("a.zip"), archive);
+      WalkOptions walk{testFlag, nullptr, {}};
+      walk.workers = workers;
+      EXPECT_EQ(WalkArchive(dir.Path("a.zip"), dir.Path("out"), walk, &offered[workers != 0]), kResultChecksum);
+      if (testFlag == 1) continue;
+      EXPECT_EQ(ReadBytes(dir.Path("out/m229")), Pattern(3229, 7));
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("out")), {}), kDamaged);
+    }
+    EXPECT_EQ(offered[1], offered[0]);
+    EXPECT_EQ(offered[0].size(), kDamaged + 1);
+  }
+}
+
+}  // namespace

@@ -1,13 +1,18 @@
-// Listing TAR archives built block by block, quirks and damage included.
+// Listing TAR and QBX archives built block by block, quirks and damage included, and the QBX
+// checksum.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 #include <numeric>
 #include <fstream>
+#include <cstdint>
+#include <random>
+#include <vector>
 
 #include "core/archive.h"
 #include "core/filetime.h"
+#include "core/qbx.h"
 #include "core/tar.h"
 #include "support/archive_builder.h"
 #include "support/archive_walk.h"
@@ -30,6 +35,7 @@ struct Case {
   uint32_t memberCount;  // header blocks, zero blocks between members included
   uint64_t appendOffset;
   ResultCode verdict = kResultOk;  // of the Test walk
+  const char* file = "a.tar";
 };
 
 Bytes operator+(Bytes a, const Bytes& b) {
@@ -167,12 +173,12 @@ std::vector<Case> Cases() {
   };
 }
 
-using TarListCase = testing::TestWithParam<Case>;
+using ListCase = testing::TestWithParam<Case>;
 
 // What the listing finds, and what Test then says of the archive.
-TEST_P(TarListCase, MembersModeAndEnd) {
+TEST_P(ListCase, MembersModeAndEnd) {
   const Case& c = GetParam();
-  const Listing l = ListBytes(c.archive, "a.tar");
+  const Listing l = ListBytes(c.archive, c.file);
   ASSERT_EQ(l.result, kResultOk);
   ASSERT_EQ(l.members.size(), c.members.size());
   for (size_t i = 0; i < c.members.size(); ++i) {
@@ -188,7 +194,7 @@ TEST_P(TarListCase, MembersModeAndEnd) {
   EXPECT_EQ(l.appendOffset, c.appendOffset);
   EXPECT_EQ(l.verdict, c.verdict);
 }
-INSTANTIATE_TEST_SUITE_P(TarList, TarListCase, testing::ValuesIn(Cases()), CaseName());
+INSTANTIATE_TEST_SUITE_P(TarList, ListCase, testing::ValuesIn(Cases()), CaseName());
 
 TEST(TarList, TypeflagAttributes) {
   const std::pair<char, uint32_t> types[] = {{'\0', kAttrArchive}, {'0', kAttrArchive}, {'7', kAttrArchive},
@@ -232,4 +238,115 @@ TEST_P(TarHugeSize, IsSteppedOver) {
 }
 INSTANTIATE_TEST_SUITE_P(TarList, TarHugeSize, testing::Bool(),
                          [](const testing::TestParamInfo<bool>& info) { return info.param ? "Base256" : "Pax"; });
+
+// ---- QBX archives and their checksum.
+
+// The builder sums with QbxChecksum too: this value is what other writers' files hold.
+TEST(QbxChecksum, KnownValue) {
+  const Bytes text = BytesOf("the quick brown fox jumps over the lazy dog");  // long enough to rotate
+  EXPECT_EQ(QbxChecksum(text.data(), text.size(), 0), 0x68B2BE53u);
+}
+
+// No writer stores a size of -5: the header is damage.
+Bytes NegativeSizeMember() {
+  Bytes a = QbxBytes({{"neg", {}}});
+  EntryRecord e;
+  std::memcpy(&e, a.data(), 512);
+  e.packedSize = -5;
+  e.checksum = QbxChecksum(reinterpret_cast<const uint8_t*>(&e), 508, 0);
+  std::memcpy(a.data(), &e, 512);
+  return a;
+}
+
+// QBX members carry the builder's time, 2019-04-17 18:40 UTC.
+constexpr uint64_t kQbxTime = 1555526400;
+std::vector<Case> QbxCases() {
+  const QbxMemberFields empty{"empty.txt", {}}, five{"five.bin", BytesOf("12345")};
+  const Member first{"five.bin", 5, 0, 0, kQbxTime};
+  Bytes wrongMagic(512, 0);
+  std::memcpy(wrongMagic.data(), "XBQJ", 4);
+  Bytes damagedHeader = QbxBytes({empty, empty});
+  damagedHeader[612] ^= 1;
+  Bytes cut = QbxBytes({{"big", Bytes(1000, 'b')}});
+  cut.resize(600);
+  Bytes flipped = QbxBytes({{"f", BytesOf("hello")}});
+  flipped[514] ^= 0xFF;
+  Bytes noChecksum = QbxBytes({five});
+  noChecksum.resize(noChecksum.size() - 4);
+  const auto readOnly = [&](const char* what, const Bytes& bytes, uint64_t end, ResultCode verdict,
+                            const Member& m) -> Case { return {what, bytes, {m}, kModeReadOnly, 1, end, verdict, "a.qbx"}; };
+  return {
+      {"empty archive", {}, {}, kModeReadWrite, 0, 0, kResultOk, "a.qbx"},
+      {"0-byte and 5-byte members", QbxBytes({empty, five, empty}),
+       {{"empty.txt", 0, 0, 0, kQbxTime}, {"five.bin", 5, 1, 512, kQbxTime}, {"empty.txt", 0, 2, 1033, kQbxTime}},
+       kModeReadWrite, 3, 1545, kResultOk, "a.qbx"},
+      {"member larger than the buffer", QbxBytes({{"big", Bytes(300000, 'b')}, five}),
+       {{"big", 300000, 0, 0, kQbxTime}, {"five.bin", 5, 1, 300516, kQbxTime}}, kModeReadWrite, 2, 301037, kResultOk, "a.qbx"},
+      readOnly("newer format version ends the list", QbxBytes({five, {"newer", BytesOf("x"), 0, 0x20, 1}, five}), 521,
+               kResultNewerVersion, first),
+      readOnly("wrong magic", Joined({QbxBytes({five}), wrongMagic}), 521, kResultChecksum, first),
+      readOnly("damaged header", damagedHeader, 512, kResultChecksum, {"empty.txt", 0, 0, 0, kQbxTime}),
+      readOnly("partial header at the end", Joined({QbxBytes({five}), Bytes(100, 'p')}), 521, kResultUnexpectedEnd, first),
+      {"foreign file of under 512 bytes", BytesOf("just some text"), {}, kModeReadOnly, 0, 0, kResultUnexpectedEnd, "a.qbx"},
+      readOnly("data cut off by the end of the file", cut, 1516, kResultUnexpectedEnd, {"big", 1000, 0, 0, kQbxTime}),
+      readOnly("last data checksum missing", noChecksum, 521, kResultUnexpectedEnd, first),
+      {"changed data byte is for Test to find", flipped, {{"f", 5, 0, 0, kQbxTime}}, kModeReadWrite, 1, 521, kResultChecksum,
+       "a.qbx"},
+      readOnly("negative size", Joined({QbxBytes({five}), NegativeSizeMember()}), 521, kResultFormat, first),
+  };
+}
+INSTANTIATE_TEST_SUITE_P(Qbx, ListCase, testing::ValuesIn(QbxCases()), CaseName());
+
+// The member with the lying size fails before a file is made for it.
+TEST(QbxExtract, NegativeSizeLeavesNoFile) {
+  ScratchDir dir;
+  WriteBytes(dir.Path("a.qbx"), NegativeSizeMember());
+  EXPECT_EQ(WalkArchive(dir.Path("a.qbx"), dir.Path("out"), kExtract), kResultFormat);
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("out") / "neg"));
+}
+
+// The block form of the QBX data checksum against the byte-by-byte definition, above all
+// where a block is one addition away from a carry into bit 31. A start value is what the
+// previous piece of a member left: the random ones stand for every way of chaining pieces.
+uint32_t ByteByByte(const uint8_t* p, size_t n, uint32_t h) {
+  for (size_t i = 0; i < n; ++i) {
+    h += p[i];
+    h = (h << 1) | (h >> 31);
+  }
+  return h;
+}
+
+struct ChecksumCase {
+  const char* what;
+  uint8_t fill;        // every byte, or random bytes when randomBytes
+  bool randomBytes;
+  uint32_t startMask;  // random start values are or-ed with this
+};
+
+class QbxChecksumBlocks : public testing::TestWithParam<ChecksumCase> {};
+
+// Every length up to a few blocks, at every alignment, from many start values.
+TEST_P(QbxChecksumBlocks, EqualsByteByByte) {
+  const ChecksumCase& c = GetParam();
+  std::mt19937 random(7);
+  std::vector<uint8_t> data(16 * 6 + 15);
+  for (uint8_t& b : data) b = c.randomBytes ? static_cast<uint8_t>(random()) : c.fill;
+  int mismatches = 0;
+  for (int round = 0; round < 2000; ++round) {
+    const uint32_t start = static_cast<uint32_t>(random()) | c.startMask;
+    const size_t at = random() % 16, length = random() % (data.size() - at + 1);
+    if (QbxChecksum(data.data() + at, length, start) != ByteByByte(data.data() + at, length, start)) ++mismatches;
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, QbxChecksumBlocks,
+    testing::Values(ChecksumCase{"random bytes", 0, true, 0},
+                    ChecksumCase{"all ones bytes", 0xFF, false, 0},
+                    ChecksumCase{"all ones bytes, carry bits nearly set", 0xFF, false, 0x7E00},
+                    ChecksumCase{"all ones bytes, high bits set", 0xFF, false, 0xFFFF0000},
+                    ChecksumCase{"random bytes, carry bits set", 0, true, 0xFE00},
+                    ChecksumCase{"zero bytes, every bit set", 0, false, 0xFFFFFFFF}),
+    CaseName());
 }  // namespace

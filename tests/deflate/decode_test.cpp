@@ -1,16 +1,23 @@
 // The Deflate and Deflate64 decoders on hand-made streams, each run whole, split at every
 // byte, a byte at a time, in random pieces and with surplus input behind it; all must agree.
 // Then streams made by gzip, pigz, Info-ZIP zip and 7zz (tests/fixtures/zip_fixtures.sh),
-// fed in awkward pieces, against the sample they were made from.
+// fed in awkward pieces, against the sample they were made from; and the member chunk loop
+// on real files (failing calls and a cancel: Extract.OnlySoundMembersReplaceFiles), with the
+// CRC-32 it keeps.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <random>
 
+#include "core/little_endian.h"
+#include "core/progress.h"
 #include "deflate/crc32.h"
 #include "deflate/inflate.h"
+#include "deflate/member_decode.h"
 #include "support/case_name.h"
 #include "support/deflate_writer.h"
+#include "support/zip_builder.h"
+#include "zip/zip_crypto.h"
 
 namespace {
 
@@ -247,12 +254,6 @@ TEST_P(InflateCase, GivesTheSameResultHoweverItIsFed) {
 }
 INSTANTIATE_TEST_SUITE_P(Streams, InflateCase, testing::ValuesIn(AllCases()), CaseName());
 
-uint32_t Le(const Bytes& b, size_t at, int n) {
-  uint32_t v = 0;
-  for (int i = n; i-- > 0;) v = v << 8 | b[at + i];
-  return v;
-}
-
 const char* const kInteropFiles[] = {"gzip1.gz",    "gzip6.gz",        "gzip9.gz",          "pigz9.gz",
                                      "pigz11.gz",   "infozip.zip",     "7zz-deflate.zip",   "7zz-deflate64.zip",
                                      "7zz-deflate64-fast.zip"};
@@ -266,11 +267,11 @@ TEST_P(InflateInterop, DecodesToTheSample) {
   const Bytes sample = ReadBytes(dir / "sample.bin"), file = ReadBytes(dir / name);
   ASSERT_GT(sample.size(), 500000u);
   const bool zip = file[0] == 'P';
-  const size_t start = zip ? 30 + Le(file, 26, 2) + Le(file, 28, 2) : 10;
+  const size_t start = zip ? 30 + Le16(&file[26]) + Le16(&file[28]) : 10;
   ASSERT_TRUE(zip || file[3] == 0) << "gzip header with optional fields";
   const Bytes stream(file.begin() + static_cast<long>(start),
-                     zip ? file.begin() + static_cast<long>(start + Le(file, 18, 4)) : file.end() - 8);
-  EXPECT_EQ(zip ? Le(file, 14, 4) : Le(file, file.size() - 8, 4), Crc32Update(0, sample.data(), sample.size()));
+                     zip ? file.begin() + static_cast<long>(start + Le32(&file[18])) : file.end() - 8);
+  EXPECT_EQ(zip ? Le32(&file[14]) : Le32(&file[file.size() - 8]), Crc32Update(0, sample.data(), sample.size()));
   // Input pieces up to the first number, output blocks of the second; the last way, a byte
   // in and a byte out per call, tries the mode machine and the window alone.
   const std::pair<size_t, size_t> ways[] = {{1u << 30, 524288}, {262144, 524288}, {5000, 70000}, {40, 300}, {1, 1}};
@@ -278,7 +279,7 @@ TEST_P(InflateInterop, DecodesToTheSample) {
   for (const auto& [maxPiece, outBlock] : ways) {
     if (maxPiece == 1 && name != "gzip6.gz" && name != "7zz-deflate64.zip") continue;
     SCOPED_TRACE("pieces up to " + std::to_string(maxPiece));
-    const Outcome got = Decode(zip && Le(file, 8, 2) == 9 ? Inflate64 : Inflate, stream, RandomPieces(random, maxPiece), outBlock);
+    const Outcome got = Decode(zip && Le16(&file[8]) == 9 ? Inflate64 : Inflate, stream, RandomPieces(random, maxPiece), outBlock);
     EXPECT_EQ(got.result, kInflateDone);
     EXPECT_EQ(got.surplusLeft, 0u) << "the stream must end where its maker ended it";
     EXPECT_TRUE(got.output == sample);
@@ -286,4 +287,135 @@ TEST_P(InflateInterop, DecodesToTheSample) {
 }
 INSTANTIATE_TEST_SUITE_P(Tools, InflateInterop, testing::ValuesIn(kInteropFiles),
                          [](const testing::TestParamInfo<const char*>& info) { return CaseIdentifier(info.param); });
+
+// The member chunk loop on real files: several input chunks and output blocks, stored and
+// encrypted data, cut and damaged streams.
+// data goes into the archive file after a 7-byte prefix; the loop is told to read remaining bytes.
+struct Member { Bytes data; int64_t remaining; bool decrypt = false; InflateFunction decoder = Inflate; };
+
+struct Decoded { ResultCode result; uint64_t total; uint32_t checksum; Bytes written; };
+
+const uint32_t kKeys[3] = {0x11111111, 0x22222222, 0x33333333};
+
+void Decrypt(ArchiveContext* c, uint8_t* bytes, uint32_t count) { ZipCryptoDecrypt(c->zipKeys, bytes, count); }
+
+Decoded DecodeFile(const Member& m) {
+  ScratchDir dir;
+  Bytes file = BytesOf("prefix:");
+  file.insert(file.end(), m.data.begin(), m.data.end());
+  WriteBytes(dir.Path("archive"), file);
+  auto context = std::make_unique<ArchiveContext>();
+  ArchiveContext* c = context.get();
+  InitArchiveContext(c, nullptr);
+  c->jobState = kJobRunning;
+  std::vector<uint8_t> io(kIoBufferSize), out(kOutBufferSize);
+  c->ioBuffer = io.data();
+  c->outBuffer = out.data();
+  c->archiveFile = FileOpen(Wide(dir.Path("archive")).c_str(), kAccessRead, kShareRead, kOpenExisting);
+  c->outputFile = FileOpen(Wide(dir.Path("out")).c_str(), kAccessWrite, kShareNone, kCreateAlways);
+  FileSeek(c->archiveFile, 7, kSeekBegin, nullptr);
+  c->remaining = m.remaining;
+  std::copy(kKeys, kKeys + 3, c->zipKeys);
+  ProgressBegin(c, m.remaining, nullptr, 0);
+  Decoded d{};
+  d.result = DecodeMemberData(c, m.decoder, m.decrypt ? Decrypt : nullptr, kNoOutputLimit, &d.total);
+  EXPECT_EQ(c->result, d.result);
+  d.checksum = c->dataChecksum;
+  FileClose(c->archiveFile);
+  FileClose(c->outputFile);
+  d.written = ReadBytes(dir.Path("out"));
+  return d;
+}
+
+Member Whole(const Bytes& stream, InflateFunction decoder = Inflate, bool decrypt = false) {
+  return {stream, static_cast<int64_t>(stream.size()), decrypt, decoder};
+}
+
+Bytes Encrypt(const Bytes& b) {
+  uint32_t keys[3] = {kKeys[0], kKeys[1], kKeys[2]};
+  return EncryptWithKeys(keys, b);
+}
+
+struct DecodeCase {
+  const char* what;
+  Member member;
+  ResultCode expected;
+  Bytes output = {};  // when kResultOk
+};
+
+std::vector<DecodeCase> DecodeCases() {
+  const Bytes data = RandomBytes(700000, 11);  // three input chunks, two output blocks
+  const Bytes stream = StoredStream(data);
+  // Surplus behind the stream, even a whole chunk of it, is read and ignored.
+  Bytes padded = stream;
+  padded.resize(padded.size() + 300000, 0xEE);
+  // One input chunk giving many output blocks: 258-byte matches of one byte.
+  BitWriter matches;
+  BlockStart(matches, true, 1);
+  FixedSymbol(matches, 'q');
+  for (int i = 0; i < 8000; i++) {
+    FixedSymbol(matches, 285);
+    FixedDistance(matches, 0);
+  }
+  FixedSymbol(matches, 256);
+  // Stored blocks ending exactly at the first chunk's end, then one byte that starts
+  // another block: the last chunk gives no output, yet the stream is unfinished.
+  BitWriter unfinished;
+  StoredBlocks(unfinished, Bytes(kIoBufferSize - 4 * 5, 'z'), false);  // four blocks
+  unfinished.Raw(Hex("02"));
+  return {
+      {"stored blocks across chunks and output blocks", Whole(stream), kResultOk, data},
+      {"surplus behind the stream", Whole(padded), kResultOk, data},
+      {"one chunk giving many output blocks", Whole(matches.bytes), kResultOk, Bytes(1 + 8000 * 258, 'q')},
+      {"stored data without a decoder", Whole(data, nullptr), kResultOk, data},
+      {"encrypted", Whole(Encrypt(stream), Inflate, true), kResultOk, data},
+      {"no data: an empty member", Whole({}), kResultOk, {}},
+      {"stream cut short", {Bytes(stream.begin(), stream.end() - 3), static_cast<int64_t>(stream.size() - 3)}, kResultFormat},
+      {"file shorter than the member", {stream, static_cast<int64_t>(stream.size() + 1)}, kResultUnexpectedEnd},
+      {"invalid data after decryption", Whole(Encrypt(Hex("07")), Inflate, true), kResultPassword},
+      {"unfinished in a chunk without output", Whole(unfinished.bytes), kResultFormat},
+  };
+}
+
+class DecodeMemberData : public testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecodeMemberData, GivesTheDataOrItsResult) {
+  const DecodeCase& c = GetParam();
+  const Decoded d = DecodeFile(c.member);
+  EXPECT_EQ(d.result, c.expected);
+  if (c.expected != kResultOk) return;
+  EXPECT_EQ(d.total, c.output.size());
+  EXPECT_EQ(d.checksum, Crc32Update(0, c.output.data(), c.output.size()));
+  EXPECT_TRUE(d.written == c.output);
+}
+INSTANTIATE_TEST_SUITE_P(MemberDecode, DecodeMemberData, testing::ValuesIn(DecodeCases()), CaseName());
+
+// CRC-32 against a bit-at-a-time reference, through both update paths, from a running value
+// as the previous piece of a member leaves it.
+uint32_t BitwiseCrc(uint32_t crc, const uint8_t* p, size_t n) {
+  crc = ~crc;
+  for (size_t i = 0; i < n; i++) {
+    crc ^= p[i];
+    for (int k = 0; k < 8; k++) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
+TEST(Crc32, TheCheckValue) {
+  const Bytes b = BytesOf("123456789");
+  EXPECT_EQ(Crc32Update(0, b.data(), b.size()), 0xCBF43926u);
+  EXPECT_EQ(Crc32UpdatePortable(0, b.data(), b.size()), 0xCBF43926u);
+  EXPECT_EQ(Crc32Step(0xFFFFFFFF, '1'), ~Crc32Update(0, b.data(), 1));  // the byte step keeps the inverted running value
+}
+
+TEST(Crc32, BothPathsMatchTheReferenceAtEveryLengthAndAlignment) {
+  const Bytes data = RandomBytes(616, 3);
+  for (size_t offset = 0; offset < 16; offset++) {
+    for (size_t n = 0; n < 600; n += (n < 300 ? 1 : 37)) {
+      const uint32_t expect = BitwiseCrc(0x1234567, data.data() + offset, n);
+      ASSERT_EQ(Crc32Update(0x1234567, data.data() + offset, n), expect) << offset << " " << n;
+      ASSERT_EQ(Crc32UpdatePortable(0x1234567, data.data() + offset, n), expect) << offset << " " << n;
+    }
+  }
+}
 }  // namespace

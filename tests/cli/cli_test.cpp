@@ -1,15 +1,20 @@
-// Single runs of qbx, in-process, over a few archives: list lines, their orders and JSON,
-// view pages and modes, control characters printed as octal escapes (the way GNU tar shows
-// them; JSON escapes them its own way), and the status and message of each failure.
+// Runs of qbx, in-process: list lines, their orders and JSON, view pages and modes, control
+// characters printed as octal escapes (the way GNU tar shows them; JSON escapes them its own
+// way), the status and message of each failure and of repair, the changing verbs end to end,
+// and archives that are missing.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <sstream>
 
 #include "cli/cli.h"
+#include "core/archive.h"
+#include "core/result.h"
 #include "support/archive_builder.h"
 #include "support/case_name.h"
 #include "support/cli_run.h"
+#include "support/source_files.h"
+#include "support/test_files.h"
 
 namespace {
 // ESC ] 0 ; title BEL retitles a terminal; CR draws over the line; CSI (U+009B) in UTF-8.
@@ -26,9 +31,18 @@ struct RunCase {
   std::string absent = "";  // must not appear in stdout
   bool terminal = false;
   size_t outSize = 0;  // 0: not checked
+  const char* grows = nullptr;  // an archive that takes a member afterwards
 };
 
 class CliRuns : public testing::TestWithParam<RunCase> {};
+
+Bytes Member(bool tar, const std::string& name, const Bytes& data) {
+  return tar ? TarMember({name, data.size()}, data) : QbxBytes({{name, data}});
+}
+// One whole member, then the first 2512 bytes of one an add was copying when it was killed.
+Bytes Torn(bool tar) {
+  return Joined({Member(tar, "a.txt", BytesOf("hello")), Cut(Member(tar, "big.bin", Pattern(100000)), 512 + 2000)});
+}
 
 TEST_P(CliRuns, EndWithTheirStatusAndTexts) {
   const RunCase& c = GetParam();
@@ -44,6 +58,9 @@ TEST_P(CliRuns, EndWithTheirStatusAndTexts) {
   WriteBytes(dir.Path("j.qbx"), QbxBytes({{"caf\xC3\xA9\"q.qqx", BytesOf("12345"), 132000000000000000ULL, 0x21}}));
   WriteBytes(dir.Path("e.qbx"), {});
   WriteBytes(dir.Path("n.tar"), TarBytes({{{"na\xC3\xAFve", 3}, BytesOf("abc")}, {{"caf\xE9", 3}, BytesOf("abc")}}));
+  WriteBytes(dir.Path("torn.tar"), Torn(true));
+  WriteBytes(dir.Path("torn.qbx"), Torn(false));
+  WriteBytes(dir.Path("cut.gz"), BytesOf("\x1F\x8B"));
   std::vector<std::u16string> args;
   for (const std::u16string& a : c.args) args.push_back(a[0] == u'@' ? Wide(dir.root / a.substr(1)) : a);
   const CliRun run = RunQbx(args, c.terminal);
@@ -55,6 +72,9 @@ TEST_P(CliRuns, EndWithTheirStatusAndTexts) {
   }
   if (c.outSize != 0) {
     EXPECT_EQ(run.out.size(), c.outSize);
+  }
+  if (c.grows != nullptr) {
+    EXPECT_EQ(RunQbx({u"add", Wide(dir.root / c.grows), Wide(dir.Path("x.bin"))}).status, int{kResultOk});
   }
 }
 
@@ -113,6 +133,18 @@ const RunCase kRuns[] = {
     {"unknown sort key names the known ones", {u"list", u"--sort", u"column7", u"@a.qbx"}, kExitUsage, "",
      "qbx: --sort takes name, date, type, size, extracted, details or archive\n"},
     {"help of a verb", {u"extract", u"--help"}, kResultOk, "qbx extract", ""},
+    // Repair exits kResultOk when the incomplete last member was cut, kResultSave otherwise.
+    {"repair of a torn TAR with yes", {u"repair", u"@torn.tar", u"--yes"}, kResultOk,
+     "Cut the incomplete member big.bin (2512 of 100864 bytes written); the archive can be changed again.\n", "", "",
+     false, 0, "torn.tar"},
+    {"repair of a torn QBX without yes or a terminal", {u"repair", u"@torn.qbx"}, kResultSave, "",
+     "qbx: the incomplete member big.bin (2512 of 100516 bytes written) was not cut: use --yes to cut it "
+     "without a question\n"},
+    {"repair of a whole QBX", {u"repair", u"@a.qbx", u"--yes"}, kResultSave, "",
+     "qbx: nothing to repair: no member runs past the end of the archive\n"},
+    {"repair of a GZ that does not list", {u"repair", u"@cut.gz", u"--yes"}, kResultSave, "",
+     "Unexpected End of File Error: The file may be corrupt, incomplete, or incompatible.\n"
+     "qbx: nothing to repair: the archive cannot be listed\n"},
 #ifndef _WIN32
     {"add of a device", {u"add", u"@new.tar", u"/dev/zero"}, kResultNotAFile, "", "device, pipe or socket"},
 #endif
@@ -158,4 +190,98 @@ const SortCase kSortCases[] = {
     {"details by its old name column6", {u"--sort", u"column6"}, {2, 0, 1}},
 };
 INSTANTIATE_TEST_SUITE_P(CliList, CliListSort, testing::ValuesIn(kSortCases), CaseName());
+
+// Reading never creates a file: a missing archive is reported (kResultOpen) and stays missing;
+// only add makes a new one. One verb for each way a verb opens its archive (test goes
+// extract's way, delete-last rename's).
+// "@" stands for the archive's path, "@name" for that file beside it; add makes a new TAR,
+// QBX or ZIP (created), a GZ it cannot make.
+struct MissingCase { const char* what; std::vector<std::u16string> args; bool created; };
+
+class CliMissingArchive : public testing::TestWithParam<MissingCase> {};
+
+TEST_P(CliMissingArchive, IsCreatedOnlyByAdd) {
+  const MissingCase& c = GetParam();
+  for (const char* name : {"a.zip", "a.tar", "a.gz", "a.qbx"}) {
+    SCOPED_TRACE(name);
+    ScratchDir dir;
+    WriteBytes(dir.Path("file.txt"), BytesOf("x"));
+    std::vector<std::u16string> args;
+    for (const std::u16string& a : c.args)
+      args.push_back(a[0] != u'@' ? a : Wide(a == u"@" ? dir.Path(name) : dir.root / a.substr(1)));
+    const bool created = c.created && std::string(name) != "a.gz";
+    EXPECT_EQ(RunQbx(args).status, created ? int{kResultOk} : int{kResultOpen});
+    EXPECT_EQ(std::filesystem::exists(dir.Path(name)), created);
+  }
+}
+
+const MissingCase kMissingCases[] = {
+    {"list", {u"list", u"@"}, false},
+    {"list as JSON", {u"list", u"--json", u"@"}, false},
+    {"extract", {u"extract", u"@", u"-o", u"@out"}, false},
+    {"view", {u"view", u"@", u"0", u"--as", u"hex"}, false},
+    {"rename", {u"rename", u"@", u"0", u"b"}, false},
+    {"repair", {u"repair", u"@", u"--yes"}, false},
+    {"add", {u"add", u"@", u"@file.txt"}, true},
+};
+INSTANTIATE_TEST_SUITE_P(Cli, CliMissingArchive, testing::ValuesIn(kMissingCases), CaseName());
+
+// The changing verbs end to end: create, add, test, extract, rename, prefix, chmod,
+// delete-last, and their answers to existing files.
+TEST(CliVerbs, AFullRoundOnATarArchive) {
+  ScratchDir dir;
+  WriteBytes(dir.Path("one.txt"), BytesOf("one"));
+  std::filesystem::create_directories(dir.Path("tree/sub"));
+  WriteBytes(dir.Path("tree/sub/two.bin"), Pattern(70000));
+  std::u16string tar = Wide(dir.Path("a.tar"));
+  struct Step { std::vector<std::u16string> args; int status; std::string out; };
+  const Step steps[] = {
+      {{u"create", tar}, kResultOk, ""},
+      {{u"add", u"--base-folder", tar, Wide(dir.Path("one.txt")), Wide(dir.Path("tree"))}, kResultOk, ""},
+      {{u"test", tar}, kResultOk, "Test completed. There are no errors.\n"},
+      {{u"rename", tar, u"0", u"renamed\\one.txt"}, kResultOk, ""},
+      {{u"prefix", tar, u"--prepend", u"top/", u"0", u"1"}, kResultOk, ""},
+      {{u"prefix", tar, u"--trim", u"4", u"1"}, kResultOk, ""},
+      {{u"chmod", tar, u"640", u"0"}, kResultOk, ""},
+      {{u"chmod", tar, u"648", u"0"}, kExitUsage, ""},
+      {{u"test", tar, u"7"}, kResultNotFound, ""},
+      {{u"extract", tar, u"-o", Wide(dir.Path("out"))}, kResultOk, ""},
+      {{u"delete-last", tar}, kResultOk, ""},
+      {{u"test", tar, u"1"}, kResultNotFound, ""},
+  };
+  for (const Step& step : steps) {
+    CliRun r = RunQbx(step.args);
+    EXPECT_EQ(r.status, step.status) << std::string(step.args[0].begin(), step.args[0].end()) << ": " << r.err;
+    EXPECT_EQ(r.out, step.out);
+  }
+  EXPECT_EQ(ReadBytes(dir.Path("out/top/renamed/one.txt")), BytesOf("one"));
+  EXPECT_EQ(ReadBytes(dir.Path("out/tree/sub/two.bin")), Pattern(70000));
+  CliRun list = RunQbx({u"list", u"--json", tar});
+  EXPECT_NE(list.out.find("\"name\":\"top/renamed/one.txt\""), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("-rw-r-----"), std::string::npos);
+  EXPECT_NE(list.out.find("\"memberCount\":1,"), std::string::npos);
+}
+
+// Without an answer and without a terminal, existing files are kept.
+TEST(CliVerbs, ExistingFilesAreKeptOrReplacedAsAsked) {
+  ScratchDir dir;
+  WriteBytes(dir.Path("f.txt"), BytesOf("new"));
+  const std::u16string qbx = Wide(dir.Path("a.qbx"));
+  ASSERT_EQ(RunQbx({u"add", qbx, Wide(dir.Path("f.txt"))}).status, int{kResultOk});
+  std::filesystem::create_directories(dir.Path("out"));
+  // Kept for want of an answer, the member is named and counted on stderr.
+  const std::string passedOver =
+      "qbx: passed over f.txt: the file exists (--overwrite or --skip-existing)\nqbx: 1 member(s) passed over\n";
+  struct Case { std::u16string option; const char* expected; std::string err; };
+  const Case cases[] = {{u"--skip-existing", "old", ""}, {u"", "old", passedOver}, {u"--overwrite", "new", ""}};
+  for (const Case& c : cases) {
+    WriteBytes(dir.Path("out/f.txt"), BytesOf("old"));
+    std::vector<std::u16string> args = {u"extract", qbx, u"-o", Wide(dir.Path("out"))};
+    if (!c.option.empty()) args.push_back(c.option);
+    CliRun run = RunQbx(args);
+    EXPECT_EQ(run.status, int{kResultOk});
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(ReadBytes(dir.Path("out/f.txt")), BytesOf(c.expected));
+  }
+}
 }  // namespace
