@@ -1,6 +1,7 @@
 // The extraction fuzzers, one per format (CMakeLists.txt gives each its file extension): the
 // input becomes an archive that is opened and listed as qbx extract does it, then extracted
-// into a fresh folder twice: names cleaned, then kept as stored (--any-path, --utf8).
+// into a fresh folder twice: names cleaned, on one thread, then kept as stored (--any-path,
+// --utf8) with members decoded ahead on two workers.
 // Every prompt has a fixed answer: overwrite all, the password of the fixture ZIPs.
 //
 // A fuzzer must never write outside its sandbox, whatever the product does wrong: every
@@ -141,7 +142,7 @@ uint32_t GuardedMember(ArchiveContext* context) {
 }
 
 // The extract job (job_extract.cpp) with the guard in front of its member callback.
-void RunGuardedExtract(CliJobs* jobs) {
+void RunGuardedExtract(CliJobs* jobs, uint32_t workers) {
   MainState& s = jobs->state;
   ArchiveContext& c = s.Archive;
   char16_t previous[4096];
@@ -154,7 +155,9 @@ void RunGuardedExtract(CliJobs* jobs) {
   c.onProgress = FullProgressCallback;
   c.onMember = GuardedMember;
   ArmFault(kFaultVolumeFull, kOutputBlocks);
+  c.walkWorkers = workers;
   RunMembers(&c, static_cast<int64_t>(s.Totals.TotalSize), 0);
+  c.walkWorkers = 0;
   DisarmFaults();
   c.jobState.store(kJobIdle);
   if (!SetCurrentFolder(previous)) std::abort();
@@ -181,7 +184,7 @@ void ExtractOnce(const Sandbox& box, bool anyPath) {
   std::error_code e;
   if (!fs::create_directory(box.out, e)) std::abort();
   CopyToJobPath(&jobs->state, box.out.u16string());
-  RunGuardedExtract(jobs);
+  RunGuardedExtract(jobs, anyPath ? 2 : 0);
   FinishJob(jobs, kQuietIo);
   for (fs::recursive_directory_iterator i(box.out, e), end; !e && i != end; i.increment(e))
     CheckLink(i->path().lexically_relative(box.out).string());
