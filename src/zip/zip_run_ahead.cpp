@@ -261,8 +261,8 @@ ResultCode OfferBatch(ArchiveContext* context, AheadBatch* batch, uint32_t testF
   return r;
 }
 
-void FreeBatches(AheadBatch* batches) {
-  for (uint32_t i = 0; i < kMaxBatches; ++i) {
+void FreeBatches(AheadBatch* batches, uint32_t count) {
+  for (uint32_t i = 0; i < count; ++i) {
     delete[] batches[i].input.bytes;
     delete[] batches[i].output.bytes;
   }
@@ -271,16 +271,18 @@ void FreeBatches(AheadBatch* batches) {
 }  // namespace
 
 bool WalkZipAhead(ArchiveContext* context, uint32_t testFlag, char16_t* nameBuffer, ResultCode* result) {
-  auto* batches = new (std::nothrow) AheadBatch[kMaxBatches]();
+  // As many batches as the ring has slots: one per worker and the spares.
+  const uint32_t batchCount = std::min(context->walkWorkers, kMaxRingWorkers) + kSpareBatches;
+  auto* batches = new (std::nothrow) AheadBatch[batchCount]();
   auto* scout = new (std::nothrow) Scout{};
   WorkRing* ring = batches && scout ? StartWorkRing(context->walkWorkers, kSpareBatches, DecodeBatch, nullptr) : nullptr;
   if (ring == nullptr) {
-    if (batches != nullptr) FreeBatches(batches);
+    if (batches != nullptr) FreeBatches(batches, batchCount);
     delete scout;
     return false;
   }
   scout->keepOutput = testFlag == 0;
-  for (uint32_t i = 0; i < kMaxBatches; ++i) scout->free[scout->freeCount++] = &batches[i];
+  for (uint32_t i = 0; i < batchCount; ++i) scout->free[scout->freeCount++] = &batches[i];
   ResultCode r = kResultOk;
   while (r == kResultOk) {
     FillRing(context, scout, ring, testFlag);
@@ -292,7 +294,7 @@ bool WalkZipAhead(ArchiveContext* context, uint32_t testFlag, char16_t* nameBuff
     scout->free[scout->freeCount++] = batch;
   }
   StopWorkRing(ring, ClearBatch);
-  FreeBatches(batches);
+  FreeBatches(batches, batchCount);
   delete scout;
   *result = r;
   return true;
