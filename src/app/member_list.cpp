@@ -61,6 +61,20 @@ void SelectionSizes(int32_t row, uint64_t* size, uint64_t* extracted) {
   *extracted = CellSize(row, kColumnExtracted);
 }
 
+// Selection changed row by row in bulk: our per-row handler stands aside, and drawing is off,
+// since a list view may redraw every row it changes, even off screen (Wine's makes one server
+// call a row, which took seconds for Select All over 100 000 rows).
+void BeginBulkSelect() {
+  App()->BulkSelect = 1;
+  SendMessageW(List(), WM_SETREDRAW, FALSE, 0);
+}
+
+void EndBulkSelect() {
+  App()->BulkSelect = 0;
+  SendMessageW(List(), WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(List(), nullptr, FALSE);
+}
+
 int32_t NextSelectedRow(int32_t after) {
   return static_cast<int32_t>(SendMessageW(List(), LVM_GETNEXTITEM, IndexParam(after), LVNI_SELECTED));
 }
@@ -74,12 +88,11 @@ std::vector<uint8_t> SelectedFlags() {
 
 // An owner-data list keeps selection by position: after rows move, it is set again.
 void ApplySelectedFlags(const std::vector<uint8_t>& flags) {
-  MainState* s = App();
-  s->BulkSelect = 1;
+  BeginBulkSelect();
   ListView_SetItemState(List(), -1, 0, LVIS_SELECTED);
   for (size_t i = 0; i < flags.size(); ++i)
     if (flags[i] != 0) SetRowSelected(static_cast<int32_t>(i), true);
-  s->BulkSelect = 0;
+  EndBulkSelect();
 }
 
 // Counters from the rows themselves, after a change the list reports only in bulk.
@@ -270,13 +283,13 @@ void OnSelectionRangeChanged() {
 void SetAllSelected(bool selected) {
   MainState* s = App();
   SetFocus(List());
-  s->BulkSelect = 1;
+  BeginBulkSelect();
   ListView_SetItemState(List(), -1, selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
   ListTotals& t = s->Totals;
   t.SelectedCount = selected ? t.RowCount : 0;
   t.SelectedSize = selected ? t.RowSize : 0;
   t.SelectedExtractedSize = selected ? t.RowExtractedSize : 0;
-  s->BulkSelect = 0;
+  EndBulkSelect();
   s->CurrentRow = 0;
   RefreshStatus(kStatusSelection);
 }
@@ -287,14 +300,14 @@ void DeselectAll() { SetAllSelected(false); }
 void InvertSelection() {
   MainState* s = App();
   SetFocus(List());
-  s->BulkSelect = 1;
+  BeginBulkSelect();
   for (uint32_t i = 0; i < s->Totals.RowCount; ++i)
     SetRowSelected(static_cast<int32_t>(i), !RowSelected(static_cast<int32_t>(i)));
   ListTotals& t = s->Totals;
   t.SelectedCount = t.RowCount - t.SelectedCount;
   t.SelectedSize = t.RowSize - t.SelectedSize;
   t.SelectedExtractedSize = t.RowExtractedSize - t.SelectedExtractedSize;
-  s->BulkSelect = 0;
+  EndBulkSelect();
   s->CurrentRow = t.SelectedCount == 1 ? FirstSelectedRow() : 0;
   RefreshStatus(kStatusSelection);
 }
@@ -307,12 +320,11 @@ void RefreshCurrentMember() {
 }
 
 void ClearRows() {
-  MainState* s = App();
-  s->BulkSelect = 1;
+  BeginBulkSelect();
   ListView_SetItemState(List(), -1, 0, LVIS_SELECTED);
   ClearTable(Table());
   ShowItemCount(0);
-  s->BulkSelect = 0;
+  EndBulkSelect();
 }
 
 void ClearList() {
