@@ -1,11 +1,13 @@
 #include "core/append.h"
 
 #include <cstring>
+#include <new>
 
 #include "core/append_ahead.h"
 #include "core/archive.h"
 #include "core/progress.h"
 #include "core/tail_records.h"
+#include "core/tar.h"
 
 namespace {
 constexpr uint32_t kSourceAttributes = 0x2027;
@@ -20,15 +22,58 @@ void ArchiveFolder(const char16_t* path, char16_t* folder, uint32_t capacity) {
   folder[end] = 0;
 }
 
+// Within a batch the volume is asked for its free space again after this long, or once
+// the members since its last answer could have taken half of what it reported.
+constexpr uint32_t kRoomRecheckMs = 1000;
+
+bool RoomAnswerStale(const ArchiveContext* context, uint64_t size) {
+  const auto& b = context->appendBatch;
+  return !b.on || !b.roomKnown || TickCount() - b.roomTick > kRoomRecheckMs || b.roomSince + size > b.roomFree / 2;
+}
+
 ResultCode CheckRoom(ArchiveContext* context, uint64_t size) {
   if (size > kMaxSourceSize || size + context->fileSize > kMaxArchiveSize) return Fail(context, kResultLimit);
-  char16_t folder[1024];
-  ArchiveFolder(context->archivePath, folder, sizeof folder / sizeof folder[0]);
-  uint64_t free = 0;
-  // When the volume cannot tell its free space, refusing is the safe answer.
-  if (!GetFreeDiskBytes(folder, &free) || free < size || free - size < kMinFreeSpaceLeft)
-    return Fail(context, kResultDiskFull);
+  auto& b = context->appendBatch;
+  if (RoomAnswerStale(context, size)) {
+    char16_t folder[1024];
+    ArchiveFolder(context->archivePath, folder, sizeof folder / sizeof folder[0]);
+    b.roomKnown = false;
+    // When the volume cannot tell its free space, refusing is the safe answer.
+    if (!GetFreeDiskBytes(folder, &b.roomFree)) return Fail(context, kResultDiskFull);
+    b.roomKnown = b.on;
+    b.roomTick = TickCount();
+    b.roomSince = 0;
+  }
+  const uint64_t free = b.roomFree - b.roomSince;
+  if (free < size || free - size < kMinFreeSpaceLeft) return Fail(context, kResultDiskFull);
+  b.roomSince += size;
   return kResultOk;
+}
+
+// Gathers the member's writes when all of it fits in one (steps that only write forward).
+void BeginGathering(ArchiveContext* context, const AppendSteps* steps, uint32_t headerLength, uint64_t size) {
+  auto& stage = context->writeStage;
+  if (!steps->gathersSmallMembers) return;
+  // The padding behind the data is less than a TAR block.
+  const uint64_t whole = headerLength + size + kTarBlockSize + steps->endLength(context, context->memberCount + 1, 0);
+  if (whole > kWriteStageSize) return;
+  if (stage.data == nullptr) stage.data = new (std::nothrow) uint8_t[kWriteStageSize];
+  stage.used = 0;
+  stage.on = stage.data != nullptr;
+}
+
+// A member that failed midway: what was gathered is never written.
+ResultCode DropGathered(ArchiveContext* context) {
+  context->writeStage = {context->writeStage.data, 0, false};
+  return context->result;
+}
+
+ResultCode FlushGathered(ArchiveContext* context) {
+  auto& stage = context->writeStage;
+  stage.on = false;
+  const uint32_t used = stage.used;
+  stage.used = 0;
+  return used == 0 ? kResultOk : WriteArchive(context, stage.data, used);
 }
 
 // Header, data and the archive's end at appendOffset; the member counts once the file is
@@ -45,15 +90,17 @@ ResultCode AppendMember(ArchiveContext* context, const AppendSteps* steps) {
   uint32_t headerLength = steps->buildHeader(context, header, size);
   context->appendPending = 1;
   uint64_t stored = 0;
-  if (WriteArchive(context, header, headerLength) != kResultOk) return context->result;
-  if (steps->writeData(context, size, &stored) != kResultOk) return context->result;
+  BeginGathering(context, steps, headerLength, size);
+  if (WriteArchive(context, header, headerLength) != kResultOk) return DropGathered(context);
+  if (steps->writeData(context, size, &stored) != kResultOk) return DropGathered(context);
   const uint64_t membersEnd = context->appendOffset + headerLength + stored;
   uint64_t end = membersEnd;
   if (context->appendBatch.on && steps->endOncePerBatch) {
     context->appendBatch.endPending = true;
   } else if (steps->writeEnd(context, context->memberCount + 1, membersEnd, 0, &end) != kResultOk) {
-    return context->result;
+    return DropGathered(context);
   }
+  if (FlushGathered(context) != kResultOk) return context->result;
   // Cut only where old bytes may lie behind the new end (the usual add only grows the file).
   if (end < context->fileSize && !FileTruncate(context->archiveFile)) return Fail(context, kResultWrite);
   context->appendOffset = membersEnd;
@@ -91,6 +138,16 @@ const AppendSteps* AppendStepsOf(const ArchiveContext* context) {
 }
 
 ResultCode WriteArchive(ArchiveContext* context, const void* data, uint32_t count) {
+  auto& stage = context->writeStage;
+  if (stage.on) {
+    if (count <= kWriteStageSize - stage.used) {
+      std::memcpy(stage.data + stage.used, data, count);
+      stage.used += count;
+      return kResultOk;
+    }
+    // More than was foreseen (a source that grew): what was gathered goes first.
+    if (FlushGathered(context) != kResultOk) return context->result;
+  }
   if (!FileWrite(context->archiveFile, data, count, &context->bytesWritten)) return Fail(context, kResultWrite);
   return kResultOk;
 }
@@ -143,7 +200,7 @@ ResultCode TruncateArchive(ArchiveContext* context, uint32_t memberCount, uint64
 }
 
 void BeginAppendBatch(ArchiveContext* context) {
-  context->appendBatch = {true, false, context->memberCount, context->appendOffset, context->fileSize, nullptr};
+  context->appendBatch = {true, false, context->memberCount, context->appendOffset, context->fileSize, nullptr, false, 0, 0, 0};
 }
 
 ResultCode EndAppendBatch(ArchiveContext* context) {

@@ -9,6 +9,11 @@ inline constexpr uint64_t kMaxSourceSize = uint64_t{1} << 48;
 inline constexpr uint64_t kMaxArchiveSize = uint64_t{1} << 60;
 inline constexpr uint64_t kMaxTarMemberSize = uint64_t{1} << 33;
 
+// The gathered write of a small member: header, data, padding and end when they fit. A
+// source gathered is smaller than one read block, so a read that fills the block has grown.
+inline constexpr uint32_t kWriteStageSize = 65536;
+static_assert(kWriteStageSize < kIoBufferSize);
+
 ResultCode AppendFile(ArchiveContext* context, const char16_t* sourcePath, const char16_t* storedName);
 // Cuts the archive at offset and gives it its end again: a TAR gets zero blocks up to
 // size (its two end blocks at least), as many as it had behind its last member; a ZIP the
@@ -53,6 +58,9 @@ struct AppendSteps {
   // context; writeData then takes them from context->prepared. Null: nothing is prepared.
   void (*prepare)(const char16_t* sourcePath, uint32_t compressionLevel, const std::atomic<uint32_t>* jobState,
                   PreparedData* out) = nullptr;
+  // The steps only write forward (no seek between header and end), so a small member may be
+  // gathered and written in one go: one system call instead of one per part.
+  bool gathersSmallMembers = false;
 };
 extern const AppendSteps kQbxAppendSteps;
 extern const AppendSteps kTarAppendSteps;

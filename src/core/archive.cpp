@@ -128,6 +128,8 @@ void CloseArchive(ArchiveContext* context) {
   context->readAhead = {};
   delete[] context->outBuffer;
   context->outBuffer = nullptr;
+  delete[] context->writeStage.data;
+  context->writeStage = {};
   FreeTailRecords(&context->tailRecords);
   delete[] context->sparseMap;
   context->sparseMap = nullptr;

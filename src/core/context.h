@@ -218,7 +218,19 @@ struct ArchiveContext {
     uint64_t startOffset;
     uint64_t startSize;
     AppendAhead* ahead;  // the batch's workers (core/append_ahead.h), null without
+    // The free space the volume last reported, when (TickCount), and what the batch has
+    // appended since (core/append.cpp asks again only now and then).
+    bool roomKnown;
+    uint32_t roomTick;
+    uint64_t roomFree;
+    uint64_t roomSince;
   } appendBatch;
+  // A small member's header, data and end gathered into one write (core/append.cpp).
+  struct {
+    uint8_t* data;  // kWriteStageSize bytes once first needed
+    uint32_t used;
+    bool on;
+  } writeStage;
   // The data of the member being appended, made ready by a worker; null: read the source.
   const PreparedData* prepared;
   // The data of the member in work, decoded ahead by a worker; null: decode from the file.

@@ -30,6 +30,8 @@ ResultCode CopySourceQbx(ArchiveContext* context, uint64_t size) {
     if (written > size) return Fail(context, kResultChecksum);
     if (WaitWhilePaused(context) != kResultOk) return context->result;
     ProgressAdvance(context, n);
+    // FileRead stops short of a full block only at the file's end: no read to learn it again.
+    if (n < kIoBufferSize) break;
     if (ReadSource(context) != kResultOk) return context->result;
   }
   if (written != size) return Fail(context, kResultChecksum);
@@ -54,4 +56,5 @@ ResultCode WriteQbxEnd(ArchiveContext*, uint32_t, uint64_t offset, uint64_t, uin
 uint64_t QbxEndLength(const ArchiveContext*, uint32_t, uint64_t) { return 0; }
 }  // namespace
 
-const AppendSteps kQbxAppendSteps = {BuildQbxHeader, WriteQbxData, WriteQbxEnd, QbxEndLength, kMaxSourceSize};
+const AppendSteps kQbxAppendSteps = {BuildQbxHeader, WriteQbxData, WriteQbxEnd, QbxEndLength, kMaxSourceSize,
+                                     false, nullptr, true};

@@ -87,8 +87,23 @@ uint32_t BuildTarHeader(ArchiveContext* context, uint8_t* material, uint64_t siz
   return headerOffset + kTarBlockSize;
 }
 
+// A source small enough to be gathered (core/append.cpp) is read whole into the gathered
+// write: FileRead stops short of a full block only at the file's end.
+ResultCode GatherSourceTar(ArchiveContext* context, uint64_t expected) {
+  uint32_t n = 0;
+  if (!FileRead(context->sourceFile, context->ioBuffer, kIoBufferSize, &n)) return Fail(context, kResultRead);
+  const uint32_t padding = TarPadding(n);
+  if (n + padding != expected) return Fail(context, kResultChecksum);
+  if (WriteArchive(context, context->ioBuffer, n) != kResultOk) return context->result;
+  if (padding != 0 && WriteArchive(context, kTarEndMarker, padding) != kResultOk) return context->result;
+  if (WaitWhilePaused(context) != kResultOk) return context->result;
+  ProgressAdvance(context, n + padding);
+  return kResultOk;
+}
+
 // TAR data need no checksum, so the system may copy it without passing it through us.
 ResultCode CopySourceTar(ArchiveContext* context, uint64_t expected) {
+  if (context->writeStage.on) return GatherSourceTar(context, expected);
   uint64_t written = 0;
   for (;;) {
     uint32_t n = 0;
@@ -130,4 +145,5 @@ ResultCode WriteTarEnd(ArchiveContext* context, uint32_t, uint64_t offset, uint6
 uint64_t TarEndLength(const ArchiveContext*, uint32_t, uint64_t) { return kTarEndMarkerSize; }
 }  // namespace
 
-const AppendSteps kTarAppendSteps = {BuildTarHeader, WriteTarData, WriteTarEnd, TarEndLength, kMaxTarMemberSize - 1};
+const AppendSteps kTarAppendSteps = {BuildTarHeader, WriteTarData, WriteTarEnd, TarEndLength, kMaxTarMemberSize - 1,
+                                     false, nullptr, true};

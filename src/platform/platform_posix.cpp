@@ -334,7 +334,8 @@ bool ReadEntry(PosixSearch* s, FolderEntry* entry) {
     if (name == "." || name == "..") continue;
     std::string full = s->folder + "/" + name;
     struct stat st;
-    if (lstat(full.c_str(), &st) != 0) continue;
+    // Relative to the open folder: the system need not walk the whole path again.
+    if (fstatat(dirfd(s->dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     std::u16string wide = WidePath(name);
     if (wide.size() >= sizeof entry->name / sizeof entry->name[0]) continue;
     std::copy(wide.begin(), wide.end(), entry->name);
