@@ -58,6 +58,8 @@ CliJobs* OpenWithJobs(const CliOptions& o, const std::u16string& archive, const 
   // Without rows nothing is edited or viewed by position: no offset table either, so that
   // memory stays the same for ten thousand members and for a million.
   if (!keepRows) s.Archive.memberOffsetCapacity = 0;
+  // Nothing to select or show: the walk that follows may find the members itself.
+  s.Archive.walkFollows = o.walkAll && !keepRows && sink == nullptr ? 1u : 0u;
   CopyToJobPath(&s, archive);
   ResultCode r = RunCliJob(jobs, kJobOpenAndList);
   if (r != kResultOk) {

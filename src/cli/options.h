@@ -27,6 +27,7 @@ struct CliOptions {
   int32_t trim = -1;        // --trim
   bool yes = false;         // --yes: repair without asking
   bool outer = false;       // --outer: a TAR inside gzip as the gzip file it is
+  bool walkAll = false;     // test or extract: every member is walked once opened
   uint32_t level = kCompressNormal;  // --level: how hard a ZIP member is compressed
   std::vector<std::u16string> positional;
 };

@@ -13,6 +13,7 @@ int Usage(const CliIo& io, const char* text) {
 int RunTestVerb(const std::vector<std::u16string>& args, const CliIo& io) {
   const char* usage = "qbx test [--utf8] [--outer] [--password TEXT | --skip-encrypted] ARCHIVE [INDEX...]";
   CliOptions o;
+  o.walkAll = true;
   if (!ParseOptions(args, kOptSettings | kOptPassword | kOptOuter, &o, io) || o.positional.empty()) return Usage(io, usage);
   int status = 0;
   CliJobs* jobs = OpenAndSelect(o, io, &status);
@@ -26,6 +27,7 @@ int RunExtractVerb(const std::vector<std::u16string>& args, const CliIo& io) {
       "qbx extract [--utf8] [--outer] [--any-path] [--overwrite | --skip-existing] [--password TEXT | --skip-encrypted] "
       "ARCHIVE -o FOLDER [INDEX...]";
   CliOptions o;
+  o.walkAll = true;
   if (!ParseOptions(args, kOptSettings | kOptExisting | kOptPassword | kOptOutput | kOptOuter, &o, io) ||
       o.positional.empty() || o.output.empty())
     return Usage(io, usage);

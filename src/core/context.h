@@ -237,6 +237,11 @@ struct ArchiveContext {
   const DecodedData* decoded;
   // How many threads a test or extraction walk may decode members on (below 2: none).
   uint32_t walkWorkers;
+  // Set before opening by a caller that keeps no rows and walks every member right after:
+  // a format whose listing decodes the whole archive (a .tar.gz) then lists nothing and
+  // leaves the members to that walk; walkSizeHint gets the bytes it will pass, or 0.
+  uint32_t walkFollows;
+  uint64_t walkSizeHint;
   // Called within a batch as each file's append begins (files may be queued before).
   SourceCallback onAppendStart;
   uint32_t dataChecksum;

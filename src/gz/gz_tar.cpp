@@ -36,7 +36,24 @@ bool OpenTarInsideGz(ArchiveContext* context) {
   return true;
 }
 
+// The decoded length as the trailer gives it (modulo 4 GiB, of the last gzip member): only
+// for showing progress.
+uint64_t TrailerSize(ArchiveContext* context) {
+  uint8_t size[4];
+  uint32_t got = 0;
+  if (context->fileSize < 4 || !FileSeek(context->archiveFile, static_cast<int64_t>(context->fileSize - 4), kSeekBegin, nullptr) ||
+      !FileRead(context->archiveFile, size, 4, &got) || got != 4)
+    return 0;
+  return size[0] | size[1] << 8 | size[2] << 16 | uint64_t{size[3]} << 24;
+}
+
 ResultCode ListTarGz(ArchiveContext* context) {
+  context->openMode = kModeReadOnly;
+  // Listing means decoding it all; the walk that follows decodes it once, not twice.
+  if (context->walkFollows != 0) {
+    context->walkSizeHint = TrailerSize(context);
+    return context->result;
+  }
   ListTar(context);
   context->openMode = kModeReadOnly;
   return context->result;

@@ -7,6 +7,7 @@
 namespace {
 int64_t ProgressTotal(const MainState* state) {
   const ListTotals& t = state->Totals;
+  if (t.ListedCount == 0) return static_cast<int64_t>(state->Archive.walkSizeHint);  // not listed
   return static_cast<int64_t>(t.SelectedCount != 0 ? t.SelectedSize : t.TotalSize);
 }
 

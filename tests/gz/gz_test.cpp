@@ -187,18 +187,33 @@ TEST_P(TarGzTool, ListsTestsAndExtractsLikeGnuTar) {
   const std::filesystem::path archive = Folder() / GetParam().archive;
   const std::vector<std::string> files = GnuTarFiles();
   ASSERT_GT(files.size(), 20u);
+  size_t listed = 0;
   {
     ListingContext l(archive);
     ASSERT_EQ(l.Open(), kResultOk);
     EXPECT_EQ(l.context.format, kFormatTarGz);
     EXPECT_EQ(l.context.openMode, kModeReadOnly);
     EXPECT_EQ(ListedFiles(l), files);
+    listed = l.members.size();
     for (const ListedMember& m : l.members) EXPECT_EQ(m.entry.modified, UnixToFileTime(1600000000)) << m.name;
     // Over 20 MB decoded: points every 4 MiB.
     EXPECT_GE(GzStreamPointCount(l.context.source.state), 5u);
   }
   ScratchDir dir;
   EXPECT_EQ(WalkArchive(archive, dir.Path("test"), {}), kResultOk);
+  // Opened for the test alone, nothing is listed first: the test finds every member itself.
+  {
+    ListingContext l(archive);
+    l.context.walkFollows = 1;
+    ASSERT_EQ(l.Open(), kResultOk);
+    EXPECT_TRUE(l.members.empty());
+    EXPECT_GT(l.context.walkSizeHint, 0u);  // the progress total
+  }
+  WalkOptions unlisted;
+  unlisted.unlisted = true;
+  std::vector<std::u16string> offered;
+  EXPECT_EQ(WalkArchive(archive, dir.Path("test"), unlisted, &offered), kResultOk);
+  EXPECT_EQ(offered.size(), listed);
   if (!GetParam().extracted) return;
   ASSERT_EQ(WalkArchive(archive, dir.Path("out"), kExtract), kResultOk);
   for (const std::string& file : files) {
@@ -230,8 +245,12 @@ TEST_P(TarGzFault, ListsWhatCameBeforeAndFailsTheTest) {
   EXPECT_GE(l.members.size(), GetParam().fewest);
   EXPECT_LE(l.members.size(), GetParam().most);
   ScratchDir dir;
-  const ResultCode verdict = WalkArchive(archive, dir.Path("test"), {});
-  EXPECT_TRUE(verdict == GetParam().verdict || verdict == GetParam().orVerdict) << verdict;
+  for (bool unlisted : {false, true}) {
+    WalkOptions options;
+    options.unlisted = unlisted;
+    const ResultCode verdict = WalkArchive(archive, dir.Path("test"), options);
+    EXPECT_TRUE(verdict == GetParam().verdict || verdict == GetParam().orVerdict) << verdict << " unlisted " << unlisted;
+  }
 }
 INSTANTIATE_TEST_SUITE_P(Faults, TarGzFault, testing::ValuesIn(kFaults), CaseName());
 

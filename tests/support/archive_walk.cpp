@@ -39,6 +39,7 @@ ResultCode WalkArchive(const std::filesystem::path& archive, const std::filesyst
                        const WalkOptions& fields, std::vector<std::u16string>* offered) {
   std::filesystem::create_directories(out);
   ListingContext l(archive);
+  l.context.walkFollows = fields.unlisted ? 1 : 0;
   if (ResultCode r = l.Open()) return r;
   Selection selection{&fields.skip, fields.offer, {}};
   l.context.walkWorkers = fields.workers;

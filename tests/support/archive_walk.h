@@ -14,6 +14,7 @@ struct WalkOptions {
   void (*prepare)(ArchiveContext*) = nullptr;  // once the archive is open; faults it arms end with the walk
   uint32_t workers = 0;                         // threads the walk may decode members on
   void (*offer)(ArchiveContext*) = nullptr;     // as each member is offered
+  bool unlisted = false;                        // opened for the walk alone, as qbx test does
 };
 
 // Extraction of every member, with no password.
