@@ -55,6 +55,7 @@ static_assert(kDeflateMaxMatch <= UINT16_MAX && kWindowSize <= UINT16_MAX);
 
 // Block splitting watches a few coarse classes of items: literals by their top three bits,
 // and short and long matches. A block ends once recent items differ enough from the block's.
+// The classes are sums of the symbol counts, so recording an item costs nothing more.
 inline constexpr uint32_t kSplitClasses = 10;
 inline constexpr uint32_t kShortMatchClass = 8;
 inline constexpr uint32_t kLongMatchClass = 9;
@@ -62,10 +63,8 @@ inline constexpr uint32_t kLongMatchFrom = 9;
 inline constexpr uint32_t kSplitCheckEvery = 512;  // items between checks
 inline constexpr uint32_t kMinBlockInput = 8192;   // no split in a block's first bytes
 struct BlockSplit {
-  uint32_t recent[kSplitClasses];
-  uint32_t block[kSplitClasses];
-  uint32_t recentCount;
-  uint32_t blockCount;
+  uint32_t block[kSplitClasses];  // of the items up to the last check
+  uint32_t checkedItems;          // items of the block at the last check
 };
 
 // Match finder tables, one set per level. Entries are buffer positions.
