@@ -31,11 +31,14 @@ inline constexpr uint32_t kReadyBytes = kMaxBlockInput + 2 * kDeflateMaxMatch + 
 // Data begin one window in, so that a table entry of zero (never set, or slid out of the
 // buffer) always lies a window or more behind any position and is never taken.
 inline constexpr uint32_t kDataStart = kWindowSize;
-// Slides move whole windows (tables indexed by position modulo the window keep their
-// slots); a full buffer short of a ready block always has one to give, and the spare
-// windows make slides, which rewrite the match finder's tables, rarer.
+// Slides move whole units of 64 KiB: tables indexed by position modulo the window keep
+// their slots, and the fast level's 16-bit entries keep their meaning without a rewrite. A
+// full buffer short of a ready block always has one unit to give, and the spare windows
+// make slides, which rewrite the other match finders' tables, rarer.
+inline constexpr uint32_t kSlideUnit = 2 * kWindowSize;
 inline constexpr uint32_t kSpareWindows = 4;
 inline constexpr uint32_t kBufferCapacity = (2 + kSpareWindows) * kWindowSize + kReadyBytes;
+static_assert(kBufferCapacity - kReadyBytes - kDataStart >= kSlideUnit, "a full buffer can slide");
 // Word loads and the bit writer's 8-byte stores may run this far past what they use.
 inline constexpr uint32_t kWordSlack = 16;
 
@@ -79,8 +82,12 @@ inline constexpr uint32_t kOptimalPositions = kOptimalBlockInput + kDeflateMaxMa
 inline constexpr uint32_t kMatchCacheSize = 4 * kOptimalBlockInput;
 static_assert(kOptimalBlockInput <= kMaxBlockInput);
 
+// The fast level's entries are positions modulo kSlideUnit: a candidate is whatever lies
+// that far back, and counts only when its bytes match.
+using FastEntry = uint16_t;
+static_assert(kSlideUnit == 1u << 16 && kMaxSearchDistance < kSlideUnit, "a 16-bit entry spans the window");
 struct FastTables {
-  uint32_t buckets[1u << kFastHashBits][kFastBucketSize];
+  FastEntry buckets[1u << kFastHashBits][kFastBucketSize];
 };
 
 struct ChainTables {
@@ -128,6 +135,7 @@ struct DeflateState {
   uint32_t bufferEnd;  // end of the buffered input
   uint32_t blockStart; // where the next block begins
   uint32_t hashedTo;   // positions before this one are in the match finder's tables
+  uint32_t historyStart;  // where the stream's bytes begin in the buffer (0 once slid past)
   uint64_t bitBuffer;  // output bits not yet in whole bytes, first bit lowest
   uint32_t bitCount;
   uint32_t pendingStart;  // output waiting for room
