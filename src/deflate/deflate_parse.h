@@ -89,6 +89,9 @@ inline bool ShouldEndBlock(DeflateState* s, uint32_t blockLength) {
   return s->itemCount - s->split.checkedItems >= kSplitCheckEvery && RecentItemsStartNewBlock(s, blockLength);
 }
 
+// All ones when the condition holds, else 0: for choosing without a branch.
+inline uint32_t MaskIf(bool condition) { return 0u - static_cast<uint32_t>(condition); }
+
 // Length of the common prefix of a and b, at most `most` bytes.
 inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t most) {
   uint32_t n = 0;

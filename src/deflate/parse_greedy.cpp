@@ -25,8 +25,6 @@ inline FastEntry EntryOf(uint32_t pos) { return static_cast<FastEntry>(pos); }
 // one) to kSlideUnit - 1.
 inline uint32_t DistanceBack(uint32_t pos, FastEntry entry) { return (pos - entry) & (kSlideUnit - 1); }
 
-inline uint32_t MaskIf(bool condition) { return 0u - static_cast<uint32_t>(condition); }
-
 // The longer match of the bucket's positions (length 0: none); pos becomes its newest entry.
 // A candidate must lie 1 to `reach` bytes back and begin with pos's four bytes. Both are
 // tested before one branch: whether a candidate matches is what the branches would guess.
