@@ -56,7 +56,6 @@ void Slide(DeflateState* s) {
   s->bufferEnd -= amount;
   s->blockStart -= amount;
   s->hashedTo = std::max(s->hashedTo, amount) - amount;
-  s->historyStart = std::max(s->historyStart, amount) - amount;
   if (s->settings->slide) s->settings->slide(s, amount);
 }
 
@@ -210,7 +209,7 @@ DeflateState* NewDeflateState(DeflateLevel level) {
   DeflateState* s = TakeState(level);
   if (!s) return nullptr;
   s->settings = &kLevels[level];
-  s->bufferEnd = s->blockStart = s->hashedTo = s->historyStart = kDataStart;
+  s->bufferEnd = s->blockStart = s->hashedTo = kDataStart;
   return s;
 }
 

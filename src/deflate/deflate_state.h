@@ -83,9 +83,14 @@ inline constexpr uint32_t kMatchCacheSize = 4 * kOptimalBlockInput;
 static_assert(kOptimalBlockInput <= kMaxBlockInput);
 
 // The fast level's entries are positions modulo kSlideUnit: a candidate is whatever lies
-// that far back, and counts only when its bytes match.
+// that far back, and counts only when its bytes match. It never lies before the stream:
+// entries are 0 (cleared) or positions of this stream, so until the first slide a
+// candidate is one of them or a multiple of kSlideUnit later, never before kDataStart;
+// after it, all the buffer holds the stream.
 using FastEntry = uint16_t;
 static_assert(kSlideUnit == 1u << 16 && kMaxSearchDistance < kSlideUnit, "a 16-bit entry spans the window");
+static_assert(kDataStart > kMaxSearchDistance && kDataStart <= kSlideUnit,
+              "a cleared entry's candidates are position 0, out of reach, or kSlideUnit and later");
 struct FastTables {
   FastEntry buckets[1u << kFastHashBits][kFastBucketSize];
 };
@@ -135,7 +140,6 @@ struct DeflateState {
   uint32_t bufferEnd;  // end of the buffered input
   uint32_t blockStart; // where the next block begins
   uint32_t hashedTo;   // positions before this one are in the match finder's tables
-  uint32_t historyStart;  // where the stream's bytes begin in the buffer (0 once slid past)
   uint64_t bitBuffer;  // output bits not yet in whole bytes, first bit lowest
   uint32_t bitCount;
   uint32_t pendingStart;  // output waiting for room

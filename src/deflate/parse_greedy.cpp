@@ -26,16 +26,18 @@ inline FastEntry EntryOf(uint32_t pos) { return static_cast<FastEntry>(pos); }
 inline uint32_t DistanceBack(uint32_t pos, FastEntry entry) { return (pos - entry) & (kSlideUnit - 1); }
 
 // The longer match of the bucket's positions (length 0: none); pos becomes its newest entry.
-// A candidate must lie 1 to `reach` bytes back and begin with pos's four bytes. Both are
-// tested before one branch: whether a candidate matches is what the branches would guess.
-inline Match FindInBucket(Bucket& bucket, const uint8_t* buffer, uint32_t pos, uint32_t reach, uint32_t most) {
+// A candidate must lie 1 to kMaxSearchDistance bytes back and begin with pos's four bytes.
+// Both are tested before one branch: whether a candidate matches is what the branches
+// would guess.
+inline Match FindInBucket(Bucket& bucket, const uint8_t* buffer, uint32_t pos, uint32_t most) {
   const uint32_t back0 = DistanceBack(pos, bucket[0]), back1 = DistanceBack(pos, bucket[1]);
   bucket[1] = bucket[0];
   bucket[0] = EntryOf(pos);
   const uint8_t* const p = buffer + pos;
   const uint32_t word = Load32(p);
   // Out of reach becomes 0, which reads pos itself and is refused; masks, not branches.
-  const uint32_t first = back0 & MaskIf(back0 - 1 < reach), second = back1 & MaskIf(back1 - 1 < reach);
+  const uint32_t first = back0 & MaskIf(back0 - 1 < kMaxSearchDistance);
+  const uint32_t second = back1 & MaskIf(back1 - 1 < kMaxSearchDistance);
   const uint32_t firstMatches = MaskIf(Load32(p - first) == word) & first;
   const uint32_t secondMatches = MaskIf(Load32(p - second) == word) & second;
   if ((firstMatches | secondMatches) == 0) return {0, 0};
@@ -85,14 +87,11 @@ uint32_t ParseGreedy(DeflateState* s, uint32_t start, uint32_t nominalEnd, uint3
   const uint32_t searchEnd = std::min(nominalEnd, hashLimit);
   Recorder r{s->items, s->itemCount, s->literalLengthCounts, s->distanceCounts};
   uint32_t nextCheck = s->split.checkedItems + kSplitCheckEvery;
-  const uint32_t historyStart = s->historyStart;
   uint32_t pos = start, misses = 0;
   while (pos < nominalEnd) {
     Match m{0, 0};
     if (pos < searchEnd) {
-      const uint32_t reach = std::min(kMaxSearchDistance, pos - historyStart);
-      m = FindInBucket(buckets[Hash4(buffer + pos, kFastHashBits)], buffer, pos, reach,
-                       std::min(kDeflateMaxMatch, limit - pos));
+      m = FindInBucket(buckets[Hash4(buffer + pos, kFastHashBits)], buffer, pos, std::min(kDeflateMaxMatch, limit - pos));
     }
     if (m.length == 0) {
       const uint32_t step = std::min({1 + misses++ / kMissesPerStep, kMaxStep, nominalEnd - pos});
