@@ -21,11 +21,9 @@ constexpr uint32_t kHeaderCountBits = 5 + 5 + 4;  // HLIT, HDIST, HCLEN
 constexpr uint32_t kBlockHeaderBits = 3;
 constexpr uint32_t kStoredLengthBits = 32;  // LEN and NLEN
 
-// The item loop stores the bit buffer only once it holds kFlushFrom bits, so a few literals
-// go out per store; below that, any item fits: a length code with its extra bits and a
-// distance code with its extra bits.
-constexpr uint32_t kFlushFrom = 16;
-static_assert(kFlushFrom - 1 + 2 * kMaxCodeBits + 5 + 13 <= 64, "an item must fit the bit buffer");
+// The item loop stores the bit buffer after every item, which leaves 7 bits at most: any
+// item fits beside them, a length code with its extra bits and a distance code with its.
+static_assert(7 + 2 * kMaxCodeBits + 5 + 13 <= 64, "an item must fit the bit buffer");
 
 struct BitSink {
   uint8_t* out;
@@ -155,39 +153,55 @@ void WriteDynamicHeader(BitSink& w, const BlockPlan* p) {
   }
 }
 
-// Each length's code and extra bits as one number, for one Put per length.
-struct LengthCode {
-  uint32_t bits;
-  uint32_t count;
+// A literal's or a length's code with its extra bits, as bits << kCountBits | count, for one
+// Put per item; a distance code's bits, its length and its extra bits beside.
+constexpr uint32_t kCountBits = 8;
+constexpr uint32_t kMatchEntries = 256;  // a match's entry is its length past the literals
+static_assert(kMaxCodeBits + 5 + kCountBits <= 32, "a length's code and extra bits fit an entry");
+
+struct DistanceEntry {
+  uint32_t code;
+  uint32_t codeBits;
+  uint32_t allBits;  // with the extra bits
+  uint32_t base;
 };
 
-void WriteItems(BitSink& w, const DeflateState* s) {
-  const BlockPlan* p = &s->plan;
-  const uint8_t* const lengths = p->lengths;
-  const uint16_t* const codes = p->codes;
-  const uint8_t* const distanceLengths = p->lengths + kLengthSymbols;
-  const uint16_t* const distanceCodes = p->codes + kLengthSymbols;
-  LengthCode full[kDeflateMaxMatch + 1];
+void MakeItemTables(const BlockPlan* p, uint32_t* symbols, DistanceEntry* distances) {
+  for (uint32_t b = 0; b < 256; b++) symbols[b] = uint32_t{p->codes[b]} << kCountBits | p->lengths[b];
   for (uint32_t n = kMinMatch; n <= kDeflateMaxMatch; n++) {
     const uint32_t sym = kLengthSymbolOf[n];
     const uint32_t code = sym - 257;
-    full[n] = {codes[sym] | (n - kLengthBase[code]) << lengths[sym], uint32_t{lengths[sym]} + kLengthExtra[code]};
+    const uint32_t bits = p->codes[sym] | (n - kLengthBase[code]) << p->lengths[sym];
+    symbols[kMatchEntries + n] = bits << kCountBits | (uint32_t{p->lengths[sym]} + kLengthExtra[code]);
   }
-  for (uint32_t i = 0; i < s->itemCount; i++) {
-    const DeflateItem item = s->items[i];
-    if (w.count >= kFlushFrom) Flush(w);
-    if (item.distance == 0) {
-      Put(w, codes[item.length], lengths[item.length]);
-    } else {
-      Put(w, full[item.length].bits, full[item.length].count);
-      const uint32_t d = DistanceCode(item.distance);
-      Put(w, distanceCodes[d] | (uint64_t{item.distance} - kDistanceBase[d]) << distanceLengths[d],
-          distanceLengths[d] + kDistanceExtra[d]);
+  for (uint32_t d = 0; d < kMaxDistanceCodes; d++) {
+    const uint32_t bits = p->lengths[kLengthSymbols + d];
+    distances[d] = {p->codes[kLengthSymbols + d], bits, bits + kDistanceExtra[d], kDistanceBase[d]};
+  }
+}
+
+// The sink lives in registers while the items go out: a store through its byte pointer
+// could alias anything in memory, the sink's own fields included.
+void WriteItems(BitSink& sink, const DeflateState* s) {
+  uint32_t symbols[kMatchEntries + kDeflateMaxMatch + 1];
+  DistanceEntry distances[kMaxDistanceCodes];
+  MakeItemTables(&s->plan, symbols, distances);
+  BitSink w = sink;
+  const DeflateItem* const items = s->items;
+  const uint32_t count = s->itemCount;
+  for (uint32_t i = 0; i < count; i++) {
+    const DeflateItem item = items[i];
+    const uint32_t entry = symbols[item.length + (item.distance ? kMatchEntries : 0)];
+    Put(w, entry >> kCountBits, entry & ((1u << kCountBits) - 1));
+    if (item.distance != 0) {
+      const DistanceEntry& d = distances[DistanceCode(item.distance)];
+      Put(w, d.code | uint64_t{item.distance - d.base} << d.codeBits, d.allBits);
     }
+    Flush(w);
   }
+  Put(w, s->plan.codes[kEndOfBlockSymbol], s->plan.lengths[kEndOfBlockSymbol]);
   Flush(w);
-  Put(w, codes[kEndOfBlockSymbol], lengths[kEndOfBlockSymbol]);
-  Flush(w);
+  sink = w;
 }
 
 void WriteStored(BitSink& w, const uint8_t* input, uint32_t length, bool final) {

@@ -18,7 +18,7 @@ namespace {
 // maxChain is the tree depth for the best level.
 //                       parse         slide         block input         chain nice lazy passes cuts tried
 constexpr LevelSettings kLevels[kDeflateLevelCount] = {
-    /* kDeflateFast   */ {ParseGreedy, SlideBuckets, kMaxBlockInput, 0, 0, 0, 0, 0},
+    /* kDeflateFast   */ {ParseGreedy, nullptr,      kMaxBlockInput, 0, 0, 0, 0, 0},
     /* kDeflateNormal */ {ParseLazy, SlideChains, kMaxBlockInput, 32, 96, 48, 0, 0},
     /* kDeflateBest   */ {ParseOptimal, SlideTrees, kOptimalBlockInput, 128, 258, 0, 3, 31},
 };
@@ -48,15 +48,15 @@ DeflateState* TakeState(DeflateLevel level) {
   return s;
 }
 
-// Drops whole windows of history before the next block's window, to make room for input.
+// Drops whole units of history before the next block's window, to make room for input.
 void Slide(DeflateState* s) {
-  const uint32_t amount = (s->blockStart - kDataStart) / kWindowSize * kWindowSize;
+  const uint32_t amount = (s->blockStart - kDataStart) / kSlideUnit * kSlideUnit;
   if (amount == 0) return;
   std::memmove(s->buffer, s->buffer + amount, s->bufferEnd - amount);
   s->bufferEnd -= amount;
   s->blockStart -= amount;
   s->hashedTo = std::max(s->hashedTo, amount) - amount;
-  s->settings->slide(s, amount);
+  if (s->settings->slide) s->settings->slide(s, amount);
 }
 
 void TakeInput(DeflateState* s, DeflateStream* stream) {

@@ -18,7 +18,7 @@ using SlideFunction = void (*)(DeflateState* s, uint32_t amount);
 
 struct LevelSettings {
   ParseFunction parse;
-  SlideFunction slide;   // of the parser's match finder
+  SlideFunction slide;   // of the parser's match finder; none for the fast level's
   uint32_t blockInput;   // nominal input of a block
   uint32_t maxChain;     // candidates a search looks at
   uint32_t niceLength;   // a match this long ends the search
@@ -43,34 +43,24 @@ constexpr std::array<uint16_t, kDeflateMaxMatch + 1> MakeLengthSymbols() {
 }
 inline constexpr std::array<uint16_t, kDeflateMaxMatch + 1> kLengthSymbolOf = MakeLengthSymbols();
 
-// Distance codes: distances up to 256 by distance - 1, the others by (distance - 1) >> 7,
-// since every code from 16 on starts at a multiple of 128 past 1.
-constexpr std::array<uint8_t, 512> MakeDistanceCodes() {
-  std::array<uint8_t, 512> t{};
-  for (uint32_t code = 0; code < 30; code++)
-    for (uint32_t d = kDistanceBase[code]; d < kDistanceBase[code] + (1u << kDistanceExtra[code]); d++) {
-      if (d <= 256) t[d - 1] = static_cast<uint8_t>(code);
-      if (d > 256 && ((d - 1) & 127) == 0) t[256 + ((d - 1) >> 7)] = static_cast<uint8_t>(code);
-    }
-  return t;
-}
-inline constexpr std::array<uint8_t, 512> kDistanceCodeTable = MakeDistanceCodes();
-static_assert((kWindowSize - 1) >> 7 < 256, "large distances must fit the table's upper half");
-
-inline uint32_t DistanceCode(uint32_t distance) {
+// Distance codes without a table or a branch: past the first four, each power of two of
+// distance - 1 holds two codes, told apart by the bit below the top one.
+constexpr uint32_t DistanceCode(uint32_t distance) {
   const uint32_t d = distance - 1;
-  return d < 256 ? kDistanceCodeTable[d] : kDistanceCodeTable[256 + (d >> 7)];
+  const uint32_t width = static_cast<uint32_t>(std::bit_width(d | 1));
+  return 2 * (width - 1) + (d >> (std::max(width, 2u) - 2) & 1);
 }
-
-inline void NoteSplitClass(DeflateState* s, uint32_t splitClass) {
-  s->split.recent[splitClass]++;
-  s->split.recentCount++;
+constexpr bool DistanceCodesHold() {
+  for (uint32_t code = 0; code < 30; code++)
+    for (uint32_t d = kDistanceBase[code]; d < kDistanceBase[code] + (1u << kDistanceExtra[code]); d++)
+      if (DistanceCode(d) != code) return false;
+  return true;
 }
+static_assert(DistanceCodesHold(), "every distance maps to its code");
 
 inline void RecordLiteral(DeflateState* s, uint8_t byte) {
   s->items[s->itemCount++] = {byte, 0};
   s->literalLengthCounts[byte]++;
-  NoteSplitClass(s, byte >> 5);
 }
 
 // Where no match was found: records the literals of a step that grows with the misses in a
@@ -88,17 +78,19 @@ inline void RecordMatch(DeflateState* s, uint32_t length, uint32_t distance) {
   s->items[s->itemCount++] = {static_cast<uint16_t>(length), static_cast<uint16_t>(distance)};
   s->literalLengthCounts[kLengthSymbolOf[length]]++;
   s->distanceCounts[DistanceCode(distance)]++;
-  NoteSplitClass(s, length >= kLongMatchFrom ? kLongMatchClass : kShortMatchClass);
 }
 
 // True when the items since the last check differ enough from the block so far that a new
-// block should start; otherwise they join the block's counts. Call when recentCount has
-// reached kSplitCheckEvery.
-bool RecentItemsStartNewBlock(BlockSplit* split, uint32_t blockLength);
+// block should start; otherwise they join the block's classes. Call when kSplitCheckEvery
+// items have been recorded since the last check.
+bool RecentItemsStartNewBlock(DeflateState* s, uint32_t blockLength);
 
 inline bool ShouldEndBlock(DeflateState* s, uint32_t blockLength) {
-  return s->split.recentCount >= kSplitCheckEvery && RecentItemsStartNewBlock(&s->split, blockLength);
+  return s->itemCount - s->split.checkedItems >= kSplitCheckEvery && RecentItemsStartNewBlock(s, blockLength);
 }
+
+// All ones when the condition holds, else 0: for choosing without a branch.
+inline uint32_t MaskIf(bool condition) { return 0u - static_cast<uint32_t>(condition); }
 
 // Length of the common prefix of a and b, at most `most` bytes.
 inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t most) {

@@ -31,11 +31,14 @@ inline constexpr uint32_t kReadyBytes = kMaxBlockInput + 2 * kDeflateMaxMatch + 
 // Data begin one window in, so that a table entry of zero (never set, or slid out of the
 // buffer) always lies a window or more behind any position and is never taken.
 inline constexpr uint32_t kDataStart = kWindowSize;
-// Slides move whole windows (tables indexed by position modulo the window keep their
-// slots); a full buffer short of a ready block always has one to give, and the spare
-// windows make slides, which rewrite the match finder's tables, rarer.
+// Slides move whole units of 64 KiB: tables indexed by position modulo the window keep
+// their slots, and the fast level's 16-bit entries keep their meaning without a rewrite. A
+// full buffer short of a ready block always has one unit to give, and the spare windows
+// make slides, which rewrite the other match finders' tables, rarer.
+inline constexpr uint32_t kSlideUnit = 2 * kWindowSize;
 inline constexpr uint32_t kSpareWindows = 4;
 inline constexpr uint32_t kBufferCapacity = (2 + kSpareWindows) * kWindowSize + kReadyBytes;
+static_assert(kBufferCapacity - kReadyBytes - kDataStart >= kSlideUnit, "a full buffer can slide");
 // Word loads and the bit writer's 8-byte stores may run this far past what they use.
 inline constexpr uint32_t kWordSlack = 16;
 
@@ -55,6 +58,7 @@ static_assert(kDeflateMaxMatch <= UINT16_MAX && kWindowSize <= UINT16_MAX);
 
 // Block splitting watches a few coarse classes of items: literals by their top three bits,
 // and short and long matches. A block ends once recent items differ enough from the block's.
+// The classes are sums of the symbol counts, so recording an item costs nothing more.
 inline constexpr uint32_t kSplitClasses = 10;
 inline constexpr uint32_t kShortMatchClass = 8;
 inline constexpr uint32_t kLongMatchClass = 9;
@@ -62,10 +66,8 @@ inline constexpr uint32_t kLongMatchFrom = 9;
 inline constexpr uint32_t kSplitCheckEvery = 512;  // items between checks
 inline constexpr uint32_t kMinBlockInput = 8192;   // no split in a block's first bytes
 struct BlockSplit {
-  uint32_t recent[kSplitClasses];
-  uint32_t block[kSplitClasses];
-  uint32_t recentCount;
-  uint32_t blockCount;
+  uint32_t block[kSplitClasses];  // of the items up to the last check
+  uint32_t checkedItems;          // items of the block at the last check
 };
 
 // Match finder tables, one set per level. Entries are buffer positions.
@@ -80,8 +82,17 @@ inline constexpr uint32_t kOptimalPositions = kOptimalBlockInput + kDeflateMaxMa
 inline constexpr uint32_t kMatchCacheSize = 4 * kOptimalBlockInput;
 static_assert(kOptimalBlockInput <= kMaxBlockInput);
 
+// The fast level's entries are positions modulo kSlideUnit: a candidate is whatever lies
+// that far back, and counts only when its bytes match. It never lies before the stream:
+// entries are 0 (cleared) or positions of this stream, so until the first slide a
+// candidate is one of them or a multiple of kSlideUnit later, never before kDataStart;
+// after it, all the buffer holds the stream.
+using FastEntry = uint16_t;
+static_assert(kSlideUnit == 1u << 16 && kMaxSearchDistance < kSlideUnit, "a 16-bit entry spans the window");
+static_assert(kDataStart > kMaxSearchDistance && kDataStart <= kSlideUnit,
+              "a cleared entry's candidates are position 0, out of reach, or kSlideUnit and later");
 struct FastTables {
-  uint32_t buckets[1u << kFastHashBits][kFastBucketSize];
+  FastEntry buckets[1u << kFastHashBits][kFastBucketSize];
 };
 
 struct ChainTables {

@@ -29,7 +29,6 @@ uint32_t FindInTree(DeflateState* s, uint32_t pos, uint32_t limit, uint32_t maxD
 // Moves every entry `amount` positions down, as the buffer slides; entries that would fall
 // before the buffer become 0, which no search takes.
 void SlideEntries(uint32_t* entries, uint32_t count, uint32_t amount);
-void SlideBuckets(DeflateState* s, uint32_t amount);
 void SlideChains(DeflateState* s, uint32_t amount);
 void SlideTrees(DeflateState* s, uint32_t amount);
 

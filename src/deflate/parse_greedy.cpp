@@ -1,6 +1,8 @@
 // The fast level: each position takes the longest match its hash bucket offers (a bucket
-// keeps the latest two positions of a 4-byte hash), or a literal. Positions inside short matches are entered too, so that repeats of short
-// strings stay findable; long matches are skipped over, which is where the time would go.
+// keeps the latest two positions of a 4-byte hash), or a literal. Positions inside short
+// matches are entered too, so that repeats of short strings stay findable; long matches are
+// skipped over, which is where the time would go. The loop keeps the block's items and its
+// position in locals: stores to the counts could otherwise alias them.
 #include <algorithm>
 
 #include "deflate/deflate_parse.h"
@@ -10,69 +12,106 @@ namespace {
 
 constexpr uint32_t kEnterInsideUpTo = 16;  // matches this long have their inner positions entered
 // After this many positions in a row without a match the search steps over one more byte
-// each time, up to 8, so that data that do not compress pass quickly while
+// each time, up to kMaxStep, so that data that do not compress pass quickly while
 // compressible data behind them are found again within a few bytes. A match resets the step.
 constexpr uint32_t kMissesPerStep = 32;
+constexpr uint32_t kMaxStep = 8;
 
-inline bool InReach(uint32_t pos, uint32_t candidate) {
-  return candidate < pos && pos - candidate <= kMaxSearchDistance;
-}
+using Bucket = FastEntry[kFastBucketSize];
+static_assert(kFastBucketSize == 2, "FindInBucket looks at two positions");
 
-inline Match FindInBucket(DeflateState* s, uint32_t pos, uint32_t limit) {
-  uint32_t* bucket = s->finder.fast.buckets[Hash4(s->buffer + pos, kFastHashBits)];
-  const uint32_t first = bucket[0], second = bucket[1];
-  if (pos >= s->hashedTo) {
-    bucket[1] = first;
-    bucket[0] = pos;
-    s->hashedTo = pos + 1;
-  }
-  const uint8_t* const p = s->buffer + pos;
+inline FastEntry EntryOf(uint32_t pos) { return static_cast<FastEntry>(pos); }
+// How far back an entry lies from pos: 0 (itself, an entry a whole unit back, or an empty
+// one) to kSlideUnit - 1.
+inline uint32_t DistanceBack(uint32_t pos, FastEntry entry) { return (pos - entry) & (kSlideUnit - 1); }
+
+// The longer match of the bucket's positions (length 0: none); pos becomes its newest entry.
+// A candidate must lie 1 to kMaxSearchDistance bytes back and begin with pos's four bytes.
+// Both are tested before one branch: whether a candidate matches is what the branches
+// would guess.
+inline Match FindInBucket(Bucket& bucket, const uint8_t* buffer, uint32_t pos, uint32_t most) {
+  const uint32_t back0 = DistanceBack(pos, bucket[0]), back1 = DistanceBack(pos, bucket[1]);
+  bucket[1] = bucket[0];
+  bucket[0] = EntryOf(pos);
+  const uint8_t* const p = buffer + pos;
   const uint32_t word = Load32(p);
-  const uint32_t most = std::min(kDeflateMaxMatch, limit - pos);
+  // Out of reach becomes 0, which reads pos itself and is refused; masks, not branches.
+  const uint32_t first = back0 & MaskIf(back0 - 1 < kMaxSearchDistance);
+  const uint32_t second = back1 & MaskIf(back1 - 1 < kMaxSearchDistance);
+  const uint32_t firstMatches = MaskIf(Load32(p - first) == word) & first;
+  const uint32_t secondMatches = MaskIf(Load32(p - second) == word) & second;
+  if ((firstMatches | secondMatches) == 0) return {0, 0};
   Match best{0, 0};
-  for (const uint32_t candidate : {first, second}) {
-    if (!InReach(pos, candidate) || Load32(s->buffer + candidate) != word) continue;
-    const uint32_t length = kHashBytes + MatchLength(s->buffer + candidate + kHashBytes, p + kHashBytes, most - kHashBytes);
-    if (length > best.length) best = {length, pos - candidate};
+  if (firstMatches)
+    best = {kHashBytes + MatchLength(p - first + kHashBytes, p + kHashBytes, most - kHashBytes), first};
+  if (secondMatches) {
+    const uint32_t length = kHashBytes + MatchLength(p - second + kHashBytes, p + kHashBytes, most - kHashBytes);
+    if (length > best.length) best = {length, second};
   }
   return best;
 }
 
-inline void EnterInBuckets(DeflateState* s, uint32_t to) {
-  const uint32_t end = std::min(to, HashLimit(s->bufferEnd));
-  for (uint32_t pos = s->hashedTo; pos < end; pos++) {
-    uint32_t* bucket = s->finder.fast.buckets[Hash4(s->buffer + pos, kFastHashBits)];
-    bucket[1] = bucket[0];
-    bucket[0] = pos;
-  }
-  s->hashedTo = std::max(s->hashedTo, to);
+inline void EnterInBucket(Bucket* buckets, const uint8_t* buffer, uint32_t pos) {
+  Bucket& bucket = buckets[Hash4(buffer + pos, kFastHashBits)];
+  bucket[1] = bucket[0];
+  bucket[0] = EntryOf(pos);
+}
+
+// The items of the block being parsed, in registers while the loop runs.
+struct Recorder {
+  DeflateItem* items;
+  uint32_t count;
+  uint32_t* literalLengthCounts;
+  uint32_t* distanceCounts;
+};
+
+inline void AddLiteral(Recorder& r, uint8_t byte) {
+  r.items[r.count++] = {byte, 0};
+  r.literalLengthCounts[byte]++;
+}
+
+inline void AddMatch(Recorder& r, Match m) {
+  r.items[r.count++] = {static_cast<uint16_t>(m.length), static_cast<uint16_t>(m.distance)};
+  r.literalLengthCounts[kLengthSymbolOf[m.length]]++;
+  r.distanceCounts[DistanceCode(m.distance)]++;
 }
 
 }  // namespace
 
-void SlideBuckets(DeflateState* s, uint32_t amount) {
-  SlideEntries(&s->finder.fast.buckets[0][0], (1u << kFastHashBits) * kFastBucketSize, amount);
-}
-
+// Every position the parse searches is new to the table: a match enters its inner positions
+// or none of them, and stepped-over literals are never entered. s->hashedTo goes unused.
 uint32_t ParseGreedy(DeflateState* s, uint32_t start, uint32_t nominalEnd, uint32_t limit) {
+  const uint8_t* const buffer = s->buffer;
+  Bucket* const buckets = s->finder.fast.buckets;
   const uint32_t hashLimit = HashLimit(limit);
-  uint32_t pos = start;
-  uint32_t misses = 0;
+  const uint32_t searchEnd = std::min(nominalEnd, hashLimit);
+  Recorder r{s->items, s->itemCount, s->literalLengthCounts, s->distanceCounts};
+  uint32_t nextCheck = s->split.checkedItems + kSplitCheckEvery;
+  uint32_t pos = start, misses = 0;
   while (pos < nominalEnd) {
-    const Match m = pos < hashLimit ? FindInBucket(s, pos, limit) : Match{0, 0};
+    Match m{0, 0};
+    if (pos < searchEnd) {
+      m = FindInBucket(buckets[Hash4(buffer + pos, kFastHashBits)], buffer, pos, std::min(kDeflateMaxMatch, limit - pos));
+    }
     if (m.length == 0) {
-      pos = StepOverLiterals(s, pos, nominalEnd, &misses, kMissesPerStep);
+      const uint32_t step = std::min({1 + misses++ / kMissesPerStep, kMaxStep, nominalEnd - pos});
+      for (uint32_t i = 0; i < step; i++) AddLiteral(r, buffer[pos + i]);
+      pos += step;
     } else {
       misses = 0;
-      RecordMatch(s, m.length, m.distance);
+      AddMatch(r, m);
       if (m.length <= kEnterInsideUpTo) {
-        EnterInBuckets(s, pos + m.length);
-      } else {
-        s->hashedTo = pos + m.length;
+        const uint32_t end = std::min(pos + m.length, hashLimit);
+        for (uint32_t inner = pos + 1; inner < end; inner++) EnterInBucket(buckets, buffer, inner);
       }
       pos += m.length;
     }
-    if (ShouldEndBlock(s, pos - start)) break;
+    if (r.count >= nextCheck) {
+      s->itemCount = r.count;
+      if (RecentItemsStartNewBlock(s, pos - start)) break;
+      nextCheck = s->split.checkedItems + kSplitCheckEvery;
+    }
   }
+  s->itemCount = r.count;
   return pos;
 }
