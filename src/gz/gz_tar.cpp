@@ -2,6 +2,7 @@
 // source of gz_stream.cpp. Such an archive is only read: appending would mean rewriting the
 // whole compressed file.
 #include "core/extract.h"
+#include "core/little_endian.h"
 #include "core/read_ahead.h"
 #include "core/tar.h"
 #include "gz/gz.h"
@@ -44,7 +45,7 @@ uint64_t TrailerSize(ArchiveContext* context) {
   if (context->fileSize < 4 || !FileSeek(context->archiveFile, static_cast<int64_t>(context->fileSize - 4), kSeekBegin, nullptr) ||
       !FileRead(context->archiveFile, size, 4, &got) || got != 4)
     return 0;
-  return size[0] | size[1] << 8 | size[2] << 16 | uint64_t{size[3]} << 24;
+  return Le32(size);
 }
 
 ResultCode ListTarGz(ArchiveContext* context) {
