@@ -12,19 +12,20 @@ namespace {
 
 constexpr uint32_t kMaxSymbols = 288;
 
-struct Leaf {
-  uint32_t weight;
-  uint16_t symbol;
-};
+// A leaf is its weight above its symbol in one integer: integers sort faster than records,
+// and ties between weights go by symbol, so that equal inputs give equal codes.
+using Leaf = uint32_t;
+constexpr uint32_t kSymbolBits = 9;
+static_assert(kMaxSymbols <= 1u << kSymbolBits && kCountLimit <= 1u << (32 - kSymbolBits));
 
-// Sorted by weight, ties by symbol so that equal inputs give equal codes.
+inline uint32_t WeightOf(Leaf leaf) { return leaf >> kSymbolBits; }
+inline uint32_t SymbolOf(Leaf leaf) { return leaf & ((1u << kSymbolBits) - 1); }
+
 uint32_t SortedLeaves(const uint32_t* counts, uint32_t count, Leaf* leaves) {
   uint32_t n = 0;
   for (uint32_t s = 0; s < count; s++)
-    if (counts[s]) leaves[n++] = {counts[s], static_cast<uint16_t>(s)};
-  std::sort(leaves, leaves + n, [](const Leaf& a, const Leaf& b) {
-    return a.weight != b.weight ? a.weight < b.weight : a.symbol < b.symbol;
-  });
+    if (counts[s]) leaves[n++] = counts[s] << kSymbolBits | s;
+  std::sort(leaves, leaves + n);
   return n;
 }
 
@@ -37,9 +38,9 @@ void CountLeavesPerDepth(const Leaf* leaves, uint32_t n, uint32_t* perDepth) {
   for (uint32_t made = 0; made + 1 < n; made++) {
     uint32_t sum = 0;
     for (int pick = 0; pick < 2; pick++) {
-      const bool leafFirst = nextLeaf < n && (nextNode == made || leaves[nextLeaf].weight <= weight[nextNode]);
+      const bool leafFirst = nextLeaf < n && (nextNode == made || WeightOf(leaves[nextLeaf]) <= weight[nextNode]);
       if (leafFirst) {
-        sum += leaves[nextLeaf].weight;
+        sum += WeightOf(leaves[nextLeaf]);
         leafParent[nextLeaf++] = made;
       } else {
         sum += weight[nextNode];
@@ -77,7 +78,7 @@ void BuildCodeLengths(const uint32_t* counts, uint32_t count, uint32_t maxBits, 
   const uint32_t n = SortedLeaves(counts, count, leaves);
   if (n < 2) {
     // A lone symbol (or none) still gets a one-bit code, beside a spare one.
-    const uint32_t used = n == 1 ? leaves[0].symbol : 0;
+    const uint32_t used = n == 1 ? SymbolOf(leaves[0]) : 0;
     lengths[used] = 1;
     lengths[used == 0 ? 1 : 0] = 1;
     return;
@@ -88,7 +89,7 @@ void BuildCodeLengths(const uint32_t* counts, uint32_t count, uint32_t maxBits, 
   // Longest codes to the least frequent leaves.
   uint32_t i = 0;
   for (uint32_t d = maxBits; d >= 1; d--)
-    for (uint32_t k = 0; k < perDepth[d]; k++) lengths[leaves[i++].symbol] = static_cast<uint8_t>(d);
+    for (uint32_t k = 0; k < perDepth[d]; k++) lengths[SymbolOf(leaves[i++])] = static_cast<uint8_t>(d);
 }
 
 void AssignCodes(const uint8_t* lengths, uint32_t count, uint16_t* codes) {
