@@ -90,11 +90,7 @@ uint32_t ParseGreedy(DeflateState* s, uint32_t start, uint32_t nominalEnd, uint3
     if (pos < searchEnd) {
       m = FindInBucket(buckets[Hash4(buffer + pos, kFastHashBits)], buffer, pos, std::min(kDeflateMaxMatch, limit - pos));
     }
-    if (m.length == 0) {
-      const uint32_t step = std::min({1 + misses++ / kMissesPerStep, kMaxStep, nominalEnd - pos});
-      for (uint32_t i = 0; i < step; i++) AddLiteral(r, buffer[pos + i]);
-      pos += step;
-    } else {
+    if (m.length != 0) {
       misses = 0;
       AddMatch(r, m);
       if (m.length <= kEnterInsideUpTo) {
@@ -102,6 +98,14 @@ uint32_t ParseGreedy(DeflateState* s, uint32_t start, uint32_t nominalEnd, uint3
         for (uint32_t inner = pos + 1; inner < end; inner++) EnterInBucket(buckets, buffer, inner);
       }
       pos += m.length;
+    } else if (misses < kMissesPerStep) {
+      // A step of one byte, the usual miss, needs no bounds: the loop's holds.
+      misses++;
+      AddLiteral(r, buffer[pos++]);
+    } else {
+      const uint32_t step = std::min({1 + misses++ / kMissesPerStep, kMaxStep, nominalEnd - pos});
+      for (uint32_t i = 0; i < step; i++) AddLiteral(r, buffer[pos + i]);
+      pos += step;
     }
     if (r.count >= nextCheck) {
       s->itemCount = r.count;
