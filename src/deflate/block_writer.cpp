@@ -159,6 +159,8 @@ constexpr uint32_t kCountBits = 8;
 constexpr uint32_t kMatchEntries = 256;  // a match's entry is its length past the literals
 static_assert(kMaxCodeBits + 5 + kCountBits <= 32, "a length's code and extra bits fit an entry");
 
+inline void PutEntry(BitSink& w, uint32_t entry) { Put(w, entry >> kCountBits, entry & ((1u << kCountBits) - 1)); }
+
 struct DistanceEntry {
   uint32_t code;
   uint32_t codeBits;
@@ -191,9 +193,11 @@ void WriteItems(BitSink& sink, const DeflateState* s) {
   const uint32_t count = s->itemCount;
   for (uint32_t i = 0; i < count; i++) {
     const DeflateItem item = items[i];
-    const uint32_t entry = symbols[item.length + (item.distance ? kMatchEntries : 0)];
-    Put(w, entry >> kCountBits, entry & ((1u << kCountBits) - 1));
-    if (item.distance != 0) {
+    // Literals take their own path: the branch is there for the distance anyway.
+    if (item.distance == 0) {
+      PutEntry(w, symbols[item.length]);
+    } else {
+      PutEntry(w, symbols[kMatchEntries + item.length]);
       const DistanceEntry& d = distances[DistanceCode(item.distance)];
       Put(w, d.code | uint64_t{item.distance - d.base} << d.codeBits, d.allBits);
     }

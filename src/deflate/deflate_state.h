@@ -82,15 +82,18 @@ inline constexpr uint32_t kOptimalPositions = kOptimalBlockInput + kDeflateMaxMa
 inline constexpr uint32_t kMatchCacheSize = 4 * kOptimalBlockInput;
 static_assert(kOptimalBlockInput <= kMaxBlockInput);
 
-// The fast level's entries are positions modulo kSlideUnit: a candidate is whatever lies
-// that far back, and counts only when its bytes match. It never lies before the stream:
-// entries are 0 (cleared) or positions of this stream, so until the first slide a
-// candidate is one of them or a multiple of kSlideUnit later, never before kDataStart;
-// after it, all the buffer holds the stream.
+// The fast level's entries are positions modulo kSlideUnit, and a candidate lies the
+// entry's distance modulo the window back: 1 to kMaxSearchDistance bytes, without a range
+// test. An entry out of reach names some other byte of the window, which counts only when
+// its bytes match, as any candidate. A candidate never lies before the stream: entries are
+// 0 (cleared) or positions of this stream, so until the first slide a candidate is a
+// position of this stream or, for a cleared entry, pos rounded down to a whole window,
+// which is kDataStart or later; after it, all the buffer holds the stream.
 using FastEntry = uint16_t;
-static_assert(kSlideUnit == 1u << 16 && kMaxSearchDistance < kSlideUnit, "a 16-bit entry spans the window");
-static_assert(kDataStart > kMaxSearchDistance && kDataStart <= kSlideUnit,
-              "a cleared entry's candidates are position 0, out of reach, or kSlideUnit and later");
+inline constexpr uint32_t kFastDistanceMask = kWindowSize - 1;
+static_assert(kSlideUnit == 1u << 16 && kSlideUnit % kWindowSize == 0, "a 16-bit entry folds into the window");
+static_assert(kFastDistanceMask == kMaxSearchDistance && kDataStart == kWindowSize,
+              "folded distances reach the window, and a cleared entry's candidates start at kDataStart");
 struct FastTables {
   FastEntry buckets[1u << kFastHashBits][kFastBucketSize];
 };

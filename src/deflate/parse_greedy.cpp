@@ -21,23 +21,20 @@ using Bucket = FastEntry[kFastBucketSize];
 static_assert(kFastBucketSize == 2, "FindInBucket looks at two positions");
 
 inline FastEntry EntryOf(uint32_t pos) { return static_cast<FastEntry>(pos); }
-// How far back an entry lies from pos: 0 (itself, an entry a whole unit back, or an empty
-// one) to kSlideUnit - 1.
-inline uint32_t DistanceBack(uint32_t pos, FastEntry entry) { return (pos - entry) & (kSlideUnit - 1); }
+// How far back an entry lies from pos, folded into the window (see FastEntry): 0 to
+// kMaxSearchDistance, 0 for pos itself.
+inline uint32_t FoldedDistance(uint32_t pos, FastEntry entry) { return (pos - entry) & kFastDistanceMask; }
 
 // The longer match of the bucket's positions (length 0: none); pos becomes its newest entry.
-// A candidate must lie 1 to kMaxSearchDistance bytes back and begin with pos's four bytes.
-// Both are tested before one branch: whether a candidate matches is what the branches
-// would guess.
+// A candidate lies its entry's folded distance back and must begin with pos's four bytes;
+// distance 0 is refused. Both are tested before one branch: whether a candidate matches is
+// what the branches would guess.
 inline Match FindInBucket(Bucket& bucket, const uint8_t* buffer, uint32_t pos, uint32_t most) {
-  const uint32_t back0 = DistanceBack(pos, bucket[0]), back1 = DistanceBack(pos, bucket[1]);
+  const uint32_t first = FoldedDistance(pos, bucket[0]), second = FoldedDistance(pos, bucket[1]);
   bucket[1] = bucket[0];
   bucket[0] = EntryOf(pos);
   const uint8_t* const p = buffer + pos;
   const uint32_t word = Load32(p);
-  // Out of reach becomes 0, which reads pos itself and is refused; masks, not branches.
-  const uint32_t first = back0 & MaskIf(back0 - 1 < kMaxSearchDistance);
-  const uint32_t second = back1 & MaskIf(back1 - 1 < kMaxSearchDistance);
   const uint32_t firstMatches = MaskIf(Load32(p - first) == word) & first;
   const uint32_t secondMatches = MaskIf(Load32(p - second) == word) & second;
   if ((firstMatches | secondMatches) == 0) return {0, 0};
@@ -93,11 +90,7 @@ uint32_t ParseGreedy(DeflateState* s, uint32_t start, uint32_t nominalEnd, uint3
     if (pos < searchEnd) {
       m = FindInBucket(buckets[Hash4(buffer + pos, kFastHashBits)], buffer, pos, std::min(kDeflateMaxMatch, limit - pos));
     }
-    if (m.length == 0) {
-      const uint32_t step = std::min({1 + misses++ / kMissesPerStep, kMaxStep, nominalEnd - pos});
-      for (uint32_t i = 0; i < step; i++) AddLiteral(r, buffer[pos + i]);
-      pos += step;
-    } else {
+    if (m.length != 0) {
       misses = 0;
       AddMatch(r, m);
       if (m.length <= kEnterInsideUpTo) {
@@ -105,6 +98,14 @@ uint32_t ParseGreedy(DeflateState* s, uint32_t start, uint32_t nominalEnd, uint3
         for (uint32_t inner = pos + 1; inner < end; inner++) EnterInBucket(buckets, buffer, inner);
       }
       pos += m.length;
+    } else if (misses < kMissesPerStep) {
+      // A step of one byte, the usual miss, needs no bounds: the loop's holds.
+      misses++;
+      AddLiteral(r, buffer[pos++]);
+    } else {
+      const uint32_t step = std::min({1 + misses++ / kMissesPerStep, kMaxStep, nominalEnd - pos});
+      for (uint32_t i = 0; i < step; i++) AddLiteral(r, buffer[pos + i]);
+      pos += step;
     }
     if (r.count >= nextCheck) {
       s->itemCount = r.count;

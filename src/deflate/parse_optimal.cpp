@@ -72,14 +72,20 @@ void FindCheapestWay(TreeTables* t, const CostModel* m, const uint8_t* bytes, ui
     const uint32_t room = count - i;
     uint32_t shorter = kMinMatch - 1;
     for (const DeflateItem* match = t->matches + next; match < t->matches + next + found && shorter < room; match++) {
-      const uint32_t distanceCost = m->distance[DistanceCode(match->distance)];
       const uint32_t longest = std::min<uint32_t>(match->length, room);
+      // The match's cheapest length first, by selects: which length wins is what a branch
+      // would guess. The first of equal costs wins, as before.
+      uint32_t lengthBest = UINT32_MAX, lengthTaken = 0;
       for (uint32_t n = shorter + 1; n <= longest; n++) {
-        const uint32_t c = m->length[n] + distanceCost + t->cost[i + n];
-        if (c < best) {
-          best = c;
-          choice = {static_cast<uint16_t>(n), match->distance};
-        }
+        const uint32_t c = m->length[n] + t->cost[i + n];
+        const bool cheaper = c < lengthBest;
+        lengthBest = cheaper ? c : lengthBest;
+        lengthTaken = cheaper ? n : lengthTaken;
+      }
+      const uint32_t c = lengthBest + m->distance[DistanceCode(match->distance)];
+      if (c < best) {
+        best = c;
+        choice = {static_cast<uint16_t>(lengthTaken), match->distance};
       }
       shorter = longest;
     }

@@ -5,6 +5,8 @@
 #include "deflate/prefix_code.h"
 
 #include <algorithm>
+#include <bit>
+#include <utility>
 
 #include "deflate/code_table.h"
 
@@ -12,19 +14,47 @@ namespace {
 
 constexpr uint32_t kMaxSymbols = 288;
 
-struct Leaf {
-  uint32_t weight;
-  uint16_t symbol;
-};
+// A leaf is its weight above its symbol in one integer: integers sort faster than records,
+// and ties between weights go by symbol, so that equal inputs give equal codes.
+using Leaf = uint32_t;
+constexpr uint32_t kSymbolBits = 9;
+static_assert(kMaxSymbols <= 1u << kSymbolBits && kCountLimit <= 1u << (32 - kSymbolBits));
 
-// Sorted by weight, ties by symbol so that equal inputs give equal codes.
+inline uint32_t WeightOf(Leaf leaf) { return leaf >> kSymbolBits; }
+inline uint32_t SymbolOf(Leaf leaf) { return leaf & ((1u << kSymbolBits) - 1); }
+
+// Many leaves sort by their weight a byte at a time, least significant first: each pass
+// keeps the order of equal bytes, and the leaves start in symbol order. Comparisons would
+// guess wrong about half the time; below kRadixFrom leaves they cost less all the same.
+constexpr uint32_t kDigitBits = 8;
+constexpr uint32_t kRadixFrom = 48;
+
+void RadixSortByWeight(Leaf* leaves, uint32_t n) {
+  Leaf spare[kMaxSymbols];
+  Leaf* from = leaves;
+  Leaf* to = spare;
+  uint32_t all = 0;
+  for (uint32_t i = 0; i < n; i++) all |= leaves[i];
+  const uint32_t weightBits = static_cast<uint32_t>(std::bit_width(WeightOf(all)));
+  for (uint32_t shift = kSymbolBits; shift < kSymbolBits + weightBits; shift += kDigitBits) {
+    uint32_t next[1u << kDigitBits] = {};
+    for (uint32_t i = 0; i < n; i++) next[from[i] >> shift & ((1u << kDigitBits) - 1)]++;
+    for (uint32_t d = 0, at = 0; d < (1u << kDigitBits); d++) at += std::exchange(next[d], at);
+    for (uint32_t i = 0; i < n; i++) to[next[from[i] >> shift & ((1u << kDigitBits) - 1)]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != leaves) std::copy(from, from + n, leaves);
+}
+
 uint32_t SortedLeaves(const uint32_t* counts, uint32_t count, Leaf* leaves) {
   uint32_t n = 0;
   for (uint32_t s = 0; s < count; s++)
-    if (counts[s]) leaves[n++] = {counts[s], static_cast<uint16_t>(s)};
-  std::sort(leaves, leaves + n, [](const Leaf& a, const Leaf& b) {
-    return a.weight != b.weight ? a.weight < b.weight : a.symbol < b.symbol;
-  });
+    if (counts[s]) leaves[n++] = counts[s] << kSymbolBits | s;
+  if (n >= kRadixFrom) {
+    RadixSortByWeight(leaves, n);
+  } else {
+    std::sort(leaves, leaves + n);
+  }
   return n;
 }
 
@@ -37,9 +67,9 @@ void CountLeavesPerDepth(const Leaf* leaves, uint32_t n, uint32_t* perDepth) {
   for (uint32_t made = 0; made + 1 < n; made++) {
     uint32_t sum = 0;
     for (int pick = 0; pick < 2; pick++) {
-      const bool leafFirst = nextLeaf < n && (nextNode == made || leaves[nextLeaf].weight <= weight[nextNode]);
+      const bool leafFirst = nextLeaf < n && (nextNode == made || WeightOf(leaves[nextLeaf]) <= weight[nextNode]);
       if (leafFirst) {
-        sum += leaves[nextLeaf].weight;
+        sum += WeightOf(leaves[nextLeaf]);
         leafParent[nextLeaf++] = made;
       } else {
         sum += weight[nextNode];
@@ -77,7 +107,7 @@ void BuildCodeLengths(const uint32_t* counts, uint32_t count, uint32_t maxBits, 
   const uint32_t n = SortedLeaves(counts, count, leaves);
   if (n < 2) {
     // A lone symbol (or none) still gets a one-bit code, beside a spare one.
-    const uint32_t used = n == 1 ? leaves[0].symbol : 0;
+    const uint32_t used = n == 1 ? SymbolOf(leaves[0]) : 0;
     lengths[used] = 1;
     lengths[used == 0 ? 1 : 0] = 1;
     return;
@@ -88,7 +118,7 @@ void BuildCodeLengths(const uint32_t* counts, uint32_t count, uint32_t maxBits, 
   // Longest codes to the least frequent leaves.
   uint32_t i = 0;
   for (uint32_t d = maxBits; d >= 1; d--)
-    for (uint32_t k = 0; k < perDepth[d]; k++) lengths[leaves[i++].symbol] = static_cast<uint8_t>(d);
+    for (uint32_t k = 0; k < perDepth[d]; k++) lengths[SymbolOf(leaves[i++])] = static_cast<uint8_t>(d);
 }
 
 void AssignCodes(const uint8_t* lengths, uint32_t count, uint16_t* codes) {
