@@ -39,6 +39,10 @@ struct GzHeader {
 ResultCode ReadGzHeader(FileHandle file, GzHeader* header, EntryRecord* entry, uint8_t* buffer,
                         uint64_t fileSize);
 
+// The CRC-32 and length (modulo 4 GiB) in the file's last 8 bytes: the trailer of the last
+// gzip member. kResultUnexpectedEnd when the file is shorter; kResultRead read failure.
+ResultCode ReadGzTrailer(FileHandle file, uint64_t fileSize, uint32_t* crc, uint32_t* size);
+
 // The member name for a header without one, from the archive's file name: the extension
 // dropped (".tgz" becomes ".tar"), "file" when nothing is left. Writes UTF-8 and a zero
 // into buffer (kGzDefaultNameSize bytes) and returns the length.

@@ -64,20 +64,26 @@ ResultCode ParseOptionalFields(const uint8_t* buffer, uint32_t got, GzHeader* h,
 // Sizes from the trailer at the file's end.
 ResultCode ReadTrailer(FileHandle file, GzHeader* h, EntryRecord* entry, uint64_t fileSize) {
   h->trailerOffset = fileSize - kGzTrailerSize;
-  uint8_t trailer[kGzTrailerSize];
-  uint32_t got = 0;
-  if (!FileSeek(file, static_cast<int64_t>(h->trailerOffset), kSeekBegin, nullptr) ||
-      !FileRead(file, trailer, kGzTrailerSize, &got))
-    return kResultRead;
-  if (got < kGzTrailerSize) return kResultUnexpectedEnd;
-  h->trailerCrc = Le32(trailer);
-  h->trailerSize = Le32(trailer + 4);
+  if (ResultCode r = ReadGzTrailer(file, fileSize, &h->trailerCrc, &h->trailerSize)) return r;
   h->compressedSize = h->trailerOffset - h->dataOffset;
   entry->packedSize = static_cast<int64_t>(h->compressedSize);
   entry->size = h->trailerSize;
   return kResultOk;
 }
 }  // namespace
+
+ResultCode ReadGzTrailer(FileHandle file, uint64_t fileSize, uint32_t* crc, uint32_t* size) {
+  uint8_t trailer[kGzTrailerSize];
+  uint32_t got = 0;
+  if (fileSize < kGzTrailerSize) return kResultUnexpectedEnd;
+  if (!FileSeek(file, static_cast<int64_t>(fileSize - kGzTrailerSize), kSeekBegin, nullptr) ||
+      !FileRead(file, trailer, kGzTrailerSize, &got))
+    return kResultRead;
+  if (got < kGzTrailerSize) return kResultUnexpectedEnd;
+  *crc = Le32(trailer);
+  *size = Le32(trailer + 4);
+  return kResultOk;
+}
 
 ResultCode ReadGzHeader(FileHandle file, GzHeader* header, EntryRecord* entry, uint8_t* buffer,
                         uint64_t fileSize) {

@@ -2,7 +2,6 @@
 // source of gz_stream.cpp. Such an archive is only read: appending would mean rewriting the
 // whole compressed file.
 #include "core/extract.h"
-#include "core/little_endian.h"
 #include "core/read_ahead.h"
 #include "core/tar.h"
 #include "gz/gz.h"
@@ -37,15 +36,10 @@ bool OpenTarInsideGz(ArchiveContext* context) {
   return true;
 }
 
-// The decoded length as the trailer gives it (modulo 4 GiB, of the last gzip member): only
-// for showing progress.
+// The decoded length as the last trailer gives it: only for showing progress.
 uint64_t TrailerSize(ArchiveContext* context) {
-  uint8_t size[4];
-  uint32_t got = 0;
-  if (context->fileSize < 4 || !FileSeek(context->archiveFile, static_cast<int64_t>(context->fileSize - 4), kSeekBegin, nullptr) ||
-      !FileRead(context->archiveFile, size, 4, &got) || got != 4)
-    return 0;
-  return Le32(size);
+  uint32_t crc = 0, size = 0;
+  return ReadGzTrailer(context->archiveFile, context->fileSize, &crc, &size) == kResultOk ? size : 0;
 }
 
 ResultCode ListTarGz(ArchiveContext* context) {
@@ -56,7 +50,6 @@ ResultCode ListTarGz(ArchiveContext* context) {
     return context->result;
   }
   ListTar(context);
-  context->openMode = kModeReadOnly;
   return context->result;
 }
 
