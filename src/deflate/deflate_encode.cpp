@@ -16,11 +16,11 @@
 namespace {
 
 // maxChain is the tree depth for the best level.
-//                       parse         slide         block input         chain nice lazy passes cuts tried
+//                       parse         slide         block input         chain nice lazy passes cuts tried, smooth
 constexpr LevelSettings kLevels[kDeflateLevelCount] = {
-    /* kDeflateFast   */ {ParseGreedy, nullptr,      kMaxBlockInput, 0, 0, 0, 0, 0},
-    /* kDeflateNormal */ {ParseLazy, SlideChains, kMaxBlockInput, 32, 96, 48, 0, 0},
-    /* kDeflateBest   */ {ParseOptimal, SlideTrees, kOptimalBlockInput, 128, 258, 0, 5, 31},
+    /* kDeflateFast   */ {ParseGreedy, nullptr,      kMaxBlockInput, 0, 0, 0, 0, 0, 0},
+    /* kDeflateNormal */ {ParseLazy, SlideChains, kMaxBlockInput, 32, 96, 48, 0, 0, 0},
+    /* kDeflateBest   */ {ParseOptimal, SlideTrees, kOptimalBlockInput, 256, 258, 0, 3, 31, 1},
 };
 // A block cut into parts (each kMinBlockInput bytes or more) is written part by part into
 // the pending buffer when the output is short: each part may add a stored header and a byte.

@@ -25,6 +25,7 @@ struct LevelSettings {
   uint32_t lazyLength;   // a match this long is taken without looking one byte on
   uint32_t passes;       // cost-model rounds of the optimal parser
   uint32_t splitTries;   // places a parsed block is tried cut into two blocks (0: never)
+  uint32_t smoothCodes;  // blocks also priced under codes shaped for a shorter header
 };
 
 uint32_t ParseGreedy(DeflateState* s, uint32_t start, uint32_t nominalEnd, uint32_t limit);

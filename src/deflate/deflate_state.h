@@ -105,6 +105,16 @@ struct ChainTables {
 };
 
 // Binary trees of the positions sharing a hash, plus what the optimal parser keeps per block.
+inline constexpr uint32_t kMaxDistanceCodes = 30;  // Deflate's; kMaxLengthCodes is 286
+
+// What the best level's parser takes each literal, length and distance to cost, in
+// sixteenths of a bit, codes and extra bits included.
+struct OptimalCosts {
+  uint32_t literal[256];
+  uint32_t length[kDeflateMaxMatch + 1];
+  uint32_t distance[kMaxDistanceCodes];
+};
+
 struct TreeTables {
   uint32_t heads[1u << kTreeHashBits];
   uint32_t hash3[1u << kHash3Bits];
@@ -113,10 +123,11 @@ struct TreeTables {
   DeflateItem choice[kOptimalPositions];  // the item that starts the cheapest way on
   uint16_t matchCount[kOptimalPositions];
   DeflateItem matches[kMatchCacheSize];   // per position, by growing length
+  OptimalCosts lastCosts;  // those the previous block was parsed under
+  uint32_t lastCostsKnown;
 };
 
 // The prefix code chosen for a block, and what its header sends.
-inline constexpr uint32_t kMaxDistanceCodes = 30;  // Deflate's; kMaxLengthCodes is 286
 inline constexpr uint32_t kMaxHeaderTokens = kMaxLengthCodes + kMaxDistanceCodes;
 enum BlockType : uint32_t { kBlockStored = 0, kBlockFixed = 1, kBlockDynamic = 2 };
 struct BlockPlan {

@@ -32,8 +32,8 @@ void SlideEntries(uint32_t* entries, uint32_t count, uint32_t amount);
 void SlideChains(DeflateState* s, uint32_t amount);
 void SlideTrees(DeflateState* s, uint32_t amount);
 
-// The most a 3-byte match may reach back: farther, its distance bits cost more than the
-// three literals it replaces.
+// The most a 3-byte match may reach back for the parsers that do not price their matches:
+// farther, its distance bits usually cost more than the three literals it replaces.
 inline constexpr uint32_t kMaxNearDistance = 4096;
 
 // Positions from which a hash can be read before `limit`.

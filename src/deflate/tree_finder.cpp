@@ -29,7 +29,8 @@ uint32_t FindInTree(DeflateState* s, uint32_t pos, uint32_t limit, uint32_t maxD
   uint32_t count = 0, bestLength = kMinMatch - 1;
 
   uint32_t* const near = &t->hash3[Hash3(p, kHash3Bits)];
-  if (record && InReach(pos, *near) && pos - *near <= kMaxNearDistance &&
+  // Any distance: the parse prices the match against the literals it would replace.
+  if (record && InReach(pos, *near) &&
       ((Load32(buffer + *near) ^ Load32(p)) & 0xFFFFFF) == 0) {
     found[count++] = {static_cast<uint16_t>(kMinMatch), static_cast<uint16_t>(pos - *near)};
     bestLength = kMinMatch;
