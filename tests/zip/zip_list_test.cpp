@@ -20,14 +20,8 @@
 #include "zip/dos_time.h"
 
 namespace {
-struct Listed {
-  std::string name;
-  int64_t packed;
-  uint64_t size;
-  uint32_t attributes;
-  uint32_t padding = 0;
-  int method = -1;  // checked when not -1
-};
+// method: checked when not -1.
+struct Listed { std::string name; int64_t packed; uint64_t size; uint32_t attributes; uint32_t padding = 0; int method = -1; };
 
 constexpr uint32_t kStoredFlags = 0x80000000;
 constexpr uint32_t kDeflatedFlags = 0x80000800;
@@ -199,9 +193,7 @@ TEST_P(ZipListing, MembersAndWhereTheyEnd) {
     EXPECT_EQ(got[i].entry.size, expect[i].size);
     EXPECT_EQ(got[i].entry.attributes, expect[i].attributes);
     EXPECT_EQ(got[i].entry.padding, expect[i].padding);
-    if (expect[i].method >= 0) {
-      EXPECT_EQ(got[i].entry.method, expect[i].method);
-    }
+    if (expect[i].method >= 0) EXPECT_EQ(got[i].entry.method, expect[i].method);
   }
 }
 INSTANTIATE_TEST_SUITE_P(ZipList, ZipListing, testing::ValuesIn(ListCases()), CaseName());
@@ -248,13 +240,7 @@ Bytes UnicodePath(const std::string& utf8, const std::string& storedName, uint8_
   return Joined({{0x75, 0x70, size, 0, version}, Le32Bytes(Crc32Update(0, stored.data(), stored.size())), BytesOf(utf8)});
 }
 
-struct NameCase {
-  const char* what;
-  std::string stored;
-  uint16_t flags;
-  Bytes extra;
-  std::string shown;  // UTF-8
-};
+struct NameCase { const char* what; std::string stored; uint16_t flags; Bytes extra; std::string shown; };  // shown: UTF-8
 
 class ZipNames : public testing::TestWithParam<NameCase> {};
 
@@ -308,14 +294,8 @@ ZipEntryFields WithoutZip64Record(ZipEntryFields s) {
   return s;
 }
 
-struct DirectoryCase {
-  const char* what;
-  std::vector<ZipEntryFields> entries;
-  ZipLayout layout;
-  const char* file;
-  std::vector<size_t> listed;  // entries in the order listed
-  ResultCode tested;
-};
+// listed: the entries in the order listed.
+struct DirectoryCase { const char* what; std::vector<ZipEntryFields> entries; ZipLayout layout; const char* file; std::vector<size_t> listed; ResultCode tested; };
 
 std::vector<DirectoryCase> DirectoryCases() {
   const std::vector<ZipEntryFields> three = Members();
@@ -343,10 +323,6 @@ std::vector<DirectoryCase> DirectoryCases() {
       {"directory points beside a member", three, ZipLayout{.gaps = padded, .offsetErrors = {{2, 1}}}, "a.zip", {0, 1}, kResultFormat},
       {"directory disagrees with the walk", three, ZipLayout{.gaps = padded, .offsetErrors = {{0, 100}}}, "a.zip", {0}, kResultFormat},
   };
-}
-
-std::map<std::string, Bytes> Contents() {
-  return {{"a.txt", kText}, {"b/c.bin", kBigData}, {"d.txt", kSmall}};
 }
 
 using ZipDirectoryMembers = testing::TestWithParam<DirectoryCase>;
@@ -391,7 +367,7 @@ TEST_P(ZipDirectoryMembers, ListTestExtractAndView) {
   std::vector<std::u16string> offered;
   ASSERT_EQ(WalkArchive(path, dir.Path("out"), kExtract, &offered), kResultOk);
   EXPECT_EQ(offered, names);
-  const std::map<std::string, Bytes> contents = Contents();
+  const std::map<std::string, Bytes> contents = {{"a.txt", kText}, {"b/c.bin", kBigData}, {"d.txt", kSmall}};
   for (size_t i : c.listed) {
     const std::string& name = c.entries[i].name;
     EXPECT_EQ(ReadBytes(dir.Path("out") / name), contents.at(name)) << name;
@@ -399,13 +375,7 @@ TEST_P(ZipDirectoryMembers, ListTestExtractAndView) {
 }
 INSTANTIATE_TEST_SUITE_P(ZipDirectory, ZipDirectoryMembers, testing::ValuesIn(DirectoryCases()), CaseName());
 
-struct DetectCase {
-  const char* what;
-  Bytes bytes;
-  const char* file;
-  ResultCode opened;
-  FormatKind format;
-};
+struct DetectCase { const char* what; Bytes bytes; const char* file; ResultCode opened; FormatKind format; };
 
 std::vector<DetectCase> DetectCases() {
   const Bytes stub = Stub();
@@ -588,9 +558,7 @@ TEST_P(ZipVerdict, EndsWithItsResult) {
     WalkOptions fields = GetParam().fields;
     fields.workers = workers;
     EXPECT_EQ(WalkArchive(dir.Path("a.zip"), dir.Path("out"), fields), GetParam().expected);
-    if (!GetParam().absent.empty()) {
-      EXPECT_FALSE(std::filesystem::exists(dir.Path("out") / GetParam().absent));
-    }
+    if (!GetParam().absent.empty()) EXPECT_FALSE(std::filesystem::exists(dir.Path("out") / GetParam().absent));
   }
 }
 INSTANTIATE_TEST_SUITE_P(ZipRun, ZipVerdict, testing::ValuesIn(Verdicts()), CaseName());
