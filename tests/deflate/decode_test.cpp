@@ -79,7 +79,9 @@ void CheckEveryWay(InflateFunction decoder, const Bytes& in, const Outcome& expe
   const size_t room = expect.output.size() + 1024;
   auto check = [&](const Outcome& got, const char* how) {
     EXPECT_EQ(got.result, expect.result) << how;
-    if (expect.result != kInflateBadData) EXPECT_TRUE(got.output == expect.output) << how;
+    if (expect.result != kInflateBadData) {
+      EXPECT_TRUE(got.output == expect.output) << how;
+    }
   };
   check(Decode(decoder, in, {all}, room), "whole");
   check(Decode(decoder, in, {1}, 1), "byte by byte");
@@ -92,7 +94,9 @@ void CheckEveryWay(InflateFunction decoder, const Bytes& in, const Outcome& expe
     // Surplus input lets the fast loop run on short streams, and must stay unconsumed.
     const Outcome got = Decode(decoder, Joined({in, Bytes(40, 0x5A)}), {all + 40}, room);
     check(got, "with surplus");
-    if (expect.result == kInflateDone) EXPECT_EQ(got.surplusLeft, 40u);
+    if (expect.result == kInflateDone) {
+      EXPECT_EQ(got.surplusLeft, 40u);
+    }
   }
   if (expect.result != kInflateDone || in.size() > 4096) return;
   // Cut anywhere, a valid stream ends with no progress, having given a prefix of its output.

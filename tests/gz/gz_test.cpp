@@ -108,7 +108,9 @@ TEST(GzRun, ExtractionWritesEveryMembersData) {
     WriteBytes(dir.Path("a.gz"), c.file);
     ASSERT_EQ(WalkArchive(dir.Path("a.gz"), dir.Path("out"), kExtract), c.result);
     EXPECT_EQ(ReadBytes(path), c.content);
-    if (c.result == kResultOk) EXPECT_EQ(FileTimeOf(path), UnixToFileTime(1600000000));
+    if (c.result == kResultOk) {
+      EXPECT_EQ(FileTimeOf(path), UnixToFileTime(1600000000));
+    }
   }
 }
 

@@ -114,7 +114,9 @@ TEST(ViewFetch, EveryFormatsDataAndHeaders) {
     EXPECT_EQ(v.result, c.result);
     EXPECT_TRUE(v.bytes == c.bytes);
     EXPECT_TRUE(v.terminated);
-    if (c.result != kResultOk) EXPECT_EQ(v.text, u"");
+    if (c.result != kResultOk) {
+      EXPECT_EQ(v.text, u"");
+    }
   }
 }
 
