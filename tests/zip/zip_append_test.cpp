@@ -187,6 +187,13 @@ Bytes Commented() {
   Bytes a = EndWith(ZipWithDirectory(kTwo, {}), 20, 4);
   return Joined({a, BytesOf("note")});
 }
+// Bytes between the last member and the directory, the end record's offset moved past them.
+Bytes GapBeforeDirectory() {
+  const Bytes a = ZipWithDirectory(kTwo, {});
+  const uint32_t directory = Le32(a.data() + a.size() - 6);
+  return EndWith(EndWith(Joined({Cut(a, directory), BytesOf("gap!"), Bytes(a.begin() + directory, a.end())}), 16, directory + 4),
+                 18, (directory + 4) >> 16);
+}
 struct GrowCase { const char* what; Bytes archive; bool writable; };
 const GrowCase kGrowCases[] = {
     {"our empty ZIP", ZipArchive({}), true},
@@ -197,6 +204,7 @@ const GrowCase kGrowCases[] = {
     {"stub in front", ZipWithDirectory(kTwo, {.stub = BytesOf("MZ stub")}), false},
     {"stub not counted in the offsets", ZipWithDirectory(kTwo, {.stub = BytesOf("MZ"), .stubCounted = false}), false},
     {"gap between members", ZipWithDirectory(kTwo, {.gaps = {{}, BytesOf("gap")}}), false},
+    {"gap before the directory", GapBeforeDirectory(), false},
     {"offset off by one", ZipWithDirectory(kTwo, {.offsetErrors = {{1, 1}}}), false},
     {"directory out of order", ZipWithDirectory(kTwo, {.order = {1, 0}}), false},
     {"other writer's ZIP64 end", ZipWithDirectory(kTwo, {.zip64 = true}), false},
