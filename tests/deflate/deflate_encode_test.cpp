@@ -46,7 +46,7 @@ Bytes Records(size_t count) {
 struct Sample {
   const char* what;
   Bytes data;
-  double mostRatio;  // compressed size over input size, at any level
+  double mostRatio;     // compressed size over input size, at any level
   bool stored = false;  // stored blocks alone
 };
 
@@ -73,10 +73,7 @@ std::vector<Sample> Samples() {
 
 void PrintTo(const Sample& sample, std::ostream* os) { *os << sample.what; }
 
-struct Encoded {
-  DeflateResult result = kDeflateBadCall;
-  Bytes stream;
-};
+struct Encoded { DeflateResult result = kDeflateBadCall; Bytes stream; };
 
 // Feeds the data in pieces of the sizes taken in turn (lastInput with the last one, or on an
 // extra empty call) and takes output in blocks of outBlock. Each piece and block is its own
@@ -122,13 +119,9 @@ Encoded EncodeWhole(DeflateLevel level, const Bytes& data) {
 
 // Our decoder, with room for all output at once; the stream must end at its last byte.
 bool InflatesTo(const Bytes& stream, const Bytes& expected) {
-  InflateStream s{};
-  s.state = NewInflateState();
   Bytes out(expected.size() + 1);
-  s.input = stream.data();
-  s.inputLeft = static_cast<uint32_t>(stream.size());
-  s.output = out.data();
-  s.outputLeft = static_cast<uint32_t>(out.size());
+  InflateStream s{stream.data(), static_cast<uint32_t>(stream.size()), out.data(), static_cast<uint32_t>(out.size()),
+                  NewInflateState(), nullptr};
   const InflateResult r = Inflate(&s);
   const bool same = r == kInflateDone && s.inputLeft == 0 && s.outputLeft == 1 &&
                     std::equal(expected.begin(), expected.end(), out.begin());
@@ -268,19 +261,7 @@ TEST_P(BlockSequence, DecodesToTheBlocksInput) {
     all.insert(all.end(), c.blocks[k].begin(), c.blocks[k].end());
   }
   EndDeflateStream(&stream);
-
-  InflateStream in{};
-  in.state = NewInflateState();
-  Bytes decoded(all.size() + 1);
-  in.input = out.data();
-  in.inputLeft = static_cast<uint32_t>(at - out.data());
-  in.output = decoded.data();
-  in.outputLeft = static_cast<uint32_t>(decoded.size());
-  EXPECT_EQ(Inflate(&in), kInflateDone);
-  EXPECT_EQ(in.inputLeft, 0u);
-  decoded.resize(decoded.size() - in.outputLeft);
-  EXPECT_TRUE(decoded == all);
-  EndInflateStream(&in);
+  EXPECT_TRUE(InflatesTo(Bytes(out.data(), at), all));
 }
 
 const BlockCase kBlockCases[] = {

@@ -37,11 +37,9 @@ constexpr char kPassword[] = "open sesame";
 // and QBX members only copy what the input holds.)
 constexpr uint32_t kOutputBlocks = 8;
 
-struct Sandbox {
-  fs::path archive;  // the input, beside the sandbox
-  fs::path root;     // nothing but out may ever exist in here
-  fs::path out;      // the destination folder
-};
+// archive: the input, beside the sandbox; root: nothing but out, the destination, may ever
+// exist in here.
+struct Sandbox { fs::path archive, root, out; };
 
 void Discard(void*, CliStream, const char*, size_t) {}
 const CliIo kQuietIo{Discard, nullptr};
@@ -173,10 +171,8 @@ void RemoveAll(const fs::path& folder) {
 
 void ExtractOnce(const Sandbox& box, bool anyPath) {
   CliOptions o;
-  o.anyPath = anyPath;
-  o.utf8 = anyPath;
-  o.overwrite = true;
-  o.hasPassword = true;
+  o.anyPath = o.utf8 = anyPath;
+  o.overwrite = o.hasPassword = true;
   o.password = kPassword;
   int status = 0;
   CliJobs* jobs = OpenWithJobs(o, box.archive.u16string(), kQuietIo, &status);
@@ -198,9 +194,8 @@ void ExtractOnce(const Sandbox& box, bool anyPath) {
 // Made once and never destroyed: the exit handler still needs it.
 const Sandbox& TheSandbox() {
   static const Sandbox* const box = [] {
-    const std::string stem = "qbx-extract-fuzz-" + std::to_string(getpid());
-    const fs::path temp = fs::temp_directory_path();
-    auto* b = new Sandbox{FuzzFile("qbx-extract-fuzz", QBX_FUZZ_EXTENSION), temp / stem, temp / stem / "out"};
+    const fs::path root = fs::temp_directory_path() / ("qbx-extract-fuzz-" + std::to_string(getpid()));
+    auto* b = new Sandbox{FuzzFile("qbx-extract-fuzz", QBX_FUZZ_EXTENSION), root, root / "out"};
     RemoveAll(b->root);
     std::error_code e;
     if (!fs::create_directory(b->root, e)) std::abort();
@@ -209,12 +204,11 @@ const Sandbox& TheSandbox() {
   return *box;
 }
 
-void RemoveSandbox() { RemoveAll(TheSandbox().root); }
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   TheSandbox();
-  std::atexit(RemoveSandbox);
+  std::atexit([] { RemoveAll(TheSandbox().root); });
   return 0;
 }
 

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,26 +19,22 @@
 // Never destroyed: the exit handler still needs it.
 inline std::filesystem::path* gFuzzFile = nullptr;
 
-inline void RemoveFuzzFile() {
-  std::error_code e;
-  std::filesystem::remove(*gFuzzFile, e);
-}
-
 // The temporary folder's stem-PID.extension, named on the first call.
 inline const std::filesystem::path& FuzzFile(const std::string& stem, const std::string& extension) {
   if (gFuzzFile == nullptr) {
     gFuzzFile = new std::filesystem::path(std::filesystem::temp_directory_path() /
                                           (stem + "-" + std::to_string(getpid()) + extension));
-    std::atexit(RemoveFuzzFile);
+    std::atexit([] {
+      std::error_code e;
+      std::filesystem::remove(*gFuzzFile, e);
+    });
   }
   return *gFuzzFile;
 }
 
 inline void WriteFuzzFile(const std::filesystem::path& path, const uint8_t* data, size_t size) {
-  if (FILE* f = std::fopen(path.c_str(), "wb")) {
-    if (size != 0) std::fwrite(data, 1, size, f);
-    std::fclose(f);
-  }
+  std::ofstream out(path, std::ios::binary);
+  if (size != 0) out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
 inline std::vector<uint8_t> ReadFuzzFile(const std::filesystem::path& path) {

@@ -17,9 +17,8 @@ constexpr size_t kOutputCap = 1 << 20;  // streams may expand a thousandfold; st
 struct Outcome { InflateResult result; std::vector<uint8_t> output; };
 
 Outcome Whole(InflateFunction decoder, const uint8_t* data, size_t size) {
-  std::unique_ptr<uint8_t[]> in(new uint8_t[size]);
+  std::unique_ptr<uint8_t[]> in(new uint8_t[size]), out(new uint8_t[kOutputCap]);
   std::memcpy(in.get(), data, size);
-  std::unique_ptr<uint8_t[]> out(new uint8_t[kOutputCap]);
   InflateStream s{in.get(), static_cast<uint32_t>(size), out.get(), kOutputCap, NewInflateState(), nullptr};
   InflateResult r = decoder(&s);
   const size_t made = kOutputCap - s.outputLeft;

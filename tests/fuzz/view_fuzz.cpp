@@ -15,10 +15,7 @@ namespace {
 constexpr size_t kViewedMembers = 16;
 constexpr int64_t kPageSteps[] = {0, 1, int64_t{1} << 32};  // first, second, last page
 
-struct ListedMember {
-  uint32_t index;
-  int64_t storedSize;  // what the viewer counts its pages by
-};
+struct ListedMember { uint32_t index; int64_t storedSize; };  // storedSize: what the viewer counts pages by
 std::vector<ListedMember> gListed;
 
 uint32_t NoteMember(ArchiveContext* context) {
@@ -59,10 +56,7 @@ std::vector<uint32_t> PagesToView(uint32_t pageCount) {
   return pages;
 }
 
-struct Fetched {
-  ResultCode result;
-  std::vector<uint8_t> bytes;
-};
+struct Fetched { ResultCode result; std::vector<uint8_t> bytes; };
 
 // Modes differ only in how the bytes become text: every mode of extracted data fetches the
 // same page, and both header modes the same header, whatever was viewed before.

@@ -38,38 +38,25 @@ uint32_t ModelCrc(const Bytes& bytes) {
   return ~crc;
 }
 
-struct Model {
+Bytes ModelCipher(const std::string& password, Bytes bytes, bool encrypt) {
   uint32_t key[3] = {0x12345678, 0x23456789, 0x34567890};
-  void Update(uint8_t plain) {
+  auto update = [&](uint8_t plain) {
     key[0] = ModelCrcStep(key[0], plain);
     key[1] = (key[1] + (key[0] & 0xFF)) * 134775813 + 1;
     key[2] = ModelCrcStep(key[2], static_cast<uint8_t>(key[1] >> 24));
-  }
-  uint8_t StreamByte() const {
-    const uint32_t t = (key[2] | 2) & 0xFFFF;
-    return static_cast<uint8_t>((t * (t ^ 1)) >> 8);
-  }
-  explicit Model(const std::string& password) {
-    for (char c : password) Update(static_cast<uint8_t>(c));
-  }
-};
-
-Bytes ModelCipher(const std::string& password, Bytes bytes, bool encrypt) {
-  Model m(password);
+  };
+  for (char c : password) update(static_cast<uint8_t>(c));
   for (uint8_t& b : bytes) {
-    const uint8_t plain = encrypt ? b : static_cast<uint8_t>(b ^ m.StreamByte());
-    b ^= m.StreamByte();
-    m.Update(plain);
+    const uint32_t t = (key[2] | 2) & 0xFFFF;
+    const uint8_t plain = encrypt ? b : static_cast<uint8_t>(b ^ ((t * (t ^ 1)) >> 8));
+    b ^= static_cast<uint8_t>((t * (t ^ 1)) >> 8);
+    update(plain);
   }
   return bytes;
 }
 
-struct Input {
-  uint32_t mode;
-  std::string password;  // up to its first zero byte, as the product reads it
-  Bytes header;          // 11 bytes
-  Bytes data;
-};
+// password: up to its first zero byte, as the product reads it; header: 11 bytes.
+struct Input { uint32_t mode; std::string password; Bytes header, data; };
 
 bool Parse(const uint8_t* p, size_t size, Input* in) {
   if (size < 2) return false;
@@ -107,13 +94,7 @@ void CheckDecryption(const Input& in, const uint8_t* tail, size_t size, uint32_t
   if (ModelCipher(in.password, cipher, false) != whole) __builtin_trap();
 }
 
-struct Member {
-  uint16_t method;
-  bool descriptor;
-  uint32_t crc;
-  uint32_t size;
-  Bytes stored;  // encryption header and encrypted data
-};
+struct Member { uint16_t method; bool descriptor; uint32_t crc, size; Bytes stored; };  // stored: header and data, encrypted
 
 // Little-endian fields one after another: value and width in bytes (zeros past the fourth).
 void Put(Bytes& b, std::initializer_list<std::pair<uint32_t, int>> fields) {
@@ -160,10 +141,8 @@ ResultCode TestZip(const Bytes& zip, const std::string& password) {
 // What a raw stream decodes to in one call: kInflateDone, or why not. *whole: it ended
 // exactly at the data's end.
 InflateResult DecodeAtOnce(InflateFunction decoder, const Bytes& stream, Bytes* out, bool* whole) {
-  Bytes input = stream;
   out->assign(kMaxDecoded, 0);
-  InflateStream s{input.data(), static_cast<uint32_t>(input.size()), out->data(), kMaxDecoded,
-                  NewInflateState(), nullptr};
+  InflateStream s{stream.data(), static_cast<uint32_t>(stream.size()), out->data(), kMaxDecoded, NewInflateState(), nullptr};
   const InflateResult r = decoder(&s);
   *whole = r == kInflateDone && s.inputLeft == 0;
   out->resize(kMaxDecoded - s.outputLeft);

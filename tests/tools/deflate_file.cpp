@@ -7,25 +7,12 @@
 
 #include "deflate/deflate_encode.h"
 
-namespace {
-
-constexpr size_t kPiece = size_t{1} << 20;
-
-bool LevelNamed(const char* name, DeflateLevel* level) {
-  const char* const names[kDeflateLevelCount] = {"fast", "normal", "best"};
-  for (uint32_t i = 0; i < kDeflateLevelCount; i++)
-    if (std::strcmp(name, names[i]) == 0) {
-      *level = static_cast<DeflateLevel>(i);
-      return true;
-    }
-  return false;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  DeflateLevel level;
-  if (argc < 3 || argc > 4 || !LevelNamed(argv[1], &level)) {
+  constexpr size_t kPiece = size_t{1} << 20;
+  const char* const names[kDeflateLevelCount] = {"fast", "normal", "best"};
+  uint32_t level = 0;
+  while (argc >= 3 && level < kDeflateLevelCount && std::strcmp(argv[1], names[level]) != 0) level++;
+  if (argc < 3 || argc > 4 || level == kDeflateLevelCount) {
     std::fprintf(stderr, "usage: deflate_file fast|normal|best INPUT [OUTPUT]\n");
     return 2;
   }
@@ -37,11 +24,9 @@ int main(int argc, char** argv) {
   }
   std::vector<uint8_t> input(kPiece), output(kPiece);
   DeflateStream stream{};
-  stream.state = NewDeflateState(level);
-  if (!stream.state) return 1;
+  stream.state = NewDeflateState(static_cast<DeflateLevel>(level));
   bool last = false;
-  DeflateResult result = kDeflateProgress;
-  while (result != kDeflateDone) {
+  for (DeflateResult result = kDeflateProgress; stream.state && result != kDeflateDone;) {
     if (stream.inputLeft == 0 && !last) {
       const size_t n = std::fread(input.data(), 1, kPiece, in);
       last = n < kPiece;
@@ -58,6 +43,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  if (!stream.state) return 1;
   EndDeflateStream(&stream);
   return std::ferror(in) || std::fclose(out) != 0 ? 1 : 0;
 }

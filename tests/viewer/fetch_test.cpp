@@ -45,15 +45,12 @@ Viewed View(const Bytes& archive, const char* file, uint32_t index, uint32_t mod
   return v;
 }
 
-Bytes Slice(const Bytes& b, size_t from, size_t count) {
-  return Bytes(b.begin() + from, b.begin() + from + count);
-}
+Bytes Slice(const Bytes& b, size_t from, size_t count) { return Bytes(b.begin() + from, b.begin() + from + count); }
 
 TEST(ViewFetch, EveryFormatsDataAndHeaders) {
   const Bytes big = Pattern(300000);
   const Bytes qbx = QbxBytes({{"empty", {}}, {"big", big}});
-  Bytes cutQbx = QbxBytes({{"cut", Pattern(1000)}});
-  cutQbx.resize(512 + 600);
+  const Bytes cutQbx = Cut(QbxBytes({{"cut", Pattern(1000)}}), 512 + 600);
 
   // A pax header whose size counts, its member, a plain member.
   const Bytes paxData = Pattern(700);
@@ -69,8 +66,7 @@ TEST(ViewFetch, EveryFormatsDataAndHeaders) {
   const size_t second = zip.size();
   AppendZipEntry(zip, Streamed(StoredEntry("s.bin", BytesOf("streamed data")), Descriptor::Signed));
   AppendCentralDirectory(zip, {"a.txt", "s.bin"});
-  Bytes markedZip = Le32Bytes(0x08074B50);
-  markedZip.insert(markedZip.end(), zip.begin(), zip.end());
+  const Bytes markedZip = Joined({Le32Bytes(0x08074B50), zip});
 
   const Bytes gz = GzMember({.content = BytesOf("gzip content"), .name = "report.txt", .comment = "note"});
   const size_t gzHeader = 10 + 11 + 5;
@@ -114,7 +110,7 @@ TEST(ViewFetch, EveryFormatsDataAndHeaders) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Viewed v = View(*c.archive, c.file, c.index, c.mode, c.page);
+    const Viewed v = View(*c.archive, c.file, c.index, c.mode, c.page);
     EXPECT_EQ(v.result, c.result);
     EXPECT_TRUE(v.bytes == c.bytes);
     EXPECT_TRUE(v.terminated);
@@ -167,11 +163,8 @@ TEST_P(ViewDeep, PagesForwardAndBack) {
   fields.crc = Crc32Update(0, plain.data(), plain.size());
   fields.size = plain.size();
   if (c.password != nullptr) fields = Encrypted(fields, c.password);
-  Bytes zip;
-  AppendZipEntry(zip, fields);
-  AppendCentralDirectory(zip, {"big.txt"});
   ScratchDir dir;
-  WriteBytes(dir.Path("deep.zip"), zip);
+  WriteBytes(dir.Path("deep.zip"), ZipArchive({fields}));
   ListingContext l(dir.Path("deep.zip"));
   ASSERT_EQ(l.Open(), kResultOk);
   std::string given = c.given != nullptr ? c.given : "";
@@ -239,7 +232,7 @@ TEST(ViewText, AnsiAndUtf8) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    uint32_t n = static_cast<uint32_t>(c.bytes.size());
+    const auto n = static_cast<uint32_t>(c.bytes.size());
     EXPECT_EQ(c.utf8 ? Utf8Text(c.bytes.data(), n) : AnsiText(c.bytes.data(), n), c.text);
   }
 }
@@ -268,12 +261,6 @@ TEST(ViewText, Utf16BothOrders) {
   }
 }
 
-std::vector<uint8_t> Counting(uint32_t count) {
-  std::vector<uint8_t> bytes(count);
-  for (uint32_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(i);
-  return bytes;
-}
-
 TEST(HexDump, LinesAndOffsets) {
   struct Case { const char* what; uint32_t count; uint64_t base; std::string text; };
   const std::string fullLine =
@@ -293,18 +280,17 @@ TEST(HexDump, LinesAndOffsets) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::vector<uint8_t> bytes = Counting(c.count);
-    std::u16string text = HexDump(bytes.data(), c.count, c.base);
+    std::vector<uint8_t> bytes(c.count);
+    for (uint32_t i = 0; i < c.count; ++i) bytes[i] = static_cast<uint8_t>(i);
+    const std::u16string text = HexDump(bytes.data(), c.count, c.base);
     EXPECT_EQ(Narrow(text), c.text);
     EXPECT_EQ(text.size(), HexDumpLength(c.count));
   }
 }
 
 TEST(TextDump, CharactersLinesAndSizes) {
-  const std::vector<uint8_t> shown = {0x00, 0x09, 0x20, 0x21, 0x41, 0x7E, 0x7F,
-                                      0x80, 0x9F, 0xA0, 0xA1, 0xE9, 0xFF};
-  std::u16string text = TextDump(shown.data(), static_cast<uint32_t>(shown.size()), 64, 0);
-  EXPECT_EQ(text, u"00000000     !A~    \u00A1\u00E9\u00FF");
+  const uint8_t shown[] = {0x00, 0x09, 0x20, 0x21, 0x41, 0x7E, 0x7F, 0x80, 0x9F, 0xA0, 0xA1, 0xE9, 0xFF};
+  EXPECT_EQ(TextDump(shown, sizeof shown, 64, 0), u"00000000     !A~    \u00A1\u00E9\u00FF");
 
   struct Case { const char* what; uint32_t count; uint32_t width; uint64_t base; std::string text; };
   const std::string x64(64, 'x');

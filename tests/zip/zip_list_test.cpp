@@ -20,14 +20,8 @@
 #include "zip/dos_time.h"
 
 namespace {
-struct Listed {
-  std::string name;
-  int64_t packed;
-  uint64_t size;
-  uint32_t attributes;
-  uint32_t padding = 0;
-  int method = -1;  // checked when not -1
-};
+// method: checked when not -1.
+struct Listed { std::string name; int64_t packed; uint64_t size; uint32_t attributes; uint32_t padding = 0; int method = -1; };
 
 constexpr uint32_t kStoredFlags = 0x80000000;
 constexpr uint32_t kDeflatedFlags = 0x80000800;
@@ -219,11 +213,7 @@ TEST(ZipList, OffsetsAndTime) {
 }
 
 TEST(DosTime, FieldsToFileTime) {
-  struct Case {
-    uint16_t date, time;
-    bool valid;
-    uint64_t unix;
-  };
+  struct Case { uint16_t date, time; bool valid; uint64_t unix; };
   const Case cases[] = {
       {0x0021, 0x0000, true, 315532800},   // 1980-01-01 00:00:00, the first DOS day
       {0x5264, 0x28A4, true, 1614834308},  // 2021-03-04 05:05:08
@@ -248,25 +238,13 @@ TEST(DosTime, FieldsToFileTime) {
 // UTF-8, and the OEM code page (437 here and under Wine) for everything else.
 namespace {
 // The Unicode Path field: version, the CRC-32 of the stored name it stands for, the name.
-Bytes UnicodePath(const std::string& utf8, const std::string& storedName, uint8_t version = 1, uint32_t crcDelta = 0) {
-  const uint32_t crc = Crc32Update(0, reinterpret_cast<const uint8_t*>(storedName.data()), storedName.size()) + crcDelta;
-  Bytes field = {0x75, 0x70};
-  const auto size = static_cast<uint16_t>(5 + utf8.size());
-  field.push_back(static_cast<uint8_t>(size));
-  field.push_back(static_cast<uint8_t>(size >> 8));
-  field.push_back(version);
-  for (uint8_t b : Le32Bytes(crc)) field.push_back(b);
-  field.insert(field.end(), utf8.begin(), utf8.end());
-  return field;
+Bytes UnicodePath(const std::string& utf8, const std::string& storedName, uint8_t version = 1) {
+  const Bytes stored = BytesOf(storedName);
+  const auto size = static_cast<uint8_t>(5 + utf8.size());
+  return Joined({{0x75, 0x70, size, 0, version}, Le32Bytes(Crc32Update(0, stored.data(), stored.size())), BytesOf(utf8)});
 }
 
-struct NameCase {
-  const char* what;
-  std::string stored;
-  uint16_t flags;
-  Bytes extra;
-  std::string shown;  // UTF-8
-};
+struct NameCase { const char* what; std::string stored; uint16_t flags; Bytes extra; std::string shown; };  // shown: UTF-8
 
 class ZipNames : public testing::TestWithParam<NameCase> {};
 
@@ -320,14 +298,8 @@ ZipEntryFields WithoutZip64Record(ZipEntryFields s) {
   return s;
 }
 
-struct DirectoryCase {
-  const char* what;
-  std::vector<ZipEntryFields> entries;
-  ZipLayout layout;
-  const char* file;
-  std::vector<size_t> listed;  // entries in the order listed
-  ResultCode tested;
-};
+// listed: the entries in the order listed.
+struct DirectoryCase { const char* what; std::vector<ZipEntryFields> entries; ZipLayout layout; const char* file; std::vector<size_t> listed; ResultCode tested; };
 
 std::vector<DirectoryCase> DirectoryCases() {
   const std::vector<ZipEntryFields> three = Members();
@@ -355,10 +327,6 @@ std::vector<DirectoryCase> DirectoryCases() {
       {"directory points beside a member", three, ZipLayout{.gaps = padded, .offsetErrors = {{2, 1}}}, "a.zip", {0, 1}, kResultFormat},
       {"directory disagrees with the walk", three, ZipLayout{.gaps = padded, .offsetErrors = {{0, 100}}}, "a.zip", {0}, kResultFormat},
   };
-}
-
-std::map<std::string, Bytes> Contents() {
-  return {{"a.txt", kText}, {"b/c.bin", kBigData}, {"d.txt", kSmall}};
 }
 
 using ZipDirectoryMembers = testing::TestWithParam<DirectoryCase>;
@@ -403,7 +371,7 @@ TEST_P(ZipDirectoryMembers, ListTestExtractAndView) {
   std::vector<std::u16string> offered;
   ASSERT_EQ(WalkArchive(path, dir.Path("out"), kExtract, &offered), kResultOk);
   EXPECT_EQ(offered, names);
-  const std::map<std::string, Bytes> contents = Contents();
+  const std::map<std::string, Bytes> contents = {{"a.txt", kText}, {"b/c.bin", kBigData}, {"d.txt", kSmall}};
   for (size_t i : c.listed) {
     const std::string& name = c.entries[i].name;
     EXPECT_EQ(ReadBytes(dir.Path("out") / name), contents.at(name)) << name;
@@ -411,13 +379,7 @@ TEST_P(ZipDirectoryMembers, ListTestExtractAndView) {
 }
 INSTANTIATE_TEST_SUITE_P(ZipDirectory, ZipDirectoryMembers, testing::ValuesIn(DirectoryCases()), CaseName());
 
-struct DetectCase {
-  const char* what;
-  Bytes bytes;
-  const char* file;
-  ResultCode opened;
-  FormatKind format;
-};
+struct DetectCase { const char* what; Bytes bytes; const char* file; ResultCode opened; FormatKind format; };
 
 std::vector<DetectCase> DetectCases() {
   const Bytes stub = Stub();
@@ -461,6 +423,14 @@ INSTANTIATE_TEST_SUITE_P(ZipDirectory, ZipDirectoryDetection, testing::ValuesIn(
 const Bytes kRunText = BytesOf("the quick brown fox jumps over the lazy dog\n");
 const Bytes kRunData = Pattern(70000, 3);
 
+// A member of that content whose data are the given raw stream.
+ZipEntryFields Raw(const std::string& name, const Bytes& content, const Bytes& stream, uint16_t method = 8) {
+  ZipEntryFields s = StoredEntry(name, content);
+  s.data = stream;
+  s.method = method;
+  return s;
+}
+
 // A Deflate64 stream whose match reaches 40000 bytes back: Deflate cannot express it.
 ZipEntryFields FarMatch(uint16_t method) {
   const Bytes head = Pattern(40000, 5);
@@ -471,12 +441,7 @@ ZipEntryFields FarMatch(uint16_t method) {
   FixedDistance(w, 30);                 // 32769 + 14 extra bits
   w.Bits(40000 - 32769, 14);
   FixedSymbol(w, 256);
-  Bytes content = head;
-  content.insert(content.end(), head.begin(), head.begin() + 10);
-  ZipEntryFields s = StoredEntry("far", content);
-  s.data = w.bytes;
-  s.method = method;
-  return s;
+  return Raw("far", Joined({head, Cut(head, 10)}), w.bytes, method);
 }
 
 ZipEntryFields Damaged(ZipEntryFields s, size_t at) {
@@ -515,8 +480,7 @@ std::vector<Verdict> Verdicts() {
   const Bytes garbage = Joined({ZipArchive({stored, deflated}, false), BytesOf("garbage!")});
   const Bytes zip64End = Joined({ZipArchive({stored}, false), Le32Bytes(0x06064B50), Bytes(52, 0)});
   const Bytes extraData = Joined({ZipArchive({stored}, false), Le32Bytes(0x08064B50), Bytes(52, 0)});
-  Bytes cut = ZipArchive({stored, deflated}, false);
-  cut.resize(cut.size() - 100);
+  const Bytes open = ZipArchive({stored, deflated}, false), cut = Cut(open, open.size() - 100);
   // A member is never written past the size it declares: a Deflate bomb or a stored member
   // that lies about its size stops there and leaves no file. Smaller than declared, the
   // stream ends early and the size check behind it says so.
@@ -525,6 +489,23 @@ std::vector<Verdict> Verdicts() {
   const Bytes storedBomb = ZipArchive({Declared(StoredEntry("m", mib), 100)});
   const Bytes oneShort = ZipArchive({Declared(DeflatedEntry("m", mib), mib.size() - 1)});
   const Bytes oneOver = ZipArchive({Declared(DeflatedEntry("m", mib), mib.size() + 1)});
+  // The chunk loop: three input chunks and two output blocks; surplus behind the stream, a
+  // whole chunk of it; one chunk giving many output blocks (258-byte matches of one byte).
+  const ZipEntryFields chunks = DeflatedEntry("chunks", RandomBytes(700000, 11));
+  ZipEntryFields surplus = chunks;
+  surplus.data.resize(surplus.data.size() + 300000, 0xEE);
+  BitWriter matches;
+  BlockStart(matches, true, 1);
+  FixedSymbol(matches, 'q');
+  for (int i = 0; i < 8000; i++) FixedSymbol(matches, 285), FixedDistance(matches, 0);
+  FixedSymbol(matches, 256);
+  // Stored blocks ending exactly at the first chunk's end, then one byte that starts
+  // another block: the last chunk gives no output, yet the stream is unfinished.
+  BitWriter unfinished;
+  StoredBlocks(unfinished, Bytes(kIoBufferSize - 4 * 5, 'z'), false);  // four blocks
+  unfinished.Raw(Hex("02"));
+  ZipEntryFields cutStream = chunks;
+  cutStream.data.resize(cutStream.data.size() - 3);
   return {
       {"sound members", ZipArchive({stored, deflated, streamed, streamed64, FarMatch(9)}), {}, kResultOk},
       {"only the end record", ZipArchive({}), {}, kResultOk},
@@ -534,7 +515,14 @@ std::vector<Verdict> Verdicts() {
       {"changed block header", ZipArchive({stored, Damaged(deflated, 2)}), {}, kResultFormat},
       {"changed byte of a streamed member", ZipArchive({Damaged(streamed, 3000)}), {}, kResultFormat},
       {"Deflate cannot reach 40000 back", ZipArchive({FarMatch(8)}), {}, kResultFormat},
-      {"right password", ZipArchive({Encrypted(stored, "pw"), Encrypted(deflated, "pw")}), {1, "pw", {}}, kResultOk},
+      {"stored blocks across chunks and output blocks", ZipArchive({chunks}), {}, kResultOk},
+      {"surplus behind the stream", ZipArchive({surplus}), {}, kResultOk},
+      {"one chunk giving many output blocks", ZipArchive({Raw("q", Bytes(1 + 8000 * 258, 'q'), matches.bytes)}), {}, kResultOk},
+      {"deflated member without data", ZipArchive({Raw("nothing", {}, {})}), {}, kResultOk},
+      {"stream cut short", ZipArchive({cutStream}), {}, kResultFormat},
+      {"unfinished in a chunk without output", ZipArchive({Raw("u", Bytes(kIoBufferSize - 4 * 5, 'z'), unfinished.bytes)}), {}, kResultFormat},
+      {"right password", ZipArchive({Encrypted(stored, "pw"), Encrypted(chunks, "pw")}), {1, "pw", {}}, kResultOk},
+      {"invalid data after decryption", ZipArchive({Encrypted(Raw("bad", {}, Hex("07")), "pw")}), {1, "pw", {}}, kResultPassword},
       {"password typed as the first member is offered",
        ZipArchive({Encrypted(deflated, "pw"), Encrypted(DeflatedEntry("second", kRunData), "pw")}),
        {1, "pW", {}, nullptr, 0, TypeRightPassword}, kResultOk},
