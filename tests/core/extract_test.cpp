@@ -102,8 +102,7 @@ TEST(Extract, OnlySoundMembersReplaceFiles) {
   ZipEntryFields damagedZip = DeflatedEntry("target", data);
   damagedZip.data[3000] ^= 0x10;
   const std::pair<const char*, Bytes> damaged[] = {
-      {"damaged.qbx", damagedQbx},
-      {"damaged.zip", ZipArchive({StoredEntry("good", good), damagedZip, StoredEntry("never", good)})}};
+      {"damaged.qbx", damagedQbx}, {"damaged.zip", ZipArchive({StoredEntry("good", good), damagedZip, StoredEntry("never", good)})}};
   ScratchDir dir;
   const fs::path out = dir.Path("out");
   fs::create_directories(out);
