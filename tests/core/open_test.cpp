@@ -60,49 +60,40 @@ TEST(ResultMessages, ACodeWithoutAMessageOfItsOwnIsAnError) {
   EXPECT_EQ(ResultTitle(kResultCancelled), nullptr);
 }
 
-// A missing TAR or QBX is created empty; ZIP and GZ never are, and never by a read-only open.
-TEST(OpenArchive, OnlyMissingWritableArchivesAreCreated) {
-  struct Case { const char* name; uint32_t createFlag; ResultCode expected; uint32_t openMode; };
-  const Case cases[] = {{"missing.tar", 0, kResultOk, kModeReadWrite}, {"new.zip", 1, kResultOk, kModeReadWrite},
-                        {"new.gz", 1, kResultSave, kModeClosed},         {"new.zip", 0, kResultOk, kModeReadWrite},
-                        {"new.gz", 0, kResultOpen, kModeClosed}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.name) + (c.createFlag ? " created" : " opened"));
-    ScratchDir dir;
-    ListingContext l(dir.Path(c.name));
-    EXPECT_EQ(l.Open(c.createFlag), c.expected);
-    EXPECT_TRUE(l.members.empty());
-    EXPECT_EQ(l.context.openMode, c.openMode);
-    EXPECT_EQ(l.context.archiveFile == kInvalidFile, c.expected != kResultOk);
-    EXPECT_EQ(std::filesystem::exists(dir.Path(c.name)), c.expected == kResultOk);
-  }
-}
-
-// A refused or failed open ends closed with its code kept, and closing again is harmless.
-TEST(OpenArchive, RefusalsEndClosed) {
-  struct Case { const char* what; const char* file; void (*prepare)(ArchiveContext*); ResultCode expected; };
+// A missing TAR is created empty, a ZIP too when asked to, a GZ never. A refused or failed
+// open ends closed with its code kept, and closing again is harmless.
+TEST(OpenArchive, CreatesOnlyWhatCanGrowAndRefusalsEndClosed) {
+  using Prepare = void (*)(ArchiveContext*);
+  const Prepare none = [](ArchiveContext*) {};
+  struct Case { const char* what; const char* file; uint32_t createFlag; Prepare prepare; ResultCode expected; };
   const Case cases[] = {
-      {"no member callback", "a.tar", [](ArchiveContext* c) { c->onMember = nullptr; }, kResultNoCallback},
-      {"no path", "a.tar", [](ArchiveContext* c) { c->archivePath = nullptr; }, kResultOpen},
-      {"content we do not know", "x.bin", [](ArchiveContext*) {}, kResultNotArchive},
-      {"read fails while listing", "a.tar", [](ArchiveContext*) { ArmFault(kFaultRead, 2); }, kResultRead},
+      {"missing TAR", "missing.tar", 0, none, kResultOk},       {"missing ZIP created", "new.zip", 1, none, kResultOk},
+      {"missing ZIP opened", "new.zip", 0, none, kResultOk},    {"missing GZ created", "new.gz", 1, none, kResultSave},
+      {"missing GZ opened", "new.gz", 0, none, kResultOpen},    {"content we do not know", "x.bin", 0, none, kResultNotArchive},
+      {"no member callback", "a.tar", 0, [](ArchiveContext* c) { c->onMember = nullptr; }, kResultNoCallback},
+      {"no path", "a.tar", 0, [](ArchiveContext* c) { c->archivePath = nullptr; }, kResultOpen},
+      {"read fails while listing", "a.tar", 0, [](ArchiveContext*) { ArmFault(kFaultRead, 2); }, kResultRead},
   };
-  ScratchDir dir;
-  WriteBytes(dir.Path("a.tar"), OneMemberTar());
-  WriteBytes(dir.Path("x.bin"), BytesOf("nothing we know"));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    WriteBytes(dir.Path("a.tar"), OneMemberTar());
+    WriteBytes(dir.Path("x.bin"), BytesOf("nothing we know"));
+    const bool missing = !std::filesystem::exists(dir.Path(c.file)), opened = c.expected == kResultOk;
     ListingContext l(dir.Path(c.file));
     c.prepare(&l.context);
-    EXPECT_EQ(l.Open(), c.expected);
+    EXPECT_EQ(l.Open(c.createFlag), c.expected);
     DisarmFaults();
     EXPECT_EQ(l.context.result, c.expected);
-    EXPECT_EQ(l.context.openMode, kModeClosed);
-    EXPECT_EQ(l.context.ioBuffer, nullptr);
+    EXPECT_EQ(l.context.openMode, opened ? kModeReadWrite : kModeClosed);
+    EXPECT_EQ(l.context.archiveFile == kInvalidFile, !opened);
+    EXPECT_TRUE(opened || l.context.ioBuffer == nullptr);
+    EXPECT_TRUE(!missing || (l.members.empty() && std::filesystem::exists(dir.Path(c.file)) == opened));
     CloseArchive(&l.context);
     CloseArchive(&l.context);
     EXPECT_EQ(l.context.archiveFile, kInvalidFile);
   }
+  ScratchDir dir;
   ListingContext l(dir.Path("a.tar"));
   EXPECT_EQ(RunMembers(&l.context, 0, 1), kResultOpen);  // nothing open
   l.context.onMember = nullptr;

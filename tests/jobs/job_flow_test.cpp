@@ -123,11 +123,8 @@ TEST(Jobs, AddFolderSkipsTheArchiveHiddenFilesAndDotFolders) {
   WriteBytes(tree / "inner" / "two.txt", BytesOf("22"));
   WriteBytes(tree / ".git" / "config", BytesOf("x"));
   WriteBytes(tree / ".hidden", BytesOf("h"));
-  std::u16string hidden = Wide(tree / ".hidden");
-  SetPathAttributes(hidden.c_str(), kAttrHidden);  // hidden on Windows; the name hides it elsewhere
-  ASSERT_EQ(s.Open(tree / "inside.qbx"), kResultOk);
-  s.SetJobPath(tree);
-  EXPECT_EQ(s.Run(kJobAddFolder), kResultOk);
+  SetPathAttributes(Wide(tree / ".hidden").c_str(), kAttrHidden);  // hidden on Windows; the name hides it elsewhere
+  EXPECT_EQ(s.AddTree(tree / "inside.qbx"), kResultOk);
   Names names = s.Names();
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (Names{u"inner/two.txt", u"one.txt"}));
@@ -151,10 +148,8 @@ TEST(Jobs, AddIsFlushedBeforeItSucceeds) {
 
 TEST(Jobs, RelativeNameStart) {
   const std::tuple<const char16_t*, uint32_t, uint32_t> cases[] = {
-      {u"C:\\Data\\Photos", 0, 15}, {u"C:\\Data\\Photos\\", 0, 15}, {u"C:\\Data\\Photos", 1, 8},
-      {u"C:\\Data\\Photos\\", 1, 8}, {u"D:\\", 1, 3},               {u"D:\\", 0, 3},
-      {u"tree", 1, 0},               {u"/tmp/tree", 1, 5},
-  };
+      {u"C:\\Data\\Photos", 0, 15}, {u"C:\\Data\\Photos\\", 0, 15}, {u"C:\\Data\\Photos", 1, 8}, {u"C:\\Data\\Photos\\", 1, 8},
+      {u"D:\\", 1, 3}, {u"D:\\", 0, 3}, {u"tree", 1, 0}, {u"/tmp/tree", 1, 5}};
   for (const auto& [folder, base, start] : cases) EXPECT_EQ(RelativeNameStart(folder, base), start);
 }
 
@@ -193,12 +188,8 @@ TEST(Jobs, DialogTokenOfEachOpeningIsNew) {
 
 // The selection a job reads once at its start: exactly the selected members, also those
 // whose index lies beyond what the member count suggested.
-struct SelectionCase {
-  const char* what;
-  uint32_t memberCount;
-  std::vector<uint32_t> selected;
-  bool everyRow = false;  // the selected members are every row there is
-};
+// everyRow: the selected members are every row there is.
+struct SelectionCase { const char* what; uint32_t memberCount; std::vector<uint32_t> selected; bool everyRow = false; };
 
 std::vector<uint32_t> gSelected;
 
@@ -228,13 +219,11 @@ TEST_P(Selection, MarksExactlyTheSelectedMembers) {
   FreeMainState(&state);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Members, Selection,
-    testing::Values(SelectionCase{"none selected means all", 10, {}},
-                    SelectionCase{"first and last of a word", 200, {0, 63, 64, 127}},
-                    SelectionCase{"beyond the member count", 1, {0, 1000}},
-                    SelectionCase{"every row selected means all", 2, {0, 1}, true}),
-    CaseName());
+const SelectionCase kSelectionCases[] = {{"none selected means all", 10, {}},
+                                         {"first and last of a word", 200, {0, 63, 64, 127}},
+                                         {"beyond the member count", 1, {0, 1000}},
+                                         {"every row selected means all", 2, {0, 1}, true}};
+INSTANTIATE_TEST_SUITE_P(Members, Selection, testing::ValuesIn(kSelectionCases), CaseName());
 
 // ---- The progress throttle: one report per 250 ms, and always the final one.
 
