@@ -136,14 +136,17 @@ TEST_P(ToolArchive, ListsTestsAndExtractsItsSources) {
   WalkOptions extract = c.test;
   extract.testFlag = 0;
   ASSERT_EQ(WalkArchive(archive, dir.Path("out"), extract), kResultOk);
-  size_t files = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(Reachable(dir.Path("out")))) files += entry.is_regular_file();
-  EXPECT_EQ(files, extracted.size());
   for (const Extracted& e : extracted) {
     const fs::path path = Reachable(dir.Path("out") / fs::path(e.name));
     EXPECT_TRUE(ReadBytes(path) == ReadBytes(Reachable(folder / Utf8Path(e.source)))) << e.source;
     if (e.unixTime != 0) { EXPECT_EQ(FileTimeOf(path), UnixToFileTime(e.unixTime == 1 ? 0 : e.unixTime)) << e.source; }
   }
+#ifdef _WIN32
+  if (c.listed.empty()) return;  // a walk of the folder cannot take the paths past 260 characters there
+#endif
+  size_t files = 0;  // nothing else was extracted
+  for (const auto& entry : fs::recursive_directory_iterator(dir.Path("out"))) files += entry.is_regular_file();
+  EXPECT_EQ(files, extracted.size());
 }
 INSTANTIATE_TEST_SUITE_P(Tools, ToolArchive, testing::ValuesIn(kToolCases), CaseName());
 }  // namespace
