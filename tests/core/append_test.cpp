@@ -57,12 +57,9 @@ INSTANTIATE_TEST_SUITE_P(Append, AppendSize, testing::ValuesIn(kSizes), CaseName
 // byte cannot hold makes the name UTF-8; QBX cuts at its 256-byte field. TAR keeps whole
 // seconds, and a time before 1970 as 0 rather than a wrapped value. GNU tar and bsdtar read
 // the records back in tar_roundtrip.sh.
+// nameField: the first bytes of the member's own name field.
 struct NameCase {
-  const char* what;
-  const char* archive;
-  uint32_t codePage;
-  std::u16string name, shown;
-  std::string nameField;  // the first bytes of the member's own name field
+  const char* what; const char* archive; uint32_t codePage; std::u16string name, shown; std::string nameField;
   uint64_t time, listedTime;
 };
 const uint64_t kLate = UnixToFileTime(1600000005) + 5;
@@ -96,11 +93,7 @@ TEST_P(AppendName, IsStoredWithItsTime) {
 INSTANTIATE_TEST_SUITE_P(Append, AppendName, testing::ValuesIn(kNames), CaseName());
 
 // A TAR as GNU tar writes it: one member, then zero blocks up to a 10240-byte record.
-Bytes PaddedTar() {
-  Bytes a = TarBytes({{{"m", 1}, BytesOf("1")}});
-  a.resize(10240, 0);
-  return a;
-}
+Bytes PaddedTar() { return Joined({TarBytes({{{"m", 1}, BytesOf("1")}}), Bytes(10240 - 2048, 0)}); }
 
 // A small add ends a record-padded TAR right behind its new end blocks: nothing of the old
 // padding may stay behind them.
@@ -175,9 +168,7 @@ const std::vector<ZipEntryFields> kZipped = {StoredEntry("a.txt", BytesOf("hello
                                              DeflatedEntry("b/c.bin", Pattern(5000))};
 // A small source is written with its header and end in one call; the failing calls counted
 // are the least that shows each write and seek was met.
-struct Original {
-  const char* what; const char* file; Bytes bytes; Bytes source = Pattern(600000); uint32_t calls = 6;
-};
+struct Original { const char* what; const char* file; Bytes bytes; Bytes source = Pattern(600000); uint32_t calls = 6; };
 const Original kOriginals[] = {
     {"QBX", "a.qbx", QbxBytes({{"first", BytesOf("1")}})},
     {"QBX, small member in one write", "a.qbx", QbxBytes({{"first", BytesOf("1")}}), Pattern(700), 3},

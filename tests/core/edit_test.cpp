@@ -126,41 +126,22 @@ TEST(Rename, QbxNamesAndDirectoryFlag) {
 
 // A name held outside the name field, or one that would need such a record, cannot change
 // in place; neither can anything when a call fails.
-Bytes UstarPrefixed() {
-  TarHeaderFields ustar{"name.txt", 1};
-  ustar.magic = std::string("ustar\0" "00", 8);
-  ustar.prefix = "some/folder";
-  return TarBytes({{ustar, BytesOf("x")}});
-}
-Bytes PaxPath() { return Joined({PaxHeader(PaxRecord("path", "long/path")), TarBytes({{{"long/pa", 1}, BytesOf("x")}})}); }
-Bytes GnuLongNamed() {
-  return Joined({GnuLongName(std::string(120, 'g')), TarBytes({{{std::string(99, 'g'), 1}, BytesOf("x")}})});
-}
-
-Bytes DamagedTar() {
-  Bytes damaged = kThree;
-  damaged.resize(damaged.size() + 512, 0x61);
-  return damaged;
-}
-Edit Closed(Edit edit) {
-  return [=](ArchiveContext* c) { return CloseArchive(c), edit(c); };
-}
-
 struct RefusalCase {
-  std::string what;
-  Bytes archive;
-  Edit edit;
-  ResultCode expected;
-  FaultOp fault = kFaultOpCount;
-  const char* file = "a.tar";
+  std::string what; Bytes archive; Edit edit; ResultCode expected; FaultOp fault = kFaultOpCount; const char* file = "a.tar";
 };
 std::vector<RefusalCase> RefusalCases() {
+  const Bytes ustarPrefixed = TarBytes(
+      {{{.name = "name.txt", .size = 1, .magic = std::string("ustar\0" "00", 8), .prefix = "some/folder"}, BytesOf("x")}});
+  const Bytes paxPath = Joined({PaxHeader(PaxRecord("path", "long/path")), TarBytes({{{"long/pa", 1}, BytesOf("x")}})});
+  const Bytes gnuLongNamed =
+      Joined({GnuLongName(std::string(120, 'g')), TarBytes({{{std::string(99, 'g'), 1}, BytesOf("x")}})});
+  const Bytes damagedTar = Joined({kThree, Bytes(512, 0x61)});
   std::vector<RefusalCase> cases = {
       {"rename to 100 bytes", kThree, Rename(0, std::u16string(100, u'x')), kResultNameDoesNotFit},
       {"rename to 34 characters of 3 bytes", kThree, Rename(0, std::u16string(34, u'\u20AC')), kResultNameDoesNotFit},
-      {"rename a pax path", PaxPath(), Rename(0, u"short"), kResultNameDoesNotFit},
-      {"rename a GNU long name", GnuLongNamed(), Rename(0, u"short"), kResultNameDoesNotFit},
-      {"rename a name with a ustar prefix", UstarPrefixed(), Rename(0, u"short"), kResultNameDoesNotFit},
+      {"rename a pax path", paxPath, Rename(0, u"short"), kResultNameDoesNotFit},
+      {"rename a GNU long name", gnuLongNamed, Rename(0, u"short"), kResultNameDoesNotFit},
+      {"rename a name with a ustar prefix", ustarPrefixed, Rename(0, u"short"), kResultNameDoesNotFit},
       {"rename, write fails", kThree, Rename(0, u"x"), kResultWrite, kFaultWrite},
       {"rename, read fails", kThree, Rename(0, u"x"), kResultRead, kFaultRead},
       {"mode, write fails", kThree, Mode(0, 0600), kResultWrite, kFaultWrite},
@@ -173,24 +154,20 @@ std::vector<RefusalCase> RefusalCases() {
       {"rename to a pax header name", kThree, Rename(0, u"././@PaxHeader"), kResultOk},
   };
   // One answer for every edit: kResultSave when the archive cannot change, kResultOpen without one.
-  const std::pair<const char*, Edit> edits[] = {
-      {"rename", Rename(0, u"x")},
-      {"mode", Mode(0, 0600)},
-      {"delete", [](ArchiveContext* c) { return DeleteLastMember(c, 0); }},
+  const std::pair<std::string, Edit> edits[] = {
+      {"rename", Rename(0, u"x")}, {"mode", Mode(0, 0600)}, {"delete", [](ArchiveContext* c) { return DeleteLastMember(c, 0); }},
       {"revert", [](ArchiveContext* c) { return RevertAdditions(c, 0, 0); }},
-      {"append", [](ArchiveContext* c) { return AppendFile(c, c->archivePath, u"x"); }},
-  };
+      {"append", [](ArchiveContext* c) { return AppendFile(c, c->archivePath, u"x"); }}};
   // A ZIP changes only when its end is ours (a comment makes it read-only), and takes no modes.
   const Bytes zip = ZipArchive({StoredEntry("z.txt", BytesOf("z"))});
   Bytes commented = zip;
   commented[commented.size() - 2] = 1;
   commented.push_back('c');
   for (const auto& [what, edit] : edits) {
-    cases.push_back({std::string(what) + " in a damaged TAR", DamagedTar(), edit, kResultSave});
-    cases.push_back({std::string(what) + " in a ZIP with a comment", commented, edit, kResultSave, kFaultOpCount, "a.zip"});
-    if (std::string(what) == "mode")
-      cases.push_back({std::string(what) + " in a ZIP", zip, edit, kResultSave, kFaultOpCount, "a.zip"});
-    cases.push_back({std::string(what) + " when closed", kThree, Closed(edit), kResultOpen});
+    cases.push_back({what + " in a damaged TAR", damagedTar, edit, kResultSave});
+    cases.push_back({what + " in a ZIP with a comment", commented, edit, kResultSave, kFaultOpCount, "a.zip"});
+    if (what == "mode") cases.push_back({what + " in a ZIP", zip, edit, kResultSave, kFaultOpCount, "a.zip"});
+    cases.push_back({what + " when closed", kThree, [=](ArchiveContext* c) { return CloseArchive(c), edit(c); }, kResultOpen});
   }
   return cases;
 }
@@ -263,8 +240,9 @@ class ZipEdit : public testing::Test {
   std::optional<ListingContext> l;
 };
 
-struct RenameCase { const char* what; uint32_t index; std::u16string name; ResultCode expected; std::string stored = "";
-                    Bytes archive = kZipThree; };
+struct RenameCase {
+  const char* what; uint32_t index; std::u16string name; ResultCode expected; std::string stored = ""; Bytes archive = kZipThree;
+};
 const RenameCase kRenames[] = {
     {"same length", 0, u"zz.txt", kResultOk, "zz.txt"},
     {"non-ASCII of the same length in bytes", 0, u"\u00E9.txt", kResultOk, "\xC3\xA9.txt"},
@@ -286,9 +264,7 @@ TEST_P(ZipRename, RenamesInBothHeadersOrLeavesTheArchiveAlone) {
   std::vector<ZipEntryFields> entries = kZipEntries;
   if (c.expected == kResultOk) entries[c.index].name = c.stored, entries[c.index].flags |= 0x0800;  // UTF-8
   EXPECT_EQ(e.archive, c.expected == kResultOk ? ZipWithDirectory(entries, {}) : c.archive);
-  if (c.expected == kResultOk) {
-    EXPECT_EQ(e.members.at(c.index).name, c.stored);
-  }
+  if (c.expected == kResultOk) { EXPECT_EQ(e.members.at(c.index).name, c.stored); }
 }
 INSTANTIATE_TEST_SUITE_P(ZipEdit, ZipRename, testing::ValuesIn(kRenames), CaseName());
 

@@ -4,11 +4,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <numeric>
 #include <fstream>
-#include <cstdint>
+#include <numeric>
 #include <random>
-#include <vector>
+#include <tuple>
 
 #include "core/archive.h"
 #include "core/filetime.h"
@@ -19,23 +18,11 @@
 #include "support/case_name.h"
 
 namespace {
-struct Member {
-  std::string name;
-  uint64_t size;
-  uint32_t index;
-  uint64_t offset;
-  uint64_t unixTime = 1600000000;
-};
-
+struct Member { std::string name; uint64_t size; uint32_t index; uint64_t offset; uint64_t unixTime = 1600000000; };
+// memberCount: header blocks, zero blocks between members included; verdict: of the Test walk.
 struct Case {
-  const char* what;
-  Bytes archive;
-  std::vector<Member> members;
-  uint32_t openMode;
-  uint32_t memberCount;  // header blocks, zero blocks between members included
-  uint64_t appendOffset;
-  ResultCode verdict = kResultOk;  // of the Test walk
-  const char* file = "a.tar";
+  const char* what; Bytes archive; std::vector<Member> members; uint32_t openMode, memberCount; uint64_t appendOffset;
+  ResultCode verdict = kResultOk; const char* file = "a.tar";
 };
 
 Bytes operator+(Bytes a, const Bytes& b) {
@@ -85,10 +72,7 @@ Bytes PlexusMember(const std::string& name, const Bytes& data) {
 
 // A header in the POSIX layout, its name split between prefix and name fields.
 Bytes UstarMember(const std::string& prefix, const std::string& name, const char* magic = "ustar\0" "00") {
-  TarHeaderFields fields{name, 1};
-  fields.magic = std::string(magic, 8);
-  fields.prefix = prefix;
-  return TarMember(fields, BytesOf("u"));
+  return TarMember({.name = name, .size = 1, .magic = std::string(magic, 8), .prefix = prefix}, BytesOf("u"));
 }
 
 const Bytes kKept = TarMember({"kept", 2}, BytesOf("ok"));
@@ -102,8 +86,7 @@ std::vector<Case> Cases() {
   Bytes zeroChecksum = Zeros(1);
   zeroChecksum[0] = 'n';
   const std::string huge(kTarMaxExtendedLength + 1, 'a');
-  Bytes paxCutOff = PaxHeader(PaxRecord("comment", std::string(2000, 'c')));  // its data needs 2048 bytes
-  paxCutOff.resize(512);
+  const Bytes paxCutOff = Cut(PaxHeader(PaxRecord("comment", std::string(2000, 'c'))), 512);  // its data needs 2048 bytes
   return {
       {"numbers with spaces", TarMember({.name = "s", .size = 5, .spacesInNumbers = true}, hello) + Zeros(2),
        {{"s", 5, 0, 0}}, kModeReadWrite, 1, 1024},
@@ -183,11 +166,9 @@ TEST_P(ListCase, MembersModeAndEnd) {
   ASSERT_EQ(l.members.size(), c.members.size());
   for (size_t i = 0; i < c.members.size(); ++i) {
     const Member& m = c.members[i];
-    EXPECT_EQ(l.members[i].name, m.name) << i;
-    EXPECT_EQ(l.members[i].entry.size, m.size) << i;
-    EXPECT_EQ(l.members[i].index, m.index) << i;
-    EXPECT_EQ(l.members[i].offset, m.offset) << i;
-    EXPECT_EQ(l.members[i].entry.modified, UnixToFileTime(m.unixTime)) << i;
+    const ListedMember& got = l.members[i];
+    EXPECT_EQ(std::tie(got.name, got.entry.size, got.index, got.offset), std::tie(m.name, m.size, m.index, m.offset)) << i;
+    EXPECT_EQ(got.entry.modified, UnixToFileTime(m.unixTime)) << i;
   }
   EXPECT_EQ(l.openMode, c.openMode);
   EXPECT_EQ(l.memberCount, c.memberCount);
@@ -208,14 +189,13 @@ TEST(TarList, TypeflagAttributes) {
     EXPECT_EQ(l.members[i].entry.attributes, types[i].second) << "typeflag " << types[i].first;
 }
 
-// Sparse files: the 9 GB of data cost nothing on disk.
+// A size of 9 GB in base-256 or from pax: stepped over (a sparse file, nothing on disk).
 class TarHugeSize : public testing::TestWithParam<bool> {};
 TEST_P(TarHugeSize, IsSteppedOver) {
-  const bool base256 = GetParam();
   const uint64_t big = 9000000000ULL;
-  Bytes head = base256 ? Bytes() : PaxHeader(PaxRecord("size", "9000000000") + PaxRecord("mtime", "1600000000.5"));
+  const Bytes head = GetParam() ? Bytes() : PaxHeader(PaxRecord("size", "9000000000") + PaxRecord("mtime", "1600000000.5"));
   Bytes h = TarHeader({"big", 0});
-  if (base256) {
+  if (GetParam()) {
     std::memset(&h[kTarSizeOffset], 0, 12);
     h[kTarSizeOffset] = 0x80;
     for (int i = 0; i < 8; ++i) h[kTarSizeOffset + 11 - i] = static_cast<uint8_t>(big >> (8 * i));
@@ -265,14 +245,10 @@ std::vector<Case> QbxCases() {
   const Member first{"five.bin", 5, 0, 0, kQbxTime};
   Bytes wrongMagic(512, 0);
   std::memcpy(wrongMagic.data(), "XBQJ", 4);
-  Bytes damagedHeader = QbxBytes({empty, empty});
+  Bytes damagedHeader = QbxBytes({empty, empty}), flipped = QbxBytes({{"f", BytesOf("hello")}});
   damagedHeader[612] ^= 1;
-  Bytes cut = QbxBytes({{"big", Bytes(1000, 'b')}});
-  cut.resize(600);
-  Bytes flipped = QbxBytes({{"f", BytesOf("hello")}});
   flipped[514] ^= 0xFF;
-  Bytes noChecksum = QbxBytes({five});
-  noChecksum.resize(noChecksum.size() - 4);
+  const Bytes cut = Cut(QbxBytes({{"big", Bytes(1000, 'b')}}), 600), noChecksum = Cut(QbxBytes({five}), 517);
   const auto readOnly = [&](const char* what, const Bytes& bytes, uint64_t end, ResultCode verdict,
                             const Member& m) -> Case { return {what, bytes, {m}, kModeReadOnly, 1, end, verdict, "a.qbx"}; };
   return {
@@ -316,13 +292,8 @@ uint32_t ByteByByte(const uint8_t* p, size_t n, uint32_t h) {
   return h;
 }
 
-struct ChecksumCase {
-  const char* what;
-  uint8_t fill;        // every byte, or random bytes when randomBytes
-  bool randomBytes;
-  uint32_t startMask;  // random start values are or-ed with this
-};
-
+// fill: every byte, or random bytes when randomBytes; random start values are or-ed with startMask.
+struct ChecksumCase { const char* what; uint8_t fill; bool randomBytes; uint32_t startMask; };
 class QbxChecksumBlocks : public testing::TestWithParam<ChecksumCase> {};
 
 // Every length up to a few blocks, at every alignment, from many start values.
@@ -340,13 +311,9 @@ TEST_P(QbxChecksumBlocks, EqualsByteByByte) {
   EXPECT_EQ(mismatches, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, QbxChecksumBlocks,
-    testing::Values(ChecksumCase{"random bytes", 0, true, 0},
-                    ChecksumCase{"all ones bytes", 0xFF, false, 0},
-                    ChecksumCase{"all ones bytes, carry bits nearly set", 0xFF, false, 0x7E00},
-                    ChecksumCase{"all ones bytes, high bits set", 0xFF, false, 0xFFFF0000},
-                    ChecksumCase{"random bytes, carry bits set", 0, true, 0xFE00},
-                    ChecksumCase{"zero bytes, every bit set", 0, false, 0xFFFFFFFF}),
-    CaseName());
+const ChecksumCase kChecksumCases[] = {
+    {"random bytes", 0, true, 0}, {"all ones bytes", 0xFF, false, 0},
+    {"all ones bytes, carry bits nearly set", 0xFF, false, 0x7E00}, {"all ones bytes, high bits set", 0xFF, false, 0xFFFF0000},
+    {"random bytes, carry bits set", 0, true, 0xFE00}, {"zero bytes, every bit set", 0, false, 0xFFFFFFFF}};
+INSTANTIATE_TEST_SUITE_P(Cases, QbxChecksumBlocks, testing::ValuesIn(kChecksumCases), CaseName());
 }  // namespace

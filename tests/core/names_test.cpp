@@ -14,13 +14,7 @@ namespace {
 // How a stored name's bytes become the text shown, extracted and cleaned.
 enum class Read { kUtf8, kUtf8FullField, kTarWithoutSetting, kLatin1, kOem };
 
-struct DecodeCase {
-  const char* what;
-  std::string bytes;
-  Read as;
-  std::u16string text;
-};
-
+struct DecodeCase { const char* what; std::string bytes; Read as; std::u16string text; };
 class NameDecoding : public testing::TestWithParam<DecodeCase> {};
 
 TEST_P(NameDecoding, GivesTheText) {
@@ -72,14 +66,7 @@ TEST(Names, NameBeyondTheLimitIsMarkedTooLong) {
 }
 
 // The encoders convert, never write past their capacity, and never write part of a character.
-struct CapacityCase {
-  const char* what;
-  bool utf8;
-  std::u16string wide;
-  uint32_t capacity;
-  std::string expected;
-};
-
+struct CapacityCase { const char* what; bool utf8; std::u16string wide; uint32_t capacity; std::string expected; };
 class NamesCapacity : public testing::TestWithParam<CapacityCase> {};
 
 TEST_P(NamesCapacity, ConvertsInsideTheOutput) {
@@ -89,10 +76,8 @@ TEST_P(NamesCapacity, ConvertsInsideTheOutput) {
   std::memset(out, kUntouched, sizeof out);
   uint32_t n = c.utf8 ? WideToUtf8(c.wide.c_str(), out, c.capacity) : WideToBytes(c.wide.c_str(), out, c.capacity);
   EXPECT_EQ(n, c.expected.size());
-  if (c.capacity > 0) {
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(out), n), c.expected);
-    EXPECT_EQ(out[n], 0);
-  }
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(out), n), c.expected);
+  EXPECT_TRUE(c.capacity == 0 || out[n] == 0);
   for (uint32_t i = c.capacity; i < sizeof out; ++i) EXPECT_EQ(out[i], kUntouched) << "byte " << i;
 }
 
@@ -140,9 +125,8 @@ TEST(CleanOutputName, NeutralisesWhatWouldLeaveOrMisuseTheDestination) {
   }
 }
 TEST(CleanOutputName, DeviceNameWithoutRoomForThePrefix) {
-  std::u16string buffer = u"NUL";
-  buffer.resize(4, u'\0');  // exactly full
-  CleanOutputName(buffer.data(), 4);
-  EXPECT_EQ(std::u16string(buffer.c_str()), u"_UL");
+  char16_t buffer[4] = u"NUL";  // exactly full
+  CleanOutputName(buffer, 4);
+  EXPECT_EQ(std::u16string(buffer), u"_UL");
 }
 }  // namespace

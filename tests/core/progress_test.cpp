@@ -1,5 +1,5 @@
 // Progress accounting, the pause and cancel poll, and the walks' read-ahead. Prompt time kept
-// out of the working time: JobProgressPrompt.
+// out of the working time: JobsExtract.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,7 +12,7 @@
 #include "formats/formats.h"
 #include "support/archive_builder.h"
 #include "support/case_name.h"
-#include "support/test_files.h"
+#include "support/source_files.h"
 
 namespace {
 std::vector<uint64_t> gDone;  // doneBytes of each report
@@ -87,20 +87,14 @@ TEST(Progress, RealWalksReportTheirBytes) {
 
 // The walks' read-ahead hands out exactly the file's bytes, whatever mix of small reads,
 // large reads and skips asks for them, and leaves the file where the reads got to.
-struct ReadAheadCase {
-  const char* what;
-  uint32_t largestRead;
-  uint32_t largestSkip;
-};
-
+struct ReadAheadCase { const char* what; uint32_t largestRead, largestSkip; };
 class ReadAheadWalk : public testing::TestWithParam<ReadAheadCase> {};
 
 TEST_P(ReadAheadWalk, GivesTheFilesBytes) {
   const ReadAheadCase& c = GetParam();
   ScratchDir dir;
-  Bytes file(3 * kReadAheadSize + 1000);
+  const Bytes file = Pattern(3 * kReadAheadSize + 1000, 5);
   std::mt19937 random(5);
-  for (uint8_t& b : file) b = static_cast<uint8_t>(random());
   WriteBytes(dir.Path("a"), file);
   const std::u16string path = Wide(dir.Path("a"));
   ArchiveContext context;
@@ -134,9 +128,8 @@ TEST_P(ReadAheadWalk, GivesTheFilesBytes) {
   CloseArchive(&context);
 }
 
-INSTANTIATE_TEST_SUITE_P(Reads, ReadAheadWalk,
-                         testing::Values(ReadAheadCase{"headers and small skips", 512, 2048},
-                                         ReadAheadCase{"reads larger than the buffer", 3 * kReadAheadSize, 512},
-                                         ReadAheadCase{"skips beyond the buffer", 1024, 2 * kReadAheadSize}),
-                         CaseName());
+const ReadAheadCase kReadAheadCases[] = {{"headers and small skips", 512, 2048},
+                                         {"reads larger than the buffer", 3 * kReadAheadSize, 512},
+                                         {"skips beyond the buffer", 1024, 2 * kReadAheadSize}};
+INSTANTIATE_TEST_SUITE_P(Reads, ReadAheadWalk, testing::ValuesIn(kReadAheadCases), CaseName());
 }  // namespace

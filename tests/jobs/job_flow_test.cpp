@@ -51,67 +51,67 @@ TEST(Jobs, FailedOrCancelledOpenLeavesNothingOpen) {
   EXPECT_EQ(s.state().Totals.ListedCount, 0u);
 }
 
-// out/a.txt, out/sub/b.txt and out/a-b exist; their prompts come in member order. selected:
-// none for every member; a, b, ab: out/a.txt, out/sub/b.txt and out/a-b afterwards.
-struct ExtractCase { const char* what; std::vector<uint32_t> answers, selected; uint32_t asked; std::string a, b, ab; };
-const ExtractCase kExtractCases[] = {
-    {"each file asked for", {kAnswerSkip, kAnswerDo}, {}, 3, "old", "bb", "old"},  // the third skipped
-    {"overwrite all is remembered", {kAnswerDoAll}, {}, 1, "a", "bb", "c"},
-    {"skip all is remembered", {kAnswerSkipAll}, {}, 1, "old", "old", "old"},
-    {"selected rows only", {kAnswerDo}, {2}, 1, "old", "bb", "old"},
+// Extraction through the terminal host, each prompt answered after a minute. A TAR (FiveMemberTar
+// and more) meets out/a.txt, out/sub/b.txt and out/a-b ("old"), asked in member order; a ZIP
+// holds an encrypted member, a plain one and another encrypted one. The total shrinks by what
+// is skipped (or not selected), so the bar still ends full, and the minutes the user takes to
+// answer are paused time, not working time. files: each path below out and its bytes ("none":
+// absent). The Test job asks for passwords through the same code.
+struct PromptCase {
+  const char* what; bool zip; std::vector<uint32_t> answers, selected; uint32_t asked; uint64_t skipped;
+  std::vector<std::pair<const char*, const char*>> files;
 };
-class JobsExtract : public testing::TestWithParam<ExtractCase> {};
+const PromptCase kPromptCases[] = {
+    {"each file asked for", false, {kAnswerSkip, kAnswerDo}, {}, 3, 1024,  // the third skipped
+     {{"a.txt", "old"}, {"sub/b.txt", "bb"}, {"a-b", "old"}, {"_etc/x", "etc"}, {"folder/file", "data"},
+      {"_CON.txt", "c"}, {"_", "none"}}},
+    {"overwrite all is remembered", false, {kAnswerDoAll}, {}, 1, 0, {{"a.txt", "a"}, {"sub/b.txt", "bb"}, {"a-b", "c"}}},
+    {"skip all is remembered", false, {kAnswerSkipAll}, {}, 1, 1536, {{"a.txt", "old"}, {"sub/b.txt", "old"}, {"a-b", "old"}}},
+    {"selected rows only", false, {kAnswerDo}, {2}, 1, 2560, {{"a.txt", "old"}, {"sub/b.txt", "bb"}, {"_etc/x", "none"}}},
+    {"password for all", true, {kAnswerDoAll}, {}, 1, 0, {{"one", "first"}, {"plain", "not encrypted"}, {"two", "second"}}},
+    {"skip all encrypted", true, {kAnswerSkipAll}, {}, 1, 35, {{"one", "none"}, {"plain", "not encrypted"}, {"two", "none"}}},
+    {"password once, then skipped", true, {kAnswerDo, kAnswerSkip}, {}, 2, 18, {{"one", "first"}, {"two", "none"}}},
+    {"skipped once, then password", true, {kAnswerSkip, kAnswerDo}, {}, 2, 17, {{"one", "none"}, {"two", "second"}}},
+};
+class JobsExtract : public testing::TestWithParam<PromptCase> {};
 
-TEST_P(JobsExtract, CleansNamesMakesFoldersAndAsksBeforeReplacing) {
-  const ExtractCase& c = GetParam();
+TEST_P(JobsExtract, AsksBeforeReplacingOrDecryptingAndCountsOnlyWorkingTime) {
+  const PromptCase& c = GetParam();
   const Bytes five = FiveMemberTar();
-  const Bytes a = Joined({Cut(five, five.size() - 1024),  // without its end, to take more members
-                          TarBytes({{{"./", 0, 1600000000, 0755, '5'}, {}},
-                                    {{"./folder", 0, 1600000000, 0755, '5'}, {}},  // a directory, no slash
-                                    {{"./folder/file", 4}, BytesOf("data")},
-                                    {{"./CON.txt", 1}, BytesOf("c")}})});
+  const Bytes tar = Joined({Cut(five, five.size() - 1024),  // without its end, to take more members
+                            TarBytes({{{"./", 0, 1600000000, 0755, '5'}, {}},
+                                      {{"./folder", 0, 1600000000, 0755, '5'}, {}},  // a directory, no slash
+                                      {{"./folder/file", 4}, BytesOf("data")},
+                                      {{"./CON.txt", 1}, BytesOf("c")}})});
+  const Bytes zip = ZipArchive({Encrypted(StoredEntry("one", BytesOf("first")), "secret"),
+                                StoredEntry("plain", BytesOf("not encrypted")),
+                                Encrypted(StoredEntry("two", BytesOf("second")), "secret")});
   JobSession s;
   const std::filesystem::path out = s.dir.Path("out");
   std::filesystem::create_directories(out / "sub");
-  for (const char* n : {"a.txt", "sub/b.txt", "a-b"}) WriteBytes(out / n, BytesOf("old"));
-  ASSERT_EQ(s.OpenBytes(a), kResultOk);
+  if (!c.zip)
+    for (const char* n : {"a.txt", "sub/b.txt", "a-b"}) WriteBytes(out / n, BytesOf("old"));
+  ASSERT_EQ(s.OpenBytes(c.zip ? zip : tar, c.zip ? "e.zip" : "a.tar"), kResultOk);
   SelectMembers(s.jobs, c.selected);
+  s.jobs->host.password = "secret";
   s.script.answers = c.answers;
+  s.script.waitTicks = 60000;
+  const uint64_t expected = s.state().Totals.TotalSize - c.skipped;
+  const uint32_t advancedBefore = TicksAdvanced();
   EXPECT_EQ(s.Extract(out), kResultOk);
-  EXPECT_EQ(s.script.asked[kUpdateOverwritePrompt], c.asked);
-  EXPECT_EQ(ReadBytes(out / "a.txt"), BytesOf(c.a));
-  EXPECT_EQ(ReadBytes(out / "sub/b.txt"), BytesOf(c.b));
-  EXPECT_EQ(ReadBytes(out / "a-b"), BytesOf(c.ab));
+  EXPECT_EQ(s.script.asked[c.zip ? kUpdatePasswordPrompt : kUpdateOverwritePrompt], c.asked);
   EXPECT_EQ(s.jobs->host.outcome, kOutcomeCloseDialog);
-  EXPECT_EQ(std::filesystem::exists(out / "_etc/x"), c.selected.empty());
-  if (!c.selected.empty()) return;
-  EXPECT_EQ(ReadBytes(out / "_etc/x"), BytesOf("etc"));
-  EXPECT_EQ(ReadBytes(out / "folder/file"), BytesOf("data"));
-  EXPECT_EQ(ReadBytes(out / "_CON.txt"), BytesOf("c"));
-  EXPECT_FALSE(std::filesystem::exists(out / "_"));
-}
-INSTANTIATE_TEST_SUITE_P(Jobs, JobsExtract, testing::ValuesIn(kExtractCases), CaseName());
-
-TEST(Jobs, PasswordAnswersAreRememberedAndPlainMembersNeverAsk) {
-  const std::pair<std::vector<uint32_t>, uint32_t> cases[] = {
-      {{kAnswerDoAll}, 1},              // asked once for both
-      {{kAnswerSkipAll}, 1},            // the rest skipped silently
-      {{kAnswerSkip, kAnswerSkip}, 2},  // asked for each
-  };
-  for (const auto& [answers, asked] : cases) {
-    JobSession s;
-    ASSERT_EQ(s.OpenBytes(ZipArchive({Encrypted(StoredEntry("one", BytesOf("first")), "secret"),
-                                      StoredEntry("plain", BytesOf("not encrypted")),
-                                      Encrypted(StoredEntry("two", BytesOf("second")), "secret")}),
-                          "e.zip"),
-              kResultOk);
-    s.jobs->host.password = "secret";
-    s.script.answers = answers;
-    EXPECT_EQ(s.Run(kJobTest), kResultOk);
-    EXPECT_EQ(s.script.asked[kUpdatePasswordPrompt], asked);
-    EXPECT_EQ(s.jobs->host.outcome, kOutcomeTestPassed);
+  ASSERT_EQ(TicksAdvanced() - advancedBefore, 60000u * c.asked);
+  const ProgressBlock& progress = s.state().Archive.progress;
+  EXPECT_LT(progress.elapsedSec, 30.0);
+  EXPECT_EQ(progress.totalBytes, static_cast<int64_t>(expected));
+  EXPECT_EQ(progress.doneBytes, expected);
+  for (const auto& [name, bytes] : c.files) {
+    const bool there = std::filesystem::exists(out / name);
+    EXPECT_EQ(there ? ReadBytes(out / name) : BytesOf("none"), BytesOf(bytes)) << name;
   }
 }
+INSTANTIATE_TEST_SUITE_P(Jobs, JobsExtract, testing::ValuesIn(kPromptCases), CaseName());
 
 // With the base folder setting the names would start with "tree/" (CliVerbs, the UI tests).
 TEST(Jobs, AddFolderSkipsTheArchiveHiddenFilesAndDotFolders) {
@@ -123,11 +123,8 @@ TEST(Jobs, AddFolderSkipsTheArchiveHiddenFilesAndDotFolders) {
   WriteBytes(tree / "inner" / "two.txt", BytesOf("22"));
   WriteBytes(tree / ".git" / "config", BytesOf("x"));
   WriteBytes(tree / ".hidden", BytesOf("h"));
-  std::u16string hidden = Wide(tree / ".hidden");
-  SetPathAttributes(hidden.c_str(), kAttrHidden);  // hidden on Windows; the name hides it elsewhere
-  ASSERT_EQ(s.Open(tree / "inside.qbx"), kResultOk);
-  s.SetJobPath(tree);
-  EXPECT_EQ(s.Run(kJobAddFolder), kResultOk);
+  SetPathAttributes(Wide(tree / ".hidden").c_str(), kAttrHidden);  // hidden on Windows; the name hides it elsewhere
+  EXPECT_EQ(s.AddTree(tree / "inside.qbx"), kResultOk);
   Names names = s.Names();
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (Names{u"inner/two.txt", u"one.txt"}));
@@ -151,10 +148,8 @@ TEST(Jobs, AddIsFlushedBeforeItSucceeds) {
 
 TEST(Jobs, RelativeNameStart) {
   const std::tuple<const char16_t*, uint32_t, uint32_t> cases[] = {
-      {u"C:\\Data\\Photos", 0, 15}, {u"C:\\Data\\Photos\\", 0, 15}, {u"C:\\Data\\Photos", 1, 8},
-      {u"C:\\Data\\Photos\\", 1, 8}, {u"D:\\", 1, 3},               {u"D:\\", 0, 3},
-      {u"tree", 1, 0},               {u"/tmp/tree", 1, 5},
-  };
+      {u"C:\\Data\\Photos", 0, 15}, {u"C:\\Data\\Photos\\", 0, 15}, {u"C:\\Data\\Photos", 1, 8}, {u"C:\\Data\\Photos\\", 1, 8},
+      {u"D:\\", 1, 3}, {u"D:\\", 0, 3}, {u"tree", 1, 0}, {u"/tmp/tree", 1, 5}};
   for (const auto& [folder, base, start] : cases) EXPECT_EQ(RelativeNameStart(folder, base), start);
 }
 
@@ -193,12 +188,8 @@ TEST(Jobs, DialogTokenOfEachOpeningIsNew) {
 
 // The selection a job reads once at its start: exactly the selected members, also those
 // whose index lies beyond what the member count suggested.
-struct SelectionCase {
-  const char* what;
-  uint32_t memberCount;
-  std::vector<uint32_t> selected;
-  bool everyRow = false;  // the selected members are every row there is
-};
+// everyRow: the selected members are every row there is.
+struct SelectionCase { const char* what; uint32_t memberCount; std::vector<uint32_t> selected; bool everyRow = false; };
 
 std::vector<uint32_t> gSelected;
 
@@ -228,17 +219,13 @@ TEST_P(Selection, MarksExactlyTheSelectedMembers) {
   FreeMainState(&state);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Members, Selection,
-    testing::Values(SelectionCase{"none selected means all", 10, {}},
-                    SelectionCase{"first and last of a word", 200, {0, 63, 64, 127}},
-                    SelectionCase{"beyond the member count", 1, {0, 1000}},
-                    SelectionCase{"every row selected means all", 2, {0, 1}, true}),
-    CaseName());
+const SelectionCase kSelectionCases[] = {{"none selected means all", 10, {}},
+                                         {"first and last of a word", 200, {0, 63, 64, 127}},
+                                         {"beyond the member count", 1, {0, 1000}},
+                                         {"every row selected means all", 2, {0, 1}, true}};
+INSTANTIATE_TEST_SUITE_P(Members, Selection, testing::ValuesIn(kSelectionCases), CaseName());
 
-// What the jobs make of progress: the report throttle, the total after a skipped member,
-// and prompt time kept out of the working time.
-// ---- The throttle: one report per 250 ms, and always the final one.
+// ---- The progress throttle: one report per 250 ms, and always the final one.
 
 void RecordProgress(MainState* state, uint32_t code, const ProgressBlock*) {
   static_cast<std::vector<uint32_t>*>(state->HostUser)->push_back(code);
@@ -281,44 +268,4 @@ TEST_P(JobProgressThrottle, SendsOnlyPastTheIntervalOrAtTheEnd) {
 }
 INSTANTIATE_TEST_SUITE_P(Jobs, JobProgressThrottle, testing::ValuesIn(kThrottleCases), CaseName());
 
-// ---- Extraction through the terminal host: totals and working time.
-
-// zip: an encrypted member behind a plain one, else FiveMemberTar; existing: files already in
-// the destination; answer: to the one prompt that comes; skipped: the stored bytes it leaves out.
-struct ArchiveCase { const char* what; bool zip; std::vector<std::string> existing; uint32_t answer; uint64_t skipped; };
-const ArchiveCase kPromptCases[] = {
-    {"existing file kept", false, {"a.txt"}, kAnswerSkip, 512},
-    {"every existing file kept", false, {"a.txt", "a-b"}, kAnswerSkipAll, 1024},
-    {"encrypted member skipped", true, {}, kAnswerSkipAll, 25},
-    {"existing file replaced", false, {"a.txt"}, kAnswerDo, 0},
-    {"password given", true, {}, kAnswerDo, 0},
-};
-
-// The total shrinks by what is skipped, so the bar still ends full; and the minute the user
-// takes to answer is paused time, not working time.
-class JobProgressPrompt : public testing::TestWithParam<ArchiveCase> {};
-
-TEST_P(JobProgressPrompt, SkippedBytesLeaveTheTotalAndWaitingIsNotWorking) {
-  const ArchiveCase& c = GetParam();
-  JobSession x;
-  ASSERT_EQ(x.OpenBytes(c.zip ? ZipArchive({StoredEntry("plain", BytesOf("not encrypted")),
-                                            Encrypted(StoredEntry("locked", BytesOf("a secret text")), "secret")})
-                              : FiveMemberTar(),
-                        c.zip ? "e.zip" : "a.tar"),
-            kResultOk);
-  std::filesystem::create_directories(x.dir.Path("out"));
-  for (const std::string& name : c.existing) WriteBytes(x.dir.Path("out") / name, BytesOf("old"));
-  x.jobs->host.password = "secret";
-  x.script.answers = {c.answer};
-  x.script.waitTicks = 60000;
-  const uint64_t expected = x.state().Totals.TotalSize - c.skipped;
-  const uint32_t advancedBefore = TicksAdvanced();
-  EXPECT_EQ(x.Extract(x.dir.Path("out")), kResultOk);
-  ASSERT_EQ(TicksAdvanced() - advancedBefore, 60000u);  // one prompt, answered after a minute
-  const ProgressBlock& progress = x.state().Archive.progress;
-  EXPECT_LT(progress.elapsedSec, 30.0);
-  EXPECT_EQ(progress.totalBytes, static_cast<int64_t>(expected));
-  EXPECT_EQ(progress.doneBytes, expected);
-}
-INSTANTIATE_TEST_SUITE_P(Jobs, JobProgressPrompt, testing::ValuesIn(kPromptCases), CaseName());
 }  // namespace

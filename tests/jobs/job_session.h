@@ -78,6 +78,13 @@ struct JobSession {
     return Open(dir.Path(name));
   }
   ResultCode OpenNew() { return Open(dir.Path("a.tar")); }
+  // Adds the folder dir/tree (made first) to a missing archive, dir/a.tar unless told.
+  ResultCode AddTree(const std::filesystem::path& archive = {}) {
+    std::filesystem::create_directories(dir.Path("tree"));
+    if (ResultCode r = archive.empty() ? OpenNew() : Open(archive)) return r;
+    SetJobPath(dir.Path("tree"));
+    return Run(kJobAddFolder);
+  }
   // Extracts into out (made first), then returns to the test's own current folder.
   ResultCode Extract(const std::filesystem::path& out) {
     std::filesystem::create_directories(out);

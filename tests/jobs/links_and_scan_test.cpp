@@ -94,14 +94,10 @@ TEST_P(ScanLink, IsCountedNotFollowed) {
   WriteBytes(s.dir.Path("outside/secret.txt"), BytesOf("s"));
   for (const auto& [target, link] : c.links)
     ASSERT_TRUE(links.Make(*target == 0 ? s.dir.root : s.dir.Path(target), s.dir.Path(link)));
-  ASSERT_EQ(s.OpenNew(), kResultOk);
-  s.SetJobPath(s.dir.Path("tree"));
-  EXPECT_EQ(s.Run(kJobAddFolder), kResultOk);
+  EXPECT_EQ(s.AddTree(), kResultOk);
   std::vector<std::u16string> names = s.Names();
   std::sort(names.begin(), names.end());
-  const std::vector<std::u16string> expected =
-      linkSeen ? std::vector<std::u16string>{u"file.txt"} : std::vector<std::u16string>{u"file.txt", u"secret.txt"};
-  EXPECT_EQ(names, expected);
+  EXPECT_EQ(names, (linkSeen ? std::vector<std::u16string>{u"file.txt"} : std::vector<std::u16string>{u"file.txt", u"secret.txt"}));
   EXPECT_EQ(s.state().LeftOutCount, linkSeen ? c.links.size() : 0u);
   EXPECT_EQ(s.jobs->host.outcome, uint32_t{linkSeen ? kOutcomeItemsSkipped : kOutcomeCloseDialog});
 }
@@ -123,20 +119,13 @@ TEST(FolderScanCancel, EndsAmongEmptyFolders) {
 
 // TAR link members on extraction: a symbolic link is made only where it points inside the
 // destination, a hard link becomes a copy of the member it names; what is left out is
-// counted and the job says so.
-namespace fs = std::filesystem;
-
+// counted and the job says so. type: '1' hard link, '2' symbolic link; the target as stored;
+// found at out/name: "link:TARGET", "file:BYTES" or "none"; makesLink: needs a system that
+// makes symbolic links (Wine does not).
 enum class Record { kField, kGnuLongLink, kPaxLinkpath };
-
 struct LinkCase {
-  const char* what;
-  char type;           // '1' hard link, '2' symbolic link
-  const char* name;
-  std::string target;  // as stored
-  Record record;
-  ResultCode result;
-  std::string found;   // at out/name: "link:TARGET", "file:BYTES" or "none"
-  bool makesLink;      // needs a system that makes symbolic links (Wine does not)
+  const char* what; char type; const char* name; std::string target; Record record; ResultCode result;
+  std::string found; bool makesLink;
 };
 
 const std::string kLongTarget = std::string(120, 't') + "/f.txt";
@@ -208,30 +197,25 @@ TEST(TarLinkThenMember, IsNotFollowed) {
 }
 #endif
 
-// A folder add takes paths of any length whole and passes over pipes; what it cannot open
-// (a file another program holds) stops it: nothing is appended, and the status names the path.
-// Paths past the old 260-character limit, on Windows through the long-path form.
+// A folder add takes paths of any length whole: past the old 260-character limit, on
+// Windows through the long-path form.
 TEST(FolderScan, LongPathsAreAddedWhole) {
   const std::pair<size_t, size_t> cases[] = {{258, 1}, {259, 1}, {200, 120}, {420, 200}};
   for (const auto& [folderPath, fileName] : cases) {
     SCOPED_TRACE(folderPath);
     JobSession s;
-    std::u16string tree = Wide(s.dir.Path("tree"));
     // Folders of at most 100 characters, to reach folderPath for the inner one.
-    std::filesystem::path inner = s.dir.Path("tree");
+    fs::path inner = s.dir.Path("tree");
     std::string relative;
-    for (size_t left = folderPath - tree.size() - 1; left > 0;) {
-      size_t part = left > 101 ? 100 : left;
-      std::string folder(part, 'd');
-      inner /= folder;
-      relative += folder + "/";
+    for (size_t left = folderPath - Wide(inner).size() - 1; left > 0;) {
+      const size_t part = left > 101 ? 100 : left;
+      inner /= std::string(part, 'd');
+      relative += std::string(part, 'd') + "/";
       left -= part + (left > part ? 1 : 0);
     }
-    std::filesystem::create_directories(inner);
+    fs::create_directories(inner);
     WriteBytes(inner / std::string(fileName, 'f'), BytesOf("2"));
-    ASSERT_EQ(s.OpenNew(), kResultOk);
-    s.SetJobPath(s.dir.Path("tree"));
-    ASSERT_EQ(s.Run(kJobAddFolder), kResultOk);
+    ASSERT_EQ(s.AddTree(), kResultOk);
     EXPECT_EQ(s.Names(), std::vector<std::u16string>{Wide(relative + std::string(fileName, 'f'))});
   }
 }
@@ -240,13 +224,11 @@ TEST(FolderScan, LongPathsAreAddedWhole) {
 // Folders nested deeper than the scan goes stop the add with the path, never silently.
 TEST(FolderScan, FoldersTooDeepStopTheAdd) {
   JobSession s;
-  std::filesystem::path deep = s.dir.Path("tree");
+  fs::path deep = s.dir.Path("tree");
   for (int32_t level = 0; level <= kScanDepth + 1; ++level) deep /= "d";
-  std::filesystem::create_directories(deep);
+  fs::create_directories(deep);
   WriteBytes(deep / "f.txt", BytesOf("f"));
-  ASSERT_EQ(s.OpenNew(), kResultOk);
-  s.SetJobPath(s.dir.Path("tree"));
-  EXPECT_EQ(s.Run(kJobAddFolder), kResultFolderOpen);
+  EXPECT_EQ(s.AddTree(), kResultFolderOpen);
   EXPECT_EQ(s.state().Archive.memberCount, 0u);
   EXPECT_NE(s.jobs->host.statusText.find(u"d\\d\\d"), std::u16string::npos);  // the scan joins with backslashes
 }
@@ -254,12 +236,10 @@ TEST(FolderScan, FoldersTooDeepStopTheAdd) {
 // A pipe in the folder is passed over and counted, instead of waiting for a writer.
 TEST(FolderScan, APipeIsPassedOver) {
   JobSession s;
-  std::filesystem::create_directories(s.dir.Path("tree"));
+  fs::create_directories(s.dir.Path("tree"));
   WriteBytes(s.dir.Path("tree/file.txt"), BytesOf("x"));
   ASSERT_EQ(mkfifo(s.dir.Path("tree/pipe").c_str(), 0600), 0);
-  ASSERT_EQ(s.OpenNew(), kResultOk);
-  s.SetJobPath(s.dir.Path("tree"));
-  EXPECT_EQ(s.Run(kJobAddFolder), kResultOk);
+  EXPECT_EQ(s.AddTree(), kResultOk);
   EXPECT_EQ(s.Names(), std::vector<std::u16string>{u"file.txt"});
   EXPECT_EQ(s.state().LeftOutCount, 1u);
 }
@@ -267,14 +247,12 @@ TEST(FolderScan, APipeIsPassedOver) {
 
 // A file another program holds exclusively stops the add: nothing appended, its path named.
 TEST(FolderScan, AHeldFileStopsTheAdd) {
-  ScratchDir dir;
+  ScratchDir dir;  // outlives the session: the archive is read once the session closed it
   const std::string folder(60, 'd');
-  std::filesystem::create_directories(dir.Path("tree") / folder);
+  fs::create_directories(dir.Path("tree") / folder);
   WriteBytes(dir.Path("tree/short.txt"), BytesOf("1"));
-  const std::filesystem::path file = dir.Path("tree") / folder / "ffffffff";
-  WriteBytes(file, BytesOf("2"));
-  const std::u16string wideFile = Wide(file);
-  FileHandle holder = FileOpen(wideFile.c_str(), kAccessReadWrite, kShareNone, kOpenExisting);
+  WriteBytes(dir.Path("tree") / folder / "ffffffff", BytesOf("2"));
+  FileHandle holder = FileOpen(Wide(dir.Path("tree") / folder / "ffffffff").c_str(), kAccessReadWrite, kShareNone, kOpenExisting);
   ASSERT_NE(holder, kInvalidFile);
   {
     JobSession s;

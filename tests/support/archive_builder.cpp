@@ -59,14 +59,8 @@ Bytes TarMember(const TarHeaderFields& fields, const Bytes& data) {
 }
 
 Bytes GnuLongName(const std::string& name, char typeflag) {
-  TarHeaderFields fields;
-  fields.name = "././@LongLink";
-  fields.size = name.size() + 1;
-  fields.typeflag = typeflag;
-  fields.magic = std::string("ustar  \0", 8);
-  Bytes data = BytesOf(name);
-  data.push_back(0);
-  return TarMember(fields, data);
+  return TarMember({.name = "././@LongLink", .size = name.size() + 1, .typeflag = typeflag, .magic = std::string("ustar  \0", 8)},
+                   Joined({BytesOf(name), {0}}));
 }
 
 std::string PaxRecord(const std::string& key, const std::string& value) {
@@ -77,12 +71,8 @@ std::string PaxRecord(const std::string& key, const std::string& value) {
 }
 
 Bytes PaxHeader(const std::string& records, char typeflag, const std::string& name, int checksumDelta) {
-  TarHeaderFields fields;
-  fields.name = name;
-  fields.size = records.size();
-  fields.typeflag = typeflag;
-  fields.checksumDelta = checksumDelta;
-  return TarMember(fields, BytesOf(records));
+  return TarMember({.name = name, .size = records.size(), .typeflag = typeflag, .checksumDelta = checksumDelta},
+                   BytesOf(records));
 }
 
 void AppendZeroBlocks(Bytes& archive, uint32_t count) {

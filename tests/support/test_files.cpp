@@ -1,18 +1,17 @@
 #include "support/test_files.h"
 
-#include "core/member_name.h"
-#include "core/names.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
-#include <random>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "core/archive.h"
+#include "core/member_name.h"
+#include "core/names.h"
 #include "formats/formats.h"
 
 namespace fs = std::filesystem;
