@@ -1,6 +1,6 @@
 // ZIP listing, test and extraction on archives built byte by byte: where members end, how
 // they are named and flagged, where the walk stops, members only the central directory
-// leads to, and the verdicts. Names, data and times extracted: ZipGzInterop; what a failing
+// leads to, and the verdicts. Names, data and times extracted: Tools/ToolArchive; what a failing
 // member leaves behind: Extract.OnlySoundMembersReplaceFiles.
 #include <gtest/gtest.h>
 
