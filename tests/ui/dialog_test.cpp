@@ -1,7 +1,5 @@
-// Preferences in the registry, the message for a code, the context menu's states, the
-// keyboard shortcuts, and what Windows users do in the list without the menus: Enter or a
-// double-click views a member (text as UTF-8, anything else in hex), F2 renames in place,
-// Del deletes the last member after a question that names it.
+// Preferences in the registry, the context menu's states, the keyboard shortcuts, a quit
+// from outside, the list's own keys, and the View dialog.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -15,11 +13,7 @@
 
 namespace {
 void SetValue(const wchar_t* name, DWORD value) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-  RegCloseKey(key);
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name, REG_DWORD, &value, sizeof value), ERROR_SUCCESS);
 }
 DWORD Value(const wchar_t* name) {
   DWORD value = 99, size = sizeof value;
@@ -38,8 +32,7 @@ TEST_F(UiDialogs, PreferencesAreReadByTheirLowestBitAndSaved) {
   EXPECT_EQ(app.State()->Options.BaseFolder, 1u);
   EXPECT_EQ(app.State()->Options.ZipLevel, kCompressNormal);
   for (int button : {IDCANCEL, IDOK}) {  // Cancel changes nothing
-    app.Command(CMD_PREFERENCES);
-    HWND dialog = app.WaitDialog(L"Preferences");
+    HWND dialog = app.Ask(CMD_PREFERENCES, L"Preferences");
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_PREF_BASE_FOLDER), static_cast<UINT>(BST_CHECKED));
     EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_PREF_ANY_PATH), static_cast<UINT>(BST_UNCHECKED));
@@ -48,8 +41,7 @@ TEST_F(UiDialogs, PreferencesAreReadByTheirLowestBitAndSaved) {
     CheckDlgButton(dialog, IDC_PREF_UNICODE, BST_CHECKED);
     CheckDlgButton(dialog, IDC_PREF_HIDDEN, BST_CHECKED);
     CheckDlgButton(dialog, IDC_PREF_BASE_FOLDER, BST_UNCHECKED);
-    Press(dialog, button);
-    ASSERT_TRUE(app.WaitFinished());
+    ASSERT_TRUE(app.Close(dialog, button));
     EXPECT_EQ(app.State()->Options.Unicode, button == IDOK ? 1u : 0u);
     EXPECT_EQ(Value(L"Unicode"), button == IDOK ? 1u : 99u);
     EXPECT_EQ(app.State()->Options.ZipLevel, button == IDOK ? kCompressBest : kCompressNormal);
@@ -136,7 +128,8 @@ void Key(UiApp& app, WORD key, bool control = true) {
   AttachThreadInput(self, app.uiThreadId, FALSE);
 }
 
-TEST_F(UiDialogs, ShortcutsPostTheirCommands) {
+// Then a quit from outside becomes an orderly close.
+TEST_F(UiDialogs, ShortcutsPostTheirCommandsAndAQuitFromOutsideClosesInOrder) {
   const std::filesystem::path tar = Copy("sample.tar");
   Open(tar);
   Key(app, 'A', false);  // without Control the key does nothing
@@ -157,72 +150,42 @@ TEST_F(UiDialogs, ShortcutsPostTheirCommands) {
   Key(app, 'O');
   ASSERT_TRUE(WaitUntil([&] { return app.Title() == L"sample.tar"; }));
   ASSERT_TRUE(app.WaitIdle());
-}
-
-TEST_F(UiDialogs, AQuitFromOutsideBecomesAnOrderlyClose) {
-  Open(Fixture("sample.tar"));
   PostThreadMessageW(app.uiThreadId, WM_QUIT, 0, 0);
   ASSERT_TRUE(WaitUntil([&] { return app.exitCode == 0; }));
   EXPECT_EQ(app.State()->Archive.jobState.load(), kJobClosed);
   EXPECT_EQ(app.State()->Archive.archiveFile, kInvalidFile);
 }
 
-// ---- The list without the menus.
-
-class UiKeys : public UiTest {
- protected:
-  void SetUp() override {
-    UiTest::SetUp();
-    WriteBytes(dir.Path("two.qbx"), QbxBytes({{"notes.txt", BytesOf("one\ntwo")}, {"photo.bin", Bytes(40, 0xAB)}}));
-    Open(dir.Path("two.qbx"));
-  }
-  void Key(WORD key) { PostMessageW(app.List(), WM_KEYDOWN, key, 0); }
-  void DoubleClick(int row) {
-    RECT r{};
-    ASSERT_TRUE(ListView_GetItemRect(app.List(), row, &r, LVIR_LABEL));
-    PostMessageW(app.List(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(r.left + 4, (r.top + r.bottom) / 2));
-  }
-};
-
-struct ViewCase {
-  const char* what;
-  int row;
-  bool doubleClick;
-  const wchar_t* title;
-};
-class UiKeysView : public UiKeys, public testing::WithParamInterface<ViewCase> {};
-
-TEST_P(UiKeysView, OpensTheMembersData) {
-  const ViewCase& c = GetParam();
-  Select({c.row});
-  if (c.doubleClick) DoubleClick(c.row);
-  else Key(VK_RETURN);
-  HWND view = app.WaitDialog(c.title);
+// The list without the menus: Enter or a double-click views a member (text as UTF-8,
+// anything else in hex), F2 starts the rename in place, and Del deletes only the last
+// member, after a question that names it (No keeps it).
+TEST_F(UiDialogs, TheListsKeysViewRenameAndDelete) {
+  OpenBytes("two.qbx", QbxBytes({{"notes.txt", BytesOf("one\ntwo")}, {"photo.bin", Bytes(40, 0xAB)}}));
+  auto key = [&](WORD k) { PostMessageW(app.List(), WM_KEYDOWN, k, 0); };
+  auto shut = [&](HWND dialog) { Press(dialog, IDCANCEL), WaitUntil([&] { return !IsWindow(dialog); }); };
+  Select({0});
+  key(VK_RETURN);
+  HWND view = app.WaitDialog(L"View Data UTF-8");
   ASSERT_NE(view, nullptr);
-  Press(view, IDCANCEL);
-  EXPECT_TRUE(app.WaitIdle());
-}
-INSTANTIATE_TEST_SUITE_P(UiKeys, UiKeysView,
-                         testing::Values(ViewCase{"enter on text", 0, false, L"View Data UTF-8"},
-                                         ViewCase{"double click on binary", 1, true, L"View Data Binary Hex"}),
-                         CaseName());
-
-TEST_F(UiKeys, F2StartsTheRename) {
+  shut(view);
+  Select({1});
+  RECT r{};
+  ASSERT_TRUE(ListView_GetItemRect(app.List(), 1, &r, LVIR_LABEL));
+  PostMessageW(app.List(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(r.left + 4, (r.top + r.bottom) / 2));
+  view = app.WaitDialog(L"View Data Binary Hex");
+  ASSERT_NE(view, nullptr);
+  shut(view);
+  ASSERT_TRUE(app.WaitIdle());
   Select({0});
-  Key(VK_F2);
-  ASSERT_TRUE(WaitUntil([&] { return SendMessageW(app.List(), LVM_GETEDITCONTROL, 0, 0) != 0; }));
-  PostMessageW(reinterpret_cast<HWND>(SendMessageW(app.List(), LVM_GETEDITCONTROL, 0, 0)), WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_TRUE(WaitUntil([&] { return SendMessageW(app.List(), LVM_GETEDITCONTROL, 0, 0) == 0; }));
-}
-
-// Only the last member can go; No keeps it, Yes deletes it.
-TEST_F(UiKeys, DelAsksBeforeDeletingTheLastMember) {
-  Select({0});
-  Key(VK_DELETE);  // handled while the selection stays: no question comes
+  key(VK_F2);
+  ASSERT_TRUE(WaitUntil([&] { return app.RenameEdit() != nullptr; }));
+  PostMessageW(app.RenameEdit(), WM_KEYDOWN, VK_ESCAPE, 0);
+  ASSERT_TRUE(WaitUntil([&] { return app.RenameEdit() == nullptr; }));
+  key(VK_DELETE);  // not the last member: handled, no question comes
   EXPECT_FALSE(WaitUntil([&] { return app.FindDialog(L"Delete Member") != nullptr; }, 500));
   Select({1});
   for (int button : {IDCANCEL, IDOK}) {
-    Key(VK_DELETE);
+    key(VK_DELETE);
     HWND question = app.WaitDialog(L"Delete Member");
     ASSERT_NE(question, nullptr);
     EXPECT_NE(ItemText(question, IDC_MESSAGE).find(L"photo.bin"), std::wstring::npos);
@@ -230,5 +193,111 @@ TEST_F(UiKeys, DelAsksBeforeDeletingTheLastMember) {
     ASSERT_TRUE(WaitUntil([&] { return app.FindDialog(L"Delete Member") == nullptr; }));
     EXPECT_TRUE(WaitUntil([&] { return app.RowCount() == (button == IDOK ? 1 : 2); }));
   }
+}
+// ---- The View dialog: the view commands' titles and texts, paging and resizing. The texts
+// and titles themselves are the viewer's tests.
+class UiViewer : public UiTest {
+ protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    OpenBytes("view.qbx", QbxBytes({{"lines.txt", BytesOf("one\ntwo\r\nthree")}, {"pages.bin", Bytes(300000, 'p')}}));
+  }
+  // Opens the viewer of the row with the view command.
+  void OpenView(int row, UINT command, const std::wstring& title) {
+    Select({row});
+    view = app.Ask(command, title);
+    ASSERT_NE(view, nullptr);
+  }
+  void TearDown() override {
+    EXPECT_TRUE(view == nullptr || app.Close(view));
+    UiTest::TearDown();
+  }
+  std::vector<bool> PagingEnabled() {
+    std::vector<bool> enabled;
+    for (int id : {IDC_VIEW_BACK_1G, IDC_VIEW_BACK_16M, IDC_VIEW_BACK_256K, IDC_VIEW_NEXT_256K, IDC_VIEW_NEXT_16M, IDC_VIEW_NEXT_1G})
+      enabled.push_back(IsEnabledItem(view, id));
+    return enabled;
+  }
+  HWND view = nullptr;
+};
+
+struct ViewCase { const char* what; UINT command; const wchar_t *title, *textStart; };
+const ViewCase kViews[] = {
+    {"ansi", 9017, L"View Data ANSI", L"one\r\ntwo\r\nthree"},
+    {"utf8", 9018, L"View Data UTF-8", L"one\r\ntwo\r\nthree"},
+    {"hex", 9021, L"View Data Binary Hex", L"00000000  6F 6E 65 0A 74 77 6F 0D  0A 74 68 72 65 65"},
+    {"text", 9022, L"View Data Binary Text", L"00000000  one two  three"},
+    {"header hex", 9023, L"View Header Hex", L"00000000  58 42 51 4B 20 00 00 00  6C 69 6E 65"},
+    {"header text", 9024, L"View Header Text", L"00000000  XBQK    lines.txt"},
+};
+class UiView : public UiViewer, public testing::WithParamInterface<ViewCase> {};
+
+TEST_P(UiView, HasItsTitleAndTextAndOnePage) {
+  const ViewCase& c = GetParam();
+  OpenView(0, c.command, c.title);
+  EXPECT_EQ(ItemText(view, IDC_VIEW_EDIT).substr(0, wcslen(c.textStart)), c.textStart);
+  EXPECT_EQ(PagingEnabled(), std::vector<bool>(6, false));
+  EXPECT_TRUE(WaitUntil([&] {  // nothing is selected in the edit when it shows
+    DWORD start = 1, end = 2;
+    SendDlgItemMessageW(view, IDC_VIEW_EDIT, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return start == end;
+  }, 2000));
+}
+INSTANTIATE_TEST_SUITE_P(UiViewer, UiView, testing::ValuesIn(kViews), CaseName());
+
+// Two pages, titled and paged to the end (a step past it clipped to the last page); resizing
+// keeps the buttons on the bottom edge and gives the rest to the edit.
+TEST_F(UiViewer, TwoPagesArePagedAndResizingKeepsTheButtonsAtTheBottom) {
+  OpenView(1, 9021, L"View Data Binary Hex [1/2]");
+  EXPECT_EQ(PagingEnabled(), (std::vector<bool>{false, false, false, true, true, true}));
+  Press(view, IDC_VIEW_NEXT_16M);
+  ASSERT_TRUE(WaitUntil([&] { return TextOf(view) == L"View Data Binary Hex [2/2]"; }));
+  EXPECT_EQ(ItemText(view, IDC_VIEW_EDIT).substr(0, 14), L"00040000  70 7");
+  EXPECT_EQ(PagingEnabled(), (std::vector<bool>{true, true, true, false, false, false}));
+  Press(view, IDC_VIEW_BACK_1G);
+  ASSERT_TRUE(WaitUntil([&] { return TextOf(view) == L"View Data Binary Hex [1/2]"; }));
+  SetWindowPos(view, nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER);
+  RECT client{}, first{}, last{}, edit{};
+  GetClientRect(view, &client);
+  GetWindowRect(GetDlgItem(view, IDC_VIEW_BACK_1G), &first);
+  GetWindowRect(GetDlgItem(view, IDC_VIEW_NEXT_1G), &last);
+  GetWindowRect(GetDlgItem(view, IDC_VIEW_EDIT), &edit);
+  POINT firstAt{first.left, first.bottom}, lastAt{last.right, last.bottom};
+  ScreenToClient(view, &firstAt);
+  ScreenToClient(view, &lastAt);
+  EXPECT_EQ(firstAt.x, 0);
+  EXPECT_EQ(firstAt.y, client.bottom);
+  EXPECT_EQ(lastAt.x, client.right);
+  EXPECT_EQ(edit.right - edit.left, client.right);
+  EXPECT_EQ(edit.bottom - edit.top, client.bottom - (first.bottom - first.top));
+}
+
+// An encrypted ZIP member's text shows once the password is given (the edit hides and limits
+// what is typed, and has the focus); its stored bytes are one command away, and the password
+// does not outlive the viewer.
+TEST_F(UiDialogs, AnEncryptedMembersViewAsksThePasswordAndStoredBytesDoNot) {
+  Open(Copy("crypt.zip"));
+  Select({1});  // numbers.txt: 1 to 40000, one a line
+  HWND prompt = app.Ask(CMD_ROW_VIEW_FIRST + 1, L"Enter Password");
+  ASSERT_NE(prompt, nullptr);
+  EXPECT_EQ(SendDlgItemMessageW(prompt, IDC_PASSWORD, EM_GETPASSWORDCHAR, 0, 0), 0x25CF);
+  EXPECT_EQ(SendDlgItemMessageW(prompt, IDC_PASSWORD, EM_GETLIMITTEXT, 0, 0), 255);
+  EXPECT_TRUE(WaitUntil([&] {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(app.uiThreadId, &info) && info.hwndFocus == GetDlgItem(prompt, IDC_PASSWORD);
+  }));
+  SetDlgItemTextW(prompt, IDC_PASSWORD, L"open sesame");
+  Press(prompt, IDOK);
+  HWND view = app.WaitDialog(L"View Data UTF-8");
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(ItemText(view, IDC_VIEW_EDIT).substr(0, 12), L"1\r\n2\r\n3\r\n4\r\n");
+  ASSERT_TRUE(app.Close(view));
+  EXPECT_EQ(app.State()->Password[0], 0);
+  view = app.Ask(CMD_ROW_VIEW_STORED, L"View Stored Data");
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(ItemText(view, IDC_VIEW_EDIT).substr(0, 10), L"00000000  ");
+  EXPECT_EQ(ItemText(view, IDC_VIEW_EDIT).find(L"1\r\n2"), std::wstring::npos);
+  ASSERT_TRUE(app.Close(view));
 }
 }  // namespace

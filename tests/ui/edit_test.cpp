@@ -1,11 +1,19 @@
-// Changing archives from the window: New Archive, Add File and Folder, Revert, Delete of
-// the last member, in-place Rename, Prepend, Trim and Change Mode. The edits' own rules are
-// the core's and the jobs' tests; here, that the window reaches them.
+// Changing archives from the window: New Archive, Add File and Folder, files and folders
+// dropped on it, Revert, Delete of the last member, in-place Rename, Prepend, Trim and
+// Change Mode; and extraction: beside the archive, through the Extract dialog, dragged out.
+// The edits' own rules are the core's and the jobs' tests; here, that the window reaches them.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+#include "app/drag_out.h"
 #include "app/resource_ids.h"
 #include "support/archive_builder.h"
 #include "ui_driver.h"
@@ -18,11 +26,13 @@ class UiEdit : public UiTest {
   // Renames the selected row in the list's edit, ending it with the key.
   void Rename(const std::wstring& name, WORD key = VK_RETURN) {
     ASSERT_TRUE(app.Run(CMD_ROW_RENAME));
-    HWND edit = reinterpret_cast<HWND>(SendMessageW(app.List(), LVM_GETEDITCONTROL, 0, 0));
-    ASSERT_NE(edit, nullptr);
-    SetWindowTextW(edit, name.c_str());
-    PostMessageW(edit, WM_KEYDOWN, key, 0);
-    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(app.List(), LVM_GETEDITCONTROL, 0, 0) == 0; }));
+    ASSERT_NE(app.RenameEdit(), nullptr);
+    SetWindowTextW(app.RenameEdit(), name.c_str());
+    PostMessageW(app.RenameEdit(), WM_KEYDOWN, key, 0);
+  }
+  void Renamed(const std::wstring& name, WORD key = VK_RETURN) {
+    Rename(name, key);
+    ASSERT_TRUE(WaitUntil([&] { return app.RenameEdit() == nullptr; }));
     ASSERT_TRUE(app.WaitIdle());
   }
 };
@@ -44,24 +54,59 @@ TEST_F(UiEdit, ANewArchiveTakesAFolder) {
   EXPECT_EQ(app.StatusPart(0), L" 2 items");
 }
 
+// A drop as Explorer hands it over: a DROPFILES block with the wide paths behind it.
+void Drop(HWND window, const std::vector<std::filesystem::path>& paths) {
+  std::wstring list;
+  for (const auto& p : paths) list += p.wstring() + L'\0';
+  list += L'\0';
+  HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+  auto* files = static_cast<DROPFILES*>(GlobalLock(block));
+  files->pFiles = sizeof(DROPFILES);
+  files->fWide = TRUE;
+  std::memcpy(files + 1, list.data(), list.size() * sizeof(wchar_t));
+  GlobalUnlock(block);
+  PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+}
+
+// Dropped onto no archive, an archive opens; a file and a folder of two dropped onto a
+// compressed TAR are refused with the message, onto a TAR added.
+TEST_F(UiEdit, ADropOpensAddsOrIsRefused) {
+  std::filesystem::create_directories(dir.Path("tree/inner"));
+  for (const char* name : {"one.txt", "tree/a.txt", "tree/inner/b.txt"}) WriteBytes(dir.Path(name), BytesOf(name));
+  const std::filesystem::path archive = Copy("sample.tar");
+  const std::vector<std::filesystem::path> files = {dir.Path("one.txt"), dir.Path("tree")};
+  Drop(app.main, {archive});
+  ASSERT_TRUE(WaitUntil([&] { return app.Title() == L"sample.tar"; }));
+  ASSERT_TRUE(app.WaitIdle());
+  EXPECT_EQ(app.RowCount(), 3);
+  Open(Fixture("sample.tgz"));
+  Drop(app.main, files);
+  EXPECT_EQ(app.DismissMessage(), L"Save Error");
+  ASSERT_TRUE(WaitUntil([&] { return app.FindDialog(L"Save Error") == nullptr; }));
+  ASSERT_TRUE(app.WaitIdle());
+  EXPECT_EQ(app.RowCount(), 3);
+  Open(archive);
+  Drop(app.main, files);
+  EXPECT_TRUE(WaitUntil([&] { return app.RowCount() == 3 + 3; }));
+  EXPECT_TRUE(app.WaitIdle());
+}
+
 TEST_F(UiEdit, RevertCutsAwayWhatWasAddedSinceOpening) {
   const std::filesystem::path archive = Copy("sample.tar");
   const Bytes before = ReadBytes(archive);
   WriteBytes(dir.Path("extra.txt"), BytesOf("extra"));
   Open(archive);
-  EXPECT_EQ(app.MenuState(0, CMD_REVERT_ARCHIVE) & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
+  EXPECT_TRUE(app.Grayed(0, CMD_REVERT_ARCHIVE));
   ASSERT_TRUE(app.Run(CMD_REVERT_ARCHIVE));  // nothing added yet: refused without a question
   EXPECT_EQ(app.FindDialog(L"Revert"), nullptr);
   app.answers.file = dir.Path("extra.txt").wstring();
   ASSERT_TRUE(app.Run(CMD_ADD_FILE));
-  EXPECT_EQ(app.MenuState(0, CMD_REVERT_ARCHIVE) & MF_GRAYED, 0u);
+  EXPECT_FALSE(app.Grayed(0, CMD_REVERT_ARCHIVE));
   for (int button : {IDCANCEL, IDOK}) {  // No keeps everything
-    app.Command(CMD_REVERT_ARCHIVE);
-    HWND question = app.WaitDialog(L"Revert");
+    HWND question = app.Ask(CMD_REVERT_ARCHIVE, L"Revert");
     ASSERT_NE(question, nullptr);
     EXPECT_EQ(ItemText(question, IDC_MESSAGE), L"Delete all new additions and reopen archive?");
-    Press(question, button);
-    ASSERT_TRUE(app.WaitFinished());
+    ASSERT_TRUE(app.Close(question, button));
     EXPECT_EQ(app.RowCount(), button == IDOK ? 3 : 4);
   }
   ASSERT_TRUE(app.Run(CMD_CLOSE_ARCHIVE));
@@ -77,8 +122,7 @@ TEST_F(UiEdit, OnlyTheLastMemberCanBeDeletedAndAGapIsPassedOver) {
   AppendTarMember(tar, {"c", 1}, BytesOf("2"));
   AppendTarMember(tar, {"a", 1}, BytesOf("3"));
   AppendZeroBlocks(tar, 2);
-  WriteBytes(dir.Path("gap.tar"), tar);
-  Open(dir.Path("gap.tar"));
+  OpenBytes("gap.tar", tar);
   ASSERT_TRUE(app.Run(CMD_SORT_NAME));
   Select({1});
   ASSERT_TRUE(app.Run(CMD_ROW_DELETE));
@@ -97,20 +141,16 @@ TEST_F(UiEdit, OnlyTheLastMemberCanBeDeletedAndAGapIsPassedOver) {
   EXPECT_EQ(ReadBytes(dir.Path("gap.tar")), Bytes(1024, 0));
 }
 
-// Enter stores the name and Escape changes nothing; the names themselves: Rename.QbxNamesAndDirectoryFlag.
-TEST_F(UiEdit, InPlaceRename) {
-  WriteBytes(dir.Path("names.qbx"), QbxBytes({{"short.txt", BytesOf("s")}}));
-  Open(dir.Path("names.qbx"));
+// In-place rename: Enter stores the name, Escape changes nothing (the names themselves:
+// Rename.QbxNamesAndDirectoryFlag). A ZIP made here takes a name of the same length in bytes
+// and loses its last member; another length is refused with the reason (ZipRename's).
+TEST_F(UiEdit, InPlaceRenameAndAZipMadeHereRenamedAndCut) {
+  OpenBytes("names.qbx", QbxBytes({{"short.txt", BytesOf("s")}}));
   Select({0});
-  Rename(L"sub\\renamed.txt");
+  Renamed(L"sub\\renamed.txt");
   EXPECT_EQ(app.Cell(0, 0), L"sub/renamed.txt");
-  Rename(L"never.txt", VK_ESCAPE);
+  Renamed(L"never.txt", VK_ESCAPE);
   EXPECT_EQ(app.Cell(0, 0), L"sub/renamed.txt");
-}
-
-// A ZIP made here takes a rename of the same length in bytes and loses its last member; a
-// name of another length is refused with the reason (the refusals themselves: ZipRename).
-TEST_F(UiEdit, AZipMadeHereIsRenamedAndCut) {
   WriteBytes(dir.Path("a.txt"), BytesOf("a"));
   WriteBytes(dir.Path("b.txt"), BytesOf("bb"));
   const std::filesystem::path archive = dir.Path("new.zip");
@@ -121,13 +161,9 @@ TEST_F(UiEdit, AZipMadeHereIsRenamedAndCut) {
     ASSERT_TRUE(app.Run(CMD_ADD_FILE));
   }
   Select({0});
-  Rename(L"c.txt");
+  Renamed(L"c.txt");
   EXPECT_EQ(app.Column(0), (Names{L"c.txt", L"b.txt"}));
-  ASSERT_TRUE(app.Run(CMD_ROW_RENAME));
-  HWND edit = reinterpret_cast<HWND>(SendMessageW(app.List(), LVM_GETEDITCONTROL, 0, 0));
-  ASSERT_NE(edit, nullptr);
-  SetWindowTextW(edit, L"longer.txt");
-  PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+  Rename(L"longer.txt");
   HWND error = app.WaitDialog(L"Rename Error");
   ASSERT_NE(error, nullptr);
   Press(error, IDOK);
@@ -142,18 +178,83 @@ TEST_F(UiEdit, PrependTrimAndChangeModeRewriteTheSelectedRows) {
   const std::filesystem::path archive = Copy("sample.tar");
   Open(archive);
   Select({0, 1});
-  app.Command(CMD_ROW_PREPEND);
-  HWND dialog = app.WaitDialog(L"Prepend Prefix to Path/Name");
+  HWND dialog = app.Ask(CMD_ROW_PREPEND, L"Prepend Prefix to Path/Name");
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_PREFIX_EDIT, EM_GETLIMITTEXT, 0, 0), 64);
   SetDlgItemTextW(dialog, IDC_PREFIX_EDIT, L"new\\");
-  Press(dialog, IDOK);
-  ASSERT_TRUE(app.WaitFinished());
+  ASSERT_TRUE(app.Close(dialog, IDOK));
   EXPECT_EQ(app.Column(0), (Names{L"new/alpha.txt", L"new/numbers.txt", L"docs/notes.md"}));
   ASSERT_TRUE(app.Run(CMD_ROW_TRIM_BASE + 5));
   ASSERT_TRUE(app.Run(CMD_ROW_MODE_LAST));  // 600
   Restart(archive.wstring());
   EXPECT_EQ(app.Column(0), (Names{L"lpha.txt", L"umbers.txt", L"docs/notes.md"}));
   EXPECT_EQ(app.Column(5), (Names{L"-rw-------", L"-rw-------", L"-rw-r--r--"}));
+}
+
+// Extract Here and Extract to "name\" pick no folder: the archive's own, or one named after
+// it beside it. The Extract dialog: the archive's folder offered, Browse filling the edit, a
+// typed folder made when missing, Cancel extracting nothing.
+TEST_F(UiEdit, ExtractBesideTheArchiveOrToATypedOrBrowsedFolder) {
+  const std::filesystem::path archive = Copy("sample.tar");
+  Open(archive);
+  UseExtractDialog();
+  auto extractInto = [&](const std::function<void(HWND)>& answer, int button) {
+    HWND dialog = app.Ask(CMD_EXTRACT, L"Extract");
+    ASSERT_NE(dialog, nullptr);
+    answer(dialog);
+    Press(dialog, button);
+    ASSERT_TRUE(app.WaitFinished(30000));
+  };
+  extractInto([&](HWND dialog) { EXPECT_EQ(ItemText(dialog, IDC_EXTRACT_FOLDER), archive.parent_path().wstring()); },
+              IDCANCEL);
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("alpha.txt")));
+  extractInto([&](HWND dialog) { SetDlgItemTextW(dialog, IDC_EXTRACT_FOLDER, L"typed\\new"); }, IDOK);
+  EXPECT_EQ(ReadBytes(dir.Path("typed/new/alpha.txt")), BytesOf("alpha\n"));
+  std::filesystem::create_directories(dir.Path("browsed"));
+  app.answers.folder = dir.Path("browsed").wstring();
+  extractInto([&](HWND dialog) {
+    EXPECT_EQ(ItemText(dialog, IDC_EXTRACT_FOLDER), (dir.Path("typed") / "new").wstring());  // the last one
+    SendMessageW(dialog, WM_COMMAND, IDC_EXTRACT_BROWSE, 0);
+    EXPECT_EQ(app.answers.lastFolderCaption, L"Copy Items");
+    EXPECT_EQ(ItemText(dialog, IDC_EXTRACT_FOLDER), dir.Path("browsed").wstring());
+  }, IDOK);
+  EXPECT_EQ(ReadBytes(dir.Path("browsed/alpha.txt")), BytesOf("alpha\n"));
+  for (const auto& [command, folder] : {std::pair<UINT, const char*>{CMD_ROW_EXTRACT_HERE, "."}, {CMD_ROW_EXTRACT_TO, "sample"}}) {
+    ASSERT_TRUE(app.Run(command));
+    ASSERT_TRUE(app.WaitIdle());
+    EXPECT_EQ(ReadBytes(dir.Path(folder) / "alpha.txt"), BytesOf("alpha\n")) << folder;
+    EXPECT_TRUE(std::filesystem::exists(dir.Path(folder) / "docs" / "notes.md")) << folder;
+  }
+}
+
+// Members dragged out: extracted into a temporary folder first, handed over as files with
+// their bytes (a folder member's file inside its folder), the folder gone with the program.
+TEST_F(UiEdit, DraggedOutMembersAreCarriedAsExtractedFiles) {
+  Open(Copy("sample.tar"));  // alpha.txt, numbers.txt, docs/notes.md
+  Select({0, 2});
+  NMLISTVIEW drag{};
+  drag.hdr = {app.List(), IDC_LIST_VIEW, static_cast<UINT>(LVN_BEGINDRAG)};
+  SendMessageW(app.main, WM_NOTIFY, IDC_LIST_VIEW, reinterpret_cast<LPARAM>(&drag));
+  ASSERT_TRUE(WaitUntil([&] { return app.Finished() && app.WaitIdle() && DragOutData() != nullptr; }, 30000));
+  FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  STGMEDIUM medium{};
+  ASSERT_EQ(DragOutData()->GetData(&format, &medium), S_OK);
+  auto drop = static_cast<HDROP>(medium.hGlobal);
+  std::vector<std::filesystem::path> paths;
+  for (UINT i = 0; i < DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0); ++i) {
+    wchar_t path[MAX_PATH];
+    DragQueryFileW(drop, i, path, MAX_PATH);
+    paths.push_back(path);
+  }
+  ReleaseStgMedium(&medium);
+  std::sort(paths.begin(), paths.end());
+  ASSERT_EQ(paths.size(), 2u);
+  EXPECT_EQ(paths[0].filename(), L"alpha.txt");
+  EXPECT_EQ(paths[1].filename(), L"docs");
+  EXPECT_EQ(ReadBytes(paths[0]), ReadBytes(Fixture("src/alpha.txt")));
+  EXPECT_EQ(ReadBytes(paths[1] / "notes.md"), ReadBytes(Fixture("src/docs/notes.md")));
+  EXPECT_FALSE(std::filesystem::exists(paths[1].parent_path() / "numbers.txt"));  // not selected
+  ASSERT_TRUE(app.Stop());
+  EXPECT_FALSE(std::filesystem::exists(paths[0].parent_path()));
 }
 }  // namespace

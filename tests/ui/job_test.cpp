@@ -56,45 +56,16 @@ INSTANTIATE_TEST_SUITE_P(UiJob, UiPrompt, testing::ValuesIn(kPrompts), CaseName(
 
 using UiJob = UiTest;
 
-TEST_F(UiJob, ThePasswordEditHidesAndLimitsWhatIsTypedAndTheVerdictStaysUntilClosed) {
-  Open(Fixture("crypt.zip"));
-  app.Command(CMD_TEST);
-  HWND prompt = app.WaitDialog(L"Enter Password");
-  ASSERT_NE(prompt, nullptr);
-  EXPECT_EQ(SendDlgItemMessageW(prompt, IDC_PASSWORD, EM_GETPASSWORDCHAR, 0, 0), 0x25CF);
-  EXPECT_EQ(SendDlgItemMessageW(prompt, IDC_PASSWORD, EM_GETLIMITTEXT, 0, 0), 255);
-  EXPECT_TRUE(WaitUntil([&] {  // the keyboard focus is in the edit
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    return GetGUIThreadInfo(app.uiThreadId, &info) && info.hwndFocus == GetDlgItem(prompt, IDC_PASSWORD);
-  }));
-  SetDlgItemTextW(prompt, IDC_PASSWORD, L"open sesame");
-  Press(prompt, IDC_DECRYPT_ALL);
-  HWND progress = app.WaitDialog(L"Testing");
-  ASSERT_NE(progress, nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return ItemText(progress, IDC_STATUS) == L"Test completed. There are no errors."; }));
-  EXPECT_FALSE(IsShown(progress, IDOK));
-  EXPECT_EQ(ItemText(progress, IDCANCEL), L"Close");
-  EXPECT_FALSE(app.Finished());
-  Press(progress, IDCANCEL);
-  ASSERT_TRUE(app.WaitFinished());
-  EXPECT_EQ(app.State()->Password[0], 0);  // the typed password does not outlive the dialog
-}
-
 TEST_F(UiJob, ADamagedArchiveShowsItsErrorThenTheVerdict) {
   Bytes qbx = QbxBytes({{"good.txt", BytesOf("good data")}, {"bad.txt", BytesOf("bad data here")}});
   qbx[qbx.size() - 8] ^= 0x20;
-  WriteBytes(dir.Path("a.qbx"), qbx);
-  Open(dir.Path("a.qbx"));
-  app.Command(CMD_TEST);
-  HWND progress = app.WaitDialog(L"Testing"), message = app.WaitMessageDialog();
+  OpenBytes("a.qbx", qbx);
+  HWND progress = app.Ask(CMD_TEST, L"Testing");
   ASSERT_NE(progress, nullptr);
-  ASSERT_NE(message, nullptr);
-  Press(message, IDOK);
+  EXPECT_NE(app.DismissMessage(), L"");
   ASSERT_TRUE(WaitUntil([&] { return ItemText(progress, IDC_STATUS) == L"Test failed."; }));
   EXPECT_TRUE(IsEnabledItem(progress, IDCANCEL));
-  Press(progress, IDCANCEL);
-  ASSERT_TRUE(app.WaitFinished());
+  ASSERT_TRUE(app.Close(progress));
 }
 
 // What the progress dialog shows at the moment the job's done message reaches it.
@@ -113,13 +84,11 @@ class UiProgress : public UiTest {
   // big one that takes many pause polls to copy; extraction started, its prompt up.
   void SetUp() override {
     UiTest::SetUp();
-    WriteBytes(dir.Path("slow.tar"), TarBytes({{{"first.txt", 5}, BytesOf("first")}, {{"big.bin", kBig}, Bytes(kBig, 'z')}}));
     std::filesystem::create_directories(dir.Path("out"));
     WriteBytes(dir.Path("out/first.txt"), BytesOf("old"));
-    Open(dir.Path("slow.tar"));
+    OpenBytes("slow.tar", TarBytes({{{"first.txt", 5}, BytesOf("first")}, {{"big.bin", kBig}, Bytes(kBig, 'z')}}));
     app.answers.folder = dir.Path("out").wstring();
-    app.Command(CMD_EXTRACT);
-    prompt = app.WaitDialog(L"File Already Exists");
+    prompt = app.Ask(CMD_EXTRACT, L"File Already Exists");
     progress = app.FindDialog(L"Extracting");
     ASSERT_NE(prompt, nullptr);
     ASSERT_NE(progress, nullptr);
@@ -192,16 +161,13 @@ TEST_F(UiProgress, CancelDuringAPromptAsksNothingAndYesCancelsQuietly) {
   EXPECT_FALSE(std::filesystem::exists(dir.Path("out/big.bin")) && std::filesystem::file_size(dir.Path("out/big.bin")) == kBig);
 }
 
-TEST_F(UiProgress, ADoneMessageOfAnEarlierJobIsIgnored) {
+// Which field shows which figure (the texts themselves are FormatTest's); a done message
+// of an earlier job changes nothing.
+TEST_F(UiProgress, FieldsShowTheProgressBlockAndAnEarlierJobsDoneIsIgnored) {
   SendMessageW(progress, kJobDoneMessage, app.State()->DialogToken + 1, kOutcomeTestPassed);
   EXPECT_EQ(State(), kJobRunning);
   EXPECT_TRUE(IsShown(progress, IDOK));
   EXPECT_NE(ItemText(progress, IDCANCEL), L"Close");
-  CancelWhilePaused();
-}
-
-// Which field shows which figure; the texts themselves are FormatTest's.
-TEST_F(UiProgress, FieldsShowTheProgressBlock) {
   ProgressBlock block{};
   block.totalBytes = 1572864;
   block.fraction = 0.42;

@@ -82,26 +82,33 @@ TEST_F(UiList, SortsFromTheMenuAndTheHeadings) {
   EXPECT_EQ(app.Column(5), Reversed(last));
 }
 
-TEST_F(UiList, SelectionCountsAndSizesReachTheStatusBar) {
+// Select All takes both sizes of every row (the texts for differing sizes: ListTexts.StatusBarParts).
+TEST_F(UiList, SelectionCountsAndSizesReachTheStatusBarAndTypingFindsARow) {
   EXPECT_EQ(app.StatusPart(0), L" 3 items");
   EXPECT_EQ(app.StatusPart(1), L"4 KB");
-  EXPECT_EQ(app.MenuState(1, CMD_DESELECT_ALL) & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
+  EXPECT_TRUE(app.Grayed(1, CMD_DESELECT_ALL));
   app.SelectRows({0, 2});  // b.txt and c.bin
   ASSERT_TRUE(WaitUntil([&] { return app.StatusPart(1) == L"2 selected  4 KB"; }));
-  EXPECT_EQ(app.MenuState(1, CMD_DESELECT_ALL) & MF_GRAYED, 0u);
+  EXPECT_FALSE(app.Grayed(1, CMD_DESELECT_ALL));
   ASSERT_TRUE(app.Run(CMD_INVERT_SELECTION));
   EXPECT_EQ(app.StatusPart(1), L"1 selected  500 bytes");
   EXPECT_EQ(app.State()->CurrentRow, 1);
   ASSERT_TRUE(app.Run(CMD_SELECT_ALL));
   EXPECT_EQ(app.StatusPart(1), L"3 selected  4 KB");
-  EXPECT_EQ(app.MenuState(1, CMD_SELECT_ALL) & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
+  EXPECT_TRUE(app.Grayed(1, CMD_SELECT_ALL));
   ASSERT_TRUE(app.Run(CMD_DESELECT_ALL));
   EXPECT_EQ(app.StatusPart(1), L"4 KB");
   EXPECT_EQ(app.SelectedRow(), -1);
-}
-
-// The status texts of differing sizes: ListTexts.StatusBarParts.
-TEST_F(UiList, SelectAllTakesBothSizesOfEveryRow) {
+  // Typing in the list finds the next row whose name starts with the text, whatever the case.
+  const std::tuple<const wchar_t*, UINT, int> finds[] = {
+      {L"a", LVFI_STRING | LVFI_PARTIAL, 1}, {L"C.B", LVFI_STRING | LVFI_PARTIAL, 2}, {L"b.txt", LVFI_STRING, 0},
+      {L"b.tx", LVFI_STRING, -1} /* a whole name, not its start */, {L"zz", LVFI_STRING | LVFI_PARTIAL, -1}};
+  for (const auto& [text, flags, row] : finds) {
+    LVFINDINFOW f{};
+    f.flags = flags;
+    f.psz = text;
+    EXPECT_EQ(SendMessageW(app.List(), LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&f)), row) << text;
+  }
   Open(Fixture("sample.zip"));
   ASSERT_TRUE(app.Run(CMD_SELECT_ALL));
   const ListTotals& t = app.State()->Totals;
@@ -110,32 +117,15 @@ TEST_F(UiList, SelectAllTakesBothSizesOfEveryRow) {
   EXPECT_EQ(t.SelectedExtractedSize, t.RowExtractedSize);
 }
 
-// Typing in the list goes to the next row whose name starts with what was typed, whatever
-// the case; the list asks the program, which holds the rows.
-TEST_F(UiList, TypingFindsARowByTheStartOfItsName) {
-  auto find = [&](const wchar_t* text, int start, UINT flags) {
-    LVFINDINFOW f{};
-    f.flags = flags;
-    f.psz = text;
-    return static_cast<int>(SendMessageW(app.List(), LVM_FINDITEMW, static_cast<WPARAM>(start), reinterpret_cast<LPARAM>(&f)));
-  };
-  EXPECT_EQ(find(L"a", -1, LVFI_STRING | LVFI_PARTIAL), 1);
-  EXPECT_EQ(find(L"C.B", -1, LVFI_STRING | LVFI_PARTIAL), 2);
-  EXPECT_EQ(find(L"b.txt", -1, LVFI_STRING), 0);
-  EXPECT_EQ(find(L"b.tx", -1, LVFI_STRING), -1);  // a whole name, not its start
-  EXPECT_EQ(find(L"zz", -1, LVFI_STRING | LVFI_PARTIAL), -1);
-}
-
 // A hundred thousand members in the window: listed, all selected and tested within the
 // suite's usual time (the list holds the rows itself and asks no row per member). The
 // times are printed for the record; the benchmarks judge them.
 constexpr int kMembers = 100000;
 
 double WorkingSetMiB() {
-  PROCESS_MEMORY_COUNTERS counters{};
-  counters.cb = sizeof counters;
-  return K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) ? counters.WorkingSetSize / 1048576.0
-                                                                                    : 0;
+  PROCESS_MEMORY_COUNTERS c{};
+  c.cb = sizeof c;
+  return K32GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c) ? c.WorkingSetSize / 1048576.0 : 0;
 }
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
@@ -147,15 +137,13 @@ class UiBigArchive : public UiTest {
   // Runs Test to its verdict and closes the dialog; the time it took, or -1.
   double TestSeconds() {
     const auto start = std::chrono::steady_clock::now();
-    app.Command(CMD_TEST);
-    HWND progress = app.WaitDialog(L"Testing");
+    HWND progress = app.Ask(CMD_TEST, L"Testing");
     const bool passed = progress != nullptr && WaitUntil([&] {
       return ItemText(progress, IDC_STATUS) == L"Test completed. There are no errors.";
     }, 120000);
     const double seconds = SecondsSince(start);
     EXPECT_TRUE(passed);
-    if (progress != nullptr) Press(progress, IDCANCEL);
-    EXPECT_TRUE(app.WaitFinished());
+    EXPECT_TRUE(progress != nullptr && app.Close(progress));
     return passed ? seconds : -1;
   }
 };
@@ -170,22 +158,17 @@ TEST_F(UiBigArchive, ListsSelectsAllAndTests) {
   }
   AppendZeroBlocks(tar, 2);
   WriteBytes(dir.Path("big.tar"), tar);
-
   tar = Bytes();
   const double before = WorkingSetMiB();
   auto start = std::chrono::steady_clock::now();
   Open(dir.Path("big.tar"));
-  const double opened = SecondsSince(start);
-  const double rowsMiB = WorkingSetMiB() - before;
+  const double opened = SecondsSince(start), rowsMiB = WorkingSetMiB() - before;
   ASSERT_EQ(app.RowCount(), kMembers);
   EXPECT_EQ(app.Cell(kMembers - 1, 0), L"dir099/m099999.txt");
-
   start = std::chrono::steady_clock::now();
   ASSERT_TRUE(app.Run(CMD_SELECT_ALL));
   ASSERT_TRUE(WaitUntil([&] { return app.State()->Totals.SelectedCount == kMembers; }));
-  const double selected = SecondsSince(start);
-
-  const double testedSelected = TestSeconds();
+  const double selected = SecondsSince(start), testedSelected = TestSeconds();
   ASSERT_TRUE(app.Run(CMD_DESELECT_ALL));
   ASSERT_EQ(app.State()->Totals.SelectedCount, 0u);
   const double testedAll = TestSeconds();
@@ -196,63 +179,42 @@ TEST_F(UiBigArchive, ListsSelectsAllAndTests) {
 
 // Names past Windows' 260 characters and not ASCII, as the independent tools wrote them
 // (tests/fixtures/name_fixtures.sh, in the UI fixtures' names/), shown whole in the list and
-// written whole by Extract; and the progress dialog's count of what a job left out for a
-// link on the disk. Decoding names is the core's test, leaving links out the jobs'.
-
-std::filesystem::path NameFixtures() { return Fixture("names"); }
-
-// The tree's files as the fixture script listed them, one UTF-8 path a line.
-Names SourceFiles() {
-  Names files;
-  std::ifstream list(NameFixtures() / "files.txt");
-  for (std::string line; std::getline(list, line);)
-    files.push_back(std::filesystem::path(std::u8string(line.begin(), line.end())).wstring());
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-// Windows reaches paths past MAX_PATH only in their long form.
+// written whole by Extract (Windows reaches such paths only in their long form); and the
+// progress dialog's count of what a job left out for a link on the disk. Decoding names is
+// the core's test, leaving links out the jobs'.
 std::filesystem::path LongForm(const std::filesystem::path& path) {
   return L"\\\\?\\" + std::filesystem::absolute(path).make_preferred().wstring();
 }
 
-Names SortedColumn(const UiApp& app) {
-  Names cells = app.Column(0);
-  std::sort(cells.begin(), cells.end());
-  return cells;
-}
-
 struct NameCase { const char* what; const char* archive; };
 const NameCase kNameCases[] = {
-    {"gnu tar pax", "pax.tar"},
-    {"gnu tar long name records", "gnu.tar"},
-    {"info zip", "infozip.zip"},
-    {"python zip", "python.zip"},
+    {"gnu tar pax", "pax.tar"}, {"gnu tar long name records", "gnu.tar"},
+    {"info zip", "infozip.zip"}, {"python zip", "python.zip"},
 };
 class UiLongNames : public UiTest, public testing::WithParamInterface<NameCase> {};
 
 TEST_P(UiLongNames, TheListAndExtractKeepTheWholePaths) {
-  const Names files = SourceFiles();
+  const std::filesystem::path names = Fixture("names");
+  Names files;  // as the fixture script listed them, one UTF-8 path a line
+  std::ifstream list(names / "files.txt");
+  for (std::string line; std::getline(list, line);) files.push_back(Utf8Path(line).wstring());
   ASSERT_EQ(files.size(), 3u);
-  Open(NameFixtures() / GetParam().archive);
-  EXPECT_EQ(SortedColumn(app), files);
+  Open(names / GetParam().archive);
+  Names listed = app.Column(0);
+  std::sort(files.begin(), files.end());
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, files);
   std::filesystem::create_directories(dir.Path("out"));
   app.answers.folder = dir.Path("out").wstring();
   ASSERT_TRUE(app.Run(CMD_EXTRACT));
   for (const std::wstring& file : files)
-    EXPECT_EQ(ReadBytes(LongForm(dir.Path("out") / file)), ReadBytes(LongForm(NameFixtures() / "src" / file))) << file;
+    EXPECT_EQ(ReadBytes(LongForm(dir.Path("out") / file)), ReadBytes(LongForm(names / "src" / file))) << file;
 }
 INSTANTIATE_TEST_SUITE_P(UiNames, UiLongNames, testing::ValuesIn(kNameCases), CaseName());
 
 // A job that meets a link to the folder "elsewhere": Add Folder of a tree holding one, or
-// Extract of a member whose path runs through one in the destination. What is left out and
-// that nothing is followed: LinkSafety's job tests.
-struct LeftOutCase {
-  const char* what;
-  bool extract;
-  const wchar_t* progressTitle;
-  const wchar_t* status;
-};
+// Extract of a member whose path runs through one in the destination.
+struct LeftOutCase { const char* what; bool extract; const wchar_t *progressTitle, *status; };
 const LeftOutCase kLeftOutCases[] = {
     {"add folder skips a folder link", false, L"Adding", L"1 item skipped: links, devices and pipes are not added."},
     {"extract writes nothing through a link", true, L"Extracting", L"Extraction failed. 1 member was not extracted."},
@@ -270,27 +232,22 @@ TEST_P(UiLeftOut, TheProgressDialogStaysOpenWithTheCount) {
   WriteBytes(folder / "plain.txt", BytesOf("plain"));
   ASSERT_TRUE(links.Make(dir.Path("elsewhere"), folder / "link"));
   if (c.extract) {
-    WriteBytes(dir.Path("planted.tar"), TarBytes({{{"link/planted.txt", 7}, BytesOf("planted")}}));
-    Open(dir.Path("planted.tar"));
+    OpenBytes("planted.tar", TarBytes({{{"link/planted.txt", 7}, BytesOf("planted")}}));
   } else {
     app.answers.newArchive = dir.Path("new.qbx").wstring();
     ASSERT_TRUE(app.Run(CMD_NEW_ARCHIVE));
   }
   app.answers.folder = folder.wstring();
-  app.Command(c.extract ? CMD_EXTRACT : CMD_ADD_FOLDER);
-  HWND progress = app.WaitDialog(c.progressTitle);
+  HWND progress = app.Ask(c.extract ? CMD_EXTRACT : CMD_ADD_FOLDER, c.progressTitle);
   ASSERT_NE(progress, nullptr);
   if (c.extract) {
-    HWND error = app.WaitDialog(L"Extraction Error");
-    ASSERT_NE(error, nullptr);
-    Press(error, IDOK);
+    EXPECT_EQ(app.DismissMessage(), L"Extraction Error");
   }
   EXPECT_TRUE(WaitUntil([&] { return ItemText(progress, IDC_STATUS) == c.status; })) << ItemText(progress, IDC_STATUS);
   Sleep(300);
   EXPECT_FALSE(app.Finished());  // open until closed
   EXPECT_EQ(ItemText(progress, IDCANCEL), L"Close");
-  Press(progress, IDCANCEL);
-  ASSERT_TRUE(app.WaitFinished());
+  ASSERT_TRUE(app.Close(progress));
 }
 INSTANTIATE_TEST_SUITE_P(UiNames, UiLeftOut, testing::ValuesIn(kLeftOutCases), CaseName());
 }  // namespace

@@ -11,13 +11,11 @@ export TZ=UTC
 printf 'alpha\n' > src/alpha.txt
 seq 1 40000 > src/numbers.txt
 printf 'line one\nline two\n' > src/docs/notes.md
-head -c 300000 /dev/zero | tr '\0' 'q' > src/pages.bin
 find src -exec touch -d "2022-02-03 04:05:06" {} +
 
 (cd src && tar --format=ustar -cf ../sample.tar alpha.txt numbers.txt docs/notes.md)
 (cd src && zip -q -X -r ../sample.zip alpha.txt numbers.txt docs)
 (cd src && zip -q -X -P 'open sesame' ../crypt.zip alpha.txt numbers.txt docs/notes.md)
-(cd src && zip -q -X -0 ../book.epub alpha.txt)
 gzip -n -c src/numbers.txt > numbers.txt.gz
 (cd src && tar -czf ../sample.tgz alpha.txt numbers.txt docs/notes.md)
 # Long and non-ASCII names, with their tree, in names/ (the native fixtures' script).

@@ -27,17 +27,14 @@ bool Take(std::wstring* answer, char16_t* path) {
 
 bool PickFile(HWND, const wchar_t*, char16_t* path, const wchar_t*) { return Take(&Answers().file, path); }
 bool PickNew(HWND, char16_t* path) { return Take(&Answers().newArchive, path); }
-bool Browse(FolderRequest* request) {
-  Answers().lastFolderStart = reinterpret_cast<const wchar_t*>(request->path);
-  Answers().lastFolderCaption = request->caption;
-  return Take(&Answers().folder, request->path);
-}
-// The Extract dialog as a user who types the answered folder and presses OK.
-bool PickExtract(HWND, char16_t* path) {
+bool PickFolder(char16_t* path, const wchar_t* caption) {
   Answers().lastFolderStart = reinterpret_cast<const wchar_t*>(path);
-  Answers().lastFolderCaption = L"Extract";
+  Answers().lastFolderCaption = caption;
   return Take(&Answers().folder, path);
 }
+bool Browse(FolderRequest* request) { return PickFolder(request->path, request->caption); }
+// The Extract dialog as a user who types the answered folder and presses OK.
+bool PickExtract(HWND, char16_t* path) { return PickFolder(path, L"Extract"); }
 constexpr PathPickers kTestPickers = {PickFile, Browse, PickNew, PickExtract};
 // The program's own Extract dialog, its Browse answered as above.
 bool SystemExtract(HWND owner, char16_t* path) { return SystemPickers()->pickExtractFolder(owner, path); }
@@ -116,7 +113,6 @@ bool UiApp::Stop() {
 }
 
 UiApp::~UiApp() { if (ui.joinable() && !Stop()) ui.detach(); }
-
 MainState* UiApp::State() const { return App(); }
 HWND UiApp::List() const { return Hwnd(App()->ListView); }
 
@@ -126,9 +122,7 @@ void UiApp::Command(UINT id) {
 }
 
 bool UiApp::WaitFinished(int timeoutMs) { return WaitUntil([&] { return commandDone; }, timeoutMs); }
-
 bool UiApp::Run(UINT id, int timeoutMs) { return Command(id), WaitFinished(timeoutMs); }
-
 HWND UiApp::FindDialog(const std::wstring& title) const { return FindThreadWindow(uiThreadId, L"#32770", &title); }
 
 HWND UiApp::WaitDialog(const std::wstring& title, int timeoutMs) {
@@ -141,6 +135,16 @@ HWND UiApp::WaitMessageDialog(int timeoutMs) {
   HWND found = nullptr;
   WaitUntil([&] { return (found = FindThreadWindow(uiThreadId, L"#32770", nullptr, IDC_MESSAGE)) != nullptr; }, timeoutMs);
   return found;
+}
+
+bool UiApp::Close(HWND dialog, int button) { return Press(dialog, button), WaitFinished(); }
+
+std::wstring UiApp::DismissMessage() {
+  HWND message = WaitMessageDialog();
+  if (message == nullptr) return L"";
+  std::wstring title = TextOf(message);
+  Press(message, IDOK);
+  return title;
 }
 
 bool UiApp::WaitIdle(int timeoutMs) {
@@ -192,14 +196,15 @@ UINT UiApp::MenuState(UINT position, UINT id) const {
   return GetMenuState(dropDown, id, MF_BYCOMMAND);
 }
 
+HWND UiApp::RenameEdit() const { return reinterpret_cast<HWND>(SendMessageW(List(), LVM_GETEDITCONTROL, 0, 0)); }
+
 void Press(HWND dialog, int id) {
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
 std::wstring TextOf(HWND window) {
   wchar_t text[512] = {};
-  GetWindowTextW(window, text, 512);
-  return text;
+  return GetWindowTextW(window, text, 512), text;
 }
 
 std::wstring ItemText(HWND dialog, int id) { return TextOf(GetDlgItem(dialog, id)); }

@@ -51,6 +51,11 @@ struct UiApp {
   bool WaitIdle(int timeoutMs = 20000);
   // The error or confirmation dialog (the one with a message line), waited for.
   HWND WaitMessageDialog(int timeoutMs = 10000);
+  // Command and the dialog it opens; a dialog's button pressed and the command's end.
+  HWND Ask(UINT id, const std::wstring& title) { return Command(id), WaitDialog(title); }
+  bool Close(HWND dialog, int button = IDCANCEL);
+  // The message dialog's title after OK dismissed it; empty when none came.
+  std::wstring DismissMessage();
 
   int RowCount() const;
   std::wstring Cell(int row, int column) const;
@@ -61,6 +66,8 @@ struct UiApp {
   void SelectRows(const std::vector<int>& rows);
   int SelectedRow() const;
   UINT MenuState(UINT position, UINT id) const;
+  bool Grayed(UINT position, UINT id) const { return (MenuState(position, id) & MF_GRAYED) != 0; }
+  HWND RenameEdit() const;
 
   bool commandDone = true;
 };
@@ -75,6 +82,8 @@ class UiTest : public ::testing::Test {
   void Restart(const std::wstring& commandLine = L"");
   // Opens the archive through the Open command's picker.
   void Open(const std::filesystem::path& archive);
+  // Writes the bytes to the scratch folder under the name and opens them.
+  void OpenBytes(const std::string& name, const Bytes& bytes) { WriteBytes(dir.Path(name), bytes), Open(dir.Path(name)); }
   // Selects the rows and waits until the selection counters have them.
   void Select(const std::vector<int>& rows);
   // A writable copy of a fixture in the scratch folder.

@@ -21,79 +21,57 @@ bool Shot(const char* name) {
   return std::fgets(line, sizeof line, stdin) != nullptr;
 }
 
-int RowNamed(UiApp& app, const std::wstring& name) {
-  for (int row = 0; row < app.RowCount(); ++row)
-    if (app.Cell(row, 0) == name) return row;
-  return -1;
-}
+bool Paused(HWND progress) { return WaitUntil([&] { return ItemText(progress, IDOK) == L"&Continue"; }); }
 
-uint32_t JobState(UiApp& app) { return app.State()->Archive.jobState.load(); }
-
-// Runs the paused job in short bursts until the dialog shows its first figures.
-void RunUntilFiguresShow(UiApp& app, HWND progress) {
-  for (int burst = 0; burst < 100 && JobState(app) == 4; ++burst) {
+// Test of the whole archive, paused; run in short bursts until the dialog shows its first figures.
+bool TakeProgressShot(UiApp& app) {
+  app.Run(CMD_DESELECT_ALL);
+  HWND progress = app.Ask(CMD_TEST, L"Testing");
+  if (progress == nullptr) return false;
+  Press(progress, IDOK);
+  Paused(progress);
+  for (int burst = 0; burst < 100 && app.State()->Archive.jobState.load() == kJobPaused; ++burst) {
     if (!ItemText(progress, IDC_ELAPSED).empty() && SendDlgItemMessageW(progress, IDC_PROGRESS, PBM_GETPOS, 0, 0) > 0)
-      return;
+      break;
     Press(progress, IDOK);  // continue
     Sleep(20);
     Press(progress, IDOK);  // pause
-    WaitUntil([&] { return ItemText(progress, IDOK) == L"&Continue"; });
+    Paused(progress);
     Sleep(300);
   }
-}
-
-bool TakeProgressShot(UiApp& app) {
-  app.Run(CMD_DESELECT_ALL);  // the whole archive, so the test lasts a while
-  app.Command(CMD_TEST);
-  HWND progress = app.WaitDialog(L"Testing");
-  if (progress == nullptr) return false;
-  Press(progress, IDOK);
-  WaitUntil([&] { return ItemText(progress, IDOK) == L"&Continue"; });
-  RunUntilFiguresShow(app, progress);
   bool ok = Shot("progress");
   Press(progress, IDOK);
   WaitUntil([&] { return ItemText(progress, IDCANCEL) == L"Close"; }, 60000);
-  Press(progress, IDCANCEL);
-  return ok && app.WaitFinished();
+  return app.Close(progress) && ok;
 }
 
-bool TakeViewShot(UiApp& app, UINT command, const wchar_t* title, const char* name) {
-  app.Run(CMD_DESELECT_ALL);
-  app.SelectRows({RowNamed(app, L"numbers.txt")});
-  WaitUntil([&] { return app.State()->Totals.SelectedCount == 1; });
-  app.Command(command);
-  HWND view = app.WaitDialog(title);
-  if (view == nullptr) return false;
+// A dialog of the main window, pictured and then closed with its button; a view dialog of
+// numbers.txt alone.
+bool TakeDialogShot(UiApp& app, UINT command, const wchar_t* title, const char* name, bool ofNumbers = false) {
+  if (ofNumbers) {
+    app.Run(CMD_DESELECT_ALL);
+    for (int row = 0; row < app.RowCount(); ++row)
+      if (app.Cell(row, 0) == L"numbers.txt") app.SelectRows({row});
+    WaitUntil([&] { return app.State()->Totals.SelectedCount == 1; });
+  }
+  HWND dialog = app.Ask(command, title);
+  if (dialog == nullptr) return false;
   Sleep(300);
   bool ok = Shot(name);
-  Press(view, IDCANCEL);
-  return ok && app.WaitFinished();
+  return app.Close(dialog) && ok;
 }
 
 // The File menu dropped down, with the archives opened before it.
 bool TakeRecentShot(UiApp& app) {
+  auto popup = [] { HWND menu = FindWindowW(L"#32768", nullptr); return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr; };
   PostMessageW(app.main, WM_SYSCOMMAND, SC_KEYMENU, 'f');
-  bool shown = WaitUntil([&] {
-    HWND popup = FindWindowW(L"#32768", nullptr);
-    return popup != nullptr && IsWindowVisible(popup);
-  }, 3000);
+  bool shown = WaitUntil([&] { return popup() != nullptr; }, 3000);
   Sleep(300);
   bool ok = shown && Shot("recent");
   PostMessageW(app.main, WM_CANCELMODE, 0, 0);
-  HWND popup = FindWindowW(L"#32768", nullptr);
-  if (popup != nullptr) PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
-  WaitUntil([&] { return FindWindowW(L"#32768", nullptr) == nullptr || !IsWindowVisible(FindWindowW(L"#32768", nullptr)); }, 3000);
+  if (HWND menu = FindWindowW(L"#32768", nullptr)) PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  WaitUntil([&] { return popup() == nullptr; }, 3000);
   return ok;
-}
-// A dialog of the main window, pictured and then closed with its button.
-bool TakeDialogShot(UiApp& app, UINT command, const wchar_t* title, const char* name, int closeButton) {
-  app.Command(command);
-  HWND dialog = app.WaitDialog(title);
-  if (dialog == nullptr) return false;
-  Sleep(300);
-  bool ok = Shot(name);
-  Press(dialog, closeButton);
-  return ok && app.WaitFinished();
 }
 }  // namespace
 
@@ -112,14 +90,14 @@ int main(int argc, char** argv) {
   WaitUntil([&] { return app.StatusPart(1).find(L"selected") != std::wstring::npos; });
   Sleep(300);
   bool ok = Shot("main") && TakeProgressShot(app) &&
-            TakeViewShot(app, CMD_ROW_VIEW_FIRST + 4, L"View Data Binary Hex", "view") &&
-            TakeDialogShot(app, CMD_PREFERENCES, L"Preferences", "preferences", IDCANCEL) &&
-            TakeDialogShot(app, CMD_ABOUT, L"About", "about", IDCANCEL);
+            TakeDialogShot(app, CMD_ROW_VIEW_FIRST + 4, L"View Data Binary Hex", "view", true) &&
+            TakeDialogShot(app, CMD_PREFERENCES, L"Preferences", "preferences") &&
+            TakeDialogShot(app, CMD_ABOUT, L"About", "about");
   UseExtractDialog();
-  ok = ok && TakeDialogShot(app, CMD_EXTRACT, L"Extract", "extract", IDCANCEL);
+  ok = ok && TakeDialogShot(app, CMD_EXTRACT, L"Extract", "extract");
   // The ZIP: its member's text as it extracts, then the recent archives (the TAR and it).
   app.answers.file = zip;
   ok = ok && app.Run(CMD_OPEN_ARCHIVE) && app.WaitIdle() &&
-       TakeViewShot(app, CMD_ROW_VIEW_FIRST + 1, L"View Data UTF-8", "view-extracted") && TakeRecentShot(app);
+       TakeDialogShot(app, CMD_ROW_VIEW_FIRST + 1, L"View Data UTF-8", "view-extracted", true) && TakeRecentShot(app);
   return app.Stop() && ok ? 0 : 1;
 }
