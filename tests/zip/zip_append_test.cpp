@@ -188,11 +188,12 @@ Bytes Commented() {
   return Joined({a, BytesOf("note")});
 }
 // Bytes between the last member and the directory, the end record's offset moved past them.
-Bytes GapBeforeDirectory() {
+// Bytes between the last member and the directory, the offsets moved past them.
+Bytes GapBeforeDirectory(const Bytes& gap) {
   const Bytes a = ZipWithDirectory(kTwo, {});
   const uint32_t directory = Le32(a.data() + a.size() - 6);
-  return EndWith(EndWith(Joined({Cut(a, directory), BytesOf("gap!"), Bytes(a.begin() + directory, a.end())}), 16, directory + 4),
-                 18, (directory + 4) >> 16);
+  const uint32_t moved = directory + static_cast<uint32_t>(gap.size());
+  return EndWith(EndWith(Joined({Cut(a, directory), gap, Bytes(a.begin() + directory, a.end())}), 16, moved), 18, moved >> 16);
 }
 struct GrowCase { const char* what; Bytes archive; bool writable; };
 const GrowCase kGrowCases[] = {
@@ -204,7 +205,9 @@ const GrowCase kGrowCases[] = {
     {"stub in front", ZipWithDirectory(kTwo, {.stub = BytesOf("MZ stub")}), false},
     {"stub not counted in the offsets", ZipWithDirectory(kTwo, {.stub = BytesOf("MZ"), .stubCounted = false}), false},
     {"gap between members", ZipWithDirectory(kTwo, {.gaps = {{}, BytesOf("gap")}}), false},
-    {"gap before the directory", GapBeforeDirectory(), false},
+    {"gap before the directory", GapBeforeDirectory(BytesOf("gap!")), false},
+    // The walk ends at the gap's signature, short of where the end record puts the directory.
+    {"directory signature in a gap before it", GapBeforeDirectory(Joined({Le32Bytes(0x02014B50), BytesOf("gap")})), false},
     {"offset off by one", ZipWithDirectory(kTwo, {.offsetErrors = {{1, 1}}}), false},
     {"directory out of order", ZipWithDirectory(kTwo, {.order = {1, 0}}), false},
     {"other writer's ZIP64 end", ZipWithDirectory(kTwo, {.zip64 = true}), false},
