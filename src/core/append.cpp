@@ -50,12 +50,15 @@ ResultCode CheckRoom(ArchiveContext* context, uint64_t size) {
   return kResultOk;
 }
 
-// Gathers the member's writes when all of it fits in one (steps that only write forward).
+// Gathers the member's writes when all of it fits in one: those of steps that only write
+// forward, and those of a member made ready ahead, which every format writes forward.
 void BeginGathering(ArchiveContext* context, const AppendSteps* steps, uint32_t headerLength, uint64_t size) {
   auto& stage = context->writeStage;
-  if (!steps->gathersSmallMembers) return;
+  if (!steps->gathersSmallMembers && context->prepared == nullptr) return;
+  const bool endLater = context->appendBatch.on && steps->endOncePerBatch;
+  const uint64_t endLength = endLater ? 0 : steps->endLength(context, context->memberCount + 1, 0);
   // The padding behind the data is less than a TAR block.
-  const uint64_t whole = headerLength + size + kTarBlockSize + steps->endLength(context, context->memberCount + 1, 0);
+  const uint64_t whole = headerLength + size + kTarBlockSize + endLength;
   if (whole > kWriteStageSize) return;
   if (stage.data == nullptr) stage.data = new (std::nothrow) uint8_t[kWriteStageSize];
   stage.used = 0;
@@ -112,10 +115,12 @@ ResultCode AppendMember(ArchiveContext* context, const AppendSteps* steps) {
   return context->result;
 }
 
-ResultCode AppendOpenSource(ArchiveContext* context, const char16_t* sourcePath, const char16_t* storedName) {
+// The member from its source: open (sourceFile) or made ready ahead (context->prepared).
+ResultCode AppendSource(ArchiveContext* context, const char16_t* sourcePath, const char16_t* storedName) {
   context->memberName = const_cast<char16_t*>(storedName);
   FileFacts facts;
-  if (!FileGetFacts(context->sourceFile, sourcePath, &facts)) return Fail(context, kResultOpen);
+  if (context->prepared != nullptr) facts = context->prepared->facts;
+  else if (!FileGetFacts(context->sourceFile, sourcePath, &facts)) return Fail(context, kResultOpen);
   // A device or pipe has no size to store: /dev/zero would be copied without end.
   if (facts.attributes & kAttrDevice) return Fail(context, kResultNotAFile);
   std::memset(&context->entry, 0, sizeof context->entry);
@@ -164,10 +169,12 @@ ResultCode AppendFile(ArchiveContext* context, const char16_t* sourcePath, const
   if (CheckWritable(context) != kResultOk) return context->result;
   if (AppendStepsOf(context) == nullptr) return Fail(context, kResultSave);
   if (context->memberCount >= kMaxMembers) return Fail(context, kResultLimit);
-  context->sourceFile = FileOpen(sourcePath, kAccessRead, kShareRead, kOpenExisting);
-  if (context->sourceFile == kInvalidFile) return Fail(context, kResultOpen);
-  AppendOpenSource(context, sourcePath, storedName);
-  FileClose(context->sourceFile);
+  if (context->prepared == nullptr) {
+    context->sourceFile = FileOpen(sourcePath, kAccessRead, kShareRead, kOpenExisting);
+    if (context->sourceFile == kInvalidFile) return Fail(context, kResultOpen);
+  }
+  AppendSource(context, sourcePath, storedName);
+  if (context->sourceFile != kInvalidFile) FileClose(context->sourceFile);
   context->sourceFile = kInvalidFile;
   // A member begun but not finished is cut away, and the file gets back the length it
   // had; the failure that stopped it stays the result.

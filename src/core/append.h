@@ -55,7 +55,8 @@ struct AppendSteps {
   // written once, behind the last member, not again behind each.
   bool endOncePerBatch = false;
   // Makes a source's data ready on a worker thread (core/append_ahead.h), without the
-  // context; writeData then takes them from context->prepared. Null: nothing is prepared.
+  // context; buildHeader and writeData then take them from context->prepared, and write them
+  // forward: the header they begin with is final. Null: nothing is prepared.
   void (*prepare)(const char16_t* sourcePath, uint32_t compressionLevel, const std::atomic<uint32_t>* jobState,
                   PreparedData* out) = nullptr;
   // The steps only write forward (no seek between header and end), so a small member may be

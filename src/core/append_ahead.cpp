@@ -9,8 +9,11 @@
 #include "core/work_ring.h"
 
 namespace {
-// A few files more than workers, so that a worker finding a short one has the next at hand.
-constexpr uint32_t kSpareSlots = 2;
+// Files queued beyond one per worker (the ring holds 16 at most): small files take less time
+// than it takes to wake a worker for them, and while the calling thread writes or encodes a
+// large one itself the workers need many small ones to go on with. A done file holds at
+// most kMaxPreparedSource bytes.
+constexpr uint32_t kSpareSlots = 14;
 constexpr uint32_t kPauseStepMs = 100;
 
 struct AheadFile {

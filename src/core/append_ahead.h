@@ -11,13 +11,15 @@
 // The most a worker holds of one source; larger sources are encoded as they are written.
 inline constexpr uint64_t kMaxPreparedSource = uint64_t{4} << 20;
 
-// A member's data made ready away from the archive (by AppendSteps::prepare).
+// A member's data made ready away from the archive (by AppendSteps::prepare). The member is
+// appended from them without opening the source again: facts are those of the handle the
+// data were read through.
 struct PreparedData {
   uint8_t* bytes;       // the data as they are to be stored (new[]); null when none
   uint64_t length;
-  uint64_t sourceSize;  // what the source gave up to its end
   uint32_t checksum;    // of the source (CRC-32 for a ZIP)
   uint32_t method;      // the format's method for these bytes
+  FileFacts facts;      // of the source as it was read, all of it (facts.size bytes)
   bool ready;           // false: the member is written from its source as usual
 };
 void FreePreparedData(PreparedData* data);

@@ -1,6 +1,7 @@
 // Appending a member to a ZIP: its local header, written with placeholders and patched once
-// the data are written (no data descriptors), its data deflated or stored, then the central
-// directory (the old records and the new one) and the end records behind it.
+// the data are written (no data descriptors) unless the data were made ready ahead, its data
+// deflated or stored, then the central directory (the old records and the new one) and the
+// end records behind it.
 #include "zip/zip_append.h"
 
 #include <algorithm>
@@ -31,14 +32,16 @@ ZipWrittenMember MemberInWork(const ArchiveContext* context) {
           static_cast<uint64_t>(e.packedSize), e.size, e.modified, e.attributes, context->appendOffset};
 }
 
-// The local header with placeholders for method, CRC-32 and compressed size.
+// The local header: final for data made ready ahead, else with placeholders for method,
+// CRC-32 and compressed size.
 uint32_t BuildZipHeader(ArchiveContext* context, uint8_t* header, uint64_t size) {
   EntryRecord& e = context->entry;
   EncodeMemberName(context, true);
   SetStoredName(context, context->ioBuffer, kNameArea, kNameUtf8, false);
-  e.method = kZipMethodDeflate;
-  e.checksum = 0;
-  e.packedSize = 0;
+  const PreparedData* prepared = context->prepared;
+  e.method = static_cast<uint16_t>(prepared != nullptr ? prepared->method : kZipMethodDeflate);
+  e.checksum = prepared != nullptr ? prepared->checksum : 0;
+  e.packedSize = prepared != nullptr ? static_cast<int64_t>(prepared->length) : 0;
   e.size = size;
   return BuildZipLocalHeader(MemberInWork(context), header);
 }
@@ -174,8 +177,8 @@ ResultCode WritePrepared(ArchiveContext* context, const PreparedData* data, Defl
     if (WriteArchive(context, data->bytes + at, n) != kResultOk) return context->result;
     at += n;
   }
-  ProgressAdvance(context, data->sourceSize);
-  run->read = data->sourceSize;
+  ProgressAdvance(context, data->facts.size);
+  run->read = data->facts.size;
   run->written = data->length;
   run->crc = data->checksum;
   run->abandoned = data->method == kZipMethodStore;
@@ -188,9 +191,7 @@ ResultCode WriteZipData(ArchiveContext* context, uint64_t size, uint64_t* stored
   DeflateRun run{};
   run.size = size;
   const PreparedData* prepared = context->prepared;
-  // Prepared data of another size are from a source that changed since: read it again.
-  const ResultCode r = prepared != nullptr && prepared->sourceSize == size ? WritePrepared(context, prepared, &run)
-                                                                           : EncodeMember(context, &run, dataStart);
+  const ResultCode r = prepared != nullptr ? WritePrepared(context, prepared, &run) : EncodeMember(context, &run, dataStart);
   EndDeflateStream(&run.stream);
   if (r != kResultOk) return r;
   EntryRecord& e = context->entry;
@@ -198,8 +199,8 @@ ResultCode WriteZipData(ArchiveContext* context, uint64_t size, uint64_t* stored
   e.checksum = run.crc;
   e.packedSize = static_cast<int64_t>(run.abandoned ? size : run.written);
   *stored = static_cast<uint64_t>(e.packedSize);
-  if (PatchHeader(context, dataStart + *stored) != kResultOk || AddCentralRecord(context) != kResultOk)
-    return context->result;
+  if (prepared == nullptr && PatchHeader(context, dataStart + *stored) != kResultOk) return context->result;
+  if (AddCentralRecord(context) != kResultOk) return context->result;
   // Reported as the listing will show it again.
   e.attributes = kListedFlags | (run.abandoned ? 0 : kAttrZipCompressed);
   return kResultOk;

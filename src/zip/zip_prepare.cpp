@@ -14,14 +14,13 @@ namespace {
 // Input per encoder call: how long a cancel may wait.
 constexpr uint32_t kSlice = 1u << 18;
 
-// The source's bytes into a new buffer; false for a device, a source larger than a worker
-// holds, or one that grows while it is read.
-bool ReadWhole(FileHandle file, const char16_t* path, uint8_t** bytes, uint64_t* size) {
-  FileFacts facts;
-  if (!FileGetFacts(file, path, &facts) || (facts.attributes & kAttrDevice) || facts.size > kMaxPreparedSource)
+// The source's bytes into a new buffer, and its facts; false for a device, a source larger
+// than a worker holds, or one that grows while it is read.
+bool ReadWhole(FileHandle file, const char16_t* path, uint8_t** bytes, FileFacts* facts) {
+  if (!FileGetFacts(file, path, facts) || (facts->attributes & kAttrDevice) || facts->size > kMaxPreparedSource)
     return false;
   // One byte of room more shows a source that has grown.
-  const uint64_t room = facts.size + 1;
+  const uint64_t room = facts->size + 1;
   auto* buffer = new (std::nothrow) uint8_t[room];
   if (buffer == nullptr) return false;
   uint64_t have = 0;
@@ -30,12 +29,11 @@ bool ReadWhole(FileHandle file, const char16_t* path, uint8_t** bytes, uint64_t*
       have = room;
       break;
     }
-  if (have != facts.size) {
+  if (have != facts->size) {
     delete[] buffer;
     return false;
   }
   *bytes = buffer;
-  *size = have;
   return true;
 }
 
@@ -76,18 +74,19 @@ void PrepareZipData(const char16_t* sourcePath, uint32_t compressionLevel, const
   const FileHandle file = FileOpen(sourcePath, kAccessRead, kShareRead, kOpenExisting);
   if (file == kInvalidFile) return;
   uint8_t* source = nullptr;
-  uint64_t size = 0;
-  const bool read = ReadWhole(file, sourcePath, &source, &size);
+  FileFacts facts;
+  const bool read = ReadWhole(file, sourcePath, &source, &facts);
   FileClose(file);
   if (!read) return;
+  const uint64_t size = facts.size;
   uint8_t* packed = nullptr;
   uint64_t length = 0;
   switch (DeflateWhole(source, size, DeflateLevelOf(compressionLevel), jobState, &packed, &length)) {
     case kPacked:
-      *out = {packed, length, size, Crc32Update(0, source, size), kZipMethodDeflate, true};
+      *out = {packed, length, Crc32Update(0, source, size), kZipMethodDeflate, facts, true};
       delete[] source;
       break;
-    case kNotSmaller: *out = {source, size, size, Crc32Update(0, source, size), kZipMethodStore, true}; break;
+    case kNotSmaller: *out = {source, size, Crc32Update(0, source, size), kZipMethodStore, facts, true}; break;
     case kNotDone: delete[] source; break;
   }
 }

@@ -278,7 +278,9 @@ TEST_P(BlockSequence, DecodesToTheBlocksInput) {
     const uint64_t plainBits = c.shorterThanPlain ? PlannedBits(plain.state, c.blocks[k]) : 0;
     const uint64_t bits = PlannedBits(s, c.blocks[k]);
     EXPECT_EQ(s->plan.type, c.types[k]) << "block " << k;
-    if (c.shorterThanPlain) EXPECT_LT(bits, plainBits) << "block " << k;
+    if (c.shorterThanPlain) {
+      EXPECT_LT(bits, plainBits) << "block " << k;
+    }
     at = WriteBlock(s, c.blocks[k].data(), static_cast<uint32_t>(c.blocks[k].size()), k + 1 == c.blocks.size(), at);
     all.insert(all.end(), c.blocks[k].begin(), c.blocks[k].end());
   }
