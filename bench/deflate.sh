@@ -71,6 +71,21 @@ if command -v 7zz > /dev/null; then
   sizes "deflate best: ours / 7zz -tzip -mx=9 (size)" "$(stat -c %s "$work/ours-best.raw")" "$(stat -c %s "$work/7zz.zip")"
 fi
 
+# The corpus as one file added to a new ZIP: the product's path for a large member, whose
+# pieces are deflated on every core. Info-ZIP and 7zz (-mmt=1 above) each use one here.
+qbx_one() { rm -f "$work/qbx-one-$1.zip"; "$QBX" add "$work/qbx-one-$1.zip" "$corpus" --level "$1" > /dev/null; }
+for pair in "fast -1" "normal -6"; do
+  set -- $pair
+  report "add one file $1: qbx / zip $2 (time, $(nproc) cores)" "$(median_seconds "$runs" qbx_one "$1")" \
+    "$(median_seconds "$runs" infozip "$2")"
+  sizes "add one file $1: qbx / zip $2 (size)" "$(stat -c %s "$work/qbx-one-$1.zip")" "$(stat -c %s "$work/zip$2.zip")"
+done
+if command -v 7zz > /dev/null; then
+  report "add one file best: qbx / 7zz -tzip -mx=9 -mmt=1 (time, $(nproc) cores)" "$(median_seconds 1 qbx_one best)" \
+    "$(median_seconds 1 sevenzip)"
+  sizes "add one file best: qbx / 7zz -tzip -mx=9 (size)" "$(stat -c %s "$work/qbx-one-best.zip")" "$(stat -c %s "$work/7zz.zip")"
+fi
+
 # The same files as a folder added to a new ZIP: what a user waits for. Members are
 # deflated on every core; Info-ZIP uses one, 7zz all of them.
 tree="$work/tree"

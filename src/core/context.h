@@ -267,6 +267,8 @@ struct ArchiveContext {
   TailRecords tailRecords;
   // kCompress...: the effort spent on each appended member of a compressing format.
   uint32_t compressionLevel;
+  // How many threads a large member appended may be compressed on (below 2: none).
+  uint32_t pieceWorkers;
 };
 
 // The initial state the application sets once at start: handles invalid, UTF-8 TAR

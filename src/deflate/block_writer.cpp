@@ -294,6 +294,11 @@ void PlanBlock(DeflateState* s, uint32_t length) {
   }
 }
 
+void PlanEmptyStoredBlock(DeflateState* s) {
+  s->plan.type = kBlockStored;
+  s->plan.bits = StoredBits(s->bitCount, 0);
+}
+
 uint64_t DynamicBlockBits(DeflateState* s) { return DynamicBits(s); }
 
 uint64_t PlannedBytes(const DeflateState* s) { return (s->bitCount + s->plan.bits + 7) / 8 + 8; }

@@ -9,6 +9,9 @@
 // from the exact size of each at the state's bit position; fills s->plan.
 void PlanBlock(DeflateState* s, uint32_t length);
 
+// Plans an empty stored block: written, it brings the output to a whole byte.
+void PlanEmptyStoredBlock(DeflateState* s);
+
 // Bits of the state's items as one dynamic block, its header included (the counts must
 // include the end of block). Leaves s->plan to be planned again.
 uint64_t DynamicBlockBits(DeflateState* s);

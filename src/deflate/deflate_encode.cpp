@@ -147,10 +147,9 @@ uint32_t BestCut(DeflateState* s, const ItemCounts& whole, ItemCounts* head) {
   return bestCut;
 }
 
-// Plans and writes a block of the state's items: straight to the caller's output when it
-// fits there and nothing waits before it, else behind what waits in the pending buffer.
-void EmitBlock(DeflateState* s, DeflateStream* stream, const uint8_t* input, uint32_t length, bool final) {
-  PlanBlock(s, length);
+// Writes the planned block: straight to the caller's output when it fits there and nothing
+// waits before it, else behind what waits in the pending buffer.
+void EmitPlanned(DeflateState* s, DeflateStream* stream, const uint8_t* input, uint32_t length, bool final) {
   if (s->pendingStart == s->pendingEnd && stream->outputLeft >= PlannedBytes(s)) {
     uint8_t* const out = WriteBlock(s, input, length, final, stream->output);
     const uint32_t written = static_cast<uint32_t>(out - stream->output);
@@ -162,8 +161,13 @@ void EmitBlock(DeflateState* s, DeflateStream* stream, const uint8_t* input, uin
   s->pendingEnd = static_cast<uint32_t>(WriteBlock(s, input, length, final, s->pending + s->pendingEnd) - s->pending);
 }
 
+void EmitBlock(DeflateState* s, DeflateStream* stream, const uint8_t* input, uint32_t length, bool final) {
+  PlanBlock(s, length);
+  EmitPlanned(s, stream, input, length, final);
+}
+
 // Parses, plans and writes the next block (in parts when that is smaller); the final one
-// when it takes all the input left.
+// when the stream's input has all been given (allInput) and the block takes what is left.
 void EncodeBlock(DeflateState* s, DeflateStream* stream, bool allInput) {
   StartBlock(s);
   const uint32_t start = s->blockStart;
@@ -199,6 +203,40 @@ uint32_t GivePending(DeflateState* s, DeflateStream* stream) {
   stream->output += n;
   stream->outputLeft -= n;
   return n;
+}
+
+// Takes the history in as the stream's start and encodes it with the output dropped: the
+// window and the match finder's tables are then those of a stream that began with it.
+void TakeHistory(DeflateState* s, const uint8_t* history, uint32_t size) {
+  DeflateStream none{history, size, nullptr, 0, s};
+  TakeInput(s, &none);
+  while (s->blockStart < s->bufferEnd) {
+    EncodeBlock(s, &none, false);
+    s->pendingStart = s->pendingEnd = 0;
+  }
+  s->bitBuffer = 0;
+  s->bitCount = 0;
+}
+
+// Encodes all of the stream's input; unless last, ends it with an empty stored block, which
+// brings the output to a whole byte. kDeflateNoProgress when the output is too small.
+DeflateResult EncodePiece(DeflateState* s, DeflateStream* stream, bool last) {
+  for (;;) {
+    GivePending(s, stream);
+    if (s->pendingStart < s->pendingEnd) return kDeflateNoProgress;
+    if (s->finished) return kDeflateDone;
+    TakeInput(s, stream);
+    const bool allInput = stream->inputLeft == 0;
+    if (!allInput && s->bufferEnd - s->blockStart < kReadyBytes) continue;
+    if (allInput && !last && s->blockStart == s->bufferEnd) {
+      StartBlock(s);
+      PlanEmptyStoredBlock(s);
+      EmitPlanned(s, stream, nullptr, 0, false);
+      s->finished = 1;
+      continue;
+    }
+    EncodeBlock(s, stream, allInput && last);
+  }
 }
 
 }  // namespace
@@ -241,6 +279,23 @@ DeflateResult Deflate(DeflateStream* stream, bool lastInput) {
   return stream->inputLeft != inputBefore || stream->outputLeft != outputBefore ? kDeflateProgress
                                                                                 : kDeflateNoProgress;
 }
+
+DeflateResult DeflatePiece(DeflateLevel level, const uint8_t* history, uint32_t historySize, const uint8_t* input,
+                           uint32_t inputSize, bool last, uint8_t* output, uint32_t outputSize, uint32_t* written) {
+  static_assert(kDeflateHistoryBytes == kWindowSize, "a piece's history is the window");
+  if ((!history && historySize) || historySize > kDeflateHistoryBytes || (!input && inputSize) || (!output && outputSize) ||
+      !written || level >= kDeflateLevelCount)
+    return kDeflateBadCall;
+  DeflateStream stream{input, inputSize, output, outputSize, NewDeflateState(level)};
+  if (!stream.state) return kDeflateNoMemory;
+  TakeHistory(stream.state, history, historySize);
+  const DeflateResult result = EncodePiece(stream.state, &stream, last);
+  EndDeflateStream(&stream);
+  *written = outputSize - stream.outputLeft;
+  return result;
+}
+
+size_t DeflatePieceBound(size_t inputSize) { return DeflateBound(inputSize) + kStoredHeaderBytes + 1; }
 
 size_t DeflateBound(size_t inputSize) {
   // Every block is at worst stored, and all blocks but the last hold kMinBlockInput bytes

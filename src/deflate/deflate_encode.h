@@ -44,6 +44,17 @@ void EndDeflateStream(DeflateStream* stream);
 // taken whole unless the encoder's buffer is full of data waiting for output room.
 DeflateResult Deflate(DeflateStream* stream, bool lastInput);
 
+// A stream in pieces that can be encoded apart, on as many threads: each piece is encoded
+// with the (up to) 32 KiB of input before it as `history`, which its matches may reach into,
+// and its output ends on a whole byte (behind an empty stored block) unless it is the
+// `last`, which ends the stream. The pieces' outputs joined in order are one Deflate stream.
+// kDeflateDone with *written set, kDeflateNoProgress when output is too small (room for
+// DeflatePieceBound bytes always suffices), kDeflateBadCall or kDeflateNoMemory.
+inline constexpr uint32_t kDeflateHistoryBytes = 32768;
+DeflateResult DeflatePiece(DeflateLevel level, const uint8_t* history, uint32_t historySize, const uint8_t* input,
+                           uint32_t inputSize, bool last, uint8_t* output, uint32_t outputSize, uint32_t* written);
+size_t DeflatePieceBound(size_t inputSize);
+
 // The most bytes DeflateBuffer can write for `inputSize` bytes of input, at any level.
 size_t DeflateBound(size_t inputSize);
 

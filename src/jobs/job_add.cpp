@@ -11,6 +11,7 @@ constexpr uint32_t kRefreshBothParts = 3;
 
 uint32_t FinishAdd(MainState* state) {
   ArchiveContext* c = &state->Archive;
+  c->pieceWorkers = 0;
   // Success is reported only once the additions are on the disk: a crash or power cut
   // after the message must not take them back.
   if (c->archiveFile != kInvalidFile && !FileFlush(c->archiveFile) && c->result == kResultOk) Fail(c, kResultWrite);
@@ -40,6 +41,7 @@ namespace {
 ArchiveContext* BeginAdd(MainState* state) {
   state->LeftOutCount = 0;
   state->Archive.compressionLevel = state->Options.ZipLevel;
+  state->Archive.pieceWorkers = ProcessorCount();
   return &state->Archive;
 }
 }  // namespace

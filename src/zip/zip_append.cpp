@@ -15,6 +15,7 @@
 #include "deflate/crc32.h"
 #include "deflate/deflate_encode.h"
 #include "zip/zip_header.h"
+#include "zip/zip_pieces.h"
 #include "zip/zip_write_records.h"
 
 namespace {
@@ -46,38 +47,6 @@ uint32_t BuildZipHeader(ArchiveContext* context, uint8_t* header, uint64_t size)
   return BuildZipLocalHeader(MemberInWork(context), header);
 }
 
-// The Deflate stream of one member and what became of it so far.
-struct DeflateRun {
-  DeflateStream stream;
-  uint64_t size;     // the source's
-  uint64_t read;
-  uint64_t written;  // compressed bytes in the archive
-  uint32_t crc;
-  uint32_t chunks;
-  bool atEnd;        // the source gave nothing more
-  bool abandoned;    // the data would not be smaller than the source
-};
-
-// Writes what the encoder gives for its input (all of it when last), until it wants more
-// input; abandons the stream the moment it would reach the source's size.
-ResultCode GiveOutput(ArchiveContext* context, DeflateRun* run, bool last) {
-  DeflateStream& s = run->stream;
-  for (;;) {
-    s.output = context->outBuffer;
-    s.outputLeft = kOutBufferSize;
-    const DeflateResult r = Deflate(&s, last);
-    if (r == kDeflateBadCall || r == kDeflateNoMemory) return Fail(context, kResultNoMemory);
-    const uint32_t n = kOutBufferSize - s.outputLeft;
-    if (run->written + n >= run->size) {
-      run->abandoned = true;
-      return kResultOk;
-    }
-    if (n != 0 && WriteArchive(context, context->outBuffer, n) != kResultOk) return context->result;
-    run->written += n;
-    if (last ? r == kDeflateDone : s.inputLeft == 0) return kResultOk;
-  }
-}
-
 // The next chunk of the source into ioBuffer (*n 0 at its end), counted and folded into the
 // CRC-32. A source that grows while it is read would otherwise be copied without end.
 ResultCode ReadSourceChunk(ArchiveContext* context, DeflateRun* run, uint32_t* n) {
@@ -87,24 +56,6 @@ ResultCode ReadSourceChunk(ArchiveContext* context, DeflateRun* run, uint32_t* n
   if (run->read > run->size) return Fail(context, kResultChecksum);
   run->crc = Crc32Update(run->crc, context->ioBuffer, *n);
   return kResultOk;
-}
-
-// Reads the source once, deflating it behind the header and folding it into the CRC-32.
-ResultCode DeflateSource(ArchiveContext* context, DeflateRun* run) {
-  for (;;) {
-    uint32_t n = 0;
-    if (ReadSourceChunk(context, run, &n) != kResultOk) return context->result;
-    if (n == 0) break;
-    run->chunks += 1;
-    if (WaitWhilePaused(context) != kResultOk) return context->result;
-    ProgressAdvance(context, n);
-    run->stream.input = context->ioBuffer;
-    run->stream.inputLeft = n;
-    if (GiveOutput(context, run, false) != kResultOk || run->abandoned) return context->result;
-  }
-  run->atEnd = true;
-  if (run->read != run->size) return Fail(context, kResultChecksum);
-  return GiveOutput(context, run, true);
 }
 
 // Copies the source as it is from its start, with a fresh CRC-32.
@@ -124,19 +75,11 @@ ResultCode CopySource(ArchiveContext* context, DeflateRun* run) {
   return run->read == run->size ? kResultOk : Fail(context, kResultChecksum);
 }
 
-// Stores the source over the abandoned Deflate data. A source read whole in one buffer is
-// still there (once its end is confirmed) and is not read again.
+// Stores the source over the abandoned Deflate data.
 ResultCode StoreSource(ArchiveContext* context, DeflateRun* run, uint64_t dataStart) {
   if (!FileSeek(context->archiveFile, static_cast<int64_t>(dataStart), kSeekBegin, nullptr))
     return Fail(context, kResultRead);
-  if (run->chunks > 1 || run->read != run->size) return CopySource(context, run);
-  if (!run->atEnd) {
-    uint8_t more = 0;
-    if (!FileRead(context->sourceFile, &more, 1, &context->bytesRead)) return Fail(context, kResultRead);
-    if (context->bytesRead != 0) return Fail(context, kResultChecksum);
-  }
-  if (run->size == 0) return kResultOk;
-  return WriteArchive(context, context->ioBuffer, static_cast<uint32_t>(run->size));
+  return CopySource(context, run);
 }
 
 // The header again with the data's facts, and the file back behind the data.
@@ -161,10 +104,8 @@ ResultCode AddCentralRecord(ArchiveContext* context) {
 }
 
 ResultCode EncodeMember(ArchiveContext* context, DeflateRun* run, uint64_t dataStart) {
-  if (context->outBuffer == nullptr) context->outBuffer = new (std::nothrow) uint8_t[kOutBufferSize];
-  run->stream.state = NewDeflateState(DeflateLevelOf(context->compressionLevel));
-  if (context->outBuffer == nullptr || run->stream.state == nullptr) return Fail(context, kResultNoMemory);
-  if (DeflateSource(context, run) != kResultOk) return context->result;
+  if (DeflateSourceInPieces(context, DeflateLevelOf(context->compressionLevel), run) != kResultOk)
+    return context->result;
   if (run->abandoned) return StoreSource(context, run, dataStart);
   return kResultOk;
 }
@@ -191,9 +132,8 @@ ResultCode WriteZipData(ArchiveContext* context, uint64_t size, uint64_t* stored
   DeflateRun run{};
   run.size = size;
   const PreparedData* prepared = context->prepared;
-  const ResultCode r = prepared != nullptr ? WritePrepared(context, prepared, &run) : EncodeMember(context, &run, dataStart);
-  EndDeflateStream(&run.stream);
-  if (r != kResultOk) return r;
+  if ((prepared != nullptr ? WritePrepared(context, prepared, &run) : EncodeMember(context, &run, dataStart)) != kResultOk)
+    return context->result;
   EntryRecord& e = context->entry;
   e.method = run.abandoned ? kZipMethodStore : kZipMethodDeflate;
   e.checksum = run.crc;

@@ -9,9 +9,10 @@
 #include "deflate/deflate_encode.h"
 #include "zip/zip_append.h"
 #include "zip/zip_header.h"
+#include "zip/zip_pieces.h"
 
 namespace {
-// Input per encoder call: how long a cancel may wait.
+// Bytes per read.
 constexpr uint32_t kSlice = 1u << 18;
 
 // The source's bytes into a new buffer, and its facts; false for a device, a source larger
@@ -45,24 +46,14 @@ Packing DeflateWhole(const uint8_t* source, uint64_t size, DeflateLevel level, c
                      uint8_t** packed, uint64_t* length) {
   if (size == 0) return kNotSmaller;
   auto* out = new (std::nothrow) uint8_t[size];
-  DeflateStream s{source, 0, out, static_cast<uint32_t>(size - 1), NewDeflateState(level)};
-  DeflateResult r = out != nullptr && s.state != nullptr ? kDeflateProgress : kDeflateNoMemory;
-  for (uint64_t at = 0; r == kDeflateProgress && jobState->load() != kJobCancelling;) {
-    if (s.inputLeft == 0 && at < size) {
-      s.input = source + at;
-      s.inputLeft = static_cast<uint32_t>(std::min<uint64_t>(size - at, kSlice));
-      at += s.inputLeft;
-    }
-    r = Deflate(&s, at == size);
-  }
-  EndDeflateStream(&s);
+  if (out == nullptr) return kNotDone;
+  // Room for one byte less than the source: data that do not fit would not be smaller.
+  const DeflateResult r = DeflateWholeInPieces(level, source, size, out, size - 1, length, jobState);
   if (r != kDeflateDone) {
     delete[] out;
-    // Output full: the stream would reach the source's size.
-    return r == kDeflateNoProgress && jobState->load() != kJobCancelling ? kNotSmaller : kNotDone;
+    return r == kDeflateNoProgress ? kNotSmaller : kNotDone;
   }
   *packed = out;
-  *length = size - 1 - s.outputLeft;
   return kPacked;
 }
 

@@ -12,6 +12,7 @@
 #include "support/fault_sweep.h"
 #include "support/source_files.h"
 #include "support/zip_builder.h"
+#include "zip/zip_pieces.h"
 
 namespace {
 using Append = AppendTest;
@@ -168,7 +169,14 @@ const std::vector<ZipEntryFields> kZipped = {StoredEntry("a.txt", BytesOf("hello
                                              DeflatedEntry("b/c.bin", Pattern(5000))};
 // A small source is written with its header and end in one call; the failing calls counted
 // are the least that shows each write and seek was met.
-struct Original { const char* what; const char* file; Bytes bytes; Bytes source = Pattern(600000); uint32_t calls = 6; };
+struct Original {
+  const char* what;
+  const char* file;
+  Bytes bytes;
+  Bytes source = Pattern(600000);
+  uint32_t calls = 6;
+  uint32_t pieceWorkers = 0;
+};
 const Original kOriginals[] = {
     {"QBX", "a.qbx", QbxBytes({{"first", BytesOf("1")}})},
     {"QBX, small member in one write", "a.qbx", QbxBytes({{"first", BytesOf("1")}}), Pattern(700), 3},
@@ -179,6 +187,7 @@ const Original kOriginals[] = {
     {"empty ZIP, member stored from its buffer", "a.zip", ZipArchive({}), Pattern(5000)},
     {"ZIP of two, deflated member", "a.zip", ZipWithDirectory(kZipped, {}), Text(600000)},
     {"ZIP member with a descriptor", "a.zip", ZipWithDirectory({Streamed(kZipped[0], Descriptor::Plain)}, {})},
+    {"ZIP member deflated in pieces on two threads", "a.zip", ZipArchive({}), Text(2 * kZipPieceBytes + 5000), 8, 2},
 };
 
 class AppendUndo : public Append, public testing::WithParamInterface<Original> {
@@ -191,6 +200,7 @@ class AppendUndo : public Append, public testing::WithParamInterface<Original> {
     l.emplace(dir.Path(GetParam().file));
     EXPECT_EQ(l->Open(), kResultOk);
     EXPECT_EQ(l->context.openMode, kModeReadWrite);
+    l->context.pieceWorkers = GetParam().pieceWorkers;
     count = l->context.memberCount;
     offset = l->context.appendOffset;
     return *l;

@@ -1,6 +1,6 @@
 // The encoder at every level: each sample is encoded whole, fed a byte at a time, split at
 // several points and given one byte of output room at a time; every way must make the same
-// stream, and our decoder must give the sample back. Incompressible data must come out as
+// stream, and our decoder must give the sample back, also from pieces encoded apart. Incompressible data must come out as
 // stored blocks, and only they. Other decoders read the streams in tests/interop/deflate_interop.sh.
 #include <gtest/gtest.h>
 
@@ -199,6 +199,47 @@ TEST_P(DeflateCase, AReusedStateEncodesAsAFreshOne) {
     }
   }
 }
+
+// Pieces encoded apart, each with the 32 KiB before it as history, join into one stream that
+// inflates back: every piece but the last ends on a whole byte behind an empty stored block,
+// and matches reach into the history, so the pieces cost little more than the whole.
+TEST_P(DeflateCase, PiecesEncodedApartJoinIntoOneStream) {
+  struct Cut { size_t piece, upTo; };  // pieces of `piece` bytes over the data's first upTo
+  constexpr size_t kAll = SIZE_MAX;
+  const Cut cuts[] = {{7, 1000}, {20000, kAll}, {kDeflateHistoryBytes, kAll}, {100000, kAll}};
+  const Bytes emptyStoredEnd = {0, 0, 0xFF, 0xFF};
+  for (DeflateLevel level : kAllLevels) {
+    for (const Cut& cut : cuts) {
+      SCOPED_TRACE("level " + std::to_string(level) + ", pieces of " + std::to_string(cut.piece));
+      const Bytes data(GetParam().data.begin(), GetParam().data.begin() + std::min(cut.upTo, GetParam().data.size()));
+      Bytes joined;
+      size_t at = 0, pieces = 0;
+      do {
+        const size_t n = std::min(cut.piece, data.size() - at), history = std::min<size_t>(at, kDeflateHistoryBytes);
+        const bool last = at + n == data.size();
+        Bytes out(DeflatePieceBound(n));
+        uint32_t written = 0;
+        ASSERT_EQ(DeflatePiece(level, data.data() + at - history, static_cast<uint32_t>(history), data.data() + at,
+                               static_cast<uint32_t>(n), last, out.data(), static_cast<uint32_t>(out.size()), &written),
+                  kDeflateDone);
+        out.resize(written);
+        if (!last) {
+          ASSERT_GE(out.size(), emptyStoredEnd.size());
+          EXPECT_TRUE(std::equal(emptyStoredEnd.begin(), emptyStoredEnd.end(), out.end() - 4)) << "piece " << pieces;
+        }
+        joined.insert(joined.end(), out.begin(), out.end());
+        at += n;
+        pieces++;
+      } while (at < data.size());
+      EXPECT_TRUE(InflatesTo(joined, data));
+      // Each piece adds its empty block and the code of one more block at most.
+      if (cut.upTo == kAll) {
+        EXPECT_LE(static_cast<double>(joined.size()),
+                  GetParam().mostRatio * static_cast<double>(std::max<size_t>(data.size(), 1)) + 80.0 * static_cast<double>(pieces));
+      }
+    }
+  }
+}
 INSTANTIATE_TEST_SUITE_P(Samples, DeflateCase, testing::ValuesIn(Samples()), CaseName());
 
 TEST(Deflate, BadCallsAreRefused) {
@@ -223,6 +264,14 @@ TEST(Deflate, BadCallsAreRefused) {
   EXPECT_EQ(DeflateBuffer(kDeflateFast, data.data(), data.size(), small.data(), small.size(), &written),
             kDeflateNoProgress);
   EXPECT_EQ(written, small.size());
+  uint32_t pieceWritten = 0;
+  const Bytes history(kDeflateHistoryBytes + 1);
+  EXPECT_EQ(DeflatePiece(kDeflateFast, history.data(), static_cast<uint32_t>(history.size()), data.data(), 10, true,
+                         small.data(), static_cast<uint32_t>(small.size()), &pieceWritten),
+            kDeflateBadCall) << "more history than the window";
+  EXPECT_EQ(DeflatePiece(kDeflateFast, nullptr, 0, data.data(), static_cast<uint32_t>(data.size()), false, small.data(),
+                         static_cast<uint32_t>(small.size()), &pieceWritten),
+            kDeflateNoProgress);
 }
 
 

@@ -315,7 +315,7 @@ const Bytes kEmptyZip = ZipArchive({});
 struct Source { const char* name; std::optional<Bytes> bytes; };  // name: also the stored one; no bytes: not made
 
 // Sources around each way a member can go: empty, stored, deflated, held whole by a worker
-// or too large for one, and missing.
+// or too large for one (then deflated in pieces on workers of its own), and missing.
 const Bytes kSmallText = Text(5000);
 const std::vector<Source> kMixed = {
     {"empty", Bytes{}},
@@ -349,6 +349,7 @@ class ZipAhead : public ZipAppend {
       c = &l->context;
     }
     c->compressionLevel = level;
+    c->pieceWorkers = workers;
     BeginAppendBatch(c);
     StartAppendAhead(c, workers);
     ResultCode r = kResultOk;
