@@ -1,5 +1,6 @@
 // The encoder on arbitrary data: whole, and again with input and output offered in random
-// pieces, it must make the same stream, and our decoder must give the data back.
+// pieces, it must make the same stream, and our decoder must give the data back; so must
+// the data cut into pieces encoded apart (DeflatePiece) and joined.
 // Input: 1 byte (the level, modulo the level count; the high bits choose how the data
 // are repeated so that long matches occur), 4 bytes of seed, the data.
 #include <algorithm>
@@ -55,6 +56,30 @@ Bytes Pieces(DeflateLevel level, const Bytes& data, uint32_t seed) {
   return stream;
 }
 
+// Pieces of a random size encoded apart, each with its history, its input and its output in
+// exact-size allocations of their own, so that reading outside them faults.
+Bytes Apart(DeflateLevel level, const Bytes& data, uint32_t seed) {
+  std::mt19937 random(seed);
+  const size_t size = 1 + random() % 40000;
+  Bytes stream;
+  size_t at = 0;
+  do {
+    const size_t n = std::min(size, data.size() - at), h = std::min<size_t>(at, kDeflateHistoryBytes);
+    std::unique_ptr<uint8_t[]> history(new uint8_t[h]), input(new uint8_t[n]);
+    std::memcpy(history.get(), data.data() + at - h, h);
+    std::memcpy(input.get(), data.data() + at, n);
+    const size_t room = DeflatePieceBound(n);
+    std::unique_ptr<uint8_t[]> out(new uint8_t[room]);
+    uint32_t written = 0;
+    if (DeflatePiece(level, history.get(), static_cast<uint32_t>(h), input.get(), static_cast<uint32_t>(n),
+                     at + n == data.size(), out.get(), static_cast<uint32_t>(room), &written) != kDeflateDone)
+      std::abort();
+    stream.insert(stream.end(), out.get(), out.get() + written);
+    at += n;
+  } while (at < data.size());
+  return stream;
+}
+
 Bytes Inflated(const Bytes& stream, size_t expected) {
   Bytes in = stream, out(expected + 1);
   InflateStream s{in.data(), static_cast<uint32_t>(in.size()), out.data(), static_cast<uint32_t>(out.size()),
@@ -82,5 +107,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Bytes whole = Whole(level, input);
   if (Pieces(level, input, seed) != whole) std::abort();
   if (Inflated(whole, input.size()) != input) std::abort();
+  if (Inflated(Apart(level, input, seed), input.size()) != input) std::abort();
   return 0;
 }
