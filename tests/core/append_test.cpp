@@ -184,7 +184,7 @@ const Original kOriginals[] = {
     {"TAR, small member in one write", "a.tar", TarBytes({{{"first", 1}, BytesOf("1")}}), Pattern(700), 3},
     {"GNU tar padded", "gnu.tar", PaddedTar()},
     {"empty ZIP, stored member read twice", "a.zip", ZipArchive({})},
-    {"empty ZIP, member stored from its buffer", "a.zip", ZipArchive({}), Pattern(5000)},
+    {"empty ZIP, small member stored", "a.zip", ZipArchive({}), Pattern(5000)},
     {"ZIP of two, deflated member", "a.zip", ZipWithDirectory(kZipped, {}), Text(600000)},
     {"ZIP member with a descriptor", "a.zip", ZipWithDirectory({Streamed(kZipped[0], Descriptor::Plain)}, {})},
     {"ZIP member deflated in pieces on two threads", "a.zip", ZipArchive({}), Text(2 * kZipPieceBytes + 5000), 8, 2},

@@ -21,6 +21,7 @@
 #include "zip/zip_append.h"
 #include "zip/zip_directory.h"
 #include "zip/zip_header.h"
+#include "zip/zip_pieces.h"
 #include "zip/zip_write_records.h"
 
 namespace {
@@ -34,7 +35,7 @@ class ZipAppend : public AppendTest {
 };
 
 // Stored or deflated: a member is deflated only when that makes it smaller, whether the
-// source fits one read buffer or is read again to be stored.
+// source fits one piece of the encoder's or spans several.
 struct RoundTripCase { const char* what; Bytes content; std::u16string name; uint32_t level; uint16_t method; };
 const RoundTripCase kRoundTrips[] = {
     {"empty file", {}, u"empty", kCompressNormal, kZipMethodStore},
@@ -42,7 +43,8 @@ const RoundTripCase kRoundTrips[] = {
     {"text deflated normal", Text(300000), u"t/normal.txt", kCompressNormal, kZipMethodDeflate},
     {"text deflated best", Text(1000), u"t/best.txt", kCompressBest, kZipMethodDeflate},
     {"noise in one buffer", Pattern(1000), u"noise.bin", kCompressNormal, kZipMethodStore},
-    {"noise of exactly one buffer", Pattern(262144), u"noise.bin", kCompressNormal, kZipMethodStore},
+    {"text of exactly one piece", Text(kZipPieceBytes), u"one-piece.txt", kCompressFast, kZipMethodDeflate},
+    {"text one byte into a second piece", Text(kZipPieceBytes + 1), u"two-pieces.txt", kCompressFast, kZipMethodDeflate},
     {"noise read again", Pattern(700001), u"noise.bin", kCompressBest, kZipMethodStore},
     {"one byte", BytesOf("x"), u"x", kCompressNormal, kZipMethodStore},
     {"UTF-8 name", BytesOf("na\xC3\xAFve\n"), u"sub/na\u00EFve \u20AC.txt", kCompressNormal, kZipMethodStore},
