@@ -122,7 +122,7 @@ ResultCode WritePrepared(ArchiveContext* context, const PreparedData* data, Defl
   run->read = data->facts.size;
   run->written = data->length;
   run->crc = data->checksum;
-  run->abandoned = data->method == kZipMethodStore;
+  run->stored = data->method == kZipMethodStore;
   return kResultOk;
 }
 
@@ -135,14 +135,15 @@ ResultCode WriteZipData(ArchiveContext* context, uint64_t size, uint64_t* stored
   if ((prepared != nullptr ? WritePrepared(context, prepared, &run) : EncodeMember(context, &run, dataStart)) != kResultOk)
     return context->result;
   EntryRecord& e = context->entry;
-  e.method = run.abandoned ? kZipMethodStore : kZipMethodDeflate;
+  const bool asItIs = run.stored || run.abandoned;
+  e.method = asItIs ? kZipMethodStore : kZipMethodDeflate;
   e.checksum = run.crc;
   e.packedSize = static_cast<int64_t>(run.abandoned ? size : run.written);
   *stored = static_cast<uint64_t>(e.packedSize);
   if (prepared == nullptr && PatchHeader(context, dataStart + *stored) != kResultOk) return context->result;
   if (AddCentralRecord(context) != kResultOk) return context->result;
   // Reported as the listing will show it again.
-  e.attributes = kListedFlags | (run.abandoned ? 0 : kAttrZipCompressed);
+  e.attributes = kListedFlags | (asItIs ? 0 : kAttrZipCompressed);
   return kResultOk;
 }
 

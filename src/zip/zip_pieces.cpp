@@ -1,6 +1,8 @@
 // The calling thread reads the source into piece jobs, each with its history copied from the
 // job before, and writes their output in order; workers of a work ring only encode. Jobs are
 // used round the ring: the one filled next is the oldest, taken back (and written) first.
+// Once the member is being stored, the pieces in the ring are written as they were read and
+// the rest as they are read, without encoding.
 #include "zip/zip_pieces.h"
 
 #include <algorithm>
@@ -25,6 +27,7 @@ struct PieceJob {
   uint32_t pieceSize;
   uint32_t outputSize;
   uint32_t written;
+  bool first;
   bool last;
   DeflateResult result;
 };
@@ -62,7 +65,7 @@ bool StartJobs(PieceJobs* p, DeflateLevel level, uint64_t size, uint32_t workers
   for (p->count = 0; p->count < count; ++p->count) {
     PieceJob& j = p->jobs[p->count];
     j = {level, new (std::nothrow) uint8_t[kDeflateHistoryBytes + piece], new (std::nothrow) uint8_t[outputSize],
-         0, 0, outputSize, 0, false, kDeflateProgress};
+         0, 0, outputSize, 0, false, false, kDeflateProgress};
     if (j.input == nullptr || j.output == nullptr) {
       ++p->count;
       return false;
@@ -78,6 +81,7 @@ ResultCode ReadPiece(ArchiveContext* context, DeflateRun* run, const PieceJob* b
   if (history != 0)
     std::memmove(job->input, before->input + before->historySize + before->pieceSize - history, history);
   job->historySize = history;
+  job->first = before == nullptr;
   const auto wanted = static_cast<uint32_t>(std::min<uint64_t>(run->size - run->read, kZipPieceBytes));
   uint32_t got = 0;
   if (!FileRead(context->sourceFile, job->input + history, wanted, &got)) return Fail(context, kResultRead);
@@ -96,8 +100,16 @@ ResultCode ReadPiece(ArchiveContext* context, DeflateRun* run, const PieceJob* b
   return kResultOk;
 }
 
-// Writes the encoded job's output, or abandons the data when they would reach the source's size.
+// Writes the job's piece: as it was read once the member is stored, which a first piece that
+// does not get smaller decides, else its output, unless that would bring the data to the
+// source's size: then they are abandoned.
 ResultCode WritePiece(ArchiveContext* context, DeflateRun* run, const PieceJob* job) {
+  if (job->first && job->result == kDeflateDone && job->written >= job->pieceSize) run->stored = true;
+  if (run->stored) {
+    if (WriteArchive(context, job->input + job->historySize, job->pieceSize) != kResultOk) return context->result;
+    run->written += job->pieceSize;
+    return kResultOk;
+  }
   if (job->result != kDeflateDone) return Fail(context, kResultNoMemory);
   if (run->written + job->written >= run->size) {
     run->abandoned = true;
@@ -118,14 +130,17 @@ ResultCode RunPieces(ArchiveContext* context, PieceJobs* p, DeflateRun* run) {
   const PieceJob* before = nullptr;
   for (uint32_t k = 0; !run->abandoned; ++k) {
     PieceJob* job = &p->jobs[k % p->count];
-    if (p->ring != nullptr && WorkRingFull(p->ring) && TakeOldest(context, p, run) != kResultOk) return context->result;
+    // The oldest job is taken back when its buffers are the next to fill, and all of them
+    // once the member is stored: pieces read from then on are written at once.
+    while (p->ring != nullptr && WorkRingCount(p->ring) > 0 && (WorkRingFull(p->ring) || run->stored))
+      if (TakeOldest(context, p, run) != kResultOk) return context->result;
     if (run->abandoned) break;
     if (WaitWhilePaused(context) != kResultOk) return context->result;
     if (ReadPiece(context, run, before, job) != kResultOk) return context->result;
-    if (p->ring != nullptr) {
+    if (p->ring != nullptr && !run->stored) {
       WorkRingPut(p->ring, job);
     } else {
-      EncodePieceJob(nullptr, job);
+      if (!run->stored) EncodePieceJob(nullptr, job);
       if (WritePiece(context, run, job) != kResultOk) return context->result;
     }
     if (job->last) break;
@@ -158,6 +173,7 @@ DeflateResult DeflateWholeInPieces(DeflateLevel level, const uint8_t* source, ui
     const DeflateResult r =
         DeflatePiece(level, source + at - history, history, source + at, n, at + n == size, output + *written, left, &made);
     if (r != kDeflateDone) return r;
+    if (at == 0 && made >= n) return kDeflateNoProgress;
     *written += made;
     at += n;
   } while (at < size);
