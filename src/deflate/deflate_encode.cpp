@@ -231,7 +231,7 @@ DeflateResult EncodePiece(DeflateState* s, DeflateStream* stream, bool last) {
     if (allInput && !last && s->blockStart == s->bufferEnd) {
       StartBlock(s);
       PlanEmptyStoredBlock(s);
-      EmitPlanned(s, stream, nullptr, 0, false);
+      EmitPlanned(s, stream, s->buffer + s->blockStart, 0, false);
       s->finished = 1;
       continue;
     }
