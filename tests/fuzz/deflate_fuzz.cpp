@@ -66,8 +66,8 @@ Bytes Apart(DeflateLevel level, const Bytes& data, uint32_t seed) {
   do {
     const size_t n = std::min(size, data.size() - at), h = std::min<size_t>(at, kDeflateHistoryBytes);
     std::unique_ptr<uint8_t[]> history(new uint8_t[h]), input(new uint8_t[n]);
-    std::memcpy(history.get(), data.data() + at - h, h);
-    std::memcpy(input.get(), data.data() + at, n);
+    if (h != 0) std::memcpy(history.get(), data.data() + at - h, h);
+    if (n != 0) std::memcpy(input.get(), data.data() + at, n);
     const size_t room = DeflatePieceBound(n);
     std::unique_ptr<uint8_t[]> out(new uint8_t[room]);
     uint32_t written = 0;
