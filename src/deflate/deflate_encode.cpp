@@ -218,24 +218,28 @@ void TakeHistory(DeflateState* s, const uint8_t* history, uint32_t size) {
   s->bitCount = 0;
 }
 
-// Encodes all of the stream's input; unless last, ends it with an empty stored block, which
-// brings the output to a whole byte. kDeflateNoProgress when the output is too small.
-DeflateResult EncodePiece(DeflateState* s, DeflateStream* stream, bool last) {
+// Hands out what waits, takes input and encodes each block that is ready, until the output is
+// full, the input runs out before a block is ready, or the encoder has finished. Once all input
+// is in (inputEnds and none left) the last block is final; or, for a piece that others follow
+// (closePiece), an empty stored block ends the output on a whole byte.
+void Encode(DeflateState* s, DeflateStream* stream, bool inputEnds, bool closePiece) {
   for (;;) {
     GivePending(s, stream);
-    if (s->pendingStart < s->pendingEnd) return kDeflateNoProgress;
-    if (s->finished) return kDeflateDone;
+    if (s->pendingStart < s->pendingEnd || s->finished) return;
     TakeInput(s, stream);
-    const bool allInput = stream->inputLeft == 0;
-    if (!allInput && s->bufferEnd - s->blockStart < kReadyBytes) continue;
-    if (allInput && !last && s->blockStart == s->bufferEnd) {
+    const bool allInput = inputEnds && stream->inputLeft == 0;
+    if (!allInput && s->bufferEnd - s->blockStart < kReadyBytes) {
+      if (stream->inputLeft == 0) return;
+      continue;  // the buffer is full; the next take slides it
+    }
+    if (closePiece && allInput && s->blockStart == s->bufferEnd) {
       StartBlock(s);
       PlanEmptyStoredBlock(s);
       EmitPlanned(s, stream, s->buffer + s->blockStart, 0, false);
       s->finished = 1;
       continue;
     }
-    EncodeBlock(s, stream, allInput && last);
+    EncodeBlock(s, stream, allInput && !closePiece);
   }
 }
 
@@ -267,15 +271,8 @@ DeflateResult Deflate(DeflateStream* stream, bool lastInput) {
   if (s->lastInput && !lastInput) return kDeflateBadCall;
   s->lastInput = lastInput;
   const uint32_t inputBefore = stream->inputLeft, outputBefore = stream->outputLeft;
-  for (;;) {
-    GivePending(s, stream);
-    if (s->pendingStart < s->pendingEnd) break;
-    if (s->finished) return kDeflateDone;
-    TakeInput(s, stream);
-    const bool allInput = lastInput && stream->inputLeft == 0;
-    if (s->bufferEnd - s->blockStart < kReadyBytes && !allInput) break;
-    EncodeBlock(s, stream, allInput);
-  }
+  Encode(s, stream, lastInput, false);
+  if (s->finished && s->pendingStart == s->pendingEnd) return kDeflateDone;
   return stream->inputLeft != inputBefore || stream->outputLeft != outputBefore ? kDeflateProgress
                                                                                 : kDeflateNoProgress;
 }
@@ -289,7 +286,9 @@ DeflateResult DeflatePiece(DeflateLevel level, const uint8_t* history, uint32_t 
   DeflateStream stream{input, inputSize, output, outputSize, NewDeflateState(level)};
   if (!stream.state) return kDeflateNoMemory;
   TakeHistory(stream.state, history, historySize);
-  const DeflateResult result = EncodePiece(stream.state, &stream, last);
+  // A piece has all its input: the encoder stops only when finished or short of output.
+  Encode(stream.state, &stream, true, !last);
+  const DeflateResult result = stream.state->pendingStart < stream.state->pendingEnd ? kDeflateNoProgress : kDeflateDone;
   EndDeflateStream(&stream);
   *written = outputSize - stream.outputLeft;
   return result;

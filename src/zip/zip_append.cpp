@@ -5,7 +5,6 @@
 #include "zip/zip_append.h"
 
 #include <algorithm>
-#include <new>
 
 #include "core/append.h"
 #include "core/append_ahead.h"
