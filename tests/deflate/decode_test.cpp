@@ -154,6 +154,34 @@ std::vector<uint32_t> LengthsDown(const std::vector<uint32_t>& perLength, size_t
   return lengths;
 }
 
+// The canonical code of each symbol with the given code lengths (0 for none).
+std::vector<uint32_t> CanonicalCodes(const std::vector<uint32_t>& lengths) {
+  std::vector<uint32_t> codes(lengths.size());
+  uint32_t code = 0;
+  for (uint32_t length = 1; length <= 15; length++, code <<= 1)
+    for (size_t s = 0; s < lengths.size(); s++)
+      if (lengths[s] == length) codes[s] = code++;
+  return codes;
+}
+
+// A dynamic block's header after its bit triple: the counts, a code-length code of 5 bits
+// for lengths 0 to 15, and every literal/length and distance length sent with it.
+void DynamicHeader(BitWriter& w, const std::vector<uint32_t>& lengthCodes,
+                   const std::vector<uint32_t>& distanceCodes) {
+  constexpr uint32_t kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+  // Symbols 0 to 15 take 5 bits, 17 and 18 two (unused): a complete code.
+  std::vector<uint32_t> codeLengthLengths(19, 5);
+  codeLengthLengths[16] = 0;
+  codeLengthLengths[17] = codeLengthLengths[18] = 2;
+  const std::vector<uint32_t> codeLengthCodes = CanonicalCodes(codeLengthLengths);
+  w.Bits(static_cast<uint32_t>(lengthCodes.size() - 257), 5)
+      .Bits(static_cast<uint32_t>(distanceCodes.size() - 1), 5)
+      .Bits(19 - 4, 4);
+  for (uint32_t symbol : kOrder) w.Bits(codeLengthLengths[symbol], 3);
+  for (const auto* lengths : {&lengthCodes, &distanceCodes})
+    for (uint32_t length : *lengths) w.Code(codeLengthCodes[length], 5);
+}
+
 // Codes whose decoding tables take the most entries there can be (the two-level tables'
 // limits): 285 literal/length codes, and 29 or 31 distance codes. Literals 1, 2 and 3 have
 // the 15- and 14-bit codes at the end of the last sub-table, as does distance code 1; then a

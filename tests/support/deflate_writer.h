@@ -26,12 +26,6 @@ void FixedSymbol(BitWriter& w, uint32_t symbol);
 void FixedDistance(BitWriter& w, uint32_t code);
 // A block header bit triple.
 void BlockStart(BitWriter& w, bool final, uint32_t type);
-// The canonical code of each symbol with the given code lengths (0 for none).
-std::vector<uint32_t> CanonicalCodes(const std::vector<uint32_t>& lengths);
-// A dynamic block's header after its bit triple: the counts, a code-length code of 5 bits
-// for lengths 0 to 15, and every literal/length and distance length sent with it.
-void DynamicHeader(BitWriter& w, const std::vector<uint32_t>& lengthCodes,
-                   const std::vector<uint32_t>& distanceCodes);
 // Stored blocks (of at most 65535 bytes each) carrying data; a whole stream of them.
 void StoredBlocks(BitWriter& w, const Bytes& data, bool final);
 Bytes StoredStream(const Bytes& data);

@@ -58,6 +58,8 @@ ZipEntryFields Streamed(ZipEntryFields fields, Descriptor kind) {
   return fields;
 }
 
+namespace {
+// ZipCrypto encryption of data with the keys as they stand; the keys advance.
 Bytes EncryptWithKeys(uint32_t keys[3], Bytes data) {
   for (uint8_t& x : data) {
     const uint32_t t = (keys[2] | 2) & 0xFFFF;
@@ -67,6 +69,7 @@ Bytes EncryptWithKeys(uint32_t keys[3], Bytes data) {
   }
   return data;
 }
+}  // namespace
 
 ZipEntryFields Encrypted(ZipEntryFields fields, const std::string& password) {
   uint32_t keys[3] = {0x12345678, 0x23456789, 0x34567890};
@@ -78,6 +81,7 @@ ZipEntryFields Encrypted(ZipEntryFields fields, const std::string& password) {
   return fields;
 }
 
+namespace {
 void AppendZipEntry(Bytes& archive, const ZipEntryFields& s) {
   const bool known = s.headerSizesKnown, override = s.overrideHeaderSizes;
   Put(archive, {{0x04034B50, 4}, {20, 2}, {s.flags, 2}, {s.method, 2}, {s.dosTime, 2}, {s.dosDate, 2},
@@ -92,6 +96,7 @@ void AppendZipEntry(Bytes& archive, const ZipEntryFields& s) {
   Put(archive, {{s.crc, 4}, {s.data.size(), width}, {s.size, width}});
 }
 
+// One central directory header per name, then the end record.
 void AppendCentralDirectory(Bytes& archive, const std::vector<std::string>& names) {
   const uint64_t start = archive.size();
   for (const std::string& name : names) {
@@ -101,6 +106,7 @@ void AppendCentralDirectory(Bytes& archive, const std::vector<std::string>& name
   Put(archive, {{0x06054B50, 4}, {0, 4}, {names.size(), 2}, {names.size(), 2}, {archive.size() - start, 4},
                 {start, 4}, {0, 2}});
 }
+}  // namespace
 
 Bytes ZipArchive(const std::vector<ZipEntryFields>& entries, bool directory) {
   Bytes a;

@@ -34,12 +34,6 @@ ZipEntryFields DeflatedEntry(const std::string& name, const Bytes& content);
 ZipEntryFields Streamed(ZipEntryFields fields, Descriptor kind);
 // ZipCrypto with the password: the 12-byte header in front, the flag set.
 ZipEntryFields Encrypted(ZipEntryFields fields, const std::string& password);
-// ZipCrypto encryption of data with the keys as they stand; the keys advance.
-Bytes EncryptWithKeys(uint32_t keys[3], Bytes data);
-
-void AppendZipEntry(Bytes& archive, const ZipEntryFields& fields);
-// One central directory header per name, then the end record.
-void AppendCentralDirectory(Bytes& archive, const std::vector<std::string>& names);
 // The entries one after another, then (unless told not to) a central directory for them.
 Bytes ZipArchive(const std::vector<ZipEntryFields>& entries, bool directory = true);
 

@@ -59,13 +59,10 @@ TEST(ViewFetch, EveryFormatsDataAndHeaders) {
   // Indexes 1 to 3 fall on zero blocks.
   const Bytes gapTar = Joined({TarMember({"a", 3}, BytesOf("abc")), Bytes(3 * 512, 0), TarBytes({{{"b", 2}, BytesOf("xy")}})});
 
-  Bytes zip;
   ZipEntryFields first = DeflatedEntry("a.txt", BytesOf("hello, hello, hello"));
   first.extra = Bytes{0x55, 0x54, 0x01, 0x00, 0x07};
-  AppendZipEntry(zip, first);
-  const size_t second = zip.size();
-  AppendZipEntry(zip, Streamed(StoredEntry("s.bin", BytesOf("streamed data")), Descriptor::Signed));
-  AppendCentralDirectory(zip, {"a.txt", "s.bin"});
+  const size_t second = ZipArchive({first}, false).size();
+  const Bytes zip = ZipArchive({first, Streamed(StoredEntry("s.bin", BytesOf("streamed data")), Descriptor::Signed)});
   const Bytes markedZip = Joined({Le32Bytes(0x08074B50), zip});
 
   const Bytes gz = GzMember({.content = BytesOf("gzip content"), .name = "report.txt", .comment = "note"});
